@@ -1,0 +1,130 @@
+#include "db/SqliteConnection.h"
+
+#include <cstring>
+#include <memory>
+
+#include "db/SqliteApi.h"
+#include "text/CodePage.h"
+
+namespace varo {
+namespace {
+
+struct StatementCloser {
+    void operator()(sqlite3_stmt* statement) const { VARO_SQLITE(sqlite3_finalize)(statement); }
+};
+
+std::string ErrorMessage(sqlite3* handle, bool sqlIsUtf8) {
+    const char* message = VARO_SQLITE(sqlite3_errmsg)(handle);
+    std::string_view text = message != nullptr ? message : "";
+    return sqlIsUtf8 ? std::string(text) : Utf8ToGbk(text);
+}
+
+// Appends one cell in the caller's encoding. Text ends at its first zero byte,
+// as it would in the C string of a table result.
+void AppendCell(GbkText& buffer, const unsigned char* text, int bytes, bool raw) {
+    if (text == nullptr) {
+        return;
+    }
+    std::string_view cell(reinterpret_cast<const char*>(text), static_cast<std::size_t>(bytes));
+    if (raw) {
+        buffer.append(cell.substr(0, cell.find('\0')));
+    } else {
+        AppendUtf8AsGbk(buffer, cell);
+    }
+}
+
+}  // namespace
+
+SqliteConnection::~SqliteConnection() {
+    Close();
+}
+
+bool SqliteConnection::Open(std::string_view path, int flags, bool pathIsUtf8) {
+    Close();
+    const std::string utf8Path = pathIsUtf8 ? std::string(path) : GbkToUtf8(path);
+    const int result = VARO_SQLITE(sqlite3_open_v2)(utf8Path.c_str(), &handle_, flags, nullptr);
+    return result == SQLITE_OK;
+}
+
+bool SqliteConnection::QueryTable(std::string_view sql, ItemMatrix* matrix, int& rows,
+                                  int& columns, std::string& error, bool sqlIsUtf8) {
+    rows = 0;
+    columns = 0;
+    if (handle_ == nullptr) {
+        error = sqlIsUtf8 ? "no database is open" : Utf8ToGbk("no database is open");
+        return false;
+    }
+    const std::string utf8Sql = sqlIsUtf8 ? std::string(sql) : GbkToUtf8(sql);
+
+    // The result is built aside and handed over only when the whole query
+    // succeeded, so that a failure leaves the caller's matrix untouched.
+    ItemMatrix result;
+    const char* remaining = utf8Sql.c_str();
+    while (*remaining != '\0') {
+        sqlite3_stmt* rawStatement = nullptr;
+        const char* tail = nullptr;
+        if (VARO_SQLITE(sqlite3_prepare_v2)(handle_, remaining, -1, &rawStatement, &tail) !=
+            SQLITE_OK) {
+            error = ErrorMessage(handle_, sqlIsUtf8);
+            rows = columns = 0;
+            return false;
+        }
+        remaining = tail;
+        if (rawStatement == nullptr) {
+            continue;  // white space or a comment
+        }
+        std::unique_ptr<sqlite3_stmt, StatementCloser> statement(rawStatement);
+        const int statementColumns = VARO_SQLITE(sqlite3_column_count)(rawStatement);
+        for (;;) {
+            const int step = VARO_SQLITE(sqlite3_step)(rawStatement);
+            if (step == SQLITE_DONE) {
+                break;
+            }
+            if (step != SQLITE_ROW) {
+                error = ErrorMessage(handle_, sqlIsUtf8);
+                rows = columns = 0;
+                return false;
+            }
+            if (columns == 0) {
+                columns = statementColumns;
+                result.Reset(columns);
+                for (int k = 0; k < columns; ++k) {
+                    const char* name = VARO_SQLITE(sqlite3_column_name)(rawStatement, k);
+                    AppendCell(result.CellBuffer(), reinterpret_cast<const unsigned char*>(name),
+                               name != nullptr ? static_cast<int>(std::strlen(name)) : 0, sqlIsUtf8);
+                    result.EndCell();
+                }
+            } else if (statementColumns != columns) {
+                error = "sqlite3_get_table() called with two or more incompatible queries";
+                rows = columns = 0;
+                return false;
+            }
+            for (int k = 0; k < columns; ++k) {
+                const unsigned char* text = VARO_SQLITE(sqlite3_column_text)(rawStatement, k);
+                const int bytes = VARO_SQLITE(sqlite3_column_bytes)(rawStatement, k);
+                AppendCell(result.CellBuffer(), text, bytes, sqlIsUtf8);
+                if (!result.EndCell()) {
+                    error = "query result too large";
+                    rows = columns = 0;
+                    return false;
+                }
+            }
+            ++rows;
+        }
+    }
+    if (columns != 0 && matrix != nullptr) {
+        *matrix = std::move(result);
+    }
+    return true;
+}
+
+int SqliteConnection::Close() {
+    if (handle_ == nullptr) {
+        return 1;
+    }
+    const int result = VARO_SQLITE(sqlite3_close)(handle_);
+    handle_ = nullptr;
+    return result;
+}
+
+}  // namespace varo

@@ -1,0 +1,36 @@
+#include "platform/ProgramDirectory.h"
+
+#include <unistd.h>
+
+#include <vector>
+
+namespace varo {
+
+std::string ProgramDirectory() {
+    std::vector<char> buffer(4096);
+    for (;;) {
+        const ssize_t length = readlink("/proc/self/exe", buffer.data(), buffer.size());
+        if (length < 0) {
+            return ".";
+        }
+        if (static_cast<std::size_t>(length) < buffer.size()) {
+            std::string path(buffer.data(), static_cast<std::size_t>(length));
+            const std::size_t slash = path.rfind('/');
+            if (slash == std::string::npos) {
+                return ".";
+            }
+            return slash == 0 ? std::string("/") : path.substr(0, slash);
+        }
+        buffer.resize(buffer.size() * 2);
+    }
+}
+
+std::string ProgramFilePath(std::string_view fileName) {
+    std::string directory = ProgramDirectory();
+    if (directory.empty() || directory.back() != '/') {
+        directory.push_back('/');
+    }
+    return directory.append(fileName);
+}
+
+}  // namespace varo

@@ -1,0 +1,282 @@
+#include "text/CodePage.h"
+
+#include <iconv.h>
+
+#include <array>
+#include <cerrno>
+#include <cstdint>
+#include <vector>
+
+namespace varo {
+namespace {
+
+constexpr unsigned kLeadFirst = 0x81;
+constexpr unsigned kLeadLast = 0xFE;
+constexpr unsigned kTrailFirst = 0x40;
+constexpr unsigned kTrailLast = 0xFE;
+constexpr unsigned kTrailCount = kTrailLast - kTrailFirst + 1;
+constexpr char32_t kEuroSign = 0x20AC;
+constexpr char32_t kReplacement = 0xFFFD;
+
+// Code page 936 as lookup tables, read once from the C library's CP936 converter:
+// two-byte code -> UTF-16 unit, and UTF-16 unit -> one- or two-byte code.
+struct Cp936Tables {
+    std::vector<char16_t> decode;  // (lead - 0x81) * kTrailCount + (trail - 0x40); 0 = unmapped
+    std::vector<std::uint16_t> encode;  // by UTF-16 unit; 0 = unmapped
+
+    Cp936Tables() : decode((kLeadLast - kLeadFirst + 1) * kTrailCount, 0), encode(0x10000, 0) {
+        iconv_t converter = iconv_open("UTF-16LE", "CP936");
+        if (converter == reinterpret_cast<iconv_t>(-1)) {
+            return;  // Without the converter every non-ASCII character becomes '?'.
+        }
+        for (unsigned lead = kLeadFirst; lead <= kLeadLast; ++lead) {
+            for (unsigned trail = kTrailFirst; trail <= kTrailLast; ++trail) {
+                if (trail == 0x7F) {
+                    continue;
+                }
+                char in[2] = {static_cast<char>(lead), static_cast<char>(trail)};
+                unsigned char out[4] = {};
+                char* inPtr = in;
+                char* outPtr = reinterpret_cast<char*>(out);
+                std::size_t inLeft = 2;
+                std::size_t outLeft = sizeof out;
+                iconv(converter, nullptr, nullptr, nullptr, nullptr);
+                if (iconv(converter, &inPtr, &inLeft, &outPtr, &outLeft) == static_cast<std::size_t>(-1) ||
+                    inLeft != 0 || outLeft != 2) {
+                    continue;
+                }
+                const char16_t unit = static_cast<char16_t>(out[0] | (out[1] << 8));
+                decode[(lead - kLeadFirst) * kTrailCount + (trail - kTrailFirst)] = unit;
+                if (encode[unit] == 0) {
+                    encode[unit] = static_cast<std::uint16_t>((lead << 8) | trail);
+                }
+            }
+        }
+        iconv_close(converter);
+        // Code page 936 gives the single byte 0x80 to the euro sign, both ways.
+        encode[kEuroSign] = 0x80;
+    }
+};
+
+const Cp936Tables& Tables() {
+    static const Cp936Tables tables;
+    return tables;
+}
+
+std::string_view UpToFirstZero(std::string_view text) {
+    const std::size_t zero = text.find('\0');
+    return zero == std::string_view::npos ? text : text.substr(0, zero);
+}
+
+bool IsAscii(std::string_view text) {
+    for (const char c : text) {
+        if (static_cast<unsigned char>(c) >= 0x80) {
+            return false;
+        }
+    }
+    return true;
+}
+
+void AppendUtf8(std::string& out, char32_t c) {
+    if (c < 0x80) {
+        out.push_back(static_cast<char>(c));
+    } else if (c < 0x800) {
+        out.push_back(static_cast<char>(0xC0 | (c >> 6)));
+        out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+    } else if (c < 0x10000) {
+        out.push_back(static_cast<char>(0xE0 | (c >> 12)));
+        out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+    } else {
+        out.push_back(static_cast<char>(0xF0 | (c >> 18)));
+        out.push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+    }
+}
+
+// Decodes one UTF-8 character at `pos` and advances past it. An ill-formed
+// sequence gives U+FFFD and advances past its maximal valid prefix (at least one byte).
+char32_t NextUtf8(std::string_view text, std::size_t& pos) {
+    const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
+    const unsigned char first = byte(pos);
+    if (first < 0x80) {
+        ++pos;
+        return first;
+    }
+    std::size_t length = 0;
+    char32_t value = 0;
+    unsigned char low = 0x80;
+    unsigned char high = 0xBF;
+    if (first >= 0xC2 && first <= 0xDF) {
+        length = 2;
+        value = first & 0x1F;
+    } else if (first >= 0xE0 && first <= 0xEF) {
+        length = 3;
+        value = first & 0x0F;
+        if (first == 0xE0) {
+            low = 0xA0;
+        } else if (first == 0xED) {
+            high = 0x9F;  // no surrogates
+        }
+    } else if (first >= 0xF0 && first <= 0xF4) {
+        length = 4;
+        value = first & 0x07;
+        if (first == 0xF0) {
+            low = 0x90;
+        } else if (first == 0xF4) {
+            high = 0x8F;
+        }
+    } else {
+        ++pos;
+        return kReplacement;
+    }
+    ++pos;
+    for (std::size_t i = 1; i < length; ++i) {
+        if (pos >= text.size()) {
+            return kReplacement;
+        }
+        const unsigned char next = byte(pos);
+        if (next < low || next > high) {
+            return kReplacement;
+        }
+        low = 0x80;
+        high = 0xBF;
+        value = (value << 6) | (next & 0x3F);
+        ++pos;
+    }
+    return value;
+}
+
+std::optional<std::string> ConvertStrictly(std::string_view text, const char* to, const char* from) {
+    if (text.empty()) {
+        return std::string();
+    }
+    iconv_t converter = iconv_open(to, from);
+    if (converter == reinterpret_cast<iconv_t>(-1)) {
+        return std::nullopt;
+    }
+    std::string out(text.size() * 2 + 16, '\0');
+    char* inPtr = const_cast<char*>(text.data());
+    std::size_t inLeft = text.size();
+    std::size_t written = 0;
+    bool ok = true;
+    while (inLeft > 0) {
+        char* outPtr = out.data() + written;
+        std::size_t outLeft = out.size() - written;
+        const std::size_t result = iconv(converter, &inPtr, &inLeft, &outPtr, &outLeft);
+        written = out.size() - outLeft;
+        if (result != static_cast<std::size_t>(-1)) {
+            // glibc counts characters it replaced in the result; a strict conversion has none.
+            ok = result == 0;
+            break;
+        }
+        if (errno != E2BIG) {
+            ok = false;  // EILSEQ or a sequence cut off at the end
+            break;
+        }
+        out.resize(out.size() * 2);
+    }
+    iconv_close(converter);
+    if (!ok) {
+        return std::nullopt;
+    }
+    out.resize(written);
+    return out;
+}
+
+}  // namespace
+
+std::string GbkToUtf8(std::string_view gbk) {
+    gbk = UpToFirstZero(gbk);
+    if (IsAscii(gbk)) {
+        return std::string(gbk);
+    }
+    const Cp936Tables& tables = Tables();
+    std::string out;
+    out.reserve(gbk.size() * 3 / 2 + 4);
+    for (std::size_t i = 0; i < gbk.size();) {
+        const unsigned char lead = static_cast<unsigned char>(gbk[i]);
+        if (lead < 0x80) {
+            out.push_back(static_cast<char>(lead));
+            ++i;
+        } else if (lead == 0x80) {
+            AppendUtf8(out, kEuroSign);
+            ++i;
+        } else if (lead <= kLeadLast && i + 1 < gbk.size() &&
+                   static_cast<unsigned char>(gbk[i + 1]) >= kTrailFirst &&
+                   static_cast<unsigned char>(gbk[i + 1]) != 0x7F &&
+                   static_cast<unsigned char>(gbk[i + 1]) <= kTrailLast) {
+            const unsigned trail = static_cast<unsigned char>(gbk[i + 1]);
+            const char16_t unit = tables.decode[(lead - kLeadFirst) * kTrailCount + (trail - kTrailFirst)];
+            if (unit != 0) {
+                AppendUtf8(out, unit);
+            } else {
+                out.push_back('?');
+            }
+            i += 2;
+        } else {
+            // A lead byte without a trail byte, or 0xFF: one unknown character.
+            out.push_back('?');
+            ++i;
+        }
+    }
+    return out;
+}
+
+GbkText Utf8ToGbk(std::string_view utf8) {
+    GbkText out;
+    AppendUtf8AsGbk(out, utf8);
+    return out;
+}
+
+void AppendUtf8AsGbk(GbkText& out, std::string_view utf8) {
+    utf8 = UpToFirstZero(utf8);
+    if (IsAscii(utf8)) {
+        out.append(utf8);
+        return;
+    }
+    const Cp936Tables& tables = Tables();
+    for (std::size_t i = 0; i < utf8.size();) {
+        const char32_t c = NextUtf8(utf8, i);
+        if (c < 0x80) {
+            out.push_back(static_cast<char>(c));
+            continue;
+        }
+        const std::uint16_t code = c < 0x10000 ? tables.encode[c] : 0;
+        if (code == 0) {
+            out.push_back('?');
+        } else if (code < 0x100) {
+            out.push_back(static_cast<char>(code));
+        } else {
+            out.push_back(static_cast<char>(code >> 8));
+            out.push_back(static_cast<char>(code & 0xFF));
+        }
+    }
+}
+
+std::optional<std::string> StrictGbkToUtf8(std::string_view gbk) {
+    return ConvertStrictly(gbk, "UTF-8", "GBK");
+}
+
+std::optional<GbkText> StrictUtf8ToGbk(std::string_view utf8) {
+    if (!IsValidUtf8(utf8)) {
+        return std::nullopt;  // iconv would let encoded surrogates through
+    }
+    return ConvertStrictly(utf8, "GBK", "UTF-8");
+}
+
+bool IsValidUtf8(std::string_view text) {
+    for (std::size_t i = 0; i < text.size();) {
+        const std::size_t start = i;
+        if (NextUtf8(text, i) == kReplacement) {
+            // U+FFFD itself is valid: it is the three bytes EF BF BD.
+            if (text.substr(start, i - start) != "\xEF\xBF\xBD") {
+                return false;
+            }
+        }
+    }
+    return true;
+}
+
+}  // namespace varo

@@ -1,0 +1,27 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "text/GbkText.h"
+
+namespace varo {
+
+// Lenient conversions with the results of Windows code page 936 through UTF-16:
+// the text ends at its first zero byte, characters GBK lacks and invalid input
+// become '?', 0x80 is the euro sign. Never fails; empty input gives empty text.
+std::string GbkToUtf8(std::string_view gbk);
+GbkText Utf8ToGbk(std::string_view utf8);
+// Utf8ToGbk appending to `out`, for bulk conversion without a string per call.
+void AppendUtf8AsGbk(GbkText& out, std::string_view utf8);
+
+// Strict whole-text conversions through iconv ("GBK" <-> "UTF-8"): the whole
+// converted text, or nothing when any byte cannot be converted.
+std::optional<std::string> StrictGbkToUtf8(std::string_view gbk);
+std::optional<GbkText> StrictUtf8ToGbk(std::string_view utf8);
+
+// True when the text is well-formed UTF-8 (no overlongs, no surrogates).
+bool IsValidUtf8(std::string_view text);
+
+}  // namespace varo

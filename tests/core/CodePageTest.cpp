@@ -1,0 +1,129 @@
+#include "text/CodePage.h"
+
+#include <gtest/gtest.h>
+
+namespace varo {
+namespace {
+
+using namespace std::string_literals;
+
+struct LenientCase {
+    const char* label;
+    std::string gbk;
+    std::string utf8;
+};
+
+// Pairs that convert into each other in both directions.
+const LenientCase kBothWays[] = {
+    {"empty", "", ""},
+    {"ascii", "Sword +1, 100%", "Sword +1, 100%"},
+    {"chinese", "\xC4\xBE\xBD\xA3", "木剑"},
+    {"mixed", "\xBD\xF0\xB4\xB4\xD2\xA9(small)", "金创药(small)"},
+    {"euro sign is 0x80", "\x80", "€"},
+    {"full-width digits", "\xA3\xB1\xA3\xB0\xA3\xB5", "１０５"},
+    {"ideographic space", "\xA1\xA1", "\u3000"},
+};
+
+TEST(CodePage, ConvertsBothWays) {
+    for (const auto& c : kBothWays) {
+        EXPECT_EQ(GbkToUtf8(c.gbk), c.utf8) << c.label;
+        EXPECT_EQ(Utf8ToGbk(c.utf8), c.gbk) << c.label;
+    }
+}
+
+TEST(CodePage, Utf8ThatGbkLacksBecomesQuestionMarks) {
+    const struct {
+        const char* label;
+        std::string utf8;
+        std::string gbk;
+    } cases[] = {
+        {"emoji", "剑😀", "\xBD\xA3?"},
+        {"thai", "ก", "?"},
+        {"byte-order mark", "\xEF\xBB\xBF" "a", "?a"},
+        {"invalid byte", "a\xFF" "b", "a?b"},
+        {"cut-off sequence at the end", "a\xE6\x9C", "a?"},
+        {"encoded surrogate", "\xED\xA0\x80", "???"},
+        {"overlong slash", "\xC0\xAF", "??"},
+        {"ends at the first zero byte", "ab\0cd"s, "ab"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(Utf8ToGbk(c.utf8), c.gbk) << c.label;
+    }
+}
+
+TEST(CodePage, InvalidGbkBecomesQuestionMarks) {
+    const struct {
+        const char* label;
+        std::string gbk;
+        std::string utf8;
+    } cases[] = {
+        {"lone lead byte at the end", "a\x81", "a?"},
+        {"lead byte before ascii keeps the ascii", "\x81\x20x", "? x"},
+        {"0xFF", "\xFF", "?"},
+        {"unassigned trail 0x7F", "\x81\x7F", "?\x7F"},
+        {"ends at the first zero byte", "\xC4\xBE\0\xBD\xA3"s, "木"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(GbkToUtf8(c.gbk), c.utf8) << c.label;
+    }
+}
+
+TEST(CodePage, AppendConvertsAfterExistingText) {
+    GbkText buffer = "x";
+    AppendUtf8AsGbk(buffer, "木");
+    AppendUtf8AsGbk(buffer, "y");
+    EXPECT_EQ(buffer, "x\xC4\xBEy");
+}
+
+TEST(StrictConversion, ConvertsWholeTextOrNothing) {
+    const struct {
+        const char* label;
+        std::string input;
+        std::optional<std::string> gbkFromUtf8;
+    } cases[] = {
+        {"empty", "", ""},
+        {"chinese", "木剑,4,1,0,0\r\n", "\xC4\xBE\xBD\xA3,4,1,0,0\r\n"},
+        {"zero byte is kept", "a\0b"s, "a\0b"s},
+        {"byte-order mark has no GBK form", "\xEF\xBB\xBF" "a", std::nullopt},
+        {"emoji", "a😀", std::nullopt},
+        {"invalid byte", "a\xFF", std::nullopt},
+        {"cut-off sequence", "\xE6\x9C", std::nullopt},
+        {"encoded surrogate", "\xED\xA0\x80", std::nullopt},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(StrictUtf8ToGbk(c.input), c.gbkFromUtf8) << c.label;
+    }
+    EXPECT_EQ(StrictGbkToUtf8("\xC4\xBE\xBD\xA3"), "木剑");
+    EXPECT_EQ(StrictGbkToUtf8("\xC4"), std::nullopt) << "cut-off double-byte character";
+    EXPECT_EQ(StrictGbkToUtf8("a\xFF" "b"), std::nullopt);
+}
+
+TEST(StrictConversion, EveryGbkCharacterRoundTrips) {
+    // Every two-byte code the strict conversion accepts comes back unchanged,
+    // and the lenient conversion agrees with it.
+    int converted = 0;
+    for (unsigned lead = 0x81; lead <= 0xFE; ++lead) {
+        for (unsigned trail = 0x40; trail <= 0xFE; ++trail) {
+            const std::string gbk{static_cast<char>(lead), static_cast<char>(trail)};
+            const auto utf8 = StrictGbkToUtf8(gbk);
+            if (!utf8) {
+                continue;
+            }
+            ++converted;
+            ASSERT_EQ(StrictUtf8ToGbk(*utf8), gbk) << std::hex << lead << " " << trail;
+            ASSERT_EQ(GbkToUtf8(gbk), *utf8) << std::hex << lead << " " << trail;
+        }
+    }
+    EXPECT_GT(converted, 21000);
+}
+
+TEST(Utf8Validation, AcceptsWellFormedOnly) {
+    EXPECT_TRUE(IsValidUtf8(""));
+    EXPECT_TRUE(IsValidUtf8("abc木剑😀\xEF\xBF\xBD"));
+    EXPECT_FALSE(IsValidUtf8("\xC4\xBE\xBD\xA3")) << "GBK is no UTF-8";
+    EXPECT_FALSE(IsValidUtf8("\xF4\x90\x80\x80"));  // beyond U+10FFFF
+    EXPECT_FALSE(IsValidUtf8("\xE0\x80\xAF"));      // overlong
+}
+
+}  // namespace
+}  // namespace varo

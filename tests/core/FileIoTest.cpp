@@ -1,0 +1,111 @@
+#include "platform/FileIo.h"
+
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <filesystem>
+
+#include "platform/ProgramDirectory.h"
+#include "support/TestSupport.h"
+
+namespace varo {
+namespace {
+
+using test::ListDirectory;
+using test::ReadFile;
+using test::TempDir;
+
+TEST(AtomicWrite, ReplacesTheWholeFile) {
+    TempDir dir;
+    const std::string path = dir.File("out.txt");
+    test::WriteFile(path, std::string(1000, 'x'));
+    ASSERT_TRUE(WriteFileAtomically(path, "short").ok);
+    EXPECT_EQ(ReadFile(path), "short");
+    ASSERT_TRUE(WriteFileAtomically(path, "").ok);
+    EXPECT_EQ(ReadFile(path), "");
+    EXPECT_EQ(ListDirectory(dir.Path()), std::vector<std::string>{"out.txt"});
+}
+
+TEST(AtomicWrite, NewFileIsReadableByOthersAsTheUmaskAllows) {
+    TempDir dir;
+    const mode_t old = ::umask(022);
+    ASSERT_TRUE(WriteFileAtomically(dir.File("new.txt"), "x").ok);
+    ::umask(old);
+    struct stat info {};
+    ASSERT_EQ(::stat(dir.File("new.txt").c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0644u);
+}
+
+TEST(AtomicWrite, FailureLeavesTheOldFileAndNoTemporary) {
+    TempDir dir;
+    // The target name taken by a directory: the rename fails at the very end.
+    std::filesystem::create_directory(dir.File("taken"));
+    const FileWriteResult taken = WriteFileAtomically(dir.File("taken"), "new");
+    EXPECT_FALSE(taken.ok);
+    EXPECT_FALSE(taken.error.empty());
+    EXPECT_TRUE(std::filesystem::is_directory(dir.File("taken")));
+
+    // A directory that does not exist.
+    EXPECT_FALSE(WriteFileAtomically(dir.File("missing/out.txt"), "new").ok);
+    EXPECT_EQ(ListDirectory(dir.Path()), std::vector<std::string>{"taken"});
+}
+
+TEST(AtomicWrite, UnwritableDirectoryKeepsTheOldFile) {
+    if (::geteuid() == 0) {
+        GTEST_SKIP() << "permissions do not bind root; the file-size limit test covers this path";
+    }
+    TempDir dir;
+    const std::string path = dir.File("out.txt");
+    test::WriteFile(path, "old");
+    std::filesystem::permissions(dir.Path(), std::filesystem::perms::owner_read |
+                                                 std::filesystem::perms::owner_exec);
+    EXPECT_FALSE(WriteFileAtomically(path, "new").ok);
+    EXPECT_EQ(ReadFile(path), "old");
+}
+
+TEST(AtomicWrite, DiskFullMidWriteKeepsTheOldFile) {
+    TempDir dir;
+    const std::string path = dir.File("out.txt");
+    test::WriteFile(path, "old content");
+    // A child with a 4 KiB file-size limit stands for a full disk.
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        std::signal(SIGXFSZ, SIG_IGN);
+        const rlimit limit{4096, 4096};
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+        const FileWriteResult result = WriteFileAtomically(path, std::string(100000, 'n'));
+        ::_exit(result.ok ? 1 : 0);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "the write reported success";
+    EXPECT_EQ(ReadFile(path), "old content");
+    EXPECT_EQ(ListDirectory(dir.Path()), std::vector<std::string>{"out.txt"});
+}
+
+TEST(WholeFileRead, ReadsBytesOrNothing) {
+    TempDir dir;
+    const std::string bytes("a\0\r\n\xFF", 5);
+    test::WriteFile(dir.File("f"), bytes);
+    EXPECT_EQ(ReadWholeFile(dir.File("f")), bytes);
+    EXPECT_EQ(ReadWholeFile(dir.File("absent")), std::nullopt);
+    EXPECT_EQ(ReadWholeFile(dir.Path()), std::nullopt) << "a directory is no file";
+}
+
+TEST(ProgramDirectory, IsTheDirectoryOfTheRunningExecutable) {
+    const std::string directory = ProgramDirectory();
+    ASSERT_FALSE(directory.empty());
+    EXPECT_NE(directory.back(), '/');
+    EXPECT_TRUE(std::filesystem::equivalent(std::filesystem::path(directory),
+                                            std::filesystem::canonical("/proc/self/exe").parent_path()));
+    EXPECT_EQ(ProgramFilePath("x.txt"), directory + "/x.txt");
+}
+
+}  // namespace
+}  // namespace varo

@@ -1,0 +1,140 @@
+#include "db/ItemTable.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "support/TestSupport.h"
+
+namespace varo {
+namespace {
+
+using test::CreateItemDatabase;
+using test::ItemRow;
+using test::Row;
+using test::TempDir;
+
+struct FailureCase {
+    const char* label;
+    std::string path;
+    bool ok;
+};
+
+TEST(LoadItemTable, FailuresGiveNoRowsNoColumnsAndAnEmptyMatrix) {
+    TempDir dir;
+    test::WriteFile(dir.File("not-a-db.DB"), std::string(4096, 'x'));
+    ASSERT_EQ(test::RunSql(dir.File("other.DB"), "CREATE TABLE Other (a); INSERT INTO Other VALUES (1);"), "");
+    CreateItemDatabase(dir.File("empty.DB"), 40, {});
+
+    const FailureCase cases[] = {
+        {"empty path", "", false},
+        {"missing file", dir.File("absent.DB"), false},
+        {"not a database", dir.File("not-a-db.DB"), false},
+        {"no StdItems table", dir.File("other.DB"), false},
+        {"empty StdItems table", dir.File("empty.DB"), true},
+        {"a directory", dir.Path(), false},
+    };
+    SqliteConnection connection;
+    for (const auto& c : cases) {
+        const ItemTable table = LoadItemTable(connection, c.path);
+        EXPECT_EQ(table.ok, c.ok) << c.label;
+        EXPECT_EQ(table.rows, 0) << c.label;
+        EXPECT_EQ(table.columns, 0) << c.label;
+        EXPECT_TRUE(table.matrix.Empty()) << c.label;
+        EXPECT_EQ(table.error.empty(), c.ok) << c.label;
+    }
+    EXPECT_FALSE(std::filesystem::exists(dir.File("absent.DB"))) << "opening must not create";
+}
+
+TEST(LoadItemTable, ReadsEveryRowAndColumnWithNamesInRowOne) {
+    TempDir dir;
+    const std::string path = dir.File("items.DB");
+    CreateItemDatabase(path, 40,
+                       {ItemRow("木剑", "1", "101"), ItemRow(std::nullopt, "0", "99"),
+                        ItemRow("金创药", std::nullopt, std::nullopt)});
+    SqliteConnection connection;
+    const ItemTable table = LoadItemTable(connection, path);
+    ASSERT_TRUE(table.ok) << table.error;
+    EXPECT_EQ(table.rows, 3);
+    EXPECT_EQ(table.columns, 40);
+    EXPECT_EQ(table.matrix.Rows(), 3);
+    EXPECT_EQ(table.matrix.Columns(), 40);
+    EXPECT_EQ(table.matrix.Cell(1, 2), "c2");
+    EXPECT_EQ(table.matrix.Cell(1, 40), "c40");
+    EXPECT_EQ(table.matrix.Cell(2, 2), "\xC4\xBE\xBD\xA3") << "UTF-8 in the database, GBK in memory";
+    EXPECT_EQ(table.matrix.Cell(2, 38), "101");
+    EXPECT_EQ(table.matrix.Cell(3, 2), "") << "NULL arrives as empty text";
+    EXPECT_EQ(table.matrix.Cell(4, 2), "\xBD\xF0\xB4\xB4\xD2\xA9");
+    EXPECT_EQ(table.matrix.Cell(4, 3), "");
+    EXPECT_EQ(table.matrix.Cell(4, 38), "");
+    // Outside the matrix: empty text, never a crash.
+    EXPECT_EQ(table.matrix.Cell(5, 1), "");
+    EXPECT_EQ(table.matrix.Cell(0, 1), "");
+    EXPECT_EQ(table.matrix.Cell(2, 41), "");
+}
+
+TEST(LoadItemTable, CellsArriveAsTextWhateverTheirType) {
+    TempDir dir;
+    const std::string path = dir.File("typed.DB");
+    ASSERT_EQ(test::RunSql(path,
+                           "CREATE TABLE StdItems (a INTEGER, b REAL, c TEXT, d BLOB);"
+                           "INSERT INTO StdItems VALUES (-12, 2.5, '战神盔甲€😀', x'41004243');"),
+              "");
+    SqliteConnection connection;
+    const ItemTable table = LoadItemTable(connection, path);
+    ASSERT_TRUE(table.ok);
+    EXPECT_EQ(table.matrix.Cell(2, 1), "-12");
+    EXPECT_EQ(table.matrix.Cell(2, 2), "2.5");
+    EXPECT_EQ(table.matrix.Cell(2, 3), "\xD5\xBD\xC9\xF1\xBF\xF8\xBC\xD7\x80?")
+        << "euro sign as 0x80, a character GBK lacks as '?'";
+    EXPECT_EQ(table.matrix.Cell(2, 4), "A") << "a cell ends at its first zero byte";
+}
+
+TEST(LoadItemTable, ReopeningReplacesTheConnectionAndSeesChanges) {
+    TempDir dir;
+    const std::string path = dir.File("items.DB");
+    CreateItemDatabase(path, 3, {{"1", "a", "0"}});
+    SqliteConnection connection;
+    ASSERT_EQ(LoadItemTable(connection, path).rows, 1);
+    ASSERT_EQ(test::RunSql(path, "INSERT INTO StdItems VALUES ('2', 'b', '0');"), "");
+    const ItemTable second = LoadItemTable(connection, path);
+    EXPECT_EQ(second.rows, 2);
+    EXPECT_EQ(second.matrix.Cell(3, 2), "b");
+    // A failed load after a good one fails on its own, whatever was open before.
+    EXPECT_FALSE(LoadItemTable(connection, dir.File("absent.DB")).ok);
+    EXPECT_EQ(connection.Close(), 0) << "the failed open's handle is held and closes";
+    EXPECT_EQ(connection.Close(), 1) << "nothing held any more";
+}
+
+TEST(QueryTable, KeepsTheCallersMatrixOnFailureAndOnNoRows) {
+    TempDir dir;
+    const std::string path = dir.File("items.DB");
+    CreateItemDatabase(path, 2, {{"x", "y"}});
+    SqliteConnection connection;
+    ASSERT_TRUE(connection.Open(path));
+    ItemMatrix matrix;
+    int rows = -1;
+    int columns = -1;
+    std::string error;
+    ASSERT_TRUE(connection.QueryTable("select * from StdItems", &matrix, rows, columns, error));
+    EXPECT_EQ(matrix.Cell(2, 2), "y");
+
+    EXPECT_TRUE(connection.QueryTable("select * from StdItems where 0", &matrix, rows, columns, error));
+    EXPECT_EQ(rows, 0);
+    EXPECT_EQ(columns, 0);
+    EXPECT_EQ(matrix.Cell(2, 2), "y") << "no rows: the matrix is left as it was";
+
+    EXPECT_FALSE(connection.QueryTable("select * from Missing", &matrix, rows, columns, error));
+    EXPECT_EQ(error, "no such table: Missing");
+    EXPECT_EQ(matrix.Cell(2, 2), "y") << "failure: the matrix is left as it was";
+
+    EXPECT_TRUE(connection.QueryTable("select 1; select 2", &matrix, rows, columns, error));
+    EXPECT_EQ(rows, 2) << "every statement's rows, as one table";
+    EXPECT_FALSE(connection.QueryTable("select 1; select 1, 2", &matrix, rows, columns, error));
+    EXPECT_TRUE(connection.QueryTable("select 3", nullptr, rows, columns, error));
+    EXPECT_EQ(rows, 1);
+    connection.Close();
+}
+
+}  // namespace
+}  // namespace varo

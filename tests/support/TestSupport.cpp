@@ -1,0 +1,118 @@
+#include "support/TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "db/SqliteApi.h"
+
+namespace varo::test {
+
+TempDir::TempDir() {
+    std::string pattern = (std::filesystem::temp_directory_path() / "varo-test-XXXXXX").string();
+    if (::mkdtemp(pattern.data()) == nullptr) {
+        ADD_FAILURE() << "cannot create a temporary directory";
+    }
+    path_ = pattern;
+}
+
+TempDir::~TempDir() {
+    std::error_code ignored;
+    std::filesystem::permissions(path_, std::filesystem::perms::owner_all,
+                                 std::filesystem::perm_options::add, ignored);
+    std::filesystem::remove_all(path_, ignored);
+}
+
+std::string RunSql(const std::string& path, const std::string& sql) {
+    sqlite3* db = nullptr;
+    int result = VARO_SQLITE(sqlite3_open_v2)(path.c_str(), &db,
+                                              SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
+    char* error = nullptr;
+    std::string message;
+    if (result == SQLITE_OK) {
+        result = VARO_SQLITE(sqlite3_exec)(db, sql.c_str(), nullptr, nullptr, &error);
+    }
+    if (result != SQLITE_OK) {
+        message = error != nullptr ? error : VARO_SQLITE(sqlite3_errmsg)(db);
+    }
+    VARO_SQLITE(sqlite3_free)(error);
+    VARO_SQLITE(sqlite3_close)(db);
+    return message;
+}
+
+namespace {
+
+std::string SqlLiteral(const Cell& cell) {
+    if (!cell) {
+        return "NULL";
+    }
+    std::string literal = "'";
+    for (const char c : *cell) {
+        literal += c;
+        if (c == '\'') {
+            literal += '\'';
+        }
+    }
+    return literal + "'";
+}
+
+}  // namespace
+
+void CreateItemDatabase(const std::string& path, int columns, const std::vector<Row>& rows) {
+    std::ostringstream sql;
+    sql << "BEGIN; CREATE TABLE StdItems (";
+    for (int k = 1; k <= columns; ++k) {
+        sql << (k > 1 ? ", " : "") << "c" << k;
+    }
+    sql << ");";
+    for (const Row& row : rows) {
+        sql << "INSERT INTO StdItems VALUES (";
+        for (int k = 0; k < columns; ++k) {
+            sql << (k > 0 ? ", " : "")
+                << (k < static_cast<int>(row.size()) ? SqlLiteral(row[k]) : "NULL");
+        }
+        sql << ");";
+    }
+    sql << "COMMIT;";
+    const std::string error = RunSql(path, sql.str());
+    ASSERT_EQ(error, "") << "creating " << path;
+}
+
+Row ItemRow(const Cell& name, const Cell& kind, const Cell& shine) {
+    Row row(40, std::string("0"));
+    row[1] = name;
+    row[2] = kind;
+    row[37] = shine;
+    return row;
+}
+
+void WriteFile(const std::string& path, const std::string& bytes) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out << bytes;
+    ASSERT_TRUE(out.good()) << "writing " << path;
+}
+
+std::optional<std::string> ReadFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        return std::nullopt;
+    }
+    std::ostringstream content;
+    content << in.rdbuf();
+    return content.str();
+}
+
+std::vector<std::string> ListDirectory(const std::string& path) {
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(path)) {
+        names.push_back(entry.path().filename().string());
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+}  // namespace varo::test

@@ -1,0 +1,46 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace varo::test {
+
+// A fresh directory under the system's temporary directory, removed with all
+// its content when the object goes.
+class TempDir {
+public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+
+    const std::string& Path() const { return path_; }
+    std::string File(const std::string& name) const { return path_ + "/" + name; }
+
+private:
+    std::string path_;
+};
+
+using Cell = std::optional<std::string>;  // nullopt is SQL NULL
+using Row = std::vector<Cell>;
+
+// Runs an SQL script on the database at `path`, creating it when missing.
+// Returns SQLite's error message, or an empty text on success.
+std::string RunSql(const std::string& path, const std::string& sql);
+
+// Creates `path` with a StdItems table of `columns` text columns (c1, c2, ...)
+// holding `rows`; a row shorter than the table leaves the rest NULL.
+void CreateItemDatabase(const std::string& path, int columns, const std::vector<Row>& rows);
+
+// A StdItems row of 40 columns with the name in column 2, the kind code in
+// column 3 and the shine value in column 38, the way the engine lays them out.
+Row ItemRow(const Cell& name, const Cell& kind, const Cell& shine);
+
+void WriteFile(const std::string& path, const std::string& bytes);
+std::optional<std::string> ReadFile(const std::string& path);
+
+// The names of the entries of a directory, sorted.
+std::vector<std::string> ListDirectory(const std::string& path);
+
+}  // namespace varo::test
