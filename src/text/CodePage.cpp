@@ -266,6 +266,15 @@ std::optional<GbkText> StrictUtf8ToGbk(std::string_view utf8) {
     return ConvertStrictly(utf8, "GBK", "UTF-8");
 }
 
+std::string ToValidUtf8(std::string_view text) {
+    std::string valid;
+    valid.reserve(text.size());
+    for (std::size_t i = 0; i < text.size();) {
+        AppendUtf8(valid, NextUtf8(text, i));
+    }
+    return valid;
+}
+
 bool IsValidUtf8(std::string_view text) {
     for (std::size_t i = 0; i < text.size();) {
         const std::size_t start = i;

@@ -21,6 +21,9 @@ void AppendUtf8AsGbk(GbkText& out, std::string_view utf8);
 std::optional<std::string> StrictGbkToUtf8(std::string_view gbk);
 std::optional<GbkText> StrictUtf8ToGbk(std::string_view utf8);
 
+// The text with every ill-formed UTF-8 sequence replaced by U+FFFD.
+std::string ToValidUtf8(std::string_view text);
+
 // True when the text is well-formed UTF-8 (no overlongs, no surrogates).
 bool IsValidUtf8(std::string_view text);
 

@@ -32,7 +32,11 @@ bool GbkContains(std::string_view text, std::string_view needle) {
     return FindInGbk(text, needle) != std::string_view::npos;
 }
 
-std::vector<std::string_view> SplitGbk(std::string_view text, std::string_view separator) {
+namespace {
+
+template <typename StepFunction>
+std::vector<std::string_view> Split(std::string_view text, std::string_view separator,
+                                    StepFunction characterLength) {
     std::vector<std::string_view> parts;
     if (text.empty()) {
         return parts;
@@ -49,13 +53,23 @@ std::vector<std::string_view> SplitGbk(std::string_view text, std::string_view s
             pos += separator.size();
             partStart = pos;
         } else {
-            pos += CharacterLength(text, pos);
+            pos += characterLength(text, pos);
         }
     }
     if (partStart < text.size()) {
         parts.push_back(text.substr(partStart));
     }
     return parts;
+}
+
+}  // namespace
+
+std::vector<std::string_view> SplitGbk(std::string_view text, std::string_view separator) {
+    return Split(text, separator, CharacterLength);
+}
+
+std::vector<std::string_view> SplitUtf8(std::string_view text, std::string_view separator) {
+    return Split(text, separator, [](std::string_view, std::size_t) { return std::size_t{1}; });
 }
 
 }  // namespace varo

@@ -16,4 +16,8 @@ bool GbkContains(std::string_view text, std::string_view needle);
 // separator; an empty text gives no parts.
 std::vector<std::string_view> SplitGbk(std::string_view text, std::string_view separator);
 
+// The same split for UTF-8 text (or any text whose separators are ASCII and
+// never occur inside a character), stepping byte by byte.
+std::vector<std::string_view> SplitUtf8(std::string_view text, std::string_view separator);
+
 }  // namespace varo

@@ -1,0 +1,136 @@
+#include "filter/FilterFile.h"
+
+#include <utility>
+
+#include "text/CodePage.h"
+#include "text/GbkSearch.h"
+
+namespace varo {
+namespace {
+
+// The legend as the program holds it: entries separated by CR LF, code and
+// label by one space, tried in this order.
+constexpr std::string_view kKindLegendUtf8 = "0 穿戴\r\n1 武器\r\n2 饰品\r\n3 药水\r\n4 其它";
+
+const std::vector<std::pair<GbkText, GbkText>>& KindLegend() {
+    static const auto legend = [] {
+        std::vector<std::pair<GbkText, GbkText>> entries;
+        const GbkText text = Utf8ToGbk(kKindLegendUtf8);
+        for (const std::string_view entry : SplitGbk(text, "\r\n")) {
+            const std::size_t space = entry.find(' ');
+            entries.emplace_back(GbkText(entry.substr(0, space)), GbkText(entry.substr(space + 1)));
+        }
+        return entries;
+    }();
+    return legend;
+}
+
+}  // namespace
+
+bool& FilterRow::Flag(int column) {
+    return column == kFilterBestColumn ? best : column == kFilterAutoPickUpColumn ? autoPickUp : showName;
+}
+
+bool FilterRow::Flag(int column) const {
+    return const_cast<FilterRow*>(this)->Flag(column);
+}
+
+std::optional<GbkText> KindLegendLabel(std::string_view code) {
+    for (const auto& [entryCode, label] : KindLegend()) {
+        if (entryCode == code) {
+            return label;
+        }
+    }
+    return std::nullopt;
+}
+
+const GbkText& OtherKindLabel() {
+    static const GbkText label = Utf8ToGbk("其它");
+    return label;
+}
+
+FilterRows LoadFilterRows(const ItemMatrix& matrix, int rows) {
+    FilterRows filterRows;
+    filterRows.reserve(static_cast<std::size_t>(rows));
+    for (int item = 1; item <= rows; ++item) {
+        // Matrix row 1 holds the column names, so item i is matrix row i + 1.
+        FilterRow row;
+        row.itemName = GbkText(matrix.Cell(item + 1, ItemRecord::kNameColumn));
+        row.itemKind = KindLegendLabel(matrix.Cell(item + 1, ItemRecord::kKindColumn))
+                           .value_or(OtherKindLabel());
+        filterRows.push_back(std::move(row));
+    }
+    return filterRows;
+}
+
+void SetFlagForAll(FilterRows& rows, int column, bool value) {
+    for (FilterRow& row : rows) {
+        row.Flag(column) = value;
+    }
+}
+
+GbkText FormatFilterFile(const FilterRows& rows) {
+    GbkText text;
+    for (const FilterRow& row : rows) {
+        text += row.itemName;
+        text += ",4,";
+        text += row.best ? "1," : "0,";
+        text += row.autoPickUp ? "1," : "0,";
+        text += row.showName ? "1\r\n" : "0\r\n";
+    }
+    return text;
+}
+
+FilterFileBytes EncodeFilterFile(const FilterRows& rows, FilterFileForm form) {
+    GbkText text = FormatFilterFile(rows);
+    if (form == FilterFileForm::Pc) {
+        return {true, std::move(text), 0};
+    }
+    if (auto utf8 = StrictGbkToUtf8(text)) {
+        return {true, std::move(*utf8), 0};
+    }
+    // Only a name can hold bytes without a UTF-8 form; find the first one.
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        if (!StrictGbkToUtf8(rows[i].itemName)) {
+            return {false, {}, i};
+        }
+    }
+    return {false, {}, 0};
+}
+
+std::optional<FilterRows> ParseFilterFile(std::string_view bytes) {
+    constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+    if (bytes.substr(0, kByteOrderMark.size()) == kByteOrderMark) {
+        bytes.remove_prefix(kByteOrderMark.size());
+    }
+    GbkText text;
+    if (auto gbk = StrictUtf8ToGbk(bytes)) {
+        text = std::move(*gbk);
+    } else if (StrictGbkToUtf8(bytes)) {
+        text = GbkText(bytes);  // the PC form, written in GBK
+    } else {
+        return std::nullopt;
+    }
+    const std::string_view content = std::string_view(text).substr(0, text.find('\0'));
+
+    FilterRows rows;
+    for (const std::string_view line : SplitGbk(content, "\r\n")) {
+        if (line.empty()) {
+            continue;
+        }
+        const std::vector<std::string_view> fields = SplitGbk(line, ",");
+        const auto field = [&](std::size_t i) {
+            return i < fields.size() ? fields[i] : std::string_view();
+        };
+        FilterRow row;
+        row.itemName = GbkText(field(0));
+        row.itemKind = KindLegendLabel(field(1)).value_or(GbkText());
+        row.best = field(2) == "1";
+        row.autoPickUp = field(3) == "1";
+        row.showName = field(4) == "1";
+        rows.push_back(std::move(row));
+    }
+    return rows;
+}
+
+}  // namespace varo

@@ -1,0 +1,73 @@
+#pragma once
+
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "db/ItemMatrix.h"
+#include "text/GbkText.h"
+
+namespace varo {
+
+// Columns of the filter grid: name, kind label, then the three flags.
+enum FilterColumn {
+    kFilterNameColumn = 0,
+    kFilterKindColumn,
+    kFilterBestColumn,
+    kFilterAutoPickUpColumn,
+    kFilterShowNameColumn,
+    kFilterColumnCount,
+};
+
+struct FilterRow {
+    GbkText itemName;
+    GbkText itemKind;  // a label of the kind legend, for display only
+    bool best = false;
+    bool autoPickUp = false;
+    bool showName = false;
+
+    bool& Flag(int column);
+    bool Flag(int column) const;
+    bool operator==(const FilterRow&) const = default;
+};
+
+using FilterRows = std::vector<FilterRow>;
+
+// The label of a kind code in the legend "0 穿戴 / 1 武器 / 2 饰品 / 3 药水 / 4 其它",
+// compared byte for byte; nothing when the code is not in it.
+std::optional<GbkText> KindLegendLabel(std::string_view code);
+
+// The label a load gives to a kind code outside the legend: "其它".
+const GbkText& OtherKindLabel();
+
+// One row per item of the StdItems table, in table order, every flag unchecked.
+FilterRows LoadFilterRows(const ItemMatrix& matrix, int rows);
+
+// Sets the flag of one of the three flag columns in every row.
+void SetFlagForAll(FilterRows& rows, int column, bool value);
+
+// The lines of lsDefaultItemFilter.txt: "name,4,best,pickup,show\r\n" per row.
+GbkText FormatFilterFile(const FilterRows& rows);
+
+enum class FilterFileForm { Pc, Mobile };
+
+struct FilterFileBytes {
+    bool ok = false;
+    std::string bytes;
+    std::size_t failedRow = 0;  // the row whose name has no UTF-8 form, when !ok
+};
+
+// The file's bytes: the GBK text itself for the PC form, its UTF-8 form for
+// the mobile one. A name that cannot be converted fails the whole file.
+FilterFileBytes EncodeFilterFile(const FilterRows& rows, FilterFileForm form);
+
+// Reads a filter file back: UTF-8 (a leading byte-order mark is skipped) or,
+// failing that, GBK. Nothing when the bytes are neither. Empty lines are
+// skipped; missing fields count as empty, fields after the fifth are ignored.
+std::optional<FilterRows> ParseFilterFile(std::string_view bytes);
+
+inline constexpr const char* kFilterFileName = "lsDefaultItemFilter.txt";
+
+}  // namespace varo

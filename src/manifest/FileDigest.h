@@ -1,0 +1,25 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+namespace varo {
+
+struct FileDigest {
+    bool ok = false;
+    std::string md5;         // 32 lowercase hexadecimal digits
+    std::uint64_t size = 0;  // bytes
+    std::string error;       // why the file could not be digested
+};
+
+// Streams the file through MD5 in large chunks; never holds it whole. A file
+// whose length changes while it is read fails rather than give a digest and a
+// size that do not belong together. `onBytes` hears of every chunk read.
+FileDigest DigestFile(const std::string& path,
+                      const std::function<void(std::uint64_t bytes)>& onBytes = {});
+
+// The name after the last '/' of a path.
+std::string BareFileName(const std::string& path);
+
+}  // namespace varo

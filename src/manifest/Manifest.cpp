@@ -1,0 +1,190 @@
+#include "manifest/Manifest.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <optional>
+
+#include "text/CodePage.h"
+#include "text/GbkSearch.h"
+
+namespace varo {
+namespace {
+
+bool Contains(std::string_view text, std::string_view needle) {
+    return text.find(needle) != std::string_view::npos;
+}
+
+std::string AsciiLower(std::string_view text) {
+    std::string lower(text);
+    std::transform(lower.begin(), lower.end(), lower.begin(),
+                   [](unsigned char c) { return c >= 'A' && c <= 'Z' ? c + ('a' - 'A') : c; });
+    return lower;
+}
+
+// The hot-update directory by the extensions the name contains; a later rule
+// wins: ".mp3" over ".map" over ".wzl"/".wzx".
+std::optional<std::string_view> HotUpdateDirectory(std::string_view name) {
+    if (Contains(name, ".mp3")) {
+        return "wav/";
+    }
+    if (Contains(name, ".map")) {
+        return "map/";
+    }
+    if (Contains(name, ".wzl") || Contains(name, ".wzx")) {
+        return "data/";
+    }
+    return std::nullopt;
+}
+
+struct ResourceLine {
+    std::string_view name;
+    std::string_view md5;
+    std::string_view size;
+};
+
+// Splits "name md5 size": the last two fields at the last two spaces, so a
+// name may hold spaces. A line with fewer fields fills them from the left.
+ResourceLine ParseResourceLine(std::string_view line) {
+    const std::size_t last = line.rfind(' ');
+    if (last == std::string_view::npos) {
+        return {line, {}, {}};
+    }
+    const std::size_t middle = last == 0 ? std::string_view::npos : line.rfind(' ', last - 1);
+    if (middle == std::string_view::npos) {
+        return {line.substr(0, last), line.substr(last + 1), {}};
+    }
+    return {line.substr(0, middle), line.substr(middle + 1, last - middle - 1), line.substr(last + 1)};
+}
+
+bool EndsWithIgnoringCase(std::string_view name, std::string_view suffix) {
+    return name.size() >= suffix.size() &&
+           AsciiLower(name.substr(name.size() - suffix.size())) == AsciiLower(suffix);
+}
+
+}  // namespace
+
+std::string ManifestFileName(std::string_view name, ManifestMode mode, std::string_view directory) {
+    switch (mode) {
+        case ManifestMode::MicroClient:
+            return std::string(name);
+        case ManifestMode::CustomDirectory:
+            return directory.empty() ? std::string(name)
+                                     : std::string(directory) + "/" + std::string(name);
+        case ManifestMode::HotUpdate:
+            break;
+    }
+    // Names such as X.WZL find their directory without regard to case.
+    std::optional<std::string_view> prefix = HotUpdateDirectory(name);
+    if (!prefix) {
+        prefix = HotUpdateDirectory(AsciiLower(name));
+    }
+    return prefix ? std::string(*prefix) + std::string(name) : std::string(name);
+}
+
+std::vector<FileTypeFilter> ResourceFileFilters(ManifestMode mode) {
+    FileTypeFilter resources{"资源文件(*.wzl;*.wzx)", {"*.wzl", "*.wzx"}};
+    switch (mode) {
+        case ManifestMode::MicroClient:
+            return {resources};
+        case ManifestMode::HotUpdate:
+            return {resources, {"地图文件(*.map)", {"*.map"}}, {"声音文件(*.mp3)", {"*.mp3"}}};
+        case ManifestMode::CustomDirectory:
+            break;
+    }
+    return {{"全部格式(*.*)", {"*.*"}}};
+}
+
+bool ModeOffersFile(ManifestMode mode, std::string_view name) {
+    for (const FileTypeFilter& filter : ResourceFileFilters(mode)) {
+        for (const std::string& pattern : filter.patterns) {
+            if (pattern == "*.*" || EndsWithIgnoringCase(name, std::string_view(pattern).substr(1))) {
+                return true;
+            }
+        }
+    }
+    return false;
+}
+
+std::string FormatResourceLine(std::string_view name, std::string_view md5, std::uint64_t size) {
+    std::string line(name);
+    line += ' ';
+    line += md5;
+    line += ' ';
+    line += std::to_string(size);
+    line += "\r\n";
+    return line;
+}
+
+bool ResourceListCanCarry(std::string_view name) {
+    return !Contains(name, "\r") && !Contains(name, "\n") && !Contains(name, "\u2028") &&
+           !Contains(name, "\u2029");
+}
+
+std::string BuildManifestBody(std::string_view listText, ManifestMode mode,
+                              std::string_view directory) {
+    std::string body;
+    for (const std::string_view text : SplitUtf8(listText, "\r\n")) {
+        const ResourceLine line = ParseResourceLine(text);
+        body += "{\r\n  \"filename\":\"";
+        body += JsonEscape(ManifestFileName(line.name, mode, directory));
+        body += "\",\r\n  \"md5\":\"";
+        body += JsonEscape(line.md5);
+        body += "\",\r\n  \"size\":\"";
+        body += JsonEscape(line.size);
+        body += "\"\r\n},\r\n";
+    }
+    // Drop the comma and the line break after the last entry.
+    body.resize(body.size() >= 3 ? body.size() - 3 : 0);
+    return body;
+}
+
+std::string BuildStandaloneManifest(std::string_view body, std::string_view version) {
+    std::string manifest = "{\r\n  \"assets_version\":\"";
+    manifest += JsonEscape(version);
+    manifest += "\",\r\n  \"md5list\":[\r\n";
+    manifest += body;
+    manifest += "\r\n  ]\r\n}";
+    return manifest;
+}
+
+std::string JsonEscape(std::string_view text) {
+    std::string escaped;
+    escaped.reserve(text.size());
+    const std::string valid = IsValidUtf8(text) ? std::string(text) : ToValidUtf8(text);
+    for (const char c : valid) {
+        switch (c) {
+            case '"':
+                escaped += "\\\"";
+                break;
+            case '\\':
+                escaped += "\\\\";
+                break;
+            case '\b':
+                escaped += "\\b";
+                break;
+            case '\f':
+                escaped += "\\f";
+                break;
+            case '\n':
+                escaped += "\\n";
+                break;
+            case '\r':
+                escaped += "\\r";
+                break;
+            case '\t':
+                escaped += "\\t";
+                break;
+            default:
+                if (static_cast<unsigned char>(c) < 0x20) {
+                    char code[8];
+                    std::snprintf(code, sizeof code, "\\u%04x", static_cast<unsigned>(c));
+                    escaped += code;
+                } else {
+                    escaped += c;
+                }
+        }
+    }
+    return escaped;
+}
+
+}  // namespace varo

@@ -1,0 +1,57 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace varo {
+
+// Which client update the manifest page serves. File names and manifests are
+// UTF-8, as the file system gives the names.
+enum class ManifestMode { MicroClient, HotUpdate, CustomDirectory };
+
+// The "filename" value of a manifest entry for a bare file name: the name
+// itself for the micro-client; "data/", "map/" or "wav/" before it by its
+// extension for a hot update; the custom directory, a slash and the name in
+// the custom mode (the bare name when the directory text is empty).
+std::string ManifestFileName(std::string_view name, ManifestMode mode, std::string_view directory);
+
+// A file-type choice of the resource dialog: its caption and its patterns.
+struct FileTypeFilter {
+    std::string description;
+    std::vector<std::string> patterns;  // "*.wzl", or "*.*" for every file
+};
+
+// The file types the resource dialog offers in a mode, the first selected.
+std::vector<FileTypeFilter> ResourceFileFilters(ManifestMode mode);
+
+// True when a mode's dialog offers this file name (extensions compared
+// without regard to case).
+bool ModeOffersFile(ManifestMode mode, std::string_view name);
+
+// One line of the resource list: the name, one space, the digest, one space,
+// the byte count, CR LF.
+std::string FormatResourceLine(std::string_view name, std::string_view md5, std::uint64_t size);
+
+// False for a name that a line of the list cannot carry (it holds a line break).
+bool ResourceListCanCarry(std::string_view name);
+
+// The entries of the manifests from the resource list text: one JSON object
+// per line, joined by ",\r\n", with no comma after the last one. The digest and
+// the size are the last two space-separated fields of a line, the name all
+// before them.
+std::string BuildManifestBody(std::string_view listText, ManifestMode mode,
+                              std::string_view directory);
+
+// update.json: the header with the version, the body, the footer.
+std::string BuildStandaloneManifest(std::string_view body, std::string_view version);
+
+// The text as the content of a JSON string: quotes, backslashes and control
+// characters escaped, ill-formed UTF-8 replaced by U+FFFD.
+std::string JsonEscape(std::string_view text);
+
+inline constexpr const char* kSingleManifestFileName = "单json文件.json";
+inline constexpr const char* kStandaloneManifestFileName = "update.json";
+
+}  // namespace varo

@@ -1,0 +1,56 @@
+#pragma once
+
+#include <array>
+#include <string>
+#include <vector>
+
+#include "db/ItemMatrix.h"
+#include "text/GbkText.h"
+
+namespace varo {
+
+// The five texts of one light-pillar row, in screen and file order.
+enum LightPillarColumn {
+    kItemNameColumn = 0,
+    kColorColumn,
+    kShineValueColumn,
+    kEffectImageCountColumn,
+    kPillarFileNumberColumn,
+    kLightPillarColumnCount,
+};
+
+struct LightPillarRow {
+    std::array<GbkText, kLightPillarColumnCount> fields;
+
+    bool operator==(const LightPillarRow&) const = default;
+};
+
+using LightPillarList = std::vector<LightPillarRow>;
+
+// The three texts the user sets before computing, copied into rows as typed.
+struct LightPillarParameters {
+    GbkText color = "255";
+    GbkText effectImageCount = "20";
+    GbkText pillarFileNumber = "1";
+};
+
+// The shine value at and above which an item gets a row, and the offset the
+// formula subtracts.
+inline constexpr int kShineBase = 100;
+
+// One row per item whose shine value (column 38) reads as 100 or more, in
+// table order. A table of fewer than 38 columns gives no rows.
+LightPillarList ComputeLightPillarRows(const ItemMatrix& matrix,
+                                       const LightPillarParameters& parameters);
+
+// The mobile shine value for a PC shine value S >= 100 and an effect-image
+// count N: "0" for 100, else (S - 100) * N in double precision, as "%.13g".
+std::string ShineValueText(int shine, int effectImageCount);
+
+// The content of CustomItemNameColors.txt: per row five tab-separated GBK
+// fields and CR LF.
+std::string FormatLightPillarFile(const LightPillarList& rows);
+
+inline constexpr const char* kLightPillarFileName = "CustomItemNameColors.txt";
+
+}  // namespace varo

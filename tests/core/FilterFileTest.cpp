@@ -1,0 +1,149 @@
+#include "filter/FilterFile.h"
+
+#include <gtest/gtest.h>
+
+#include "db/ItemTable.h"
+#include "support/TestSupport.h"
+
+namespace varo {
+namespace {
+
+using test::ItemRow;
+
+}  // namespace
+
+void PrintTo(const FilterRow& row, std::ostream* out) {
+    *out << '[' << row.itemName << '|' << row.itemKind << '|' << row.best << row.autoPickUp << row.showName << ']';
+}
+
+namespace {
+
+const std::string kWoodenSwordGbk = "\xC4\xBE\xBD\xA3";
+const std::string kPotionGbk = "\xBD\xF0\xB4\xB4\xD2\xA9";
+const std::string kWeaponGbk = "\xCE\xE4\xC6\xF7";  // 武器
+const std::string kOtherGbk = "\xC6\xE4\xCB\xFC";   // 其它
+
+FilterRow Row(std::string name, std::string kind, bool best, bool pickUp, bool show) {
+    return FilterRow{std::move(name), std::move(kind), best, pickUp, show};
+}
+
+TEST(FilterFile, LoadGivesKindsFromTheLegendByteForByte) {
+    const struct {
+        std::optional<std::string> code;
+        std::string label;
+    } cases[] = {
+        {"0", "\xB4\xA9\xB4\xF7"}, {"1", kWeaponGbk}, {"2", "\xCA\xCE\xC6\xB7"},
+        {"3", "\xD2\xA9\xCB\xAE"}, {"4", kOtherGbk},  {"7", kOtherGbk},
+        {"", kOtherGbk},           {std::nullopt, kOtherGbk}, {"00", kOtherGbk},
+        {" 1", kOtherGbk},         {"1.0", kOtherGbk},  {"1 ", kOtherGbk},
+    };
+    std::vector<test::Row> rows;
+    for (const auto& c : cases) {
+        rows.push_back(ItemRow("item", c.code, "0"));
+    }
+    test::TempDir dir;
+    test::CreateItemDatabase(dir.File("items.DB"), 40, rows);
+    SqliteConnection connection;
+    const ItemTable table = LoadItemTable(connection, dir.File("items.DB"));
+    const FilterRows loaded = LoadFilterRows(table.matrix, table.rows);
+    ASSERT_EQ(loaded.size(), std::size(cases));
+    for (std::size_t i = 0; i < loaded.size(); ++i) {
+        EXPECT_EQ(loaded[i].itemKind, cases[i].label) << "code '" << cases[i].code.value_or("NULL") << "'";
+        EXPECT_FALSE(loaded[i].best || loaded[i].autoPickUp || loaded[i].showName);
+    }
+}
+
+TEST(FilterFile, BothFormsHaveTheSameLinesInTheirEncoding) {
+    const FilterRows rows = {Row(kWoodenSwordGbk, kWeaponGbk, true, false, false),
+                             Row(kPotionGbk, "", false, false, true)};
+    EXPECT_EQ(EncodeFilterFile(rows, FilterFileForm::Pc).bytes,
+              kWoodenSwordGbk + ",4,1,0,0\r\n" + kPotionGbk + ",4,0,0,1\r\n");
+    EXPECT_EQ(EncodeFilterFile(rows, FilterFileForm::Mobile).bytes,
+              "木剑,4,1,0,0\r\n金创药,4,0,0,1\r\n");
+}
+
+TEST(FilterFile, LineFormatEdgeCases) {
+    const struct {
+        const char* label;
+        FilterRows rows;
+        std::string text;
+    } cases[] = {
+        {"no rows, no bytes", {}, ""},
+        {"empty name", {Row("", "", false, true, false)}, ",4,0,1,0\r\n"},
+        {"comma in a name is written as is", {Row("a,b", "", true, true, true)}, "a,b,4,1,1,1\r\n"},
+        {"kind never written", {Row("x", kWeaponGbk, false, false, false)}, "x,4,0,0,0\r\n"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(FormatFilterFile(c.rows), c.text) << c.label;
+        EXPECT_EQ(EncodeFilterFile(c.rows, FilterFileForm::Mobile).bytes, c.text)
+            << c.label << ": ASCII gives identical forms";
+    }
+}
+
+TEST(FilterFile, MobileFormRefusesANameWithoutUtf8Form) {
+    const FilterRows rows = {Row("ok", "", false, false, false), Row("bad\xFF", "", false, false, false)};
+    const FilterFileBytes bytes = EncodeFilterFile(rows, FilterFileForm::Mobile);
+    EXPECT_FALSE(bytes.ok);
+    EXPECT_EQ(bytes.failedRow, 1u);
+    EXPECT_TRUE(bytes.bytes.empty());
+    EXPECT_TRUE(EncodeFilterFile(rows, FilterFileForm::Pc).ok);
+}
+
+TEST(FilterFile, SetFlagForAllTouchesOneColumn) {
+    FilterRows rows = {Row("a", "", false, true, false), Row("b", "", true, false, true)};
+    SetFlagForAll(rows, kFilterAutoPickUpColumn, true);
+    EXPECT_EQ(rows[0], Row("a", "", false, true, false));
+    EXPECT_EQ(rows[1], Row("b", "", true, true, true));
+    SetFlagForAll(rows, kFilterShowNameColumn, false);
+    EXPECT_EQ(rows[1], Row("b", "", true, true, false));
+}
+
+TEST(FilterFile, ParseReadsLinesAndFields) {
+    const struct {
+        const char* label;
+        std::string bytes;
+        FilterRows rows;
+    } cases[] = {
+        {"empty file", "", {}},
+        {"mobile form", "木剑,4,1,0,0\r\n金创药,1,0,0,1\r\n",
+         {Row(kWoodenSwordGbk, kOtherGbk, true, false, false), Row(kPotionGbk, kWeaponGbk, false, false, true)}},
+        {"last line without CR LF", "a,4,1,1,1", {Row("a", kOtherGbk, true, true, true)}},
+        {"flags other than 1", "a,9,0,2,01\r\nb,,1 , 1,\r\n",
+         {Row("a", "", false, false, false), Row("b", "", false, false, false)}},
+        {"more than five fields", "a,b,4,1,0,0\r\n", {Row("a", "", false, true, false)}},
+        {"fewer than five fields", "a,1,1\r\nb\r\n",
+         {Row("a", kWeaponGbk, true, false, false), Row("b", "", false, false, false)}},
+        {"empty lines are skipped", "\r\na,4,0,0,0\r\n\r\n\r\n", {Row("a", kOtherGbk, false, false, false)}},
+        {"lone CR and LF stay in the line", "a\rb,4,1,0,0\nc,4,1,1,1\r\n",
+         {Row("a\rb", kOtherGbk, true, false, false)}},
+        {"byte-order mark skipped", "\xEF\xBB\xBF" "a,4,0,0,1\r\n", {Row("a", kOtherGbk, false, false, true)}},
+        {"PC form in GBK", kWoodenSwordGbk + ",4,1,1,0\r\n", {Row(kWoodenSwordGbk, kOtherGbk, true, true, false)}},
+        {"text ends at a zero byte", std::string("a,4,1,1,1\r\n\0b,4,1,1,1\r\n", 22),
+         {Row("a", kOtherGbk, true, true, true)}},
+    };
+    for (const auto& c : cases) {
+        const auto rows = ParseFilterFile(c.bytes);
+        ASSERT_TRUE(rows.has_value()) << c.label;
+        EXPECT_EQ(*rows, c.rows) << c.label;
+    }
+}
+
+TEST(FilterFile, ParseRefusesWhatIsNeitherUtf8NorGbk) {
+    EXPECT_EQ(ParseFilterFile("a,4,1,1,1\r\n\xFF\xFF"), std::nullopt);
+    EXPECT_EQ(ParseFilterFile("ก,4,1,1,1\r\n"), std::nullopt) << "UTF-8 that GBK cannot hold";
+}
+
+TEST(FilterFile, RoundTripsAreByteIdentical) {
+    const FilterRows rows = {Row(kWoodenSwordGbk, kWeaponGbk, true, false, false),
+                             Row(kPotionGbk, kOtherGbk, false, true, true), Row("", "", true, true, true),
+                             Row("\x81\x5C\x81\x40", "", false, false, false)};  // trail bytes 0x5C, 0x40
+    for (const FilterFileForm form : {FilterFileForm::Mobile, FilterFileForm::Pc}) {
+        const std::string first = EncodeFilterFile(rows, form).bytes;
+        const auto parsed = ParseFilterFile(first);
+        ASSERT_TRUE(parsed.has_value());
+        EXPECT_EQ(EncodeFilterFile(*parsed, form).bytes, first);
+    }
+}
+
+}  // namespace
+}  // namespace varo

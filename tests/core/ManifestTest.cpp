@@ -1,0 +1,190 @@
+#include "manifest/Manifest.h"
+
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cstdio>
+
+#include "manifest/FileDigest.h"
+#include "support/TestSupport.h"
+
+namespace varo {
+namespace {
+
+constexpr const char* kEmptyMd5 = "d41d8cd98f00b204e9800998ecf8427e";
+
+TEST(ManifestFileName, MapsNamesByMode) {
+    using enum ManifestMode;
+    const struct {
+        ManifestMode mode;
+        const char* directory;
+        const char* name;
+        const char* fileName;
+    } cases[] = {
+        {MicroClient, "layout", "a.wzl", "a.wzl"},
+        {MicroClient, "layout", "b.map", "b.map"},
+        {MicroClient, "layout", "c.mp3", "c.mp3"},
+        {HotUpdate, "layout", "a.wzl", "data/a.wzl"},
+        {HotUpdate, "layout", "a.wzx", "data/a.wzx"},
+        {HotUpdate, "layout", "b.map", "map/b.map"},
+        {HotUpdate, "layout", "c.mp3", "wav/c.mp3"},
+        {HotUpdate, "layout", "x.map.wzl", "map/x.map.wzl"},
+        {HotUpdate, "layout", "x.wzl.mp3", "wav/x.wzl.mp3"},
+        {HotUpdate, "layout", "x.wzlbackup", "data/x.wzlbackup"},
+        {HotUpdate, "layout", "X.WZL", "data/X.WZL"},
+        {HotUpdate, "layout", "Song.Mp3", "wav/Song.Mp3"},
+        {HotUpdate, "layout", "abc.ttf", "abc.ttf"},
+        {HotUpdate, "layout", "地图.map", "map/地图.map"},
+        {CustomDirectory, "layout", "abc.ttf", "layout/abc.ttf"},
+        {CustomDirectory, "layout", "a.wzl", "layout/a.wzl"},
+        {CustomDirectory, "", "abc.ttf", "abc.ttf"},
+        {CustomDirectory, "fonts/", "abc.ttf", "fonts//abc.ttf"},
+        {CustomDirectory, " ", "abc.ttf", " /abc.ttf"},
+        {CustomDirectory, "字体", "abc.ttf", "字体/abc.ttf"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(ManifestFileName(c.name, c.mode, c.directory), c.fileName)
+            << c.name << " in mode " << static_cast<int>(c.mode);
+    }
+}
+
+TEST(ManifestFileName, DialogFiltersByMode) {
+    EXPECT_TRUE(ModeOffersFile(ManifestMode::MicroClient, "a.WZL"));
+    EXPECT_FALSE(ModeOffersFile(ManifestMode::MicroClient, "b.map"));
+    EXPECT_TRUE(ModeOffersFile(ManifestMode::HotUpdate, "b.MAP"));
+    EXPECT_TRUE(ModeOffersFile(ManifestMode::HotUpdate, "c.mp3"));
+    EXPECT_FALSE(ModeOffersFile(ManifestMode::HotUpdate, "c.mp3.txt"));
+    EXPECT_TRUE(ModeOffersFile(ManifestMode::CustomDirectory, "README"));
+    EXPECT_EQ(ResourceFileFilters(ManifestMode::HotUpdate).size(), 3u);
+}
+
+const std::string kWorkedExampleList = std::string("a.wzl ") + kEmptyMd5 + " 0\r\nb.map " + kEmptyMd5 + " 0\r\n";
+
+const std::string kWorkedExampleBody =
+    "{\r\n"
+    "  \"filename\":\"data/a.wzl\",\r\n"
+    "  \"md5\":\"d41d8cd98f00b204e9800998ecf8427e\",\r\n"
+    "  \"size\":\"0\"\r\n"
+    "},\r\n"
+    "{\r\n"
+    "  \"filename\":\"map/b.map\",\r\n"
+    "  \"md5\":\"d41d8cd98f00b204e9800998ecf8427e\",\r\n"
+    "  \"size\":\"0\"\r\n"
+    "}";
+
+TEST(BuildManifestBody, WorkedExampleByteForByte) {
+    const std::string body = BuildManifestBody(kWorkedExampleList, ManifestMode::HotUpdate, "layout");
+    EXPECT_EQ(body, kWorkedExampleBody);
+    EXPECT_EQ(BuildStandaloneManifest(body, "1.2.5"),
+              "{\r\n  \"assets_version\":\"1.2.5\",\r\n  \"md5list\":[\r\n" + kWorkedExampleBody +
+                  "\r\n  ]\r\n}");
+}
+
+TEST(BuildManifestBody, EdgeCases) {
+    EXPECT_EQ(BuildManifestBody("", ManifestMode::HotUpdate, ""), "");
+    EXPECT_EQ(BuildStandaloneManifest("", "1.2.5"),
+              "{\r\n  \"assets_version\":\"1.2.5\",\r\n  \"md5list\":[\r\n\r\n  ]\r\n}");
+    EXPECT_EQ(BuildStandaloneManifest("", ""), "{\r\n  \"assets_version\":\"\",\r\n  \"md5list\":[\r\n\r\n  ]\r\n}");
+
+    const struct {
+        const char* label;
+        std::string line;
+        std::string fileName;
+        std::string md5;
+        std::string size;
+    } cases[] = {
+        {"placeholder words stay in names", "字节MD5码文件名.wzl m 12", "字节MD5码文件名.wzl", "m", "12"},
+        {"spaces in a name", "my map 1.map m 3", "my map 1.map", "m", "3"},
+        {"quote and backslash escaped", "a\"b\\c.wzl m 4", "a\\\"b\\\\c.wzl", "m", "4"},
+        {"tab escaped", "a\tb.wzl m 5", "a\\tb.wzl", "m", "5"},
+        {"one field", "lonely", "lonely", "", ""},
+        {"two fields", "a b", "a", "b", ""},
+        {"size beyond 4 GiB", "big.wzl m 5368709120", "big.wzl", "m", "5368709120"},
+    };
+    for (const auto& c : cases) {
+        const std::string expected = "{\r\n  \"filename\":\"" + c.fileName + "\",\r\n  \"md5\":\"" + c.md5 +
+                                     "\",\r\n  \"size\":\"" + c.size + "\"\r\n}";
+        EXPECT_EQ(BuildManifestBody(c.line + "\r\n", ManifestMode::MicroClient, ""), expected) << c.label;
+    }
+}
+
+TEST(BuildManifestBody, SameInputSameBytesAndModeChangesOnlyPrefixes) {
+    const std::string micro = BuildManifestBody(kWorkedExampleList, ManifestMode::MicroClient, "");
+    EXPECT_EQ(micro, BuildManifestBody(kWorkedExampleList, ManifestMode::MicroClient, ""));
+    std::string withPrefixes = micro;
+    withPrefixes.replace(withPrefixes.find("a.wzl"), 5, "data/a.wzl");
+    withPrefixes.replace(withPrefixes.find("b.map"), 5, "map/b.map");
+    EXPECT_EQ(withPrefixes, kWorkedExampleBody);
+}
+
+TEST(JsonEscape, EscapesWhatJsonRequires) {
+    EXPECT_EQ(JsonEscape("plain 名字"), "plain 名字");
+    EXPECT_EQ(JsonEscape("\"\\\x01\x1f/"), "\\\"\\\\\\u0001\\u001f/");
+    EXPECT_EQ(JsonEscape("a\xFF"), "a\xEF\xBF\xBD") << "ill-formed UTF-8 becomes U+FFFD";
+}
+
+TEST(ResourceList, LinesAndWhatTheyCanCarry) {
+    EXPECT_EQ(FormatResourceLine("a.wzl", kEmptyMd5, 0), std::string("a.wzl ") + kEmptyMd5 + " 0\r\n");
+    EXPECT_EQ(FormatResourceLine("b", "x", 5368709120ull), "b x 5368709120\r\n");
+    EXPECT_TRUE(ResourceListCanCarry("with space.wzl"));
+    EXPECT_FALSE(ResourceListCanCarry("a\nb"));
+    EXPECT_FALSE(ResourceListCanCarry("a\rb"));
+    EXPECT_FALSE(ResourceListCanCarry("a\u2029b"));
+}
+
+std::string Md5sumOf(const std::string& path) {
+    const std::string command = "md5sum '" + path + "'";
+    FILE* pipe = ::popen(command.c_str(), "r");
+    char digest[33] = {};
+    if (pipe == nullptr || std::fread(digest, 1, 32, pipe) != 32) {
+        ADD_FAILURE() << "md5sum failed";
+    }
+    if (pipe != nullptr) {
+        ::pclose(pipe);
+    }
+    return digest;
+}
+
+TEST(DigestFile, DigestsAndSizes) {
+    test::TempDir dir;
+    test::WriteFile(dir.File("empty"), "");
+    test::WriteFile(dir.File("abc"), "abc");
+    std::string large;
+    for (int i = 0; i < 3 * 1024 * 1024 + 17; ++i) {
+        large += static_cast<char>(i * 7 % 251);
+    }
+    test::WriteFile(dir.File("large"), large);
+
+    EXPECT_EQ(DigestFile(dir.File("empty")).md5, kEmptyMd5);
+    EXPECT_EQ(DigestFile(dir.File("empty")).size, 0u);
+    EXPECT_EQ(DigestFile(dir.File("abc")).md5, "900150983cd24fb0d6963f7d28e17f72");
+    std::uint64_t reported = 0;
+    const FileDigest digest = DigestFile(dir.File("large"), [&](std::uint64_t bytes) { reported += bytes; });
+    EXPECT_EQ(digest.md5, Md5sumOf(dir.File("large"))) << "chunk borders must not change the digest";
+    EXPECT_EQ(digest.size, large.size());
+    EXPECT_EQ(reported, large.size());
+
+    EXPECT_FALSE(DigestFile(dir.File("absent")).ok);
+    EXPECT_FALSE(DigestFile(dir.File("absent")).error.empty());
+    EXPECT_FALSE(DigestFile(dir.Path()).ok) << "a directory";
+    EXPECT_EQ(BareFileName("/x/y/名字 1.wzl"), "名字 1.wzl");
+}
+
+TEST(DigestFile, SparseFileBeyondFourGibibytesGetsItsTrueSize) {
+    test::TempDir dir;
+    const std::string path = dir.File("sparse.wzl");
+    const int fd = ::open(path.c_str(), O_CREAT | O_WRONLY, 0644);
+    ASSERT_GE(fd, 0);
+    const std::uint64_t size = (std::uint64_t{1} << 32) + 5;
+    ASSERT_EQ(::ftruncate(fd, static_cast<off_t>(size)), 0);
+    ::close(fd);
+    const FileDigest digest = DigestFile(path);
+    ASSERT_TRUE(digest.ok) << digest.error;
+    EXPECT_EQ(digest.size, size);
+    EXPECT_EQ(digest.md5.size(), 32u);
+}
+
+}  // namespace
+}  // namespace varo
