@@ -1,0 +1,39 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+
+class QWidget;
+
+namespace varo {
+
+// What an open-file dialog is asked for. The filter is in the program's own
+// form, "description|patterns|description|patterns", patterns separated by ';'.
+struct OpenFileRequest {
+    QString title;
+    QString directory;
+    QString fileName;
+    QString filter;
+    bool multipleFiles = false;
+};
+
+// Shows the dialog; the chosen full paths in order, empty when cancelled.
+QStringList RunOpenFileDialog(QWidget* parent, const OpenFileRequest& request);
+
+// The dialog filter in Qt's form: "description (pattern pattern)" per entry.
+QString QtNameFilters(const QString& filter);
+
+enum class MessageKind { Plain, Warning, Critical };
+
+// A modal message box with one OK button, owned by no window.
+void ShowMessage(MessageKind kind, const QString& caption, const QString& text);
+
+// Tests put their own routines in place of the real dialogs and boxes.
+using OpenFileDialogRoutine = std::function<QStringList(QWidget*, const OpenFileRequest&)>;
+using MessageRoutine = std::function<void(MessageKind, const QString&, const QString&)>;
+void SetOpenFileDialogRoutine(OpenFileDialogRoutine routine);
+void SetMessageRoutine(MessageRoutine routine);
+
+}  // namespace varo

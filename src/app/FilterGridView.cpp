@@ -1,0 +1,168 @@
+#include "app/FilterGridView.h"
+
+#include <QApplication>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QScrollBar>
+#include <QStyledItemDelegate>
+
+namespace varo {
+namespace {
+
+constexpr int kRowHeight = 24;
+constexpr int kDesignColumnWidth = 60;
+
+// Draws check boxes centred in their cells and toggles them on a click
+// anywhere in the cell or on the space bar.
+class CheckCellDelegate : public QStyledItemDelegate {
+  public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+    void paint(QPainter* painter, const QStyleOptionViewItem& option,
+               const QModelIndex& index) const override {
+        if (!(index.flags() & Qt::ItemIsUserCheckable)) {
+            QStyledItemDelegate::paint(painter, option, index);
+            return;
+        }
+        QStyleOptionViewItem item = option;
+        initStyleOption(&item, index);
+        const QWidget* widget = option.widget;
+        QStyle* style = widget != nullptr ? widget->style() : QApplication::style();
+        item.features &= ~QStyleOptionViewItem::HasCheckIndicator;
+        style->drawControl(QStyle::CE_ItemViewItem, &item, painter, widget);
+
+        QStyleOptionViewItem check = option;
+        const QSize indicator(style->pixelMetric(QStyle::PM_IndicatorWidth, &option, widget),
+                              style->pixelMetric(QStyle::PM_IndicatorHeight, &option, widget));
+        check.rect = QStyle::alignedRect(option.direction, Qt::AlignCenter, indicator, option.rect);
+        check.state = (check.state & ~QStyle::State_HasFocus) | QStyle::State_Enabled;
+        check.state |= index.data(Qt::CheckStateRole).value<Qt::CheckState>() == Qt::Checked
+                           ? QStyle::State_On
+                           : QStyle::State_Off;
+        style->drawPrimitive(QStyle::PE_IndicatorItemViewItemCheck, &check, painter, widget);
+    }
+
+    bool editorEvent(QEvent* event, QAbstractItemModel* model, const QStyleOptionViewItem& option,
+                     const QModelIndex& index) override {
+        if (!(index.flags() & Qt::ItemIsUserCheckable)) {
+            return QStyledItemDelegate::editorEvent(event, model, option, index);
+        }
+        bool toggle = false;
+        switch (event->type()) {
+            case QEvent::MouseButtonRelease: {
+                const auto* mouse = static_cast<QMouseEvent*>(event);
+                toggle = mouse->button() == Qt::LeftButton &&
+                         option.rect.contains(mouse->position().toPoint());
+                break;
+            }
+            case QEvent::MouseButtonPress:
+            case QEvent::MouseButtonDblClick:
+                return true;  // the release toggles
+            case QEvent::KeyPress: {
+                const int key = static_cast<QKeyEvent*>(event)->key();
+                toggle = key == Qt::Key_Space || key == Qt::Key_Select;
+                if (!toggle) {
+                    return false;
+                }
+                break;
+            }
+            default:
+                return false;
+        }
+        if (!toggle) {
+            return false;
+        }
+        const bool checked = index.data(Qt::CheckStateRole).value<Qt::CheckState>() == Qt::Checked;
+        return model->setData(index, checked ? Qt::Unchecked : Qt::Checked, Qt::CheckStateRole);
+    }
+};
+
+void ConfigureGrid(QTableView* view) {
+    view->setItemDelegate(new CheckCellDelegate(view));
+    view->verticalHeader()->hide();
+    view->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    view->verticalHeader()->setDefaultSectionSize(kRowHeight);
+    view->horizontalHeader()->setDefaultSectionSize(kDesignColumnWidth);
+    view->horizontalHeader()->setMinimumSectionSize(8);
+    view->horizontalHeader()->setHighlightSections(false);
+    view->setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed);
+    view->setSelectionMode(QAbstractItemView::SingleSelection);
+    view->setSelectionBehavior(QAbstractItemView::SelectItems);
+    view->setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
+    view->setWordWrap(false);
+}
+
+}  // namespace
+
+FilterGridView::FilterGridView(QWidget* parent)
+    : QTableView(parent), frozen_(new QTableView(this)) {
+    ConfigureGrid(this);
+    ConfigureGrid(frozen_);
+    frozen_->setObjectName(QStringLiteral("frozenColumn"));
+    frozen_->setFocusPolicy(Qt::NoFocus);
+    frozen_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    frozen_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    frozen_->setFrameShape(QFrame::NoFrame);
+    frozen_->horizontalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    frozen_->setStyleSheet(QStringLiteral("QTableView { border: none; }"));
+    viewport()->stackUnder(frozen_);
+
+    connect(horizontalHeader(), &QHeaderView::sectionResized, this,
+            [this](int section, int, int size) {
+                if (section == 0) {
+                    frozen_->setColumnWidth(0, size);
+                    UpdateFrozenGeometry();
+                }
+            });
+    connect(frozen_->verticalScrollBar(), &QAbstractSlider::valueChanged, verticalScrollBar(),
+            &QAbstractSlider::setValue);
+    connect(verticalScrollBar(), &QAbstractSlider::valueChanged, frozen_->verticalScrollBar(),
+            &QAbstractSlider::setValue);
+}
+
+void FilterGridView::setModel(QAbstractItemModel* model) {
+    QTableView::setModel(model);
+    frozen_->setModel(model);
+    frozen_->setSelectionModel(selectionModel());
+    for (int column = 1; column < model->columnCount(); ++column) {
+        frozen_->setColumnHidden(column, true);
+    }
+    frozen_->setColumnWidth(0, columnWidth(0));
+    frozen_->show();
+    UpdateFrozenGeometry();
+}
+
+void FilterGridView::resizeEvent(QResizeEvent* event) {
+    QTableView::resizeEvent(event);
+    UpdateFrozenGeometry();
+}
+
+QModelIndex FilterGridView::moveCursor(CursorAction cursorAction, Qt::KeyboardModifiers modifiers) {
+    const QModelIndex current = QTableView::moveCursor(cursorAction, modifiers);
+    // Keep a cell that the keyboard moves to out from under the frozen column.
+    if (cursorAction == MoveLeft && current.column() > 0 &&
+        visualRect(current).topLeft().x() < frozen_->columnWidth(0)) {
+        const int newValue = horizontalScrollBar()->value() + visualRect(current).topLeft().x() -
+                             frozen_->columnWidth(0);
+        horizontalScrollBar()->setValue(newValue);
+    }
+    return current;
+}
+
+void FilterGridView::scrollTo(const QModelIndex& index, ScrollHint hint) {
+    // The frozen column is always in view: only scroll to its row.
+    const int horizontal = horizontalScrollBar()->value();
+    QTableView::scrollTo(index, hint);
+    if (index.column() == 0) {
+        horizontalScrollBar()->setValue(horizontal);
+    }
+}
+
+void FilterGridView::UpdateFrozenGeometry() {
+    frozen_->setGeometry(verticalHeader()->width() + frameWidth(), frameWidth(), columnWidth(0),
+                         viewport()->height() + horizontalHeader()->height());
+}
+
+}  // namespace varo

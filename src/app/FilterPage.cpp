@@ -1,0 +1,123 @@
+#include "app/FilterPage.h"
+
+#include <QPushButton>
+
+#include "app/CommonDialog.h"
+#include "app/Dialogs.h"
+#include "app/FilterGridView.h"
+#include "app/TextBridge.h"
+#include "app/WrappingButton.h"
+#include "db/ItemTable.h"
+#include "platform/FileIo.h"
+
+namespace varo {
+namespace {
+
+constexpr int kLoadedColumnWidth = 110;
+constexpr int kDesignColumnWidth = 60;
+
+}  // namespace
+
+FilterPage::FilterPage(QWidget* tabControl, SqliteConnection& connection, CommonDialog& dialog,
+                       std::function<QString()> databasePath, QString outputDirectory)
+    : PageCanvas(tabControl),
+      connection_(connection),
+      dialog_(dialog),
+      databasePath_(std::move(databasePath)),
+      outputDirectory_(std::move(outputDirectory)) {
+    QWidget* canvas = Canvas();
+    高级表格_过滤文件生成 =
+        Place(new FilterGridView(canvas), "高级表格_过滤文件生成", 7, 28, 581, 479);
+    高级表格_过滤文件生成->setModel(&model_);
+    SetColumnWidths(kDesignColumnWidth);
+
+    const auto button = [canvas](const char* caption, const char* name, int x, int y, int w,
+                                 int h) {
+        return Place(new WrappingButton(QString::fromUtf8(caption), canvas), name, x, y, w, h);
+    };
+    按钮_载入数据库 = button("载入数据库", "按钮_载入数据库", 608, 34, 80, 32);
+    按钮_导入过滤文件 = button("导入过滤文件", "按钮_导入过滤文件", 720, 34, 80, 32);
+    按钮_生成手机过滤文件 =
+        button("生成手机版过滤文件[UTF-8编码]", "按钮_生成手机过滤文件", 607, 78, 192, 32);
+    按钮_生成PC过滤文件 =
+        button("生成PC版过滤文件[ANSI编码]", "按钮_生成PC过滤文件", 608, 120, 192, 32);
+    按钮_全部显示极品 = button("全部显示极品", "按钮_全部显示极品", 592, 174, 108, 32);
+    按钮_取消全部显示极品 = button("取消全部显示极品", "按钮_取消全部显示极品", 592, 214, 107, 32);
+    按钮_全部显示 = button("全部显示", "按钮_全部显示", 720, 174, 80, 32);
+    按钮_取消全部显示 = button("取消全部显示", "按钮_取消全部显示", 720, 216, 80, 32);
+    按钮_全部捡取 = button("全部捡取", "按钮_全部捡取", 720, 256, 80, 32);
+    按钮_取消全部捡取 = button("取消全部捡取", "按钮_取消全部捡取", 720, 298, 80, 32);
+
+    const auto on = [this](QPushButton* source, auto handler) {
+        QObject::connect(source, &QPushButton::clicked, this, handler);
+    };
+    on(按钮_载入数据库, [this] { LoadFilterGrid(); });
+    on(按钮_导入过滤文件, [this] { ImportFilterFile(); });
+    on(按钮_生成手机过滤文件, [this] { WriteFilterFile(FilterFileForm::Mobile); });
+    on(按钮_生成PC过滤文件, [this] { WriteFilterFile(FilterFileForm::Pc); });
+    // The captions cross over: the 显示 buttons act on "自动捡取", the 捡取 buttons on "显示名字".
+    on(按钮_全部显示极品, [this] { SetFlagForAll(kFilterBestColumn, true); });
+    on(按钮_取消全部显示极品, [this] { SetFlagForAll(kFilterBestColumn, false); });
+    on(按钮_全部显示, [this] { SetFlagForAll(kFilterAutoPickUpColumn, true); });
+    on(按钮_取消全部显示, [this] { SetFlagForAll(kFilterAutoPickUpColumn, false); });
+    on(按钮_全部捡取, [this] { SetFlagForAll(kFilterShowNameColumn, true); });
+    on(按钮_取消全部捡取, [this] { SetFlagForAll(kFilterShowNameColumn, false); });
+}
+
+void FilterPage::SetColumnWidths(int width) {
+    for (int column = 0; column < kFilterColumnCount; ++column) {
+        高级表格_过滤文件生成->setColumnWidth(column, width);
+    }
+}
+
+void FilterPage::LoadFilterGrid() {
+    // A failed query gives no rows: the grid keeps only its titled header row.
+    const ItemTable table = LoadItemTable(connection_, ToUtf8(databasePath_()));
+    model_.Load(LoadFilterRows(table.matrix, table.rows));
+    SetColumnWidths(kLoadedColumnWidth);
+}
+
+void FilterPage::SetFlagForAll(int column, bool value) {
+    model_.SetFlagForAll(column, value);
+}
+
+void FilterPage::WriteFilterFile(FilterFileForm form) {
+    const FilterFileBytes bytes = EncodeFilterFile(model_.Rows(), form);
+    if (!bytes.ok) {
+        ShowMessage(MessageKind::Warning, QStringLiteral("生成失败"),
+                    QStringLiteral("第%1行物品“%2”的名字无法转换为UTF-8编码，过滤文件未生成。")
+                        .arg(bytes.failedRow + 1)
+                        .arg(FromGbk(model_.Rows()[bytes.failedRow].itemName)));
+        return;
+    }
+    const std::string path = ToUtf8(outputDirectory_) + "/" + kFilterFileName;
+    if (!WriteFileAtomically(path, bytes.bytes).ok) {
+        return;
+    }
+    ShowMessage(
+        MessageKind::Plain, QStringLiteral("生成成功"),
+        QStringLiteral("列表过滤文件写入成功！\n本地已生成  lsDefaultItemFilter.txt  文件"));
+}
+
+void FilterPage::ImportFilterFile() {
+    dialog_.filter = QStringLiteral("物品过滤文件(*.txt)|*.txt");
+    dialog_.fileName = QString::fromUtf8(kFilterFileName);
+    const QString path = dialog_.Show(window(), outputDirectory_);
+    dialog_.filter.clear();
+    // Cancelled, unreadable, or neither UTF-8 nor GBK: the grid keeps the user's rows.
+    if (path.isEmpty()) {
+        return;
+    }
+    const auto bytes = ReadWholeFile(ToUtf8(path));
+    if (!bytes) {
+        return;
+    }
+    auto rows = ParseFilterFile(*bytes);
+    if (!rows) {
+        return;
+    }
+    model_.Import(std::move(*rows));
+    SetColumnWidths(kDesignColumnWidth);
+}
+
+}  // namespace varo

@@ -1,0 +1,52 @@
+#pragma once
+
+#include <functional>
+
+#include "app/FilterGridModel.h"
+#include "app/PageCanvas.h"
+#include "db/SqliteConnection.h"
+
+class QPushButton;
+
+namespace varo {
+
+class CommonDialog;
+class FilterGridView;
+
+// The page "数据库过滤文件生成": the filter grid, loaded from the item table or
+// imported from a filter file, written as lsDefaultItemFilter.txt.
+class FilterPage : public PageCanvas {
+  public:
+    FilterPage(QWidget* tabControl, SqliteConnection& connection, CommonDialog& dialog,
+               std::function<QString()> databasePath, QString outputDirectory);
+
+    FilterGridView* 高级表格_过滤文件生成;
+    QPushButton* 按钮_载入数据库;
+    QPushButton* 按钮_导入过滤文件;
+    QPushButton* 按钮_生成手机过滤文件;
+    QPushButton* 按钮_生成PC过滤文件;
+    QPushButton* 按钮_全部显示极品;
+    QPushButton* 按钮_取消全部显示极品;
+    QPushButton* 按钮_全部显示;
+    QPushButton* 按钮_取消全部显示;
+    QPushButton* 按钮_全部捡取;
+    QPushButton* 按钮_取消全部捡取;
+
+    FilterGridModel& Model() { return model_; }
+
+    void LoadFilterGrid();
+    void SetFlagForAll(int column, bool value);
+    void WriteFilterFile(FilterFileForm form);
+    void ImportFilterFile();
+
+  private:
+    void SetColumnWidths(int width);
+
+    SqliteConnection& connection_;
+    CommonDialog& dialog_;
+    std::function<QString()> databasePath_;
+    QString outputDirectory_;
+    FilterGridModel model_;
+};
+
+}  // namespace varo

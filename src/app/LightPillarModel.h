@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QAbstractTableModel>
+
+#include "pillar/LightPillar.h"
+
+namespace varo {
+
+// The light-pillar list as the list view shows it: five text columns over the
+// rows of the core, which stay GBK. This model is the only store of the list.
+class LightPillarModel : public QAbstractTableModel {
+  public:
+    using QAbstractTableModel::QAbstractTableModel;
+
+    int rowCount(const QModelIndex& parent = {}) const override;
+    int columnCount(const QModelIndex& parent = {}) const override;
+    QVariant data(const QModelIndex& index, int role) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
+
+    const LightPillarList& Rows() const { return rows_; }
+    void ReplaceRows(LightPillarList rows);
+    const GbkText& CellText(int row, int column) const;
+    // Out-of-range cells are ignored: the list may have been replaced meanwhile.
+    void SetCellText(int row, int column, GbkText text);
+
+    static const char* const kTitles[kLightPillarColumnCount];
+    static const int kWidths[kLightPillarColumnCount];
+
+  private:
+    LightPillarList rows_;
+};
+
+}  // namespace varo

@@ -1,0 +1,81 @@
+#pragma once
+
+#include <QLineEdit>
+
+#include <cstdint>
+#include <functional>
+
+#include "app/LightPillarModel.h"
+#include "app/PageCanvas.h"
+#include "db/SqliteConnection.h"
+
+class QLabel;
+class QPushButton;
+class QTreeView;
+
+namespace varo {
+
+// Where the last double-click on the light-pillar list landed: the pointer
+// position, the hit flags, the row and the column. One per process.
+struct ListHitTestRecord {
+    std::int32_t x = 0;
+    std::int32_t y = 0;
+    std::int32_t flags = 0;
+    std::int32_t item = 0;
+    std::int32_t subItem = 0;
+};
+
+// The in-place editor of the list: it commits when Enter is released and
+// whenever it loses the keyboard focus.
+class CellEditor : public QLineEdit {
+  public:
+    using QLineEdit::QLineEdit;
+    std::function<void()> onCommit;
+
+  protected:
+    void keyReleaseEvent(QKeyEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
+};
+
+// The page "PC光柱转手机端同步": computes one row per item whose PC shine value
+// is 100 or more, lets the user edit single cells, writes CustomItemNameColors.txt.
+class LightPillarPage : public PageCanvas {
+  public:
+    LightPillarPage(QWidget* tabControl, SqliteConnection& connection, ListHitTestRecord& hitTest,
+                    std::function<QString()> databasePath, QString outputDirectory);
+
+    QLabel* 标签5;
+    QLineEdit* 编辑框_颜色值;
+    QLabel* 标签6;
+    QLineEdit* 编辑框_特效图片数量自计算;
+    QLabel* 标签8;
+    QLineEdit* 编辑框_光柱wzl文件序号;
+    QLabel* 标签9;
+    QTreeView* 超级列表框1;
+    CellEditor* 编辑框_AFI超级列表框编辑;
+    QLabel* 标签7;
+    QPushButton* 按钮_DB一键计算;
+    QPushButton* 按钮_生成光柱文件;
+
+    LightPillarModel& Model() { return model_; }
+
+    void ComputeFromDatabase();
+    void WriteLightPillarFile();
+    // (x, y) in the list's client coordinates, its header included.
+    void BeginCellEdit(int x, int y);
+    void CommitCellEdit();
+    bool IsEditing() const { return editing_; }
+
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+  private:
+    SqliteConnection& connection_;
+    ListHitTestRecord& hitTest_;
+    std::function<QString()> databasePath_;
+    QString outputDirectory_;
+    LightPillarModel model_;
+    bool editing_ = false;
+};
+
+}  // namespace varo

@@ -1,0 +1,109 @@
+#include "app/MainWindow.h"
+
+#include <QGuiApplication>
+#include <QLineEdit>
+#include <QProxyStyle>
+#include <QPushButton>
+#include <QScreen>
+#include <QStyleOption>
+#include <QTabBar>
+#include <QTabWidget>
+
+#include "app/AboutPage.h"
+#include "app/Artwork.h"
+#include "app/CommonDialog.h"
+#include "app/FilterPage.h"
+#include "app/ManifestPage.h"
+#include "app/ProjectLinks.h"
+#include "app/TextBridge.h"
+#include "app/WrappingButton.h"
+#include "platform/ProgramDirectory.h"
+
+namespace varo {
+namespace {
+
+constexpr int kTabHeight = 20;
+
+// Tabs as low as the pages' layout expects: the first controls sit 22 pixels
+// below the top of the tab control.
+class CompactTabStyle : public QProxyStyle {
+  public:
+    using QProxyStyle::QProxyStyle;
+
+    QSize sizeFromContents(ContentsType type, const QStyleOption* option, const QSize& size,
+                           const QWidget* widget) const override {
+        QSize result = QProxyStyle::sizeFromContents(type, option, size, widget);
+        if (type == CT_TabBarTab) {
+            result.setHeight(kTabHeight);
+        }
+        return result;
+    }
+};
+
+}  // namespace
+
+const QSize MainWindow::kClientSize(820, 553);
+
+QString MainWindowCaption() {
+    return QStringLiteral("Varo三端引擎专用工具合集 - 项目主页：%1 - 版本号2.1.1")
+        .arg(QString::fromUtf8(kProjectHomePage));
+}
+
+MainWindow::MainWindow(SqliteConnection& connection, ListHitTestRecord& hitTest,
+                       QString outputDirectory)
+    : connection_(connection) {
+    setObjectName(QStringLiteral("MainWindow"));
+    setWindowTitle(MainWindowCaption());
+    setWindowIcon(ApplicationIcon());
+    setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                   Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint |
+                   Qt::MSWindowsFixedSizeDialogHint);
+    setFixedSize(kClientSize);
+
+    编辑框_数据库文件路径 = Place(new QLineEdit(this), "编辑框_数据库文件路径", 8, 10, 248, 20);
+    按钮_选择数据库 = Place(new WrappingButton(QStringLiteral("选择Sqlite数据库"), this),
+                            "按钮_选择数据库", 260, 8, 108, 23);
+    通用对话框1 = new CommonDialog(this);
+    选择夹1 = Place(new QTabWidget(this), "选择夹1", 1, 34, 815, 514);
+    auto* tabStyle = new CompactTabStyle();
+    tabStyle->setParent(选择夹1);
+    选择夹1->tabBar()->setStyle(tabStyle);
+    选择夹1->setDocumentMode(false);
+
+    const auto databasePath = [this] { return 编辑框_数据库文件路径->text(); };
+    lightPillarPage =
+        new LightPillarPage(选择夹1, connection, hitTest, databasePath, outputDirectory);
+    filterPage = new FilterPage(选择夹1, connection, *通用对话框1, databasePath, outputDirectory);
+    manifestPage = new ManifestPage(选择夹1, outputDirectory);
+    aboutPage = new AboutPage(选择夹1);
+    选择夹1->addTab(lightPillarPage, QStringLiteral("PC光柱转手机端同步"));
+    选择夹1->addTab(filterPage, QStringLiteral("数据库过滤文件生成"));
+    选择夹1->addTab(manifestPage, QStringLiteral("手游微端与热更json生成"));
+    选择夹1->addTab(aboutPage, QStringLiteral("关于"));
+    选择夹1->setCurrentIndex(0);
+
+    QObject::connect(按钮_选择数据库, &QPushButton::clicked, this,
+                     [this] { SelectDatabaseFile(); });
+
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        const QRect available = screen->geometry();
+        move(available.x() + (available.width() - width()) / 2,
+             available.y() + (available.height() - height()) / 2);
+    }
+}
+
+MainWindow::~MainWindow() {
+    connection_.Close();  // nothing happens when no database was ever opened
+}
+
+void MainWindow::SelectDatabaseFile() {
+    // The dialog proposes QELDA.DB on every click, never the previous choice.
+    通用对话框1->fileName = QStringLiteral("QELDA.DB");
+    通用对话框1->filter = QStringLiteral("DB数据库文件(*.DB)|*.DB");
+    const QString path = 通用对话框1->Show(this, FromUtf8(ProgramDirectory()));
+    if (!path.isEmpty()) {
+        编辑框_数据库文件路径->setText(path);
+    }
+}
+
+}  // namespace varo

@@ -1,0 +1,48 @@
+#pragma once
+
+#include <QWidget>
+
+#include "app/LightPillarPage.h"
+#include "db/SqliteConnection.h"
+
+class QLineEdit;
+class QPushButton;
+class QTabWidget;
+
+namespace varo {
+
+class AboutPage;
+class CommonDialog;
+class FilterPage;
+class ManifestPage;
+
+// The one window: the database path row above four tabbed pages.
+class MainWindow : public QWidget {
+  public:
+    // `outputDirectory` is where the pages write their files: the program's
+    // own directory when the program runs.
+    MainWindow(SqliteConnection& connection, ListHitTestRecord& hitTest, QString outputDirectory);
+    ~MainWindow() override;
+
+    QLineEdit* 编辑框_数据库文件路径;
+    QPushButton* 按钮_选择数据库;
+    CommonDialog* 通用对话框1;
+    QTabWidget* 选择夹1;
+
+    LightPillarPage* lightPillarPage;
+    FilterPage* filterPage;
+    ManifestPage* manifestPage;
+    AboutPage* aboutPage;
+
+    void SelectDatabaseFile();
+
+    static const QSize kClientSize;
+
+  private:
+    SqliteConnection& connection_;
+};
+
+// The caption: the program's name, a contact line, the version.
+QString MainWindowCaption();
+
+}  // namespace varo

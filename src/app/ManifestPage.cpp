@@ -1,0 +1,259 @@
+#include "app/ManifestPage.h"
+
+#include <QCheckBox>
+#include <QCoreApplication>
+#include <QFileInfo>
+#include <QGroupBox>
+#include <QHelpEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QToolTip>
+
+#include <chrono>
+#include <future>
+
+#include "app/Dialogs.h"
+#include "app/TextBridge.h"
+#include "app/WrappingButton.h"
+#include "manifest/FileDigest.h"
+#include "platform/FileIo.h"
+#include "platform/ProgramDirectory.h"
+
+namespace varo {
+namespace {
+
+const QString kDirectoryHint = QStringLiteral("可空数据\n\n默认字体目录");
+
+QLabel* Label(QWidget* parent, const char* text) {
+    return new QLabel(QString::fromUtf8(text), parent);
+}
+
+QString DialogFilter(ManifestMode mode) {
+    QStringList parts;
+    for (const FileTypeFilter& filter : ResourceFileFilters(mode)) {
+        QStringList patterns;
+        for (const std::string& pattern : filter.patterns) {
+            patterns << FromUtf8(pattern);
+        }
+        parts << FromUtf8(filter.description) << patterns.join(QLatin1Char(';'));
+    }
+    return parts.join(QLatin1Char('|'));
+}
+
+// Runs the digest on a worker thread and keeps the window responsive until
+// it is done, so that a large file does not freeze the page.
+FileDigest DigestWhileResponsive(const std::string& path) {
+    std::future<FileDigest> digest =
+        std::async(std::launch::async, [path] { return DigestFile(path); });
+    while (digest.wait_for(std::chrono::milliseconds(15)) != std::future_status::ready) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 15);
+    }
+    return digest.get();
+}
+
+}  // namespace
+
+ManifestPage::ManifestPage(QWidget* tabControl, QString outputDirectory)
+    : PageCanvas(tabControl), outputDirectory_(std::move(outputDirectory)) {
+    QWidget* canvas = Canvas();
+    标签13 = Place(
+        Label(
+            canvas,
+            "文件名                                 MD5码                             字节大小kb"),
+        "标签13", 15, 30, 568, 16);
+    编辑框_json文件 = Place(new QPlainTextEdit(canvas), "编辑框_json文件", 6, 54, 577, 453);
+    编辑框_json文件->setReadOnly(true);
+    编辑框_json文件->setLineWrapMode(QPlainTextEdit::NoWrap);
+    编辑框_json文件->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    编辑框_json文件->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    编辑框_json文件->setStyleSheet(
+        QStringLiteral("QPlainTextEdit { color: rgb(0, 255, 0); background: black; }"));
+
+    标签16 = Place(Label(canvas, "导入全部格式文件,自定义目录名"), "标签16", 591, 54, 176, 16);
+    标签17 = Place(Label(canvas, "目录名(字体)："), "标签17", 593, 83, 76, 16);
+    编辑框_自定义目录名 = Place(new QLineEdit(QStringLiteral("layout"), canvas),
+                                "编辑框_自定义目录名", 680, 81, 64, 20);
+    编辑框_自定义目录名->setAlignment(Qt::AlignCenter);
+    编辑框_自定义目录名->setEnabled(false);
+    选择框_自定义目录名 = Place(new QCheckBox(QStringLiteral("自定义目录模式"), canvas),
+                                "选择框_自定义目录名", 591, 114, 104, 16);
+    选择框_微端模式 = Place(new QCheckBox(QStringLiteral("微端模式"), canvas), "选择框_微端模式",
+                            591, 138, 68, 16);
+    选择框_微端模式->setChecked(true);
+    选择框_热更模式 = Place(new QCheckBox(QStringLiteral("热更模式"), canvas), "选择框_热更模式",
+                            591, 160, 68, 16);
+
+    按钮_导入资源文件 = Place(new WrappingButton(QStringLiteral("导入资源文件并计算"), canvas),
+                              "按钮_导入资源文件", 599, 198, 80, 32);
+    按钮_导入资源文件->setToolTip(
+        QStringLiteral("注意：生成微端json文件只支持wzl格式\n选择热更新支持所有格式"));
+    按钮_清空json表内容 = Place(new WrappingButton(QStringLiteral("清空内容"), canvas),
+                                "按钮_清空json表内容", 719, 198, 80, 32);
+    标签15 = Place(Label(canvas, "手动复制更新专用"), "标签15", 648, 293, 94, 16);
+    按钮_生成单json文件 = Place(new WrappingButton(QStringLiteral("生成单json文件"), canvas),
+                                "按钮_生成单json文件", 647, 310, 96, 32);
+    标签11 = Place(Label(canvas, "输入版本号后\n生成独立json文件"), "标签11", 643, 362, 104, 27);
+    标签10 = Place(Label(canvas, "版本号："), "标签10", 644, 398, 40, 16);
+    编辑框_版本号 =
+        Place(new QLineEdit(QStringLiteral("1.2.5"), canvas), "编辑框_版本号", 686, 398, 61, 18);
+    编辑框_版本号->setAlignment(Qt::AlignCenter);
+    按钮_生成独立json文件 = Place(new WrappingButton(QStringLiteral("生成独立json文件"), canvas),
+                                  "按钮_生成独立json文件", 642, 420, 105, 32);
+    标签12 = Place(Label(canvas, "温馨提示：版本号注意格式"), "标签12", 622, 453, 144, 24);
+
+    // Created last so that it lies over the list while it is shown.
+    分组框1 = Place(new QGroupBox(QStringLiteral("计算MD5中请耐心等待"), canvas), "分组框1", 111,
+                    174, 440, 40);
+    标签14 = Place(Label(分组框1, "当前进度："), "标签14", 4, 16, 52, 16);
+    进度条1 = Place(new QProgressBar(分组框1), "进度条1", 62, 18, 371, 14);
+    进度条1->setValue(0);
+    进度条1->setTextVisible(false);
+    分组框1->setAutoFillBackground(true);  // it lies over the black list
+    分组框1->hide();
+
+    // The directory hints are shown centred on their control.
+    编辑框_自定义目录名->setToolTip(kDirectoryHint);
+    选择框_自定义目录名->setToolTip(kDirectoryHint);
+    编辑框_自定义目录名->installEventFilter(this);
+    选择框_自定义目录名->installEventFilter(this);
+
+    for (QCheckBox* box : {选择框_自定义目录名, 选择框_微端模式, 选择框_热更模式}) {
+        QObject::connect(box, &QCheckBox::clicked, this, [this, box] { SelectMode(box); });
+    }
+    QObject::connect(按钮_导入资源文件, &QPushButton::clicked, this, [this] { ImportResources(); });
+    QObject::connect(按钮_清空json表内容, &QPushButton::clicked, this,
+                     [this] { ClearResourceList(); });
+    QObject::connect(按钮_生成单json文件, &QPushButton::clicked, this,
+                     [this] { WriteSingleManifest(); });
+    QObject::connect(按钮_生成独立json文件, &QPushButton::clicked, this,
+                     [this] { WriteStandaloneManifest(); });
+}
+
+ManifestMode ManifestPage::Mode() const {
+    if (选择框_微端模式->isChecked()) {
+        return ManifestMode::MicroClient;
+    }
+    return 选择框_自定义目录名->isChecked() ? ManifestMode::CustomDirectory
+                                            : ManifestMode::HotUpdate;
+}
+
+void ManifestPage::SelectMode(QCheckBox* clicked) {
+    // The box is already toggled when this runs: a click on the checked box
+    // unchecked it, so check it again and change nothing.
+    if (!clicked->isChecked()) {
+        clicked->setChecked(true);
+        return;
+    }
+    for (QCheckBox* box : {选择框_自定义目录名, 选择框_微端模式, 选择框_热更模式}) {
+        if (box != clicked) {
+            box->setChecked(false);
+        }
+    }
+    编辑框_自定义目录名->setEnabled(clicked == 选择框_自定义目录名);
+}
+
+std::string ManifestPage::ResourceListText() const {
+    // Blocks are separated by U+2029 in the raw text; the list's lines end in CR LF.
+    QString raw = 编辑框_json文件->document()->toRawText();
+    raw.replace(QChar::ParagraphSeparator, QStringLiteral("\r\n"));
+    return ToUtf8(raw);
+}
+
+void ManifestPage::AppendToList(const std::string& lines) {
+    if (lines.empty()) {
+        return;
+    }
+    QString text = FromUtf8(lines);
+    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    QTextCursor cursor(编辑框_json文件->document());
+    cursor.movePosition(QTextCursor::End);
+    cursor.insertText(text);
+}
+
+void ManifestPage::ImportResources() {
+    const QStringList paths =
+        RunOpenFileDialog(window(), {QStringLiteral("选择对应的文件"), FromUtf8(ProgramDirectory()),
+                                     QString(), DialogFilter(Mode()), true});
+    ImportFiles(paths);
+}
+
+void ManifestPage::ImportFiles(const QStringList& paths) {
+    if (paths.isEmpty()) {
+        return;
+    }
+    进度条1->setMaximum(static_cast<int>(paths.size()));
+    分组框1->show();
+    std::string pending;
+    QStringList skipped;
+    for (qsizetype i = 0; i < paths.size(); ++i) {
+        const QString name = QFileInfo(paths[i]).fileName();
+        const std::string utf8Name = ToUtf8(name);
+        if (!ResourceListCanCarry(utf8Name)) {
+            skipped << QStringLiteral("%1（文件名含换行符）").arg(name);
+        } else {
+            const FileDigest digest = DigestWhileResponsive(ToUtf8(paths[i]));
+            if (digest.ok) {
+                pending += FormatResourceLine(utf8Name, digest.md5, digest.size);
+            } else {
+                skipped << QStringLiteral("%1（%2）").arg(paths[i], FromUtf8(digest.error));
+            }
+        }
+        QCoreApplication::processEvents();
+        进度条1->setValue(static_cast<int>(i + 1));
+    }
+    分组框1->hide();
+    // One step after all files: the lines of one import stay together, after
+    // whatever the list holds now.
+    AppendToList(pending);
+    if (!skipped.isEmpty()) {
+        ShowMessage(
+            MessageKind::Warning, QStringLiteral("部分文件未导入"),
+            QStringLiteral("以下文件无法计算，未加入列表：\n") + skipped.join(QLatin1Char('\n')));
+    }
+}
+
+void ManifestPage::ClearResourceList() {
+    编辑框_json文件->clear();
+}
+
+void ManifestPage::WriteManifest(const char* fileName, const std::string& content) {
+    const std::string path = ToUtf8(outputDirectory_) + "/" + fileName;
+    if (!WriteFileAtomically(path, content).ok) {
+        return;
+    }
+    ShowMessage(MessageKind::Plain, QStringLiteral("信息："),
+                QStringLiteral("json单文件写入本地成功！\n生成该目录下文件名：  ") +
+                    QString::fromUtf8(fileName));
+}
+
+void ManifestPage::WriteSingleManifest() {
+    WriteManifest(kSingleManifestFileName, BuildManifestBody(ResourceListText(), Mode(),
+                                                             ToUtf8(编辑框_自定义目录名->text())));
+}
+
+void ManifestPage::WriteStandaloneManifest() {
+    const std::string body =
+        BuildManifestBody(ResourceListText(), Mode(), ToUtf8(编辑框_自定义目录名->text()));
+    WriteManifest(kStandaloneManifestFileName,
+                  BuildStandaloneManifest(body, ToUtf8(编辑框_版本号->text())));
+}
+
+bool ManifestPage::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::ToolTip &&
+        (watched == 编辑框_自定义目录名 || watched == 选择框_自定义目录名)) {
+        auto* control = static_cast<QWidget*>(watched);
+        const QFontMetrics metrics(QToolTip::font());
+        const int tipWidth = metrics.horizontalAdvance(QStringLiteral("默认字体目录")) + 8;
+        const QPoint below(control->width() / 2 - tipWidth / 2, control->height());
+        QToolTip::showText(control->mapToGlobal(below), control->toolTip(), control);
+        return true;
+    }
+    return PageCanvas::eventFilter(watched, event);
+}
+
+}  // namespace varo

@@ -1,0 +1,66 @@
+#pragma once
+
+#include "app/PageCanvas.h"
+#include "manifest/Manifest.h"
+
+class QCheckBox;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QPlainTextEdit;
+class QProgressBar;
+class QPushButton;
+
+namespace varo {
+
+// The page "手游微端与热更json生成": resource files are digested into a list
+// of "name md5 size" lines, written as 单json文件.json or update.json.
+class ManifestPage : public PageCanvas {
+  public:
+    ManifestPage(QWidget* tabControl, QString outputDirectory);
+
+    QLabel* 标签13;
+    QPlainTextEdit* 编辑框_json文件;
+    QLabel* 标签16;
+    QLabel* 标签17;
+    QLineEdit* 编辑框_自定义目录名;
+    QCheckBox* 选择框_自定义目录名;
+    QCheckBox* 选择框_微端模式;
+    QCheckBox* 选择框_热更模式;
+    QGroupBox* 分组框1;
+    QLabel* 标签14;
+    QProgressBar* 进度条1;
+    QPushButton* 按钮_导入资源文件;
+    QPushButton* 按钮_清空json表内容;
+    QLabel* 标签15;
+    QPushButton* 按钮_生成单json文件;
+    QLabel* 标签11;
+    QLabel* 标签10;
+    QLineEdit* 编辑框_版本号;
+    QPushButton* 按钮_生成独立json文件;
+    QLabel* 标签12;
+
+    ManifestMode Mode() const;
+    // The list as "name md5 size\r\n" lines, UTF-8.
+    std::string ResourceListText() const;
+
+    void SelectMode(QCheckBox* clicked);
+    void ImportResources();
+    // Digests the files and appends their lines; what ImportResources does
+    // after its dialog.
+    void ImportFiles(const QStringList& paths);
+    void ClearResourceList();
+    void WriteSingleManifest();
+    void WriteStandaloneManifest();
+
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+  private:
+    void AppendToList(const std::string& lines);
+    void WriteManifest(const char* fileName, const std::string& content);
+
+    QString outputDirectory_;
+};
+
+}  // namespace varo

@@ -1,0 +1,7 @@
+#include "db/SqliteSurface.h"
+
+namespace varo {
+
+void PrepareSqliteAdapters() {}
+
+}  // namespace varo

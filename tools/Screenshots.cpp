@@ -1,0 +1,103 @@
+// Takes a screenshot of each page of the window, filled the way a user would
+// fill it, for looking at the interface under a virtual display:
+//   varo-screenshots DATABASE OUTPUT_DIRECTORY
+// scripts/screenshots runs it under xvfb-run.
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QDir>
+#include <QHeaderView>
+#include <QLineEdit>
+#include <QMouseEvent>
+#include <QPixmap>
+#include <QScreen>
+#include <QTabWidget>
+#include <QTemporaryDir>
+#include <QThread>
+#include <QTimer>
+#include <QTreeView>
+
+#include <cstdio>
+#include <fstream>
+
+#include "app/FilterPage.h"
+#include "app/InterfaceFont.h"
+#include "app/MainWindow.h"
+#include "app/ManifestPage.h"
+
+namespace {
+
+void Settle() {
+    for (int i = 0; i < 10; ++i) {
+        QApplication::processEvents();
+        QThread::msleep(30);
+    }
+}
+
+bool Shoot(QWidget& window, const QString& path) {
+    Settle();
+    const QPixmap shot = window.screen()->grabWindow(window.winId());
+    return shot.save(path);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    QApplication application(argc, argv);
+    if (argc != 3) {
+        std::fprintf(stderr, "usage: %s DATABASE OUTPUT_DIRECTORY\n", argv[0]);
+        return 2;
+    }
+    varo::ApplyInterfaceFont();
+    const QString database = QString::fromLocal8Bit(argv[1]);
+    const QDir out(QString::fromLocal8Bit(argv[2]));
+    QTemporaryDir work;
+
+    varo::SqliteConnection connection;
+    varo::ListHitTestRecord hitTest;
+    varo::MainWindow window(connection, hitTest, work.path());
+    window.show();
+    window.编辑框_数据库文件路径->setText(database);
+    bool ok = true;
+
+    // Page 1: computed rows, the editor open over the colour of the third row.
+    varo::LightPillarPage& pillar = *window.lightPillarPage;
+    pillar.ComputeFromDatabase();
+    Settle();
+    QTreeView* list = pillar.超级列表框1;
+    const QRect cell = list->visualRect(pillar.Model().index(2, 1));
+    const QPoint client = cell.center() + list->viewport()->pos();
+    pillar.BeginCellEdit(client.x(), client.y());
+    pillar.编辑框_AFI超级列表框编辑->setText(QStringLiteral("180"));
+    ok &= Shoot(window, out.filePath(QStringLiteral("1-light-pillar.png")));
+    pillar.CommitCellEdit();
+
+    // Page 2: the demo items loaded, some flags set.
+    window.选择夹1->setCurrentIndex(1);
+    window.filterPage->LoadFilterGrid();
+    window.filterPage->SetFlagForAll(varo::kFilterShowNameColumn, true);
+    window.filterPage->Model().setData(window.filterPage->Model().index(4, varo::kFilterBestColumn),
+                                       Qt::Checked, Qt::CheckStateRole);
+    ok &= Shoot(window, out.filePath(QStringLiteral("2-filter.png")));
+
+    // Page 3: during and after an import of a few resource files.
+    window.选择夹1->setCurrentIndex(2);
+    QStringList files;
+    for (const char* name :
+         {"Items.wzl", "Items.wzx", "Prguse.wzl", "0.map", "3.map", "Login.mp3", "地图1.map"}) {
+        const QString path = QDir(work.path()).filePath(QString::fromUtf8(name));
+        std::ofstream(path.toStdString(), std::ios::binary) << std::string(24u << 20, 'v');
+        files << path;
+    }
+    window.manifestPage->选择框_热更模式->click();
+    QTimer::singleShot(150, &window, [&] {
+        ok &= Shoot(window, out.filePath(QStringLiteral("3-manifest-importing.png")));
+    });
+    window.manifestPage->ImportFiles(files);
+    ok &= Shoot(window, out.filePath(QStringLiteral("3-manifest.png")));
+
+    // Page 4: about.
+    window.选择夹1->setCurrentIndex(3);
+    ok &= Shoot(window, out.filePath(QStringLiteral("4-about.png")));
+    return ok ? 0 : 1;
+}
