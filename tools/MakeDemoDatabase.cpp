@@ -31,7 +31,8 @@ int main(int argc, char** argv) {
         result = VARO_SQLITE(sqlite3_exec)(db, script->c_str(), nullptr, nullptr, &error);
     }
     if (result != SQLITE_OK) {
-        std::fprintf(stderr, "%s: %s\n", argv[1], error != nullptr ? error : "cannot create database");
+        std::fprintf(stderr, "%s: %s\n", argv[1],
+                     error != nullptr ? error : "cannot create database");
     }
     VARO_SQLITE(sqlite3_free)(error);
     VARO_SQLITE(sqlite3_close)(db);

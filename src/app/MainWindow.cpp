@@ -92,6 +92,13 @@ MainWindow::MainWindow(SqliteConnection& connection, ListHitTestRecord& hitTest,
     }
 }
 
+void MainWindow::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    for (int i = 0; i < 选择夹1->count(); ++i) {
+        static_cast<PageCanvas*>(选择夹1->widget(i))->Align();
+    }
+}
+
 MainWindow::~MainWindow() {
     connection_.Close();  // nothing happens when no database was ever opened
 }

@@ -38,6 +38,9 @@ class MainWindow : public QWidget {
 
     static const QSize kClientSize;
 
+  protected:
+    void showEvent(QShowEvent* event) override;
+
   private:
     SqliteConnection& connection_;
 };

@@ -14,13 +14,15 @@ class PageCanvas : public QWidget {
     // The parent for the page's controls.
     QWidget* Canvas() const { return canvas_; }
 
+    // Puts the canvas at the tab control's corner; pages hidden behind
+    // another tab get no resize events, so the window calls this for them.
+    void Align();
+
   protected:
     void resizeEvent(QResizeEvent* event) override;
     void showEvent(QShowEvent* event) override;
 
   private:
-    void Align();
-
     QWidget* tabControl_;
     QWidget* canvas_;
 };

@@ -1,10 +1,15 @@
 // varo-toolkit: the window of the Varo tool collection.
 
 #include <QApplication>
+#include <QSocketNotifier>
 
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
+
+#include <fcntl.h>
+#include <unistd.h>
 
 #include "app/Dialogs.h"
 #include "app/InterfaceFont.h"
@@ -22,6 +27,15 @@ bool HasDisplay() {
         return value != nullptr && *value != '\0';
     };
     return set("QT_QPA_PLATFORM") || set("DISPLAY") || set("WAYLAND_DISPLAY");
+}
+
+int terminationPipe[2] = {-1, -1};
+
+// SIGTERM and SIGINT close the window the way its close box does, so that a
+// session that ends shuts the program down in order.
+void OnTermination(int) {
+    const char byte = 1;
+    [[maybe_unused]] const ssize_t ignored = ::write(terminationPipe[1], &byte, 1);
 }
 
 void ShowFatalError(const std::string& message) {
@@ -53,6 +67,15 @@ int main(int argc, char** argv) {
     {
         varo::MainWindow window(connection, hitTest, varo::FromUtf8(varo::ProgramDirectory()));
         window.show();
+        std::unique_ptr<QSocketNotifier> termination;
+        if (::pipe2(terminationPipe, O_CLOEXEC) == 0) {
+            termination =
+                std::make_unique<QSocketNotifier>(terminationPipe[0], QSocketNotifier::Read);
+            QObject::connect(termination.get(), &QSocketNotifier::activated, &window,
+                             [&window] { window.close(); });
+            std::signal(SIGTERM, OnTermination);
+            std::signal(SIGINT, OnTermination);
+        }
         QApplication::exec();
     }  // the window closes the connection as it goes
     return 0;

@@ -39,8 +39,14 @@ TEST(CodePage, Utf8ThatGbkLacksBecomesQuestionMarks) {
     } cases[] = {
         {"emoji", "剑😀", "\xBD\xA3?"},
         {"thai", "ก", "?"},
-        {"byte-order mark", "\xEF\xBB\xBF" "a", "?a"},
-        {"invalid byte", "a\xFF" "b", "a?b"},
+        {"byte-order mark",
+         "\xEF\xBB\xBF"
+         "a",
+         "?a"},
+        {"invalid byte",
+         "a\xFF"
+         "b",
+         "a?b"},
         {"cut-off sequence at the end", "a\xE6\x9C", "a?"},
         {"encoded surrogate", "\xED\xA0\x80", "???"},
         {"overlong slash", "\xC0\xAF", "??"},
@@ -84,7 +90,10 @@ TEST(StrictConversion, ConvertsWholeTextOrNothing) {
         {"empty", "", ""},
         {"chinese", "木剑,4,1,0,0\r\n", "\xC4\xBE\xBD\xA3,4,1,0,0\r\n"},
         {"zero byte is kept", "a\0b"s, "a\0b"s},
-        {"byte-order mark has no GBK form", "\xEF\xBB\xBF" "a", std::nullopt},
+        {"byte-order mark has no GBK form",
+         "\xEF\xBB\xBF"
+         "a",
+         std::nullopt},
         {"emoji", "a😀", std::nullopt},
         {"invalid byte", "a\xFF", std::nullopt},
         {"cut-off sequence", "\xE6\x9C", std::nullopt},
@@ -95,7 +104,9 @@ TEST(StrictConversion, ConvertsWholeTextOrNothing) {
     }
     EXPECT_EQ(StrictGbkToUtf8("\xC4\xBE\xBD\xA3"), "木剑");
     EXPECT_EQ(StrictGbkToUtf8("\xC4"), std::nullopt) << "cut-off double-byte character";
-    EXPECT_EQ(StrictGbkToUtf8("a\xFF" "b"), std::nullopt);
+    EXPECT_EQ(StrictGbkToUtf8("a\xFF"
+                              "b"),
+              std::nullopt);
 }
 
 TEST(StrictConversion, EveryGbkCharacterRoundTrips) {

@@ -61,8 +61,8 @@ TEST(AtomicWrite, UnwritableDirectoryKeepsTheOldFile) {
     TempDir dir;
     const std::string path = dir.File("out.txt");
     test::WriteFile(path, "old");
-    std::filesystem::permissions(dir.Path(), std::filesystem::perms::owner_read |
-                                                 std::filesystem::perms::owner_exec);
+    std::filesystem::permissions(
+        dir.Path(), std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
     EXPECT_FALSE(WriteFileAtomically(path, "new").ok);
     EXPECT_EQ(ReadFile(path), "old");
 }
@@ -102,8 +102,9 @@ TEST(ProgramDirectory, IsTheDirectoryOfTheRunningExecutable) {
     const std::string directory = ProgramDirectory();
     ASSERT_FALSE(directory.empty());
     EXPECT_NE(directory.back(), '/');
-    EXPECT_TRUE(std::filesystem::equivalent(std::filesystem::path(directory),
-                                            std::filesystem::canonical("/proc/self/exe").parent_path()));
+    EXPECT_TRUE(
+        std::filesystem::equivalent(std::filesystem::path(directory),
+                                    std::filesystem::canonical("/proc/self/exe").parent_path()));
     EXPECT_EQ(ProgramFilePath("x.txt"), directory + "/x.txt");
 }
 

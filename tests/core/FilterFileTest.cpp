@@ -13,7 +13,8 @@ using test::ItemRow;
 }  // namespace
 
 void PrintTo(const FilterRow& row, std::ostream* out) {
-    *out << '[' << row.itemName << '|' << row.itemKind << '|' << row.best << row.autoPickUp << row.showName << ']';
+    *out << '[' << row.itemName << '|' << row.itemKind << '|' << row.best << row.autoPickUp
+         << row.showName << ']';
 }
 
 namespace {
@@ -32,10 +33,10 @@ TEST(FilterFile, LoadGivesKindsFromTheLegendByteForByte) {
         std::optional<std::string> code;
         std::string label;
     } cases[] = {
-        {"0", "\xB4\xA9\xB4\xF7"}, {"1", kWeaponGbk}, {"2", "\xCA\xCE\xC6\xB7"},
-        {"3", "\xD2\xA9\xCB\xAE"}, {"4", kOtherGbk},  {"7", kOtherGbk},
+        {"0", "\xB4\xA9\xB4\xF7"}, {"1", kWeaponGbk},         {"2", "\xCA\xCE\xC6\xB7"},
+        {"3", "\xD2\xA9\xCB\xAE"}, {"4", kOtherGbk},          {"7", kOtherGbk},
         {"", kOtherGbk},           {std::nullopt, kOtherGbk}, {"00", kOtherGbk},
-        {" 1", kOtherGbk},         {"1.0", kOtherGbk},  {"1 ", kOtherGbk},
+        {" 1", kOtherGbk},         {"1.0", kOtherGbk},        {"1 ", kOtherGbk},
     };
     std::vector<test::Row> rows;
     for (const auto& c : cases) {
@@ -48,7 +49,8 @@ TEST(FilterFile, LoadGivesKindsFromTheLegendByteForByte) {
     const FilterRows loaded = LoadFilterRows(table.matrix, table.rows);
     ASSERT_EQ(loaded.size(), std::size(cases));
     for (std::size_t i = 0; i < loaded.size(); ++i) {
-        EXPECT_EQ(loaded[i].itemKind, cases[i].label) << "code '" << cases[i].code.value_or("NULL") << "'";
+        EXPECT_EQ(loaded[i].itemKind, cases[i].label)
+            << "code '" << cases[i].code.value_or("NULL") << "'";
         EXPECT_FALSE(loaded[i].best || loaded[i].autoPickUp || loaded[i].showName);
     }
 }
@@ -81,7 +83,8 @@ TEST(FilterFile, LineFormatEdgeCases) {
 }
 
 TEST(FilterFile, MobileFormRefusesANameWithoutUtf8Form) {
-    const FilterRows rows = {Row("ok", "", false, false, false), Row("bad\xFF", "", false, false, false)};
+    const FilterRows rows = {Row("ok", "", false, false, false),
+                             Row("bad\xFF", "", false, false, false)};
     const FilterFileBytes bytes = EncodeFilterFile(rows, FilterFileForm::Mobile);
     EXPECT_FALSE(bytes.ok);
     EXPECT_EQ(bytes.failedRow, 1u);
@@ -105,20 +108,33 @@ TEST(FilterFile, ParseReadsLinesAndFields) {
         FilterRows rows;
     } cases[] = {
         {"empty file", "", {}},
-        {"mobile form", "木剑,4,1,0,0\r\n金创药,1,0,0,1\r\n",
-         {Row(kWoodenSwordGbk, kOtherGbk, true, false, false), Row(kPotionGbk, kWeaponGbk, false, false, true)}},
+        {"mobile form",
+         "木剑,4,1,0,0\r\n金创药,1,0,0,1\r\n",
+         {Row(kWoodenSwordGbk, kOtherGbk, true, false, false),
+          Row(kPotionGbk, kWeaponGbk, false, false, true)}},
         {"last line without CR LF", "a,4,1,1,1", {Row("a", kOtherGbk, true, true, true)}},
-        {"flags other than 1", "a,9,0,2,01\r\nb,,1 , 1,\r\n",
+        {"flags other than 1",
+         "a,9,0,2,01\r\nb,,1 , 1,\r\n",
          {Row("a", "", false, false, false), Row("b", "", false, false, false)}},
         {"more than five fields", "a,b,4,1,0,0\r\n", {Row("a", "", false, true, false)}},
-        {"fewer than five fields", "a,1,1\r\nb\r\n",
+        {"fewer than five fields",
+         "a,1,1\r\nb\r\n",
          {Row("a", kWeaponGbk, true, false, false), Row("b", "", false, false, false)}},
-        {"empty lines are skipped", "\r\na,4,0,0,0\r\n\r\n\r\n", {Row("a", kOtherGbk, false, false, false)}},
-        {"lone CR and LF stay in the line", "a\rb,4,1,0,0\nc,4,1,1,1\r\n",
+        {"empty lines are skipped",
+         "\r\na,4,0,0,0\r\n\r\n\r\n",
+         {Row("a", kOtherGbk, false, false, false)}},
+        {"lone CR and LF stay in the line",
+         "a\rb,4,1,0,0\nc,4,1,1,1\r\n",
          {Row("a\rb", kOtherGbk, true, false, false)}},
-        {"byte-order mark skipped", "\xEF\xBB\xBF" "a,4,0,0,1\r\n", {Row("a", kOtherGbk, false, false, true)}},
-        {"PC form in GBK", kWoodenSwordGbk + ",4,1,1,0\r\n", {Row(kWoodenSwordGbk, kOtherGbk, true, true, false)}},
-        {"text ends at a zero byte", std::string("a,4,1,1,1\r\n\0b,4,1,1,1\r\n", 22),
+        {"byte-order mark skipped",
+         "\xEF\xBB\xBF"
+         "a,4,0,0,1\r\n",
+         {Row("a", kOtherGbk, false, false, true)}},
+        {"PC form in GBK",
+         kWoodenSwordGbk + ",4,1,1,0\r\n",
+         {Row(kWoodenSwordGbk, kOtherGbk, true, true, false)}},
+        {"text ends at a zero byte",
+         std::string("a,4,1,1,1\r\n\0b,4,1,1,1\r\n", 22),
          {Row("a", kOtherGbk, true, true, true)}},
     };
     for (const auto& c : cases) {
@@ -134,9 +150,10 @@ TEST(FilterFile, ParseRefusesWhatIsNeitherUtf8NorGbk) {
 }
 
 TEST(FilterFile, RoundTripsAreByteIdentical) {
-    const FilterRows rows = {Row(kWoodenSwordGbk, kWeaponGbk, true, false, false),
-                             Row(kPotionGbk, kOtherGbk, false, true, true), Row("", "", true, true, true),
-                             Row("\x81\x5C\x81\x40", "", false, false, false)};  // trail bytes 0x5C, 0x40
+    const FilterRows rows = {
+        Row(kWoodenSwordGbk, kWeaponGbk, true, false, false),
+        Row(kPotionGbk, kOtherGbk, false, true, true), Row("", "", true, true, true),
+        Row("\x81\x5C\x81\x40", "", false, false, false)};  // trail bytes 0x5C, 0x40
     for (const FilterFileForm form : {FilterFileForm::Mobile, FilterFileForm::Pc}) {
         const std::string first = EncodeFilterFile(rows, form).bytes;
         const auto parsed = ParseFilterFile(first);

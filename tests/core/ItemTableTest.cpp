@@ -23,7 +23,9 @@ struct FailureCase {
 TEST(LoadItemTable, FailuresGiveNoRowsNoColumnsAndAnEmptyMatrix) {
     TempDir dir;
     test::WriteFile(dir.File("not-a-db.DB"), std::string(4096, 'x'));
-    ASSERT_EQ(test::RunSql(dir.File("other.DB"), "CREATE TABLE Other (a); INSERT INTO Other VALUES (1);"), "");
+    ASSERT_EQ(
+        test::RunSql(dir.File("other.DB"), "CREATE TABLE Other (a); INSERT INTO Other VALUES (1);"),
+        "");
     CreateItemDatabase(dir.File("empty.DB"), 40, {});
 
     const FailureCase cases[] = {
@@ -61,7 +63,8 @@ TEST(LoadItemTable, ReadsEveryRowAndColumnWithNamesInRowOne) {
     EXPECT_EQ(table.matrix.Columns(), 40);
     EXPECT_EQ(table.matrix.Cell(1, 2), "c2");
     EXPECT_EQ(table.matrix.Cell(1, 40), "c40");
-    EXPECT_EQ(table.matrix.Cell(2, 2), "\xC4\xBE\xBD\xA3") << "UTF-8 in the database, GBK in memory";
+    EXPECT_EQ(table.matrix.Cell(2, 2), "\xC4\xBE\xBD\xA3")
+        << "UTF-8 in the database, GBK in memory";
     EXPECT_EQ(table.matrix.Cell(2, 38), "101");
     EXPECT_EQ(table.matrix.Cell(3, 2), "") << "NULL arrives as empty text";
     EXPECT_EQ(table.matrix.Cell(4, 2), "\xBD\xF0\xB4\xB4\xD2\xA9");
@@ -119,7 +122,8 @@ TEST(QueryTable, KeepsTheCallersMatrixOnFailureAndOnNoRows) {
     ASSERT_TRUE(connection.QueryTable("select * from StdItems", &matrix, rows, columns, error));
     EXPECT_EQ(matrix.Cell(2, 2), "y");
 
-    EXPECT_TRUE(connection.QueryTable("select * from StdItems where 0", &matrix, rows, columns, error));
+    EXPECT_TRUE(
+        connection.QueryTable("select * from StdItems where 0", &matrix, rows, columns, error));
     EXPECT_EQ(rows, 0);
     EXPECT_EQ(columns, 0);
     EXPECT_EQ(matrix.Cell(2, 2), "y") << "no rows: the matrix is left as it was";

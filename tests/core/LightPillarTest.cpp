@@ -77,10 +77,10 @@ TEST(ComputeLightPillarRows, ShineValuesFromTheShineColumn) {
 
 TEST(ComputeLightPillarRows, CopiesParametersAndKeepsTableOrder) {
     TempDir dir;
-    const ItemTable table = LoadRows(dir, 40,
-                                     {ItemRow("木剑", "1", "101"), ItemRow("b", "1", "50"),
-                                      ItemRow("木剑", "1", "100"),
-                                      ItemRow(std::nullopt, "1", "102")});
+    const ItemTable table =
+        LoadRows(dir, 40,
+                 {ItemRow("木剑", "1", "101"), ItemRow("b", "1", "50"), ItemRow("木剑", "1", "100"),
+                  ItemRow(std::nullopt, "1", "102")});
     LightPillarParameters parameters{"300", "20", ""};
     const LightPillarList rows = ComputeLightPillarRows(table.matrix, parameters);
     const LightPillarList expected = {
@@ -88,7 +88,8 @@ TEST(ComputeLightPillarRows, CopiesParametersAndKeepsTableOrder) {
         {{"\xC4\xBE\xBD\xA3", "300", "0", "20", ""}},
         {{"", "300", "40", "20", ""}},
     };
-    EXPECT_EQ(rows, expected) << "duplicates stay, colour 300 is not clamped, empty file number kept";
+    EXPECT_EQ(rows, expected)
+        << "duplicates stay, colour 300 is not clamped, empty file number kept";
 }
 
 TEST(ComputeLightPillarRows, TooFewColumnsGiveNoRows) {
@@ -107,7 +108,8 @@ TEST(FormatLightPillarFile, TabSeparatedGbkFieldsWithCrLf) {
         std::string bytes;
     } cases[] = {
         {"empty list gives no bytes", {}, ""},
-        {"the wooden sword", {{{"\xC4\xBE\xBD\xA3", "255", "20", "20", "1"}}},
+        {"the wooden sword",
+         {{{"\xC4\xBE\xBD\xA3", "255", "20", "20", "1"}}},
          "\xC4\xBE\xBD\xA3\t255\t20\t20\t1\r\n"},
         {"empty cells", {{{"", "", "0", "", ""}}}, "\t\t0\t\t\r\n"},
         {"three rows in order",

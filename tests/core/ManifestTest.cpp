@@ -60,7 +60,8 @@ TEST(ManifestFileName, DialogFiltersByMode) {
     EXPECT_EQ(ResourceFileFilters(ManifestMode::HotUpdate).size(), 3u);
 }
 
-const std::string kWorkedExampleList = std::string("a.wzl ") + kEmptyMd5 + " 0\r\nb.map " + kEmptyMd5 + " 0\r\n";
+const std::string kWorkedExampleList =
+    std::string("a.wzl ") + kEmptyMd5 + " 0\r\nb.map " + kEmptyMd5 + " 0\r\n";
 
 const std::string kWorkedExampleBody =
     "{\r\n"
@@ -75,7 +76,8 @@ const std::string kWorkedExampleBody =
     "}";
 
 TEST(BuildManifestBody, WorkedExampleByteForByte) {
-    const std::string body = BuildManifestBody(kWorkedExampleList, ManifestMode::HotUpdate, "layout");
+    const std::string body =
+        BuildManifestBody(kWorkedExampleList, ManifestMode::HotUpdate, "layout");
     EXPECT_EQ(body, kWorkedExampleBody);
     EXPECT_EQ(BuildStandaloneManifest(body, "1.2.5"),
               "{\r\n  \"assets_version\":\"1.2.5\",\r\n  \"md5list\":[\r\n" + kWorkedExampleBody +
@@ -86,7 +88,8 @@ TEST(BuildManifestBody, EdgeCases) {
     EXPECT_EQ(BuildManifestBody("", ManifestMode::HotUpdate, ""), "");
     EXPECT_EQ(BuildStandaloneManifest("", "1.2.5"),
               "{\r\n  \"assets_version\":\"1.2.5\",\r\n  \"md5list\":[\r\n\r\n  ]\r\n}");
-    EXPECT_EQ(BuildStandaloneManifest("", ""), "{\r\n  \"assets_version\":\"\",\r\n  \"md5list\":[\r\n\r\n  ]\r\n}");
+    EXPECT_EQ(BuildStandaloneManifest("", ""),
+              "{\r\n  \"assets_version\":\"\",\r\n  \"md5list\":[\r\n\r\n  ]\r\n}");
 
     const struct {
         const char* label;
@@ -95,7 +98,8 @@ TEST(BuildManifestBody, EdgeCases) {
         std::string md5;
         std::string size;
     } cases[] = {
-        {"placeholder words stay in names", "字节MD5码文件名.wzl m 12", "字节MD5码文件名.wzl", "m", "12"},
+        {"placeholder words stay in names", "字节MD5码文件名.wzl m 12", "字节MD5码文件名.wzl", "m",
+         "12"},
         {"spaces in a name", "my map 1.map m 3", "my map 1.map", "m", "3"},
         {"quote and backslash escaped", "a\"b\\c.wzl m 4", "a\\\"b\\\\c.wzl", "m", "4"},
         {"tab escaped", "a\tb.wzl m 5", "a\\tb.wzl", "m", "5"},
@@ -104,9 +108,10 @@ TEST(BuildManifestBody, EdgeCases) {
         {"size beyond 4 GiB", "big.wzl m 5368709120", "big.wzl", "m", "5368709120"},
     };
     for (const auto& c : cases) {
-        const std::string expected = "{\r\n  \"filename\":\"" + c.fileName + "\",\r\n  \"md5\":\"" + c.md5 +
-                                     "\",\r\n  \"size\":\"" + c.size + "\"\r\n}";
-        EXPECT_EQ(BuildManifestBody(c.line + "\r\n", ManifestMode::MicroClient, ""), expected) << c.label;
+        const std::string expected = "{\r\n  \"filename\":\"" + c.fileName + "\",\r\n  \"md5\":\"" +
+                                     c.md5 + "\",\r\n  \"size\":\"" + c.size + "\"\r\n}";
+        EXPECT_EQ(BuildManifestBody(c.line + "\r\n", ManifestMode::MicroClient, ""), expected)
+            << c.label;
     }
 }
 
@@ -126,7 +131,8 @@ TEST(JsonEscape, EscapesWhatJsonRequires) {
 }
 
 TEST(ResourceList, LinesAndWhatTheyCanCarry) {
-    EXPECT_EQ(FormatResourceLine("a.wzl", kEmptyMd5, 0), std::string("a.wzl ") + kEmptyMd5 + " 0\r\n");
+    EXPECT_EQ(FormatResourceLine("a.wzl", kEmptyMd5, 0),
+              std::string("a.wzl ") + kEmptyMd5 + " 0\r\n");
     EXPECT_EQ(FormatResourceLine("b", "x", 5368709120ull), "b x 5368709120\r\n");
     EXPECT_TRUE(ResourceListCanCarry("with space.wzl"));
     EXPECT_FALSE(ResourceListCanCarry("a\nb"));
@@ -161,8 +167,10 @@ TEST(DigestFile, DigestsAndSizes) {
     EXPECT_EQ(DigestFile(dir.File("empty")).size, 0u);
     EXPECT_EQ(DigestFile(dir.File("abc")).md5, "900150983cd24fb0d6963f7d28e17f72");
     std::uint64_t reported = 0;
-    const FileDigest digest = DigestFile(dir.File("large"), [&](std::uint64_t bytes) { reported += bytes; });
-    EXPECT_EQ(digest.md5, Md5sumOf(dir.File("large"))) << "chunk borders must not change the digest";
+    const FileDigest digest =
+        DigestFile(dir.File("large"), [&](std::uint64_t bytes) { reported += bytes; });
+    EXPECT_EQ(digest.md5, Md5sumOf(dir.File("large")))
+        << "chunk borders must not change the digest";
     EXPECT_EQ(digest.size, large.size());
     EXPECT_EQ(reported, large.size());
 

@@ -22,9 +22,9 @@ TEST(SharedLibraryDeathTest, MissingLibraryEndsTheProcessWithMinusOne) {
 }
 
 TEST(SharedLibraryDeathTest, MissingEntryPointEndsTheProcessWithMinusOne) {
-    EXPECT_EXIT(sqlite::Library().Symbol("sqlite3_no_such_function"),
-                testing::ExitedWithCode(255),
-                HasSubstr("无法找到指定DLL库文件“libsqlite3.so.0”中的输出命令“sqlite3_no_such_function”"));
+    EXPECT_EXIT(
+        sqlite::Library().Symbol("sqlite3_no_such_function"), testing::ExitedWithCode(255),
+        HasSubstr("无法找到指定DLL库文件“libsqlite3.so.0”中的输出命令“sqlite3_no_such_function”"));
 }
 
 TEST(SharedLibrary, TrySymbolAnswersNullInsteadOfEnding) {

@@ -29,13 +29,22 @@ TEST(TextToInt, ReadsTheLeadingIntegerAsAtoiDoes) {
         {"4294967297", 1},
         {"-2147483648", -2147483647 - 1},
         {"99999999999", 1215752191},
-        {"\xA3\xB1\xA3\xB0\xA3\xB5", 105},              // full-width 105
-        {"\xA1\xA1\xA3\xAD\xA3\xB3", -3},               // ideographic space, full-width -3
-        {"\xA3\xAB\xA3\xB9x", 9},                       // full-width +9
-        {"\xC4\xBE" "5", 0},                            // a Chinese character is no digit
-        {"1\xA3\xB2\xA3\xB3" "4", 1234},                // mixed widths
-        {"\xA1\xAB" "1", 0},                            // '~' stops the number
-        {std::string("12\0" "3", 4), 12},
+        {"\xA3\xB1\xA3\xB0\xA3\xB5", 105},  // full-width 105
+        {"\xA1\xA1\xA3\xAD\xA3\xB3", -3},   // ideographic space, full-width -3
+        {"\xA3\xAB\xA3\xB9x", 9},           // full-width +9
+        {"\xC4\xBE"
+         "5",
+         0},  // a Chinese character is no digit
+        {"1\xA3\xB2\xA3\xB3"
+         "4",
+         1234},  // mixed widths
+        {"\xA1\xAB"
+         "1",
+         0},  // '~' stops the number
+        {std::string("12\0"
+                     "3",
+                     4),
+         12},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(TextToInt(c.text), c.value) << "text: " << c.text;

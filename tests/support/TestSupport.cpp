@@ -1,12 +1,11 @@
 #include "support/TestSupport.h"
 
-#include <gtest/gtest.h>
-
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <stdexcept>
 
 #include "db/SqliteApi.h"
 
@@ -15,7 +14,7 @@ namespace varo::test {
 TempDir::TempDir() {
     std::string pattern = (std::filesystem::temp_directory_path() / "varo-test-XXXXXX").string();
     if (::mkdtemp(pattern.data()) == nullptr) {
-        ADD_FAILURE() << "cannot create a temporary directory";
+        throw std::runtime_error("cannot create a temporary directory");
     }
     path_ = pattern;
 }
@@ -79,7 +78,9 @@ void CreateItemDatabase(const std::string& path, int columns, const std::vector<
     }
     sql << "COMMIT;";
     const std::string error = RunSql(path, sql.str());
-    ASSERT_EQ(error, "") << "creating " << path;
+    if (!error.empty()) {
+        throw std::runtime_error("creating " + path + ": " + error);
+    }
 }
 
 Row ItemRow(const Cell& name, const Cell& kind, const Cell& shine) {
@@ -93,7 +94,9 @@ Row ItemRow(const Cell& name, const Cell& kind, const Cell& shine) {
 void WriteFile(const std::string& path, const std::string& bytes) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out << bytes;
-    ASSERT_TRUE(out.good()) << "writing " << path;
+    if (!out.good()) {
+        throw std::runtime_error("cannot write " + path);
+    }
 }
 
 std::optional<std::string> ReadFile(const std::string& path) {

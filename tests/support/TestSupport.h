@@ -4,12 +4,14 @@
 #include <string>
 #include <vector>
 
+// Helpers for the tests of every front end. A setup step that fails throws,
+// which the test frameworks report as a failed test.
 namespace varo::test {
 
 // A fresh directory under the system's temporary directory, removed with all
 // its content when the object goes.
 class TempDir {
-public:
+  public:
     TempDir();
     ~TempDir();
     TempDir(const TempDir&) = delete;
@@ -18,7 +20,7 @@ public:
     const std::string& Path() const { return path_; }
     std::string File(const std::string& name) const { return path_ + "/" + name; }
 
-private:
+  private:
     std::string path_;
 };
 

@@ -1,0 +1,231 @@
+#include <QAbstractItemModelTester>
+#include <QDir>
+#include <QHeaderView>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+
+#include "GuiHarness.h"
+#include "app/CommonDialog.h"
+#include "app/FilterGridView.h"
+#include "app/FilterPage.h"
+#include "support/TestSupport.h"
+
+using namespace varo;
+using varo::test::GuiHarness;
+using varo::test::ItemRow;
+
+namespace {
+
+const QString kSuccessText =
+    QStringLiteral("列表过滤文件写入成功！\n本地已生成  lsDefaultItemFilter.txt  文件");
+
+struct FilterFixture {
+    FilterFixture() {
+        database = harness.InputFile(QStringLiteral("items.DB"));
+        test::CreateItemDatabase(
+            database.toStdString(), 40,
+            {ItemRow("木剑", "1", "0"), ItemRow("金创药", "3", "0"), ItemRow("骨头", "7", "0"),
+             ItemRow(std::nullopt, std::nullopt, "0")});
+        harness.Window().编辑框_数据库文件路径->setText(database);
+    }
+
+    FilterPage& Page() { return *harness.Window().filterPage; }
+    FilterGridModel& Model() { return Page().Model(); }
+    bool Flag(int row, int column) {
+        return Model().index(row, column).data(Qt::CheckStateRole).value<Qt::CheckState>() ==
+               Qt::Checked;
+    }
+    QString FilterFile() const {
+        return harness.OutputFile(QStringLiteral("lsDefaultItemFilter.txt"));
+    }
+
+    GuiHarness harness;
+    QString database;
+};
+
+}  // namespace
+
+class FilterPageTest : public QObject {
+    Q_OBJECT
+
+  private slots:
+    void loadFillsNamesKindsTitlesAndWidths() {
+        FilterFixture fixture;
+        QAbstractItemModelTester tester(&fixture.Model(),
+                                        QAbstractItemModelTester::FailureReportingMode::QtTest);
+        QCOMPARE(fixture.Model().GridRowCount(), 1);
+        QCOMPARE(fixture.Model().headerData(0, Qt::Horizontal, Qt::DisplayRole).toString(),
+                 QString());
+        QTest::mouseClick(fixture.Page().按钮_载入数据库, Qt::LeftButton);
+        QCOMPARE(fixture.Model().GridRowCount(), 5);
+        const QStringList titles = {QStringLiteral("物品名字"), QStringLiteral("物品类型"),
+                                    QStringLiteral("是否显示极品(红字)"),
+                                    QStringLiteral("自动捡取"), QStringLiteral("显示名字")};
+        for (int column = 0; column < 5; ++column) {
+            QCOMPARE(fixture.Model().headerData(column, Qt::Horizontal, Qt::DisplayRole).toString(),
+                     titles[column]);
+            QCOMPARE(fixture.Page().高级表格_过滤文件生成->columnWidth(column), 110);
+        }
+        const QStringList names = {QStringLiteral("木剑"), QStringLiteral("金创药"),
+                                   QStringLiteral("骨头"), QString()};
+        const QStringList kinds = {QStringLiteral("武器"), QStringLiteral("药水"),
+                                   QStringLiteral("其它"), QStringLiteral("其它")};
+        for (int row = 0; row < 4; ++row) {
+            QCOMPARE(fixture.Model().index(row, 0).data().toString(), names[row]);
+            QCOMPARE(fixture.Model().index(row, 1).data().toString(), kinds[row]);
+        }
+        QCOMPARE(fixture.Page().高级表格_过滤文件生成->FrozenColumn()->columnWidth(0), 110);
+    }
+
+    void loadWithoutADatabaseGivesTheTitledHeaderOnly() {
+        GuiHarness harness;
+        FilterPage& page = *harness.Window().filterPage;
+        page.LoadFilterGrid();
+        QCOMPARE(page.Model().GridRowCount(), 1);
+        QVERIFY(page.Model().Titled());
+        QVERIFY(harness.Messages().isEmpty());
+    }
+
+    void bulkButtonsActOnTheirColumns_data() {
+        QTest::addColumn<QString>("button");
+        QTest::addColumn<int>("column");
+        QTest::addColumn<bool>("value");
+        QTest::newRow("全部显示极品") << QStringLiteral("按钮_全部显示极品") << 2 << true;
+        QTest::newRow("取消全部显示极品") << QStringLiteral("按钮_取消全部显示极品") << 2 << false;
+        QTest::newRow("全部显示 checks 自动捡取") << QStringLiteral("按钮_全部显示") << 3 << true;
+        QTest::newRow("取消全部显示") << QStringLiteral("按钮_取消全部显示") << 3 << false;
+        QTest::newRow("全部捡取 checks 显示名字") << QStringLiteral("按钮_全部捡取") << 4 << true;
+        QTest::newRow("取消全部捡取") << QStringLiteral("按钮_取消全部捡取") << 4 << false;
+    }
+
+    void bulkButtonsActOnTheirColumns() {
+        QFETCH(QString, button);
+        QFETCH(int, column);
+        QFETCH(bool, value);
+        FilterFixture fixture;
+        fixture.Page().LoadFilterGrid();
+        // Start from the opposite of the button's value in every column.
+        for (int c = 2; c <= 4; ++c) {
+            fixture.Model().SetFlagForAll(c, !value);
+        }
+        QTest::mouseClick(fixture.harness.Window().findChild<QPushButton*>(button), Qt::LeftButton);
+        for (int row = 0; row < 4; ++row) {
+            for (int c = 2; c <= 4; ++c) {
+                QCOMPARE(fixture.Flag(row, c), c == column ? value : !value);
+            }
+        }
+    }
+
+    void clickAndSpaceToggleOneFlagAndALoadClearsThem() {
+        FilterFixture fixture;
+        fixture.Page().LoadFilterGrid();
+        QTableView* grid = fixture.Page().高级表格_过滤文件生成;
+        const QRect cell = grid->visualRect(fixture.Model().index(1, 3));
+        QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, cell.center());
+        QVERIFY(fixture.Flag(1, 3));
+        QVERIFY(!fixture.Flag(0, 3) && !fixture.Flag(1, 2) && !fixture.Flag(1, 4));
+        QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, cell.center());
+        QVERIFY(!fixture.Flag(1, 3));
+
+        grid->setFocus();
+        grid->setCurrentIndex(fixture.Model().index(2, 4));
+        QTest::keyClick(grid, Qt::Key_Space);
+        QVERIFY(fixture.Flag(2, 4));
+
+        fixture.Model().SetFlagForAll(2, true);
+        QTest::mouseClick(fixture.Page().按钮_载入数据库, Qt::LeftButton);
+        for (int row = 0; row < 4; ++row) {
+            QVERIFY(!fixture.Flag(row, 2) && !fixture.Flag(row, 3) && !fixture.Flag(row, 4));
+        }
+    }
+
+    void writesBothFormsAndImportsThemBack_data() {
+        QTest::addColumn<QString>("button");
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::newRow("mobile")
+            << QStringLiteral("按钮_生成手机过滤文件")
+            << QByteArray("木剑,4,1,0,0\r\n金创药,4,0,0,1\r\n骨头,4,0,0,0\r\n,4,0,0,0\r\n");
+        QTest::newRow("pc")
+            << QStringLiteral("按钮_生成PC过滤文件")
+            << QByteArray(
+                   "\xC4\xBE\xBD\xA3,4,1,0,0\r\n\xBD\xF0\xB4\xB4\xD2\xA9,4,0,0,1\r\n"
+                   "\xB9\xC7\xCD\xB7,4,0,0,0\r\n,4,0,0,0\r\n");
+    }
+
+    void writesBothFormsAndImportsThemBack() {
+        QFETCH(QString, button);
+        QFETCH(QByteArray, bytes);
+        FilterFixture fixture;
+        FilterPage& page = fixture.Page();
+        page.LoadFilterGrid();
+        fixture.Model().setData(fixture.Model().index(0, 2), Qt::Checked, Qt::CheckStateRole);
+        fixture.Model().setData(fixture.Model().index(1, 4), Qt::Checked, Qt::CheckStateRole);
+        QTest::mouseClick(fixture.harness.Window().findChild<QPushButton*>(button), Qt::LeftButton);
+        QCOMPARE(test::ReadBytes(fixture.FilterFile()), bytes);
+        QCOMPARE(fixture.harness.Messages().size(), 1);
+        QCOMPARE(fixture.harness.Messages()[0].caption, QStringLiteral("生成成功"));
+        QCOMPARE(fixture.harness.Messages()[0].text, kSuccessText);
+
+        fixture.harness.AnswerNextDialog({fixture.FilterFile()});
+        QTest::mouseClick(page.按钮_导入过滤文件, Qt::LeftButton);
+        const OpenFileRequest request = fixture.harness.DialogRequests().last();
+        QCOMPARE(request.filter, QStringLiteral("物品过滤文件(*.txt)|*.txt"));
+        QCOMPARE(request.fileName, QStringLiteral("lsDefaultItemFilter.txt"));
+        QCOMPARE(request.title, QStringLiteral("选择数据库文件"));
+        QCOMPARE(fixture.harness.Window().通用对话框1->filter, QString());
+        QCOMPARE(fixture.Model().GridRowCount(), 5);
+        QVERIFY(!fixture.Model().Titled());
+        QCOMPARE(fixture.Model().headerData(0, Qt::Horizontal, Qt::DisplayRole).toString(),
+                 QString());
+        QCOMPARE(page.高级表格_过滤文件生成->columnWidth(0), 60);
+        QCOMPARE(fixture.Model().index(1, 0).data().toString(), QStringLiteral("金创药"));
+        QCOMPARE(fixture.Model().index(1, 1).data().toString(), QStringLiteral("其它"));
+        QVERIFY(fixture.Flag(0, 2) && !fixture.Flag(0, 3) && fixture.Flag(1, 4));
+
+        QFile::remove(fixture.FilterFile());
+        QTest::mouseClick(fixture.harness.Window().findChild<QPushButton*>(button), Qt::LeftButton);
+        QCOMPARE(test::ReadBytes(fixture.FilterFile()), bytes);
+    }
+
+    void importThatCannotBeReadChangesNothing() {
+        FilterFixture fixture;
+        FilterPage& page = fixture.Page();
+        page.LoadFilterGrid();
+        fixture.Model().setData(fixture.Model().index(0, 3), Qt::Checked, Qt::CheckStateRole);
+        const QString notText = fixture.harness.InputFile(QStringLiteral("binary.txt"));
+        test::WriteFile(notText.toStdString(), "\xFF\xFF\xFF,4,1,1,1\r\n");
+        const QStringList answers[] = {
+            {}, {fixture.harness.InputFile(QStringLiteral("absent.txt"))}, {notText}};
+        for (const QStringList& answer : answers) {
+            fixture.harness.AnswerNextDialog(answer);
+            QTest::mouseClick(page.按钮_导入过滤文件, Qt::LeftButton);
+            QCOMPARE(fixture.Model().GridRowCount(), 5);
+            QVERIFY(fixture.Model().Titled());
+            QVERIFY(fixture.Flag(0, 3));
+            QCOMPARE(page.高级表格_过滤文件生成->columnWidth(0), 110);
+        }
+        QVERIFY(fixture.harness.Messages().isEmpty());
+    }
+
+    void failedWriteKeepsThePreviousFileAndShowsNoSuccess() {
+        FilterFixture fixture;
+        fixture.Page().LoadFilterGrid();
+        fixture.Page().WriteFilterFile(FilterFileForm::Pc);
+        const QByteArray previous = test::ReadBytes(fixture.FilterFile());
+        QCOMPARE(fixture.harness.Messages().size(), 1);
+        // A name with a byte that has no UTF-8 form cannot be written in the mobile form.
+        fixture.Model().setData(fixture.Model().index(2, 0), QString(), Qt::EditRole);
+        FilterRows rows = fixture.Model().Rows();
+        rows[2].itemName = "bad\xFF";
+        fixture.Model().Import(rows);
+        fixture.Page().WriteFilterFile(FilterFileForm::Mobile);
+        QCOMPARE(test::ReadBytes(fixture.FilterFile()), previous);
+        QCOMPARE(fixture.harness.Messages().size(), 2);
+        QVERIFY(fixture.harness.Messages()[1].kind == MessageKind::Warning);
+        QVERIFY(fixture.harness.Messages()[1].text.contains(QStringLiteral("第3行")));
+    }
+};
+
+QTEST_MAIN(FilterPageTest)
+#include "FilterPageTest.moc"

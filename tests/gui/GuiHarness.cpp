@@ -1,0 +1,38 @@
+#include "GuiHarness.h"
+
+#include <QFile>
+#include <QTest>
+
+namespace varo::test {
+
+GuiHarness::GuiHarness() {
+    SetOpenFileDialogRoutine([this](QWidget*, const OpenFileRequest& request) {
+        requests_.append(request);
+        return answers_.isEmpty() ? QStringList() : answers_.takeFirst();
+    });
+    SetMessageRoutine([this](MessageKind kind, const QString& caption, const QString& text) {
+        messages_.append({kind, caption, text});
+    });
+    window_ = std::make_unique<MainWindow>(connection_, hitTest_, output_.path());
+    window_->show();
+    window_->activateWindow();
+    if (!QTest::qWaitForWindowActive(window_.get())) {
+        qWarning("the window did not become active");
+    }
+}
+
+GuiHarness::~GuiHarness() {
+    window_.reset();
+    SetOpenFileDialogRoutine({});
+    SetMessageRoutine({});
+}
+
+QByteArray ReadBytes(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        return {};
+    }
+    return file.readAll();
+}
+
+}  // namespace varo::test

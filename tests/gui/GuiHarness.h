@@ -1,0 +1,52 @@
+#pragma once
+
+#include <QList>
+#include <QStringList>
+#include <QTemporaryDir>
+
+#include <memory>
+
+#include "app/Dialogs.h"
+#include "app/MainWindow.h"
+
+namespace varo::test {
+
+struct ShownMessage {
+    MessageKind kind;
+    QString caption;
+    QString text;
+};
+
+// A real MainWindow writing into a temporary directory, with the file
+// dialogs answered from a queue and the message boxes recorded instead of shown.
+class GuiHarness {
+  public:
+    GuiHarness();
+    ~GuiHarness();
+
+    MainWindow& Window() { return *window_; }
+    QString OutputDirectory() const { return output_.path(); }
+    QString OutputFile(const QString& name) const { return output_.filePath(name); }
+    // A path for the test's own input files, apart from the output directory.
+    QString InputFile(const QString& name) const { return input_.filePath(name); }
+
+    // The next dialog returns these paths; an empty list cancels it.
+    void AnswerNextDialog(const QStringList& paths) { answers_.append(paths); }
+    const QList<OpenFileRequest>& DialogRequests() const { return requests_; }
+    const QList<ShownMessage>& Messages() const { return messages_; }
+
+  private:
+    QTemporaryDir output_;
+    QTemporaryDir input_;
+    SqliteConnection connection_;
+    ListHitTestRecord hitTest_;
+    std::unique_ptr<MainWindow> window_;
+    QList<QStringList> answers_;
+    QList<OpenFileRequest> requests_;
+    QList<ShownMessage> messages_;
+};
+
+// The bytes of a file, or a null array when it cannot be read.
+QByteArray ReadBytes(const QString& path);
+
+}  // namespace varo::test

@@ -1,0 +1,371 @@
+#include <QCheckBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QProcess>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QTest>
+
+#include "GuiHarness.h"
+#include "app/AboutPage.h"
+#include "app/CommonDialog.h"
+#include "db/SqliteApi.h"
+#include "platform/ProgramDirectory.h"
+
+using namespace varo;
+using varo::test::GuiHarness;
+
+namespace {
+
+// Where a control's coordinates are counted from.
+enum class Frame { Client, Tab, Group };
+
+struct ControlSpec {
+    const char* name;
+    const char* className;
+    Frame frame;
+    QRect geometry;
+    const char* text;  // nullptr: not checked
+    bool visible;
+    bool enabled;
+};
+
+// Every named control with its kind, place, size, initial text and state.
+const ControlSpec kControls[] = {
+    {"编辑框_数据库文件路径", "QLineEdit", Frame::Client, {8, 10, 248, 20}, "", true, true},
+    {"按钮_选择数据库",
+     "QPushButton",
+     Frame::Client,
+     {260, 8, 108, 23},
+     "选择Sqlite数据库",
+     true,
+     true},
+    {"选择夹1", "QTabWidget", Frame::Client, {1, 34, 815, 514}, nullptr, true, true},
+    {"标签5", "QLabel", Frame::Tab, {210, 22, 48, 16}, "全部颜色", true, true},
+    {"编辑框_颜色值", "QLineEdit", Frame::Tab, {196, 39, 80, 20}, "255", true, true},
+    {"标签6", "QLabel", Frame::Tab, {435, 23, 109, 16}, "特效图片数量自计算", true, true},
+    {"编辑框_特效图片数量自计算", "QLineEdit", Frame::Tab, {449, 39, 80, 20}, "20", true, true},
+    {"标签8", "QLabel", Frame::Tab, {569, 22, 83, 16}, "gz.wzl文件序号", true, true},
+    {"编辑框_光柱wzl文件序号", "QLineEdit", Frame::Tab, {571, 39, 80, 20}, "1", true, true},
+    {"标签9", "QLabel", Frame::Tab, {15, 38, 136, 16}, "双击表格内容可单独修改", true, true},
+    {"超级列表框1", "QTreeView", Frame::Tab, {7, 62, 704, 447}, nullptr, true, true},
+    {"编辑框_AFI超级列表框编辑", "QLineEdit", Frame::Tab, {87, 118, 80, 20}, "", false, true},
+    {"标签7", "QLabel", Frame::Tab, {727, 71, 80, 32}, "计算之前\n设置基本参数", true, true},
+    {"按钮_DB一键计算", "QPushButton", Frame::Tab, {727, 110, 80, 32}, "DB一键计算", true, true},
+    {"按钮_生成光柱文件",
+     "QPushButton",
+     Frame::Tab,
+     {727, 150, 80, 32},
+     "生成光柱文件",
+     true,
+     true},
+    {"高级表格_过滤文件生成", "QTableView", Frame::Tab, {7, 28, 581, 479}, nullptr, true, true},
+    {"按钮_载入数据库", "QPushButton", Frame::Tab, {608, 34, 80, 32}, "载入数据库", true, true},
+    {"按钮_导入过滤文件", "QPushButton", Frame::Tab, {720, 34, 80, 32}, "导入过滤文件", true, true},
+    {"按钮_生成手机过滤文件",
+     "QPushButton",
+     Frame::Tab,
+     {607, 78, 192, 32},
+     "生成手机版过滤文件[UTF-8编码]",
+     true,
+     true},
+    {"按钮_生成PC过滤文件",
+     "QPushButton",
+     Frame::Tab,
+     {608, 120, 192, 32},
+     "生成PC版过滤文件[ANSI编码]",
+     true,
+     true},
+    {"按钮_全部显示极品",
+     "QPushButton",
+     Frame::Tab,
+     {592, 174, 108, 32},
+     "全部显示极品",
+     true,
+     true},
+    {"按钮_取消全部显示极品",
+     "QPushButton",
+     Frame::Tab,
+     {592, 214, 107, 32},
+     "取消全部显示极品",
+     true,
+     true},
+    {"按钮_全部显示", "QPushButton", Frame::Tab, {720, 174, 80, 32}, "全部显示", true, true},
+    {"按钮_取消全部显示",
+     "QPushButton",
+     Frame::Tab,
+     {720, 216, 80, 32},
+     "取消全部显示",
+     true,
+     true},
+    {"按钮_全部捡取", "QPushButton", Frame::Tab, {720, 256, 80, 32}, "全部捡取", true, true},
+    {"按钮_取消全部捡取",
+     "QPushButton",
+     Frame::Tab,
+     {720, 298, 80, 32},
+     "取消全部捡取",
+     true,
+     true},
+    {"标签13",
+     "QLabel",
+     Frame::Tab,
+     {15, 30, 568, 16},
+     "文件名                                 MD5码                             字节大小kb",
+     true,
+     true},
+    {"编辑框_json文件", "QPlainTextEdit", Frame::Tab, {6, 54, 577, 453}, "", true, true},
+    {"标签16",
+     "QLabel",
+     Frame::Tab,
+     {591, 54, 176, 16},
+     "导入全部格式文件,自定义目录名",
+     true,
+     true},
+    {"标签17", "QLabel", Frame::Tab, {593, 83, 76, 16}, "目录名(字体)：", true, true},
+    {"编辑框_自定义目录名", "QLineEdit", Frame::Tab, {680, 81, 64, 20}, "layout", true, false},
+    {"选择框_自定义目录名",
+     "QCheckBox",
+     Frame::Tab,
+     {591, 114, 104, 16},
+     "自定义目录模式",
+     true,
+     true},
+    {"选择框_微端模式", "QCheckBox", Frame::Tab, {591, 138, 68, 16}, "微端模式", true, true},
+    {"选择框_热更模式", "QCheckBox", Frame::Tab, {591, 160, 68, 16}, "热更模式", true, true},
+    {"分组框1", "QGroupBox", Frame::Tab, {111, 174, 440, 40}, "计算MD5中请耐心等待", false, true},
+    {"标签14", "QLabel", Frame::Group, {4, 16, 52, 16}, "当前进度：", false, true},
+    {"进度条1", "QProgressBar", Frame::Group, {62, 18, 371, 14}, nullptr, false, true},
+    {"按钮_导入资源文件",
+     "QPushButton",
+     Frame::Tab,
+     {599, 198, 80, 32},
+     "导入资源文件并计算",
+     true,
+     true},
+    {"按钮_清空json表内容", "QPushButton", Frame::Tab, {719, 198, 80, 32}, "清空内容", true, true},
+    {"标签15", "QLabel", Frame::Tab, {648, 293, 94, 16}, "手动复制更新专用", true, true},
+    {"按钮_生成单json文件",
+     "QPushButton",
+     Frame::Tab,
+     {647, 310, 96, 32},
+     "生成单json文件",
+     true,
+     true},
+    {"标签11",
+     "QLabel",
+     Frame::Tab,
+     {643, 362, 104, 27},
+     "输入版本号后\n生成独立json文件",
+     true,
+     true},
+    {"标签10", "QLabel", Frame::Tab, {644, 398, 40, 16}, "版本号：", true, true},
+    {"编辑框_版本号", "QLineEdit", Frame::Tab, {686, 398, 61, 18}, "1.2.5", true, true},
+    {"按钮_生成独立json文件",
+     "QPushButton",
+     Frame::Tab,
+     {642, 420, 105, 32},
+     "生成独立json文件",
+     true,
+     true},
+    {"标签12", "QLabel", Frame::Tab, {622, 453, 144, 24}, "温馨提示：版本号注意格式", true, true},
+    {"标签_更新日志", "QLabel", Frame::Tab, {207, 25, 48, 24}, "更新日志", true, true},
+    {"编辑框_更新日志", "QPlainTextEdit", Frame::Tab, {7, 49, 496, 459}, nullptr, true, true},
+    {"标签2",
+     "QLabel",
+     Frame::Tab,
+     {551, 54, 240, 24},
+     "本程序为Varo三端引擎专用，不支持其它引擎。",
+     true,
+     true},
+    {"标签3", "QLabel", Frame::Tab, {551, 78, 168, 24}, nullptr, true, true},
+    {"标签4", "QLabel", Frame::Tab, {551, 102, 168, 24}, nullptr, true, true},
+    {"超级链接框1", "QLabel", Frame::Tab, {550, 126, 165, 24}, nullptr, true, true},
+    {"超级链接框2", "QLabel", Frame::Tab, {551, 174, 120, 24}, nullptr, true, true},
+    {"标签1",
+     "QLabel",
+     Frame::Tab,
+     {510, 257, 296, 24},
+     "本程序永久免费使用|如果软件对你有帮助就来打赏下！",
+     true,
+     true},
+    {"图片框1", "QLabel", Frame::Tab, {543, 280, 224, 232}, nullptr, true, true},
+};
+
+QString TextOf(QWidget* control) {
+    if (auto* label = qobject_cast<QLabel*>(control)) {
+        return label->text();
+    }
+    if (auto* edit = qobject_cast<QLineEdit*>(control)) {
+        return edit->text();
+    }
+    if (auto* button = qobject_cast<QAbstractButton*>(control)) {
+        return button->text();
+    }
+    if (auto* box = qobject_cast<QPlainTextEdit*>(control)) {
+        return box->toPlainText();
+    }
+    if (auto* group = qobject_cast<QGroupBox*>(control)) {
+        return group->title();
+    }
+    return QStringLiteral("<no text>");
+}
+
+}  // namespace
+
+class MainWindowTest : public QObject {
+    Q_OBJECT
+
+  private slots:
+    // First, while nothing in this process has touched SQLite.
+    void startingAndClosingNeverLoadsSqlite() {
+        {
+            GuiHarness harness;
+            QVERIFY(harness.Window().isVisible());
+        }
+        QVERIFY(!sqlite::Library().IsLoaded());
+    }
+
+    void programExitsWithZeroWhenClosed() {
+        QProcess program;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        program.setProcessEnvironment(environment);
+        program.start(QString::fromStdString(ProgramDirectory() + "/varo-toolkit"), {});
+        QVERIFY(program.waitForStarted());
+        QTest::qWait(1500);
+        QCOMPARE(program.state(), QProcess::Running);
+        program.terminate();  // closes the window as its close box would
+        QVERIFY(program.waitForFinished(10000));
+        QCOMPARE(program.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(program.exitCode(), 0);
+    }
+
+    void everyControlHasItsKindPlaceTextAndState() {
+        GuiHarness harness;
+        MainWindow& window = harness.Window();
+        QWidget* tab = window.findChild<QWidget*>(QStringLiteral("选择夹1"));
+        QWidget* group = window.findChild<QWidget*>(QStringLiteral("分组框1"));
+        QVERIFY(tab && group);
+        for (const ControlSpec& spec : kControls) {
+            const QString name = QString::fromUtf8(spec.name);
+            QWidget* control = window.findChild<QWidget*>(name);
+            QVERIFY2(control != nullptr, qPrintable(name));
+            QVERIFY2(control->inherits(spec.className), qPrintable(name));
+            QWidget* frame = spec.frame == Frame::Client ? static_cast<QWidget*>(&window)
+                             : spec.frame == Frame::Tab  ? tab
+                                                         : group;
+            const QRect geometry(control->mapTo(frame, QPoint(0, 0)), control->size());
+            QVERIFY2(geometry == spec.geometry, qPrintable(name));
+            if (spec.text != nullptr) {
+                QVERIFY2(TextOf(control) == QString::fromUtf8(spec.text), qPrintable(name));
+            }
+            QVERIFY2(control->isVisibleTo(control->parentWidget()) == spec.visible ||
+                         (spec.frame == Frame::Group && !group->isVisible()),
+                     qPrintable(name));
+            QVERIFY2(control->isEnabled() == spec.enabled, qPrintable(name));
+        }
+        QVERIFY(
+            !window.findChild<QWidget*>(QStringLiteral("编辑框_AFI超级列表框编辑"))->isVisible());
+        QVERIFY(!group->isVisible());
+        QCOMPARE(window.findChild<QCheckBox*>(QStringLiteral("选择框_微端模式"))->isChecked(),
+                 true);
+        QCOMPARE(window.findChild<QCheckBox*>(QStringLiteral("选择框_热更模式"))->isChecked(),
+                 false);
+        QCOMPARE(window.findChild<QCheckBox*>(QStringLiteral("选择框_自定义目录名"))->isChecked(),
+                 false);
+        QCOMPARE(window.findChild<QProgressBar*>(QStringLiteral("进度条1"))->value(), 0);
+        QVERIFY(window.findChild<QObject*>(QStringLiteral("通用对话框1")) != nullptr);
+    }
+
+    void windowShapeCaptionTabsAndTexts() {
+        GuiHarness harness;
+        MainWindow& window = harness.Window();
+        QCOMPARE(window.size(), QSize(820, 553));
+        QCOMPARE(window.minimumSize(), window.maximumSize());
+        QVERIFY(!(window.windowFlags() & Qt::WindowMaximizeButtonHint));
+        QVERIFY(window.windowTitle().startsWith(QStringLiteral("Varo三端引擎专用工具合集")));
+        QVERIFY(window.windowTitle().endsWith(QStringLiteral("版本号2.1.1")));
+        QVERIFY(!window.windowIcon().isNull());
+        const QStringList tabs = {QStringLiteral("PC光柱转手机端同步"),
+                                  QStringLiteral("数据库过滤文件生成"),
+                                  QStringLiteral("手游微端与热更json生成"), QStringLiteral("关于")};
+        QCOMPARE(window.选择夹1->count(), tabs.size());
+        for (int i = 0; i < tabs.size(); ++i) {
+            QCOMPARE(window.选择夹1->tabText(i), tabs[i]);
+        }
+        QCOMPARE(window.选择夹1->currentIndex(), 0);
+
+        const QByteArray log(AboutPage::kUpdateLog);
+        QVERIFY(log.startsWith("\r\n20211205更新说明： 2.1.1版\r\n"));
+        QVERIFY(
+            log.endsWith("3.增加手游微端、热更的data、map、mp3文件直接生成json单文件与独立文件。"));
+        QCOMPARE(log.count("\r\n"), 26);
+        QCOMPARE(
+            window.findChild<QPlainTextEdit*>(QStringLiteral("编辑框_更新日志"))->toPlainText(),
+            QString::fromUtf8(log).replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
+        QVERIFY(!window.findChild<QLabel*>(QStringLiteral("图片框1"))->pixmap().isNull());
+
+        QCOMPARE(window.findChild<QWidget*>(QStringLiteral("按钮_导入资源文件"))->toolTip(),
+                 QStringLiteral("注意：生成微端json文件只支持wzl格式\n选择热更新支持所有格式"));
+        for (const char* name : {"编辑框_自定义目录名", "选择框_自定义目录名"}) {
+            QCOMPARE(window.findChild<QWidget*>(QString::fromUtf8(name))->toolTip(),
+                     QStringLiteral("可空数据\n\n默认字体目录"));
+        }
+        for (const char* name : {"编辑框_json文件", "编辑框_更新日志"}) {
+            auto* box = window.findChild<QPlainTextEdit*>(QString::fromUtf8(name));
+            QVERIFY(box->isReadOnly());
+            QCOMPARE(box->palette().color(QPalette::Text), QColor(0, 255, 0));
+            QCOMPARE(box->palette().color(QPalette::Base), QColor(0, 0, 0));
+        }
+    }
+
+    void databaseChoiceProposesQeldaEveryTimeAndCancelKeepsThePath() {
+        GuiHarness harness;
+        MainWindow& window = harness.Window();
+        harness.AnswerNextDialog({QStringLiteral("/data/first/QELDA.DB")});
+        QTest::mouseClick(window.按钮_选择数据库, Qt::LeftButton);
+        QCOMPARE(window.编辑框_数据库文件路径->text(), QStringLiteral("/data/first/QELDA.DB"));
+
+        harness.AnswerNextDialog({});
+        QTest::mouseClick(window.按钮_选择数据库, Qt::LeftButton);
+        QCOMPARE(window.编辑框_数据库文件路径->text(), QStringLiteral("/data/first/QELDA.DB"));
+
+        harness.AnswerNextDialog({QStringLiteral("/data/二/items.DB")});
+        QTest::mouseClick(window.按钮_选择数据库, Qt::LeftButton);
+        QCOMPARE(window.编辑框_数据库文件路径->text(), QStringLiteral("/data/二/items.DB"));
+
+        QCOMPARE(harness.DialogRequests().size(), 3);
+        for (const OpenFileRequest& request : harness.DialogRequests()) {
+            QCOMPARE(request.title, QStringLiteral("选择数据库文件"));
+            QCOMPARE(request.fileName, QStringLiteral("QELDA.DB"));
+            QCOMPARE(request.filter, QStringLiteral("DB数据库文件(*.DB)|*.DB"));
+            QCOMPARE(request.directory, QString::fromStdString(ProgramDirectory()));
+            QVERIFY(!request.multipleFiles);
+        }
+    }
+
+    void dialogFiltersInQtForm_data() {
+        QTest::addColumn<QString>("filter");
+        QTest::addColumn<QString>("qtFilters");
+        QTest::newRow("database") << QStringLiteral("DB数据库文件(*.DB)|*.DB")
+                                  << QStringLiteral("DB数据库文件(*.DB)");
+        QTest::newRow("resources")
+            << QStringLiteral("资源文件(*.wzl;*.wzx)|*.wzl;*.wzx|地图文件(*.map)|*.map")
+            << QStringLiteral("资源文件(*.wzl *.wzx);;地图文件(*.map)");
+        QTest::newRow("caption without patterns")
+            << QStringLiteral("全部|*.*") << QStringLiteral("全部 (*.*)");
+        QTest::newRow("empty") << QString() << QString();
+    }
+
+    void dialogFiltersInQtForm() {
+        QFETCH(QString, filter);
+        QFETCH(QString, qtFilters);
+        QCOMPARE(QtNameFilters(filter), qtFilters);
+    }
+};
+
+QTEST_MAIN(MainWindowTest)
+#include "MainWindowTest.moc"

@@ -1,0 +1,192 @@
+#include <QCheckBox>
+#include <QDir>
+#include <QGroupBox>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QTest>
+#include <QTimer>
+
+#include "GuiHarness.h"
+#include "app/ManifestPage.h"
+#include "platform/ProgramDirectory.h"
+#include "support/TestSupport.h"
+
+using namespace varo;
+using varo::test::GuiHarness;
+
+namespace {
+
+constexpr const char* kEmptyMd5 = "d41d8cd98f00b204e9800998ecf8427e";
+
+struct ManifestFixture {
+    ManifestFixture() { harness.Window().选择夹1->setCurrentIndex(2); }
+
+    ManifestPage& Page() { return *harness.Window().manifestPage; }
+
+    QString MakeFile(const QString& name, const QByteArray& content = {}) {
+        const QString path = harness.InputFile(name);
+        test::WriteFile(path.toStdString(), content.toStdString());
+        return path;
+    }
+
+    GuiHarness harness;
+};
+
+}  // namespace
+
+class ManifestPageTest : public QObject {
+    Q_OBJECT
+
+  private slots:
+    void modesAreOneExclusiveChoice() {
+        ManifestFixture fixture;
+        ManifestPage& page = fixture.Page();
+        QTest::mouseClick(page.选择框_微端模式, Qt::LeftButton);
+        QVERIFY(page.选择框_微端模式->isChecked());
+        QVERIFY(!page.编辑框_自定义目录名->isEnabled());
+        QVERIFY(page.Mode() == ManifestMode::MicroClient);
+
+        QTest::mouseClick(page.选择框_自定义目录名, Qt::LeftButton);
+        QVERIFY(page.选择框_自定义目录名->isChecked());
+        QVERIFY(!page.选择框_微端模式->isChecked() && !page.选择框_热更模式->isChecked());
+        QVERIFY(page.编辑框_自定义目录名->isEnabled());
+        QVERIFY(page.Mode() == ManifestMode::CustomDirectory);
+        page.编辑框_自定义目录名->setText(QStringLiteral("fonts"));
+
+        QTest::mouseClick(page.选择框_热更模式, Qt::LeftButton);
+        QVERIFY(page.选择框_热更模式->isChecked());
+        QVERIFY(!page.选择框_自定义目录名->isChecked() && !page.选择框_微端模式->isChecked());
+        QVERIFY(!page.编辑框_自定义目录名->isEnabled());
+        QCOMPARE(page.编辑框_自定义目录名->text(), QStringLiteral("fonts"));
+        QVERIFY(page.Mode() == ManifestMode::HotUpdate);
+    }
+
+    void importAppendsLinesInDialogOrder() {
+        ManifestFixture fixture;
+        ManifestPage& page = fixture.Page();
+        const QString a = fixture.MakeFile(QStringLiteral("a.wzl"));
+        const QString b = fixture.MakeFile(QStringLiteral("地图 1.map"), "abc");
+        fixture.harness.AnswerNextDialog({b, a, a});
+        QTest::mouseClick(page.按钮_导入资源文件, Qt::LeftButton);
+
+        const OpenFileRequest request = fixture.harness.DialogRequests().last();
+        QCOMPARE(request.title, QStringLiteral("选择对应的文件"));
+        QCOMPARE(request.directory, QString::fromStdString(ProgramDirectory()));
+        QCOMPARE(request.filter, QStringLiteral("资源文件(*.wzl;*.wzx)|*.wzl;*.wzx"));
+        QVERIFY(request.multipleFiles);
+        const std::string expected =
+            std::string("地图 1.map 900150983cd24fb0d6963f7d28e17f72 3\r\n") + "a.wzl " +
+            kEmptyMd5 + " 0\r\na.wzl " + kEmptyMd5 + " 0\r\n";
+        QCOMPARE(page.ResourceListText(), expected);
+        QVERIFY(!page.分组框1->isVisible());
+        QCOMPARE(page.进度条1->value(), 3);
+        QCOMPARE(page.进度条1->maximum(), 3);
+
+        QTest::mouseClick(page.选择框_热更模式, Qt::LeftButton);
+        fixture.harness.AnswerNextDialog({a});
+        QTest::mouseClick(page.按钮_导入资源文件, Qt::LeftButton);
+        QCOMPARE(
+            fixture.harness.DialogRequests().last().filter,
+            QStringLiteral(
+                "资源文件(*.wzl;*.wzx)|*.wzl;*.wzx|地图文件(*.map)|*.map|声音文件(*.mp3)|*.mp3"));
+        QCOMPARE(page.ResourceListText(), expected + "a.wzl " + kEmptyMd5 + " 0\r\n");
+        QCOMPARE(page.进度条1->value(), 1);
+
+        QTest::mouseClick(page.按钮_清空json表内容, Qt::LeftButton);
+        QCOMPARE(page.ResourceListText(), std::string());
+        fixture.harness.AnswerNextDialog({});
+        QTest::mouseClick(page.按钮_导入资源文件, Qt::LeftButton);
+        QCOMPARE(page.ResourceListText(), std::string());
+        QVERIFY(fixture.harness.Messages().isEmpty());
+    }
+
+    void unreadableAndUncarriableFilesAreSkippedAndNamed() {
+        ManifestFixture fixture;
+        ManifestPage& page = fixture.Page();
+        const QString good = fixture.MakeFile(QStringLiteral("good.wzl"));
+        const QString broken = fixture.MakeFile(QStringLiteral("two\nlines.wzl"));
+        page.ImportFiles({fixture.harness.InputFile(QStringLiteral("vanished.wzl")), good, broken});
+        QCOMPARE(page.ResourceListText(), std::string("good.wzl ") + kEmptyMd5 + " 0\r\n");
+        QCOMPARE(fixture.harness.Messages().size(), 1);
+        const QString text = fixture.harness.Messages()[0].text;
+        QVERIFY(text.contains(QStringLiteral("vanished.wzl")));
+        QVERIFY(text.contains(QStringLiteral("two\nlines.wzl")));
+        QVERIFY(!text.contains(QStringLiteral("good.wzl")));
+    }
+
+    void clearDuringAnImportKeepsTheImportsLines() {
+        ManifestFixture fixture;
+        ManifestPage& page = fixture.Page();
+        page.ImportFiles({fixture.MakeFile(QStringLiteral("old.wzl"))});
+        QStringList files;
+        for (int i = 0; i < 4; ++i) {
+            files << fixture.MakeFile(QStringLiteral("big%1.wzl").arg(i),
+                                      QByteArray(16 << 20, 'x'));
+        }
+        bool clickedDuringImport = false;
+        QTimer::singleShot(0, &page, [&] {
+            clickedDuringImport = page.分组框1->isVisible();
+            QTest::mouseClick(page.按钮_清空json表内容, Qt::LeftButton);
+        });
+        page.ImportFiles(files);
+        QVERIFY(clickedDuringImport);
+        const std::string list = page.ResourceListText();
+        QVERIFY(list.find("old.wzl") == std::string::npos);
+        QCOMPARE(std::count(list.begin(), list.end(), '\n'), 4L);
+        QVERIFY(list.rfind("big0.wzl ", 0) == 0);
+    }
+
+    void writersProduceTheExactBytes() {
+        ManifestFixture fixture;
+        ManifestPage& page = fixture.Page();
+        QTest::mouseClick(page.选择框_热更模式, Qt::LeftButton);
+        page.ImportFiles(
+            {fixture.MakeFile(QStringLiteral("a.wzl")), fixture.MakeFile(QStringLiteral("b.map"))});
+        const QByteArray body =
+            "{\r\n  \"filename\":\"data/a.wzl\",\r\n  "
+            "\"md5\":\"d41d8cd98f00b204e9800998ecf8427e\",\r\n  \"size\":\"0\"\r\n},\r\n"
+            "{\r\n  \"filename\":\"map/b.map\",\r\n  "
+            "\"md5\":\"d41d8cd98f00b204e9800998ecf8427e\",\r\n  \"size\":\"0\"\r\n}";
+        QTest::mouseClick(page.按钮_生成单json文件, Qt::LeftButton);
+        QCOMPARE(test::ReadBytes(fixture.harness.OutputFile(QStringLiteral("单json文件.json"))),
+                 body);
+        QTest::mouseClick(page.按钮_生成独立json文件, Qt::LeftButton);
+        QCOMPARE(
+            test::ReadBytes(fixture.harness.OutputFile(QStringLiteral("update.json"))),
+            "{\r\n  \"assets_version\":\"1.2.5\",\r\n  \"md5list\":[\r\n" + body + "\r\n  ]\r\n}");
+
+        QCOMPARE(fixture.harness.Messages().size(), 2);
+        QCOMPARE(fixture.harness.Messages()[0].caption, QStringLiteral("信息："));
+        QCOMPARE(fixture.harness.Messages()[0].text,
+                 QStringLiteral("json单文件写入本地成功！\n生成该目录下文件名：  单json文件.json"));
+        QCOMPARE(fixture.harness.Messages()[1].text,
+                 QStringLiteral("json单文件写入本地成功！\n生成该目录下文件名：  update.json"));
+
+        // Custom directory mode with a version of our own; the list stays as it was.
+        QTest::mouseClick(page.选择框_自定义目录名, Qt::LeftButton);
+        page.编辑框_版本号->setText(QString());
+        QTest::mouseClick(page.按钮_生成独立json文件, Qt::LeftButton);
+        const QByteArray custom =
+            test::ReadBytes(fixture.harness.OutputFile(QStringLiteral("update.json")));
+        QVERIFY(custom.contains("\"assets_version\":\"\","));
+        QVERIFY(custom.contains("\"filename\":\"layout/a.wzl\""));
+        QVERIFY(custom.contains("\"filename\":\"layout/b.map\""));
+    }
+
+    void emptyListAndAFailedWrite() {
+        ManifestFixture fixture;
+        ManifestPage& page = fixture.Page();
+        QTest::mouseClick(page.按钮_生成单json文件, Qt::LeftButton);
+        QCOMPARE(test::ReadBytes(fixture.harness.OutputFile(QStringLiteral("单json文件.json"))),
+                 QByteArray(""));
+        QVERIFY(QDir(fixture.harness.OutputDirectory()).mkdir(QStringLiteral("update.json")));
+        QTest::mouseClick(page.按钮_生成独立json文件, Qt::LeftButton);
+        QCOMPARE(fixture.harness.Messages().size(), 1);
+    }
+};
+
+QTEST_MAIN(ManifestPageTest)
+#include "ManifestPageTest.moc"
