@@ -72,7 +72,7 @@ void FilterPage::SetColumnWidths(int width) {
 
 void FilterPage::LoadFilterGrid() {
     // A failed query gives no rows: the grid keeps only its titled header row.
-    const ItemTable table = LoadItemTable(connection_, ToUtf8(databasePath_()));
+    const ItemTable table = LoadItemTable(connection_, ToUtf8(databasePath_()), kFilterItemColumns);
     model_.Load(LoadFilterRows(table.matrix, table.rows));
     SetColumnWidths(kLoadedColumnWidth);
 }

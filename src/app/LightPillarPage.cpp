@@ -110,7 +110,7 @@ void LightPillarPage::ComputeFromDatabase() {
     if (editing_) {
         CommitCellEdit();
     }
-    const ItemTable table = LoadItemTable(connection_, ToUtf8(databasePath_()));
+    const ItemTable table = LoadItemTable(connection_, ToUtf8(databasePath_()), kLightPillarItemColumns);
     if (!table.ok) {
         return;  // the list keeps its rows
     }

@@ -2,6 +2,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "db/ItemMatrix.h"
 #include "db/SqliteConnection.h"
@@ -18,6 +19,10 @@ struct ItemTable {
 
 // Opens the item database at `path` (file-system encoding) on `connection`
 // and reads the whole StdItems table. Never writes to the database.
-ItemTable LoadItemTable(SqliteConnection& connection, std::string_view path);
+// With `columns` (1-based positions) only those cells of the data rows are
+// read (all column names are); the others
+// stay empty, which spares large tables the work the pages never look at.
+ItemTable LoadItemTable(SqliteConnection& connection, std::string_view path,
+                        const std::vector<int>& columns = {});
 
 }  // namespace varo

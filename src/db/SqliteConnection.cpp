@@ -48,6 +48,18 @@ bool SqliteConnection::Open(std::string_view path, int flags, bool pathIsUtf8) {
 
 bool SqliteConnection::QueryTable(std::string_view sql, ItemMatrix* matrix, int& rows,
                                   int& columns, std::string& error, bool sqlIsUtf8) {
+    return RunTableQuery(sql, nullptr, matrix, rows, columns, error, sqlIsUtf8);
+}
+
+bool SqliteConnection::QueryTableColumns(std::string_view sql, const std::vector<int>& wantedColumns,
+                                         ItemMatrix* matrix, int& rows, int& columns,
+                                         std::string& error) {
+    return RunTableQuery(sql, &wantedColumns, matrix, rows, columns, error, false);
+}
+
+bool SqliteConnection::RunTableQuery(std::string_view sql, const std::vector<int>* wantedColumns,
+                                     ItemMatrix* matrix, int& rows, int& columns,
+                                     std::string& error, bool sqlIsUtf8) {
     rows = 0;
     columns = 0;
     if (handle_ == nullptr) {
@@ -59,6 +71,7 @@ bool SqliteConnection::QueryTable(std::string_view sql, ItemMatrix* matrix, int&
     // The result is built aside and handed over only when the whole query
     // succeeded, so that a failure leaves the caller's matrix untouched.
     ItemMatrix result;
+    std::vector<bool> wanted;
     const char* remaining = utf8Sql.c_str();
     while (*remaining != '\0') {
         sqlite3_stmt* rawStatement = nullptr;
@@ -88,6 +101,14 @@ bool SqliteConnection::QueryTable(std::string_view sql, ItemMatrix* matrix, int&
             if (columns == 0) {
                 columns = statementColumns;
                 result.Reset(columns);
+                wanted.assign(static_cast<std::size_t>(columns), wantedColumns == nullptr);
+                if (wantedColumns != nullptr) {
+                    for (const int column : *wantedColumns) {
+                        if (column >= 1 && column <= columns) {
+                            wanted[static_cast<std::size_t>(column - 1)] = true;
+                        }
+                    }
+                }
                 for (int k = 0; k < columns; ++k) {
                     const char* name = VARO_SQLITE(sqlite3_column_name)(rawStatement, k);
                     AppendCell(result.CellBuffer(), reinterpret_cast<const unsigned char*>(name),
@@ -100,9 +121,11 @@ bool SqliteConnection::QueryTable(std::string_view sql, ItemMatrix* matrix, int&
                 return false;
             }
             for (int k = 0; k < columns; ++k) {
-                const unsigned char* text = VARO_SQLITE(sqlite3_column_text)(rawStatement, k);
-                const int bytes = VARO_SQLITE(sqlite3_column_bytes)(rawStatement, k);
-                AppendCell(result.CellBuffer(), text, bytes, sqlIsUtf8);
+                if (wanted[static_cast<std::size_t>(k)]) {
+                    const unsigned char* text = VARO_SQLITE(sqlite3_column_text)(rawStatement, k);
+                    const int bytes = VARO_SQLITE(sqlite3_column_bytes)(rawStatement, k);
+                    AppendCell(result.CellBuffer(), text, bytes, sqlIsUtf8);
+                }
                 if (!result.EndCell()) {
                     error = "query result too large";
                     rows = columns = 0;

@@ -2,6 +2,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "db/ItemMatrix.h"
 
@@ -32,6 +33,13 @@ public:
     bool QueryTable(std::string_view sql, ItemMatrix* matrix, int& rows, int& columns,
                     std::string& error, bool sqlIsUtf8 = false);
 
+    // QueryTable that copies only the cells of the given 1-based columns (in
+    // any order); the other cells of the matrix stay empty. Row and column
+    // counts are those of the whole result. For large tables whose callers
+    // read a few columns.
+    bool QueryTableColumns(std::string_view sql, const std::vector<int>& wantedColumns,
+                           ItemMatrix* matrix, int& rows, int& columns, std::string& error);
+
     // Closes the connection: 1 when none is held, else SQLite's result code.
     int Close();
 
@@ -39,6 +47,9 @@ public:
     void SetHandle(sqlite3* handle) { handle_ = handle; }
 
 private:
+    bool RunTableQuery(std::string_view sql, const std::vector<int>* wantedColumns, ItemMatrix* matrix,
+                       int& rows, int& columns, std::string& error, bool sqlIsUtf8);
+
     sqlite3* handle_ = nullptr;
 };
 

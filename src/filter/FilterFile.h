@@ -42,6 +42,9 @@ std::optional<GbkText> KindLegendLabel(std::string_view code);
 // The label a load gives to a kind code outside the legend: "其它".
 const GbkText& OtherKindLabel();
 
+// The StdItems columns a load reads: name and kind code.
+inline const std::vector<int> kFilterItemColumns = {ItemRecord::kNameColumn, ItemRecord::kKindColumn};
+
 // One row per item of the StdItems table, in table order, every flag unchecked.
 FilterRows LoadFilterRows(const ItemMatrix& matrix, int rows);
 

@@ -38,6 +38,10 @@ struct LightPillarParameters {
 // formula subtracts.
 inline constexpr int kShineBase = 100;
 
+// The StdItems columns the computation reads: name and shine value.
+inline const std::vector<int> kLightPillarItemColumns = {ItemRecord::kNameColumn,
+                                                         ItemRecord::kShineColumn};
+
 // One row per item whose shine value (column 38) reads as 100 or more, in
 // table order. A table of fewer than 38 columns gives no rows.
 LightPillarList ComputeLightPillarRows(const ItemMatrix& matrix,

@@ -142,3 +142,29 @@ TEST(QueryTable, KeepsTheCallersMatrixOnFailureAndOnNoRows) {
 
 }  // namespace
 }  // namespace varo
+
+namespace varo {
+namespace {
+
+TEST(LoadItemTable, ReadingSomeColumnsKeepsTheShapeAndThoseCells) {
+    test::TempDir dir;
+    const std::string path = dir.File("items.DB");
+    test::CreateItemDatabase(path, 40, {test::ItemRow("木剑", "1", "101"), test::ItemRow("b", "2", "7")});
+    SqliteConnection connection;
+    const ItemTable whole = LoadItemTable(connection, path);
+    const ItemTable some = LoadItemTable(connection, path, {38, 2, 99});
+    ASSERT_TRUE(some.ok);
+    EXPECT_EQ(some.rows, 2);
+    EXPECT_EQ(some.columns, 40);
+    for (int row = 1; row <= 3; ++row) {
+        for (int column = 1; column <= 40; ++column) {
+            const bool asked = row == 1 || column == 2 || column == 38;  // names always
+            EXPECT_EQ(some.matrix.Cell(row, column), asked ? whole.matrix.Cell(row, column) : "")
+                << row << "," << column;
+        }
+    }
+    EXPECT_FALSE(LoadItemTable(connection, dir.File("absent.DB"), {2}).ok);
+}
+
+}  // namespace
+}  // namespace varo
