@@ -5,7 +5,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <atomic>
 #include <cerrno>
+#include <thread>
 #include <cstring>
 #include <memory>
 #include <vector>
@@ -88,6 +91,28 @@ FileDigest DigestFile(const std::string& path,
         digest.md5 += kHex[md[i] & 0x0F];
     }
     return digest;
+}
+
+std::vector<FileDigest> DigestFiles(const std::vector<std::string>& paths, int jobs,
+                                    const std::function<void(std::uint64_t bytes)>& onBytes) {
+    std::vector<FileDigest> digests(paths.size());
+    std::atomic<std::size_t> next{0};
+    const auto work = [&] {
+        for (std::size_t i = next++; i < paths.size(); i = next++) {
+            digests[i] = DigestFile(paths[i], onBytes);
+        }
+    };
+    const std::size_t threadCount =
+        std::min<std::size_t>(static_cast<std::size_t>(std::max(jobs, 1)), std::max<std::size_t>(paths.size(), 1));
+    std::vector<std::thread> helpers;
+    for (std::size_t t = 1; t < threadCount; ++t) {
+        helpers.emplace_back(work);
+    }
+    work();
+    for (std::thread& helper : helpers) {
+        helper.join();
+    }
+    return digests;
 }
 
 std::string BareFileName(const std::string& path) {

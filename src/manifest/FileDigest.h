@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 namespace varo {
 
@@ -18,6 +19,11 @@ struct FileDigest {
 // size that do not belong together. `onBytes` hears of every chunk read.
 FileDigest DigestFile(const std::string& path,
                       const std::function<void(std::uint64_t bytes)>& onBytes = {});
+
+// Digests the files on `jobs` threads (at least one); the results keep the
+// order of `paths`. `onBytes` may be called from any of the threads.
+std::vector<FileDigest> DigestFiles(const std::vector<std::string>& paths, int jobs,
+                                    const std::function<void(std::uint64_t bytes)>& onBytes = {});
 
 // The name after the last '/' of a path.
 std::string BareFileName(const std::string& path);

@@ -5,6 +5,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cstdio>
 
 #include "manifest/FileDigest.h"
@@ -192,6 +193,37 @@ TEST(DigestFile, SparseFileBeyondFourGibibytesGetsItsTrueSize) {
     ASSERT_TRUE(digest.ok) << digest.error;
     EXPECT_EQ(digest.size, size);
     EXPECT_EQ(digest.md5.size(), 32u);
+}
+
+}  // namespace
+}  // namespace varo
+
+namespace varo {
+namespace {
+
+TEST(DigestFiles, ParallelResultsKeepTheOrderOfThePaths) {
+    test::TempDir dir;
+    std::vector<std::string> paths;
+    std::uint64_t total = 0;
+    for (int i = 0; i < 12; ++i) {
+        const std::string content(static_cast<std::size_t>(i) * 300000, static_cast<char>('a' + i));
+        test::WriteFile(dir.File(std::to_string(i)), content);
+        paths.push_back(dir.File(std::to_string(i)));
+        total += content.size();
+    }
+    paths.push_back(dir.File("absent"));
+    const std::vector<FileDigest> one = DigestFiles(paths, 1);
+    std::atomic<std::uint64_t> reported{0};
+    const std::vector<FileDigest> four = DigestFiles(paths, 4, [&](std::uint64_t bytes) { reported += bytes; });
+    ASSERT_EQ(four.size(), paths.size());
+    for (std::size_t i = 0; i + 1 < paths.size(); ++i) {
+        EXPECT_EQ(four[i].md5, DigestFile(paths[i]).md5) << i;
+        EXPECT_EQ(four[i].md5, one[i].md5) << i;
+        EXPECT_EQ(four[i].size, i * 300000) << i;
+    }
+    EXPECT_FALSE(four.back().ok);
+    EXPECT_EQ(reported.load(), total);
+    EXPECT_TRUE(DigestFiles({}, 3).empty());
 }
 
 }  // namespace

@@ -1,0 +1,150 @@
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cstdio>
+#include <filesystem>
+#include <mutex>
+#include <thread>
+
+#include "cli/Commands.h"
+#include "manifest/FileDigest.h"
+#include "manifest/Manifest.h"
+
+namespace varo::cli {
+namespace {
+
+ManifestMode ModeNamed(const std::string& name) {
+    return name == "hot"      ? ManifestMode::HotUpdate
+           : name == "custom" ? ManifestMode::CustomDirectory
+                              : ManifestMode::MicroClient;
+}
+
+// A directory stands for the regular files directly inside it that the mode's
+// dialog offers, sorted by name; anything else stands for itself.
+bool ExpandPaths(const std::vector<std::string>& arguments, ManifestMode mode,
+                 std::vector<std::string>& files) {
+    for (const std::string& argument : arguments) {
+        std::error_code error;
+        if (!std::filesystem::is_directory(argument, error)) {
+            files.push_back(argument);
+            continue;
+        }
+        std::vector<std::string> inside;
+        for (const auto& entry : std::filesystem::directory_iterator(argument, error)) {
+            const std::string name = entry.path().filename().string();
+            if (entry.is_regular_file(error) && ModeOffersFile(mode, name)) {
+                inside.push_back(entry.path().string());
+            }
+        }
+        if (error) {
+            Fail(argument + ": cannot list: " + error.message());
+            return false;
+        }
+        std::sort(inside.begin(), inside.end());
+        files.insert(files.end(), inside.begin(), inside.end());
+    }
+    return true;
+}
+
+std::string Mebibytes(double bytes) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.1f MiB", bytes / (1024.0 * 1024.0));
+    return text;
+}
+
+// A progress line on stderr, redrawn a few times a second until stopped.
+class ProgressBar {
+  public:
+    explicit ProgressBar(std::uint64_t total) : total_(total), thread_([this] { Run(); }) {}
+    ~ProgressBar() {
+        {
+            std::lock_guard lock(mutex_);
+            stopped_ = true;
+        }
+        wake_.notify_all();
+        thread_.join();
+        Draw();
+        std::fputc('\n', stderr);
+    }
+    void Add(std::uint64_t bytes) { done_ += bytes; }
+
+  private:
+    void Run() {
+        std::unique_lock lock(mutex_);
+        while (!wake_.wait_for(lock, std::chrono::milliseconds(200), [this] { return stopped_; })) {
+            Draw();
+        }
+    }
+    void Draw() {
+        const double done = static_cast<double>(done_.load());
+        const double seconds =
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - start_).count();
+        const double rate = seconds > 0 ? done / seconds : 0;
+        const double fraction = total_ > 0 ? done / static_cast<double>(total_) : 1.0;
+        const int filled = static_cast<int>(fraction * 30);
+        const double left = rate > 0 ? (static_cast<double>(total_) - done) / rate : 0;
+        std::fprintf(stderr, "\r[%s%s] %s / %s  %s/s  %ds left   ",
+                     std::string(filled, '#').c_str(), std::string(30 - filled, '.').c_str(),
+                     Mebibytes(done).c_str(), Mebibytes(static_cast<double>(total_)).c_str(),
+                     Mebibytes(rate).c_str(), static_cast<int>(left + 0.5));
+        std::fflush(stderr);
+    }
+
+    std::uint64_t total_;
+    std::atomic<std::uint64_t> done_{0};
+    std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now();
+    std::mutex mutex_;
+    std::condition_variable wake_;
+    bool stopped_ = false;
+    std::thread thread_;
+};
+
+}  // namespace
+
+// As importing the files in this order in this mode, then a manifest writer.
+int RunManifest(const ManifestOptions& options) {
+    const ManifestMode mode = ModeNamed(options.mode);
+    std::vector<std::string> files;
+    if (!ExpandPaths(options.paths, mode, files)) {
+        return 1;
+    }
+    std::uint64_t total = 0;
+    for (const std::string& file : files) {
+        if (!ResourceListCanCarry(BareFileName(file))) {
+            return Fail(file + ": a file name with a line break cannot be listed");
+        }
+        struct stat info {};
+        if (::stat(file.c_str(), &info) == 0) {
+            total += static_cast<std::uint64_t>(info.st_size);
+        }
+    }
+
+    std::vector<FileDigest> digests;
+    if (!options.quiet && ::isatty(STDERR_FILENO)) {
+        ProgressBar progress(total);
+        digests =
+            DigestFiles(files, options.jobs, [&](std::uint64_t bytes) { progress.Add(bytes); });
+    } else {
+        digests = DigestFiles(files, options.jobs);
+    }
+
+    std::string list;
+    for (std::size_t i = 0; i < files.size(); ++i) {
+        if (!digests[i].ok) {
+            return Fail(files[i] + ": cannot read: " + digests[i].error);
+        }
+        list += FormatResourceLine(BareFileName(files[i]), digests[i].md5, digests[i].size);
+    }
+    const std::string body = BuildManifestBody(list, mode, options.directory);
+    if (options.single) {
+        return WriteOutput(options.outputDirectory, kSingleManifestFileName, body, files.size());
+    }
+    return WriteOutput(options.outputDirectory, kStandaloneManifestFileName,
+                       BuildStandaloneManifest(body, options.version), files.size());
+}
+
+}  // namespace varo::cli

@@ -1,0 +1,132 @@
+// varo-cli: the command-line front end of the Varo tool collection. It runs
+// the same core as the window and writes byte-identical files.
+
+#include <CLI/CLI.hpp>
+
+#include <csignal>
+#include <cstdio>
+#include <thread>
+
+#include "cli/Commands.h"
+
+namespace {
+
+constexpr const char* kUsage =
+    "usage:\n"
+    "  varo-cli pillar   --db PATH [--color TEXT] [--effect-count TEXT] [--pillar-file TEXT] "
+    "[--out DIR]\n"
+    "  varo-cli filter   (--db PATH | --import FILE) [--form mobile|pc] [--best on|off] [--pickup "
+    "on|off] "
+    "[--show-name on|off] [--out DIR]\n"
+    "  varo-cli manifest [--mode micro|hot|custom] [--dir TEXT] [--version TEXT] [--single] "
+    "[--jobs N] "
+    "[--quiet] [--out DIR] PATH...\n"
+    "  varo-cli --help | --version\n";
+
+int UsageError(const std::string& message) {
+    std::fprintf(stderr, "varo-cli: %s\n%s", message.c_str(), kUsage);
+    return 2;
+}
+
+// "on"/"off" options: unset leaves the flag as loaded or read.
+void AddSwitch(CLI::App* command, const char* name, std::optional<bool>& target, const char* help) {
+    command
+        ->add_option_function<std::string>(
+            name, [&target](const std::string& value) { target = value == "on"; }, help)
+        ->check(CLI::IsMember({"on", "off"}))
+        ->type_name("on|off");
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    std::signal(SIGXFSZ, SIG_IGN);  // a full disk fails the write instead of ending the program
+
+    CLI::App app{
+        "Writes the client files of a Varo three-platform game server: the mobile light-pillar "
+        "file "
+        "CustomItemNameColors.txt, the item filter lsDefaultItemFilter.txt and the manifests "
+        "update.json / 单json文件.json."};
+    app.name("varo-cli");
+    app.footer(std::string("\n") + kUsage);
+    app.set_version_flag("--version", "varo-cli 2.1.1");
+    app.require_subcommand(1);
+
+    varo::cli::PillarOptions pillar;
+    CLI::App* pillarCommand = app.add_subcommand(
+        "pillar", "Writes CustomItemNameColors.txt, as DB一键计算 then 生成光柱文件 would.");
+    pillarCommand->add_option("--db", pillar.database, "the item database (StdItems table)")
+        ->required();
+    pillarCommand->add_option("--color", pillar.color, "colour of every row, as typed")
+        ->capture_default_str();
+    pillarCommand->add_option("--effect-count", pillar.effectCount, "effect-image count")
+        ->capture_default_str();
+    pillarCommand->add_option("--pillar-file", pillar.pillarFile, "light-pillar file number")
+        ->capture_default_str();
+    pillarCommand->add_option("--out", pillar.outputDirectory, "output directory")
+        ->capture_default_str();
+
+    varo::cli::FilterOptions filter;
+    CLI::App* filterCommand = app.add_subcommand(
+        "filter", "Writes lsDefaultItemFilter.txt from the item database or from a filter file.");
+    CLI::Option* filterDatabase =
+        filterCommand->add_option("--db", filter.database, "the item database");
+    CLI::Option* filterImport =
+        filterCommand->add_option("--import", filter.importFile, "a filter file to read");
+    filterDatabase->excludes(filterImport);
+    filterCommand->add_option("--form", filter.form, "mobile (UTF-8) or pc (GBK)")
+        ->check(CLI::IsMember({"mobile", "pc"}))
+        ->capture_default_str();
+    AddSwitch(filterCommand, "--best", filter.best, "column 是否显示极品(红字) in every row");
+    AddSwitch(filterCommand, "--pickup", filter.pickUp, "column 自动捡取 in every row");
+    AddSwitch(filterCommand, "--show-name", filter.showName, "column 显示名字 in every row");
+    filterCommand->add_option("--out", filter.outputDirectory, "output directory")
+        ->capture_default_str();
+
+    varo::cli::ManifestOptions manifest;
+    manifest.jobs = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+    CLI::App* manifestCommand = app.add_subcommand(
+        "manifest",
+        "Writes update.json (or 单json文件.json) for resource files; a directory stands for "
+        "the files in it that the mode offers, sorted by name.");
+    manifestCommand->add_option("--mode", manifest.mode, "micro, hot or custom")
+        ->check(CLI::IsMember({"micro", "hot", "custom"}))
+        ->capture_default_str();
+    manifestCommand->add_option("--dir", manifest.directory, "directory of the custom mode")
+        ->capture_default_str();
+    manifestCommand->add_option("--version", manifest.version, "assets_version of update.json")
+        ->capture_default_str();
+    manifestCommand->add_flag("--single", manifest.single,
+                              "write 单json文件.json, the entries only");
+    manifestCommand->add_option("--jobs", manifest.jobs, "digest threads")
+        ->check(CLI::PositiveNumber)
+        ->capture_default_str();
+    manifestCommand->add_flag("--quiet", manifest.quiet, "no progress bar");
+    manifestCommand->add_option("--out", manifest.outputDirectory, "output directory")
+        ->capture_default_str();
+    manifestCommand->add_option("PATH", manifest.paths, "resource files or directories")
+        ->required();
+
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::CallForHelp& help) {
+        return app.exit(help);
+    } catch (const CLI::CallForAllHelp& help) {
+        return app.exit(help);
+    } catch (const CLI::CallForVersion& version) {
+        return app.exit(version);
+    } catch (const CLI::ParseError& error) {
+        return UsageError(error.what());
+    }
+
+    if (pillarCommand->parsed()) {
+        return varo::cli::RunPillar(pillar);
+    }
+    if (filterCommand->parsed()) {
+        if (filter.database.empty() == filter.importFile.empty()) {
+            return UsageError("filter needs exactly one of --db and --import");
+        }
+        return varo::cli::RunFilter(filter);
+    }
+    return varo::cli::RunManifest(manifest);
+}

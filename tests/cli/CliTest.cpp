@@ -1,0 +1,222 @@
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <cstdlib>
+#include <filesystem>
+
+#include "db/ItemTable.h"
+#include "filter/FilterFile.h"
+#include "manifest/Manifest.h"
+#include "pillar/LightPillar.h"
+#include "platform/ProgramDirectory.h"
+#include "support/TestSupport.h"
+
+namespace varo {
+namespace {
+
+using test::ReadFile;
+using test::TempDir;
+
+struct CliRun {
+    int status = -1;
+    std::string out;
+    std::string err;
+};
+
+std::string Quoted(const std::string& text) {
+    std::string quoted = "'";
+    for (const char c : text) {
+        quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    }
+    return quoted + "'";
+}
+
+// Runs the real varo-cli; stdout and stderr are files, so stderr is no terminal.
+CliRun RunCli(const TempDir& dir, const std::vector<std::string>& arguments) {
+    std::string command = Quoted(ProgramDirectory() + "/varo-cli");
+    for (const std::string& argument : arguments) {
+        command += " " + Quoted(argument);
+    }
+    command +=
+        " >" + Quoted(dir.File("cli.out")) + " 2>" + Quoted(dir.File("cli.err")) + " </dev/null";
+    const int raw = std::system(command.c_str());
+    CliRun run;
+    run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+    run.out = ReadFile(dir.File("cli.out")).value_or("");
+    run.err = ReadFile(dir.File("cli.err")).value_or("");
+    std::filesystem::remove(dir.File("cli.out"));
+    std::filesystem::remove(dir.File("cli.err"));
+    return run;
+}
+
+class CliTest : public testing::Test {
+  protected:
+    void SetUp() override {
+        database = dir.File("items.DB");
+        test::CreateItemDatabase(
+            database, 40,
+            {test::ItemRow("木剑", "1", "101"), test::ItemRow("金创药", "3", "100"),
+             test::ItemRow("骨头", "9", "55")});
+        out = dir.File("out");
+        std::filesystem::create_directory(out);
+    }
+
+    ItemTable Table() {
+        SqliteConnection connection;
+        return LoadItemTable(connection, database);
+    }
+
+    TempDir dir;
+    std::string database;
+    std::string out;
+};
+
+TEST_F(CliTest, PillarWritesWhatTheCoreComputes) {
+    const CliRun run = RunCli(dir, {"pillar", "--db", database, "--color", "１２", "--effect-count",
+                                    "7", "--pillar-file", "", "--out", out});
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.out, "wrote " + out + "/CustomItemNameColors.txt (2 entries)\n");
+    EXPECT_EQ(run.err, "");
+    const LightPillarParameters parameters{"\xA3\xB1\xA3\xB2", "7", ""};
+    EXPECT_EQ(ReadFile(out + "/CustomItemNameColors.txt"),
+              FormatLightPillarFile(ComputeLightPillarRows(Table().matrix, parameters)));
+}
+
+TEST_F(CliTest, FilterFromTheDatabaseAndFromAFile) {
+    CliRun run = RunCli(dir, {"filter", "--db", database, "--form", "pc", "--best", "on",
+                              "--show-name", "off", "--out", out});
+    ASSERT_EQ(run.status, 0) << run.err;
+    const ItemTable table = Table();
+    FilterRows rows = LoadFilterRows(table.matrix, table.rows);
+    SetFlagForAll(rows, kFilterBestColumn, true);
+    const std::string pc = EncodeFilterFile(rows, FilterFileForm::Pc).bytes;
+    EXPECT_EQ(ReadFile(out + "/lsDefaultItemFilter.txt"), pc);
+
+    // The PC file read back and written in the mobile form, pick-up switched on.
+    test::WriteFile(dir.File("pc.txt"), pc);
+    run = RunCli(dir, {"filter", "--import", dir.File("pc.txt"), "--pickup", "on", "--out", out});
+    ASSERT_EQ(run.status, 0) << run.err;
+    SetFlagForAll(rows, kFilterAutoPickUpColumn, true);
+    EXPECT_EQ(ReadFile(out + "/lsDefaultItemFilter.txt"),
+              "木剑,4,1,1,0\r\n金创药,4,1,1,0\r\n骨头,4,1,1,0\r\n");
+}
+
+TEST_F(CliTest, ManifestJobsAndDirectories) {
+    const std::string resources = dir.File("res");
+    std::filesystem::create_directory(resources);
+    for (const char* name : {"b.wzl", "a.WZX", "c.map", "d.mp3", "e.txt", "f g.wzl"}) {
+        test::WriteFile(resources + "/" + name, std::string(name) + std::string(70000, 'x'));
+    }
+    std::filesystem::create_directory(resources + "/sub.wzl");
+
+    CliRun one = RunCli(dir, {"manifest", "--mode", "hot", "--jobs", "1", "--out", out, resources});
+    ASSERT_EQ(one.status, 0) << one.err;
+    EXPECT_EQ(one.out, "wrote " + out + "/update.json (5 entries)\n");
+    EXPECT_EQ(one.err, "") << "no progress when stderr is no terminal";
+    const auto first = ReadFile(out + "/update.json");
+    CliRun two = RunCli(dir, {"manifest", "--mode", "hot", "--jobs", "2", "--out", out, resources});
+    ASSERT_EQ(two.status, 0) << two.err;
+    EXPECT_EQ(ReadFile(out + "/update.json"), first);
+
+    // Sorted by name; the dialog's extensions without regard to case; no .txt, no directory.
+    const std::string firstText = first.value_or("");
+    EXPECT_NE(firstText.find("\"filename\":\"data/a.WZX\""), std::string::npos);
+    EXPECT_NE(firstText.find("\"filename\":\"data/f g.wzl\""), std::string::npos);
+    EXPECT_EQ(firstText.find("e.txt"), std::string::npos);
+    EXPECT_LT(firstText.find("a.WZX"), firstText.find("b.wzl"));
+
+    // Files named one by one keep argument order; --single and --version.
+    CliRun single = RunCli(
+        dir, {"manifest", "--single", "--out", out, resources + "/c.map", resources + "/b.wzl"});
+    ASSERT_EQ(single.status, 0) << single.err;
+    const std::string singleText = ReadFile(out + "/单json文件.json").value_or("");
+    EXPECT_LT(singleText.find("c.map"), singleText.find("b.wzl"));
+    EXPECT_EQ(singleText.front(), '{');
+    EXPECT_EQ(singleText.back(), '}');
+    CliRun versioned = RunCli(dir, {"manifest", "--version", "9.9", "--dir", "x", "--mode",
+                                    "custom", "--out", out, resources + "/e.txt"});
+    ASSERT_EQ(versioned.status, 0) << versioned.err;
+    EXPECT_NE(ReadFile(out + "/update.json").value_or("").find("\"assets_version\":\"9.9\""),
+              std::string::npos);
+    EXPECT_NE(ReadFile(out + "/update.json").value_or("").find("\"filename\":\"x/e.txt\""),
+              std::string::npos);
+}
+
+TEST_F(CliTest, ErrorsAreLoudAndLeaveTheOutputUntouched) {
+    const std::string previous = "previous content";
+    for (const char* name :
+         {"CustomItemNameColors.txt", "lsDefaultItemFilter.txt", "update.json"}) {
+        test::WriteFile(out + "/" + name, previous);
+    }
+    test::WriteFile(dir.File("binary.txt"), "\xFF\xFE\xFF,4,1,1,1");
+    ASSERT_EQ(test::RunSql(dir.File("other.DB"), "CREATE TABLE Other (a);"), "");
+    std::filesystem::create_directory(dir.File("taken"));
+    std::filesystem::create_directory(dir.File("taken/CustomItemNameColors.txt"));
+
+    const struct {
+        const char* label;
+        std::vector<std::string> arguments;
+        int status;
+        std::string message;
+    } cases[] = {
+        {"missing database",
+         {"pillar", "--db", dir.File("absent.DB"), "--out", out},
+         1,
+         "absent.DB"},
+        {"no StdItems",
+         {"filter", "--db", dir.File("other.DB"), "--out", out},
+         1,
+         "no such table: StdItems"},
+        {"unreadable import",
+         {"filter", "--import", dir.File("absent.txt"), "--out", out},
+         1,
+         "absent.txt"},
+        {"not a filter file",
+         {"filter", "--import", dir.File("binary.txt"), "--out", out},
+         1,
+         "binary.txt"},
+        {"missing resource", {"manifest", "--out", out, dir.File("absent.wzl")}, 1, "absent.wzl"},
+        {"output name taken",
+         {"pillar", "--db", database, "--out", dir.File("taken")},
+         1,
+         "CustomItemNameColors.txt"},
+        {"output directory missing",
+         {"pillar", "--db", database, "--out", dir.File("nowhere")},
+         1,
+         "nowhere"},
+        {"both sources",
+         {"filter", "--db", database, "--import", dir.File("binary.txt")},
+         2,
+         "usage:"},
+        {"no source", {"filter", "--out", out}, 2, "usage:"},
+        {"unknown mode", {"manifest", "--mode", "cold", database}, 2, "usage:"},
+        {"no jobs", {"manifest", "--jobs", "0", database}, 2, "usage:"},
+        {"bad switch", {"filter", "--db", database, "--best", "yes"}, 2, "usage:"},
+        {"no subcommand", {}, 2, "usage:"},
+    };
+    for (const auto& c : cases) {
+        const CliRun run = RunCli(dir, c.arguments);
+        EXPECT_EQ(run.status, c.status) << c.label << ": " << run.err;
+        EXPECT_NE(run.err.find(c.message), std::string::npos) << c.label << ": " << run.err;
+        EXPECT_EQ(run.out, "") << c.label;
+        for (const char* name :
+             {"CustomItemNameColors.txt", "lsDefaultItemFilter.txt", "update.json"}) {
+            EXPECT_EQ(ReadFile(out + "/" + name), previous) << c.label;
+        }
+    }
+    EXPECT_EQ(test::ListDirectory(dir.File("taken")),
+              std::vector<std::string>{"CustomItemNameColors.txt"});
+    EXPECT_EQ(test::ListDirectory(out).size(), 3u) << "no temporary file left behind";
+}
+
+TEST_F(CliTest, HelpAndVersion) {
+    const CliRun version = RunCli(dir, {"--version"});
+    EXPECT_EQ(version.status, 0);
+    EXPECT_EQ(version.out, "varo-cli 2.1.1\n");
+    const CliRun help = RunCli(dir, {"--help"});
+    EXPECT_EQ(help.status, 0);
+    EXPECT_NE(help.out.find("varo-cli manifest [--mode micro|hot|custom]"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace varo
