@@ -13,7 +13,7 @@ namespace varo {
 // row 1 holds the column names, rows 2..Rows()+1 the data rows. The cells are
 // stored back to back in one buffer.
 class ItemMatrix {
-public:
+  public:
     int Rows() const { return columns_ == 0 ? 0 : static_cast<int>(ends_.size()) / columns_ - 1; }
     int Columns() const { return columns_; }
     bool Empty() const { return ends_.empty(); }
@@ -24,9 +24,9 @@ public:
     // Building: start with the column count, then append cells row-major.
     void Reset(int columns);
     GbkText& CellBuffer() { return text_; }  // append a cell's bytes here, then EndCell()
-    bool EndCell();  // false when the buffer outgrew 32-bit offsets
+    bool EndCell();                          // false when the buffer outgrew 32-bit offsets
 
-private:
+  private:
     int columns_ = 0;
     GbkText text_;
     std::vector<std::uint32_t> ends_;

@@ -8,10 +8,11 @@ ItemTable LoadItemTable(SqliteConnection& connection, std::string_view path,
     // The open result is not looked at: a failed open shows itself as a failed query.
     connection.Open(path, SqliteConnection::kOpenReadWrite, /*pathIsUtf8=*/true);
     constexpr std::string_view kQuery = "select * from StdItems";
-    table.ok = columns.empty()
-                   ? connection.QueryTable(kQuery, &table.matrix, table.rows, table.columns, table.error)
-                   : connection.QueryTableColumns(kQuery, columns, &table.matrix, table.rows,
-                                                  table.columns, table.error);
+    table.ok =
+        columns.empty()
+            ? connection.QueryTable(kQuery, &table.matrix, table.rows, table.columns, table.error)
+            : connection.QueryTableColumns(kQuery, columns, &table.matrix, table.rows,
+                                           table.columns, table.error);
     return table;
 }
 

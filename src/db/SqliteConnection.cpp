@@ -1,7 +1,9 @@
 #include "db/SqliteConnection.h"
 
+#include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <utility>
 
 #include "db/SqliteApi.h"
 #include "text/CodePage.h"
@@ -12,12 +14,6 @@ namespace {
 struct StatementCloser {
     void operator()(sqlite3_stmt* statement) const { VARO_SQLITE(sqlite3_finalize)(statement); }
 };
-
-std::string ErrorMessage(sqlite3* handle, bool sqlIsUtf8) {
-    const char* message = VARO_SQLITE(sqlite3_errmsg)(handle);
-    std::string_view text = message != nullptr ? message : "";
-    return sqlIsUtf8 ? std::string(text) : Utf8ToGbk(text);
-}
 
 // Appends one cell in the caller's encoding. Text ends at its first zero byte,
 // as it would in the C string of a table result.
@@ -46,14 +42,14 @@ bool SqliteConnection::Open(std::string_view path, int flags, bool pathIsUtf8) {
     return result == SQLITE_OK;
 }
 
-bool SqliteConnection::QueryTable(std::string_view sql, ItemMatrix* matrix, int& rows,
-                                  int& columns, std::string& error, bool sqlIsUtf8) {
+bool SqliteConnection::QueryTable(std::string_view sql, ItemMatrix* matrix, int& rows, int& columns,
+                                  std::string& error, bool sqlIsUtf8) {
     return RunTableQuery(sql, nullptr, matrix, rows, columns, error, sqlIsUtf8);
 }
 
-bool SqliteConnection::QueryTableColumns(std::string_view sql, const std::vector<int>& wantedColumns,
-                                         ItemMatrix* matrix, int& rows, int& columns,
-                                         std::string& error) {
+bool SqliteConnection::QueryTableColumns(std::string_view sql,
+                                         const std::vector<int>& wantedColumns, ItemMatrix* matrix,
+                                         int& rows, int& columns, std::string& error) {
     return RunTableQuery(sql, &wantedColumns, matrix, rows, columns, error, false);
 }
 
@@ -78,7 +74,7 @@ bool SqliteConnection::RunTableQuery(std::string_view sql, const std::vector<int
         const char* tail = nullptr;
         if (VARO_SQLITE(sqlite3_prepare_v2)(handle_, remaining, -1, &rawStatement, &tail) !=
             SQLITE_OK) {
-            error = ErrorMessage(handle_, sqlIsUtf8);
+            error = ErrorMessage(!sqlIsUtf8);
             rows = columns = 0;
             return false;
         }
@@ -94,7 +90,7 @@ bool SqliteConnection::RunTableQuery(std::string_view sql, const std::vector<int
                 break;
             }
             if (step != SQLITE_ROW) {
-                error = ErrorMessage(handle_, sqlIsUtf8);
+                error = ErrorMessage(!sqlIsUtf8);
                 rows = columns = 0;
                 return false;
             }
@@ -112,7 +108,8 @@ bool SqliteConnection::RunTableQuery(std::string_view sql, const std::vector<int
                 for (int k = 0; k < columns; ++k) {
                     const char* name = VARO_SQLITE(sqlite3_column_name)(rawStatement, k);
                     AppendCell(result.CellBuffer(), reinterpret_cast<const unsigned char*>(name),
-                               name != nullptr ? static_cast<int>(std::strlen(name)) : 0, sqlIsUtf8);
+                               name != nullptr ? static_cast<int>(std::strlen(name)) : 0,
+                               sqlIsUtf8);
                     result.EndCell();
                 }
             } else if (statementColumns != columns) {
@@ -147,6 +144,7 @@ int SqliteConnection::Close() {
     }
     const int result = VARO_SQLITE(sqlite3_close)(handle_);
     handle_ = nullptr;
+    std::free(std::exchange(busyRecord_, nullptr));
     return result;
 }
 

@@ -149,7 +149,8 @@ namespace {
 TEST(LoadItemTable, ReadingSomeColumnsKeepsTheShapeAndThoseCells) {
     test::TempDir dir;
     const std::string path = dir.File("items.DB");
-    test::CreateItemDatabase(path, 40, {test::ItemRow("木剑", "1", "101"), test::ItemRow("b", "2", "7")});
+    test::CreateItemDatabase(path, 40,
+                             {test::ItemRow("木剑", "1", "101"), test::ItemRow("b", "2", "7")});
     SqliteConnection connection;
     const ItemTable whole = LoadItemTable(connection, path);
     const ItemTable some = LoadItemTable(connection, path, {38, 2, 99});

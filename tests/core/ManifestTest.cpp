@@ -214,7 +214,8 @@ TEST(DigestFiles, ParallelResultsKeepTheOrderOfThePaths) {
     paths.push_back(dir.File("absent"));
     const std::vector<FileDigest> one = DigestFiles(paths, 1);
     std::atomic<std::uint64_t> reported{0};
-    const std::vector<FileDigest> four = DigestFiles(paths, 4, [&](std::uint64_t bytes) { reported += bytes; });
+    const std::vector<FileDigest> four =
+        DigestFiles(paths, 4, [&](std::uint64_t bytes) { reported += bytes; });
     ASSERT_EQ(four.size(), paths.size());
     for (std::size_t i = 0; i + 1 < paths.size(); ++i) {
         EXPECT_EQ(four[i].md5, DigestFile(paths[i]).md5) << i;
