@@ -32,14 +32,16 @@ std::string Quoted(const std::string& text) {
 }
 
 // Runs the real varo-cli; stdout and stderr are files, so stderr is no terminal.
-CliRun RunCli(const TempDir& dir, const std::vector<std::string>& arguments) {
-    std::string command = Quoted(ProgramDirectory() + "/varo-cli");
+// `prefix` runs before the program in the same shell, such as a ulimit.
+CliRun RunCli(const TempDir& dir, const std::vector<std::string>& arguments,
+              const std::string& prefix = "") {
+    std::string command = prefix + "exec " + Quoted(ProgramDirectory() + "/varo-cli");
     for (const std::string& argument : arguments) {
         command += " " + Quoted(argument);
     }
     command +=
         " >" + Quoted(dir.File("cli.out")) + " 2>" + Quoted(dir.File("cli.err")) + " </dev/null";
-    const int raw = std::system(command.c_str());
+    const int raw = std::system(("sh -c " + Quoted(command)).c_str());
     CliRun run;
     run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
     run.out = ReadFile(dir.File("cli.out")).value_or("");
@@ -207,6 +209,64 @@ TEST_F(CliTest, ErrorsAreLoudAndLeaveTheOutputUntouched) {
     EXPECT_EQ(test::ListDirectory(dir.File("taken")),
               std::vector<std::string>{"CustomItemNameColors.txt"});
     EXPECT_EQ(test::ListDirectory(out).size(), 3u) << "no temporary file left behind";
+}
+
+TEST_F(CliTest, EveryWriterSurvivesAFullDiskAndATakenName) {
+    std::vector<test::Row> rows;
+    for (int i = 0; i < 300; ++i) {
+        rows.push_back(test::ItemRow("物品" + std::to_string(i), "1", "150"));
+    }
+    const std::string large = dir.File("large.DB");
+    test::CreateItemDatabase(large, 40, rows);
+    const std::string resource = dir.File("r.wzl");
+    test::WriteFile(resource, "x");
+    std::vector<std::string> manyResources;
+    for (int i = 0; i < 40; ++i) {
+        manyResources.push_back(resource);
+    }
+
+    const struct {
+        const char* file;
+        std::vector<std::string> arguments;
+    } writers[] = {
+        {"CustomItemNameColors.txt", {"pillar", "--db", large}},
+        {"lsDefaultItemFilter.txt", {"filter", "--db", large, "--form", "mobile"}},
+        {"lsDefaultItemFilter.txt", {"filter", "--db", large, "--form", "pc"}},
+        {"update.json", {"manifest"}},
+        {"单json文件.json", {"manifest", "--single"}},
+    };
+    for (const auto& writer : writers) {
+        std::vector<std::string> arguments = writer.arguments;
+        arguments.insert(arguments.end(), {"--out", out});
+        if (arguments.front() == "manifest") {
+            arguments.insert(arguments.end(), manyResources.begin(), manyResources.end());
+        }
+        const std::string target = out + "/" + writer.file;
+
+        // The disk fills up after 1 KiB: the previous file stays.
+        test::WriteFile(target, "previous");
+        CliRun full = RunCli(dir, arguments, "ulimit -f 1; ");
+        EXPECT_EQ(full.status, 1) << writer.file << ": " << full.err;
+        EXPECT_NE(full.err.find(writer.file), std::string::npos) << full.err;
+        EXPECT_EQ(ReadFile(target), "previous") << writer.file;
+        EXPECT_EQ(test::ListDirectory(out), std::vector<std::string>{writer.file})
+            << "no temporary left";
+
+        // The name is taken by a directory.
+        std::filesystem::remove(target);
+        std::filesystem::create_directory(target);
+        CliRun taken = RunCli(dir, arguments);
+        EXPECT_EQ(taken.status, 1) << writer.file;
+        EXPECT_TRUE(std::filesystem::is_directory(target));
+        EXPECT_EQ(test::ListDirectory(out), std::vector<std::string>{writer.file});
+        std::filesystem::remove(target);
+
+        // And it works when nothing stands in the way.
+        CliRun fine = RunCli(dir, arguments);
+        EXPECT_EQ(fine.status, 0) << writer.file << ": " << fine.err;
+        EXPECT_GT(ReadFile(target).value_or("").size(), 1024u) << writer.file;
+        std::filesystem::remove(target);
+    }
 }
 
 TEST_F(CliTest, HelpAndVersion) {

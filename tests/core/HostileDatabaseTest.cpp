@@ -1,0 +1,110 @@
+#include <gtest/gtest.h>
+
+#include "db/ItemTable.h"
+#include "filter/FilterFile.h"
+#include "pillar/LightPillar.h"
+#include "support/TestSupport.h"
+
+namespace varo {
+namespace {
+
+// Databases an administrator may pick by mistake or that a game server left
+// in a strange state: each gives a clean result, never a crash.
+class HostileDatabaseTest : public testing::Test {
+  protected:
+    ItemTable Load(const std::vector<int>& columns = {}) {
+        SqliteConnection connection;
+        return LoadItemTable(connection, path, columns);
+    }
+
+    test::TempDir dir;
+    std::string path = dir.File("hostile.DB");
+};
+
+TEST_F(HostileDatabaseTest, BlobCellsWithZeroBytesEndAtTheFirstZero) {
+    ASSERT_EQ(test::RunSql(path,
+                           "CREATE TABLE StdItems (a, b, c); INSERT INTO StdItems VALUES "
+                           "(1, x'E69CA8E5899100E6809D', x'00FF');"),
+              "");
+    const ItemTable table = Load();
+    ASSERT_TRUE(table.ok);
+    EXPECT_EQ(table.matrix.Cell(2, 2), "\xC4\xBE\xBD\xA3");
+    EXPECT_EQ(table.matrix.Cell(2, 3), "");
+}
+
+TEST_F(HostileDatabaseTest, LargeCellsAndManyColumns) {
+    std::string create = "CREATE TABLE StdItems (c1";
+    std::string insert = "INSERT INTO StdItems VALUES (1";
+    for (int column = 2; column <= 1000; ++column) {
+        create += ", c" + std::to_string(column);
+        insert += column == 2    ? ", printf('%.*c', 1048576, 'x')"
+                  : column == 38 ? ", '150'"
+                                 : ", NULL";
+    }
+    ASSERT_EQ(test::RunSql(path, create + "); " + insert + ");"), "");
+    const ItemTable table = Load();
+    ASSERT_TRUE(table.ok) << table.error;
+    EXPECT_EQ(table.columns, 1000);
+    EXPECT_EQ(table.matrix.Cell(1, 1000), "c1000");
+    EXPECT_EQ(table.matrix.Cell(2, 2).size(), 1048576u);
+    const LightPillarList rows = ComputeLightPillarRows(table.matrix, {});
+    ASSERT_EQ(rows.size(), 1u);
+    EXPECT_EQ(rows[0].fields[kShineValueColumn], "1000");
+    EXPECT_EQ(FormatLightPillarFile(rows).size(),
+              1048576u + std::string_view("\t255\t1000\t20\t1\r\n").size());
+}
+
+TEST_F(HostileDatabaseTest, ColumnsInAnotherOrderAreReadByPosition) {
+    // Kind first, name second: the positions rule, so the names come out as kinds.
+    ASSERT_EQ(test::RunSql(path,
+                           "CREATE TABLE StdItems (Idx, StdMode, Name); INSERT INTO StdItems "
+                           "VALUES (1, '1', 'x');"),
+              "");
+    const ItemTable table = Load();
+    ASSERT_TRUE(table.ok);
+    const FilterRows rows = LoadFilterRows(table.matrix, table.rows);
+    ASSERT_EQ(rows.size(), 1u);
+    EXPECT_EQ(rows[0].itemName, "1");
+    EXPECT_EQ(rows[0].itemKind, OtherKindLabel());
+}
+
+TEST_F(HostileDatabaseTest, AViewNamedStdItemsIsReadLikeATable) {
+    ASSERT_EQ(
+        test::RunSql(path,
+                     "CREATE TABLE base (n, k); INSERT INTO base VALUES ('木剑', '1');"
+                     "CREATE VIEW StdItems AS SELECT 0 AS Idx, n AS Name, k AS StdMode FROM base;"),
+        "");
+    const ItemTable table = Load(kFilterItemColumns);
+    ASSERT_TRUE(table.ok);
+    const FilterRows rows = LoadFilterRows(table.matrix, table.rows);
+    ASSERT_EQ(rows.size(), 1u);
+    EXPECT_EQ(rows[0].itemName, "\xC4\xBE\xBD\xA3");
+}
+
+TEST_F(HostileDatabaseTest, ALockedDatabaseFailsCleanly) {
+    test::CreateItemDatabase(path, 40, {test::ItemRow("a", "1", "150")});
+    SqliteConnection writer;
+    ASSERT_TRUE(writer.Open(path));
+    ASSERT_EQ(writer.Begin(2), 0);  // an exclusive lock, as a server in the middle of a commit
+    const ItemTable table = Load();
+    EXPECT_FALSE(table.ok);
+    EXPECT_EQ(table.rows, 0);
+    EXPECT_EQ(table.error, "database is locked");
+    writer.Rollback();
+    EXPECT_TRUE(Load().ok);
+    writer.Close();
+}
+
+TEST_F(HostileDatabaseTest, FilesThatAreNoDatabase) {
+    const std::string cases[] = {"", "SQLite format 3", std::string(100, '\0'),
+                                 "SQLite format 3\0garbage"};
+    for (const std::string& bytes : cases) {
+        test::WriteFile(path, bytes);
+        const ItemTable table = Load();
+        EXPECT_FALSE(table.ok) << bytes.size();
+        EXPECT_TRUE(table.matrix.Empty());
+    }
+}
+
+}  // namespace
+}  // namespace varo

@@ -1,0 +1,126 @@
+#include <QCheckBox>
+#include <QDir>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTest>
+
+#include <sys/resource.h>
+
+#include <csignal>
+#include <functional>
+
+#include "GuiHarness.h"
+#include "app/FilterPage.h"
+#include "app/ManifestPage.h"
+#include "support/TestSupport.h"
+
+using namespace varo;
+using varo::test::GuiHarness;
+
+namespace {
+
+// Runs `write` while files may grow to 1 KiB only, as on a full disk.
+void WithFullDisk(const std::function<void()>& write) {
+    std::signal(SIGXFSZ, SIG_IGN);
+    rlimit old{};
+    getrlimit(RLIMIT_FSIZE, &old);
+    rlimit small = old;
+    small.rlim_cur = 1024;
+    setrlimit(RLIMIT_FSIZE, &small);
+    write();
+    setrlimit(RLIMIT_FSIZE, &old);
+}
+
+}  // namespace
+
+// Every writer of the window, on a full disk and with its name taken by a
+// directory: the previous file stays byte for byte, no temporary file is
+// left, and no success message is shown.
+class WriterFaultTest : public QObject {
+    Q_OBJECT
+
+  private slots:
+    void writersKeepThePreviousFile_data() {
+        QTest::addColumn<QString>("button");
+        QTest::addColumn<QString>("file");
+        QTest::newRow("light pillar")
+            << QStringLiteral("按钮_生成光柱文件") << QStringLiteral("CustomItemNameColors.txt");
+        QTest::newRow("filter mobile")
+            << QStringLiteral("按钮_生成手机过滤文件") << QStringLiteral("lsDefaultItemFilter.txt");
+        QTest::newRow("filter pc")
+            << QStringLiteral("按钮_生成PC过滤文件") << QStringLiteral("lsDefaultItemFilter.txt");
+        QTest::newRow("single manifest")
+            << QStringLiteral("按钮_生成单json文件") << QStringLiteral("单json文件.json");
+        QTest::newRow("update manifest")
+            << QStringLiteral("按钮_生成独立json文件") << QStringLiteral("update.json");
+    }
+
+    void writersKeepThePreviousFile() {
+        QFETCH(QString, button);
+        QFETCH(QString, file);
+        GuiHarness harness;
+        MainWindow& window = harness.Window();
+
+        // Enough content in every page for files well over 1 KiB.
+        std::vector<test::Row> rows;
+        for (int i = 0; i < 200; ++i) {
+            rows.push_back(test::ItemRow("物品" + std::to_string(i), "1", "150"));
+        }
+        const QString database = harness.InputFile(QStringLiteral("items.DB"));
+        test::CreateItemDatabase(database.toStdString(), 40, rows);
+        window.编辑框_数据库文件路径->setText(database);
+        window.lightPillarPage->ComputeFromDatabase();
+        window.filterPage->LoadFilterGrid();
+        const QString resource = harness.InputFile(QStringLiteral("r.wzl"));
+        test::WriteFile(resource.toStdString(), "x");
+        window.manifestPage->ImportFiles(QStringList(40, resource));
+
+        auto* trigger = window.findChild<QPushButton*>(button);
+        QVERIFY(trigger != nullptr);
+        const QString target = harness.OutputFile(file);
+        const QStringList expectedEntries{file};
+        const auto entries = [&] {
+            return QDir(harness.OutputDirectory())
+                .entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden);
+        };
+
+        test::WriteFile(target.toStdString(), "previous");
+        WithFullDisk([&] { QTest::mouseClick(trigger, Qt::LeftButton); });
+        QCOMPARE(test::ReadBytes(target), QByteArray("previous"));
+        QCOMPARE(entries(), expectedEntries);
+        QVERIFY(harness.Messages().isEmpty());
+
+        QFile::remove(target);
+        QVERIFY(QDir(harness.OutputDirectory()).mkdir(file));
+        QTest::mouseClick(trigger, Qt::LeftButton);
+        QVERIFY(QFileInfo(target).isDir());
+        QCOMPARE(entries(), expectedEntries);
+        QVERIFY(harness.Messages().isEmpty());
+
+        QVERIFY(QDir(harness.OutputDirectory()).rmdir(file));
+        QTest::mouseClick(trigger, Qt::LeftButton);
+        QVERIFY(test::ReadBytes(target).size() > 1024);
+        QCOMPARE(harness.Messages().size(), 1);
+    }
+
+    void tenThousandFilesInOneImport() {
+        GuiHarness harness;
+        ManifestPage& page = *harness.Window().manifestPage;
+        QStringList files;
+        for (int i = 0; i < 10000; ++i) {
+            const QString path = harness.InputFile(QStringLiteral("f%1.wzl").arg(i));
+            test::WriteFile(path.toStdString(), std::to_string(i));
+            files << path;
+        }
+        page.ImportFiles(files);
+        const std::string list = page.ResourceListText();
+        QCOMPARE(std::count(list.begin(), list.end(), '\n'), 10000L);
+        QVERIFY(list.rfind("f0.wzl cfcd208495d565ef66e7dff9f98764da 1\r\n", 0) == 0);
+        QCOMPARE(page.进度条1->value(), 10000);
+        QVERIFY(harness.Messages().isEmpty());
+    }
+};
+
+QTEST_MAIN(WriterFaultTest)
+#include "WriterFaultTest.moc"
