@@ -110,7 +110,8 @@ void LightPillarPage::ComputeFromDatabase() {
     if (editing_) {
         CommitCellEdit();
     }
-    const ItemTable table = LoadItemTable(connection_, ToUtf8(databasePath_()), kLightPillarItemColumns);
+    const ItemTable table =
+        LoadItemTable(connection_, ToUtf8(databasePath_()), kLightPillarItemColumns);
     if (!table.ok) {
         return;  // the list keeps its rows
     }

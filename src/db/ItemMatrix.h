@@ -11,25 +11,30 @@ namespace varo {
 
 // A table query result as GBK text cells, indexed from 1 in both dimensions:
 // row 1 holds the column names, rows 2..Rows()+1 the data rows. The cells are
-// stored back to back in one buffer.
+// stored back to back in one buffer. A matrix may keep the data cells of some
+// columns only; the cells of the others read as empty text.
 class ItemMatrix {
   public:
-    int Rows() const { return columns_ == 0 ? 0 : static_cast<int>(ends_.size()) / columns_ - 1; }
+    int Rows() const;
     int Columns() const { return columns_; }
     bool Empty() const { return ends_.empty(); }
 
     // The cell at (row, column), 1-based; empty text outside the matrix.
     std::string_view Cell(int row, int column) const;
 
-    // Building: start with the column count, then append cells row-major.
-    void Reset(int columns);
+    // Building: start with the column count (and the 1-based columns whose
+    // data cells are kept, ascending; none given: all), then append the
+    // column names and the kept cells row-major.
+    void Reset(int columns, const std::vector<int>& keptColumns = {});
     GbkText& CellBuffer() { return text_; }  // append a cell's bytes here, then EndCell()
     bool EndCell();                          // false when the buffer outgrew 32-bit offsets
 
   private:
     int columns_ = 0;
+    int keptCount_ = 0;
+    std::vector<int> slotOfColumn_;  // per column: its place among the kept ones, or -1
     GbkText text_;
-    std::vector<std::uint32_t> ends_;
+    std::vector<std::uint32_t> ends_;  // the header's cells, then the kept data cells
 };
 
 // The columns of a StdItems row that the tool reads, by 1-based position.

@@ -1,5 +1,6 @@
 #include "db/SqliteConnection.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
@@ -96,15 +97,22 @@ bool SqliteConnection::RunTableQuery(std::string_view sql, const std::vector<int
             }
             if (columns == 0) {
                 columns = statementColumns;
-                result.Reset(columns);
                 wanted.assign(static_cast<std::size_t>(columns), wantedColumns == nullptr);
+                std::vector<int> kept;
                 if (wantedColumns != nullptr) {
-                    for (const int column : *wantedColumns) {
-                        if (column >= 1 && column <= columns) {
+                    for (int column = 1; column <= columns; ++column) {
+                        if (std::find(wantedColumns->begin(), wantedColumns->end(), column) !=
+                            wantedColumns->end()) {
                             wanted[static_cast<std::size_t>(column - 1)] = true;
+                            kept.push_back(column);
                         }
                     }
+                    if (kept.empty()) {
+                        kept.push_back(1);  // keep one column, so that rows are still counted
+                        wanted[0] = true;
+                    }
                 }
+                result.Reset(columns, kept);
                 for (int k = 0; k < columns; ++k) {
                     const char* name = VARO_SQLITE(sqlite3_column_name)(rawStatement, k);
                     AppendCell(result.CellBuffer(), reinterpret_cast<const unsigned char*>(name),
@@ -118,11 +126,12 @@ bool SqliteConnection::RunTableQuery(std::string_view sql, const std::vector<int
                 return false;
             }
             for (int k = 0; k < columns; ++k) {
-                if (wanted[static_cast<std::size_t>(k)]) {
-                    const unsigned char* text = VARO_SQLITE(sqlite3_column_text)(rawStatement, k);
-                    const int bytes = VARO_SQLITE(sqlite3_column_bytes)(rawStatement, k);
-                    AppendCell(result.CellBuffer(), text, bytes, sqlIsUtf8);
+                if (!wanted[static_cast<std::size_t>(k)]) {
+                    continue;
                 }
+                const unsigned char* text = VARO_SQLITE(sqlite3_column_text)(rawStatement, k);
+                const int bytes = VARO_SQLITE(sqlite3_column_bytes)(rawStatement, k);
+                AppendCell(result.CellBuffer(), text, bytes, sqlIsUtf8);
                 if (!result.EndCell()) {
                     error = "query result too large";
                     rows = columns = 0;

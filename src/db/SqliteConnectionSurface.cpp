@@ -144,7 +144,10 @@ bool SqliteConnection::CreateTable(std::string_view name,
                                    std::string_view primaryKeyColumns) {
     std::string sql = Joined("create table ", name) + " (";
     for (std::size_t i = 0; i < columns.size(); ++i) {
-        sql += (i > 0 ? "," : "") + ColumnDefinitionSql(columns[i]);
+        if (i > 0) {
+            sql += ',';
+        }
+        sql += ColumnDefinitionSql(columns[i]);
     }
     if (!uniqueColumns.empty()) {
         sql += Joined(",Unique(", uniqueColumns) + ")";

@@ -28,7 +28,9 @@ const std::vector<std::pair<GbkText, GbkText>>& KindLegend() {
 }  // namespace
 
 bool& FilterRow::Flag(int column) {
-    return column == kFilterBestColumn ? best : column == kFilterAutoPickUpColumn ? autoPickUp : showName;
+    return column == kFilterBestColumn         ? best
+           : column == kFilterAutoPickUpColumn ? autoPickUp
+                                               : showName;
 }
 
 bool FilterRow::Flag(int column) const {
@@ -70,7 +72,12 @@ void SetFlagForAll(FilterRows& rows, int column, bool value) {
 }
 
 GbkText FormatFilterFile(const FilterRows& rows) {
+    std::size_t size = 0;
+    for (const FilterRow& row : rows) {
+        size += row.itemName.size() + 11;
+    }
     GbkText text;
+    text.reserve(size);
     for (const FilterRow& row : rows) {
         text += row.itemName;
         text += ",4,";

@@ -43,7 +43,8 @@ std::optional<GbkText> KindLegendLabel(std::string_view code);
 const GbkText& OtherKindLabel();
 
 // The StdItems columns a load reads: name and kind code.
-inline const std::vector<int> kFilterItemColumns = {ItemRecord::kNameColumn, ItemRecord::kKindColumn};
+inline const std::vector<int> kFilterItemColumns = {ItemRecord::kNameColumn,
+                                                    ItemRecord::kKindColumn};
 
 // One row per item of the StdItems table, in table order, every flag unchecked.
 FilterRows LoadFilterRows(const ItemMatrix& matrix, int rows);

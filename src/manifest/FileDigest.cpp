@@ -8,9 +8,9 @@
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
-#include <thread>
 #include <cstring>
 #include <memory>
+#include <thread>
 #include <vector>
 
 namespace varo {
@@ -102,8 +102,8 @@ std::vector<FileDigest> DigestFiles(const std::vector<std::string>& paths, int j
             digests[i] = DigestFile(paths[i], onBytes);
         }
     };
-    const std::size_t threadCount =
-        std::min<std::size_t>(static_cast<std::size_t>(std::max(jobs, 1)), std::max<std::size_t>(paths.size(), 1));
+    const std::size_t threadCount = std::min<std::size_t>(
+        static_cast<std::size_t>(std::max(jobs, 1)), std::max<std::size_t>(paths.size(), 1));
     std::vector<std::thread> helpers;
     for (std::size_t t = 1; t < threadCount; ++t) {
         helpers.emplace_back(work);

@@ -53,7 +53,8 @@ ResourceLine ParseResourceLine(std::string_view line) {
     if (middle == std::string_view::npos) {
         return {line.substr(0, last), line.substr(last + 1), {}};
     }
-    return {line.substr(0, middle), line.substr(middle + 1, last - middle - 1), line.substr(last + 1)};
+    return {line.substr(0, middle), line.substr(middle + 1, last - middle - 1),
+            line.substr(last + 1)};
 }
 
 bool EndsWithIgnoringCase(std::string_view name, std::string_view suffix) {
@@ -97,7 +98,8 @@ std::vector<FileTypeFilter> ResourceFileFilters(ManifestMode mode) {
 bool ModeOffersFile(ManifestMode mode, std::string_view name) {
     for (const FileTypeFilter& filter : ResourceFileFilters(mode)) {
         for (const std::string& pattern : filter.patterns) {
-            if (pattern == "*.*" || EndsWithIgnoringCase(name, std::string_view(pattern).substr(1))) {
+            if (pattern == "*.*" ||
+                EndsWithIgnoringCase(name, std::string_view(pattern).substr(1))) {
                 return true;
             }
         }

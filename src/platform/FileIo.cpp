@@ -75,8 +75,8 @@ FileWriteResult WriteFileAtomically(const std::string& path, std::string_view by
     const std::size_t slash = path.rfind('/');
     const std::string directory = slash == std::string::npos ? "." : path.substr(0, slash + 1);
     const std::string baseName = slash == std::string::npos ? path : path.substr(slash + 1);
-    std::string temporary = (slash == std::string::npos ? std::string() : directory) + "." +
-                            baseName + ".XXXXXX";
+    std::string temporary =
+        (slash == std::string::npos ? std::string() : directory) + "." + baseName + ".XXXXXX";
 
     const int fd = ::mkstemp(temporary.data());
     if (fd < 0) {

@@ -9,7 +9,7 @@ namespace varo {
 // symbol lookup, from the program directory first, then from the system's
 // library search path.
 class SharedLibrary {
-public:
+  public:
     explicit SharedLibrary(std::string fileName);
     ~SharedLibrary();
     SharedLibrary(const SharedLibrary&) = delete;
@@ -23,7 +23,7 @@ public:
     bool IsLoaded() const;
     const std::string& FileName() const { return fileName_; }
 
-private:
+  private:
     void* Load();
 
     std::string fileName_;

@@ -3,6 +3,7 @@
 #include <iconv.h>
 
 #include <array>
+#include <atomic>
 #include <cerrno>
 #include <cstdint>
 #include <vector>
@@ -18,48 +19,79 @@ constexpr unsigned kTrailCount = kTrailLast - kTrailFirst + 1;
 constexpr char32_t kEuroSign = 0x20AC;
 constexpr char32_t kReplacement = 0xFFFD;
 
-// Code page 936 as lookup tables, read once from the C library's CP936 converter:
-// two-byte code -> UTF-16 unit, and UTF-16 unit -> one- or two-byte code.
-struct Cp936Tables {
-    std::vector<char16_t> decode;  // (lead - 0x81) * kTrailCount + (trail - 0x40); 0 = unmapped
-    std::vector<std::uint16_t> encode;  // by UTF-16 unit; 0 = unmapped
+// Code page 936 as lookup tables filled on demand from the C library's CP936
+// converter: each character is looked up once, so a run pays only for the
+// characters it meets. Entries are atomic: any thread may fill one.
+constexpr std::uint16_t kUnknown = 0xFFFF;  // not looked up yet; 0 means unmapped
 
-    Cp936Tables() : decode((kLeadLast - kLeadFirst + 1) * kTrailCount, 0), encode(0x10000, 0) {
-        iconv_t converter = iconv_open("UTF-16LE", "CP936");
-        if (converter == reinterpret_cast<iconv_t>(-1)) {
-            return;  // Without the converter every non-ASCII character becomes '?'.
+class Cp936Tables {
+  public:
+    Cp936Tables() : decode_((kLeadLast - kLeadFirst + 1) * kTrailCount), encode_(0x10000) {
+        for (auto& entry : decode_) {
+            entry.store(kUnknown, std::memory_order_relaxed);
         }
-        for (unsigned lead = kLeadFirst; lead <= kLeadLast; ++lead) {
-            for (unsigned trail = kTrailFirst; trail <= kTrailLast; ++trail) {
-                if (trail == 0x7F) {
-                    continue;
-                }
-                char in[2] = {static_cast<char>(lead), static_cast<char>(trail)};
-                unsigned char out[4] = {};
-                char* inPtr = in;
-                char* outPtr = reinterpret_cast<char*>(out);
-                std::size_t inLeft = 2;
-                std::size_t outLeft = sizeof out;
-                iconv(converter, nullptr, nullptr, nullptr, nullptr);
-                if (iconv(converter, &inPtr, &inLeft, &outPtr, &outLeft) == static_cast<std::size_t>(-1) ||
-                    inLeft != 0 || outLeft != 2) {
-                    continue;
-                }
-                const char16_t unit = static_cast<char16_t>(out[0] | (out[1] << 8));
-                decode[(lead - kLeadFirst) * kTrailCount + (trail - kTrailFirst)] = unit;
-                if (encode[unit] == 0) {
-                    encode[unit] = static_cast<std::uint16_t>((lead << 8) | trail);
-                }
-            }
+        for (auto& entry : encode_) {
+            entry.store(kUnknown, std::memory_order_relaxed);
         }
-        iconv_close(converter);
-        // Code page 936 gives the single byte 0x80 to the euro sign, both ways.
-        encode[kEuroSign] = 0x80;
+        // Code page 936 gives the single byte 0x80 to the euro sign.
+        encode_[kEuroSign].store(0x80, std::memory_order_relaxed);
     }
+
+    // The UTF-16 unit of a valid lead and trail byte, or 0 when unmapped.
+    char16_t Decode(unsigned lead, unsigned trail) {
+        std::atomic<std::uint16_t>& entry =
+            decode_[(lead - kLeadFirst) * kTrailCount + (trail - kTrailFirst)];
+        std::uint16_t unit = entry.load(std::memory_order_relaxed);
+        if (unit == kUnknown) {
+            const char in[2] = {static_cast<char>(lead), static_cast<char>(trail)};
+            unsigned char out[4] = {};
+            unit = Convert("UTF-16LE", "CP936", in, 2, out, sizeof out) == 2
+                       ? static_cast<std::uint16_t>(out[0] | (out[1] << 8))
+                       : 0;
+            entry.store(unit, std::memory_order_relaxed);
+        }
+        return static_cast<char16_t>(unit);
+    }
+
+    // The one- or two-byte code of a UTF-16 unit, or 0 when GBK lacks it.
+    std::uint16_t Encode(char16_t unit) {
+        std::atomic<std::uint16_t>& entry = encode_[unit];
+        std::uint16_t code = entry.load(std::memory_order_relaxed);
+        if (code == kUnknown) {
+            const char in[2] = {static_cast<char>(unit & 0xFF), static_cast<char>(unit >> 8)};
+            unsigned char out[4] = {};
+            const std::size_t length = Convert("CP936", "UTF-16LE", in, 2, out, sizeof out);
+            code = length == 2 ? static_cast<std::uint16_t>((out[0] << 8) | out[1])
+                   : length == 1 && out[0] >= 0x80 ? out[0]
+                                                   : 0;
+            entry.store(code, std::memory_order_relaxed);
+        }
+        return code;
+    }
+
+  private:
+    // Converts one character; the number of bytes written, 0 on failure.
+    static std::size_t Convert(const char* to, const char* from, const char* in, std::size_t inSize,
+                               unsigned char* out, std::size_t outSize) {
+        iconv_t converter = iconv_open(to, from);
+        if (converter == reinterpret_cast<iconv_t>(-1)) {
+            return 0;
+        }
+        char* inPtr = const_cast<char*>(in);
+        char* outPtr = reinterpret_cast<char*>(out);
+        std::size_t inLeft = inSize;
+        std::size_t outLeft = outSize;
+        const std::size_t result = iconv(converter, &inPtr, &inLeft, &outPtr, &outLeft);
+        iconv_close(converter);
+        return result == 0 && inLeft == 0 ? outSize - outLeft : 0;
+    }
+
+    std::vector<std::atomic<std::uint16_t>> decode_;
+    std::vector<std::atomic<std::uint16_t>> encode_;
 };
 
-const Cp936Tables& Tables() {
-    static const Cp936Tables tables;
+Cp936Tables& Tables() {
+    static Cp936Tables tables;
     return tables;
 }
 
@@ -148,7 +180,8 @@ char32_t NextUtf8(std::string_view text, std::size_t& pos) {
     return value;
 }
 
-std::optional<std::string> ConvertStrictly(std::string_view text, const char* to, const char* from) {
+std::optional<std::string> ConvertStrictly(std::string_view text, const char* to,
+                                           const char* from) {
     if (text.empty()) {
         return std::string();
     }
@@ -192,7 +225,7 @@ std::string GbkToUtf8(std::string_view gbk) {
     if (IsAscii(gbk)) {
         return std::string(gbk);
     }
-    const Cp936Tables& tables = Tables();
+    Cp936Tables& tables = Tables();
     std::string out;
     out.reserve(gbk.size() * 3 / 2 + 4);
     for (std::size_t i = 0; i < gbk.size();) {
@@ -207,8 +240,7 @@ std::string GbkToUtf8(std::string_view gbk) {
                    static_cast<unsigned char>(gbk[i + 1]) >= kTrailFirst &&
                    static_cast<unsigned char>(gbk[i + 1]) != 0x7F &&
                    static_cast<unsigned char>(gbk[i + 1]) <= kTrailLast) {
-            const unsigned trail = static_cast<unsigned char>(gbk[i + 1]);
-            const char16_t unit = tables.decode[(lead - kLeadFirst) * kTrailCount + (trail - kTrailFirst)];
+            const char16_t unit = tables.Decode(lead, static_cast<unsigned char>(gbk[i + 1]));
             if (unit != 0) {
                 AppendUtf8(out, unit);
             } else {
@@ -236,23 +268,28 @@ void AppendUtf8AsGbk(GbkText& out, std::string_view utf8) {
         out.append(utf8);
         return;
     }
-    const Cp936Tables& tables = Tables();
+    Cp936Tables& tables = Tables();
+    // GBK is never longer than UTF-8: convert in place at the end of `out`.
+    const std::size_t start = out.size();
+    out.resize(start + utf8.size());
+    char* write = out.data() + start;
     for (std::size_t i = 0; i < utf8.size();) {
         const char32_t c = NextUtf8(utf8, i);
         if (c < 0x80) {
-            out.push_back(static_cast<char>(c));
+            *write++ = static_cast<char>(c);
             continue;
         }
-        const std::uint16_t code = c < 0x10000 ? tables.encode[c] : 0;
+        const std::uint16_t code = c < 0x10000 ? tables.Encode(static_cast<char16_t>(c)) : 0;
         if (code == 0) {
-            out.push_back('?');
+            *write++ = '?';
         } else if (code < 0x100) {
-            out.push_back(static_cast<char>(code));
+            *write++ = static_cast<char>(code);
         } else {
-            out.push_back(static_cast<char>(code >> 8));
-            out.push_back(static_cast<char>(code & 0xFF));
+            *write++ = static_cast<char>(code >> 8);
+            *write++ = static_cast<char>(code & 0xFF);
         }
     }
+    out.resize(static_cast<std::size_t>(write - out.data()));
 }
 
 std::optional<std::string> StrictGbkToUtf8(std::string_view gbk) {

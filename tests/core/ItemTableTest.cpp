@@ -169,3 +169,39 @@ TEST(LoadItemTable, ReadingSomeColumnsKeepsTheShapeAndThoseCells) {
 
 }  // namespace
 }  // namespace varo
+
+namespace varo {
+namespace {
+
+TEST(LoadItemTable, SomeColumnsKeepTheTableOrderAndOddNames) {
+    test::TempDir dir;
+    const std::string path = dir.File("indexed.DB");
+    // A covering index in another order, and column names that need quoting.
+    ASSERT_EQ(test::RunSql(path, "CREATE TABLE StdItems (\"i\"\"d\", \"na me\", \"kind\", x);"
+                                 "CREATE INDEX by_name ON StdItems (\"na me\", kind);"
+                                 "INSERT INTO StdItems VALUES (1, 'zz', '1', 0), (2, 'aa', '2', 0), (3, 'mm', NULL, 0);"),
+              "");
+    SqliteConnection connection;
+    const ItemTable whole = LoadItemTable(connection, path);
+    const ItemTable some = LoadItemTable(connection, path, {2, 3});
+    ASSERT_TRUE(some.ok);
+    ASSERT_EQ(some.rows, 3);
+    for (int row = 2; row <= 4; ++row) {
+        EXPECT_EQ(some.matrix.Cell(row, 2), whole.matrix.Cell(row, 2));
+        EXPECT_EQ(some.matrix.Cell(row, 3), whole.matrix.Cell(row, 3));
+    }
+    EXPECT_EQ(some.matrix.Cell(2, 2), "zz");
+    EXPECT_EQ(some.matrix.Cell(1, 1), "i\"d");
+    EXPECT_EQ(some.matrix.Cell(2, 1), "");
+
+    const std::string empty = dir.File("empty.DB");
+    test::CreateItemDatabase(empty, 40, {});
+    const ItemTable none = LoadItemTable(connection, empty, {2});
+    EXPECT_TRUE(none.ok);
+    EXPECT_EQ(none.rows, 0);
+    EXPECT_EQ(none.columns, 0);
+    EXPECT_TRUE(none.matrix.Empty());
+}
+
+}  // namespace
+}  // namespace varo
