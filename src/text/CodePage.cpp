@@ -300,7 +300,13 @@ std::optional<GbkText> StrictUtf8ToGbk(std::string_view utf8) {
     if (!IsValidUtf8(utf8)) {
         return std::nullopt;  // iconv would let encoded surrogates through
     }
-    return ConvertStrictly(utf8, "GBK", "UTF-8");
+    std::optional<GbkText> gbk = ConvertStrictly(utf8, "GBK", "UTF-8");
+    // glibc's iconv drops some characters without a word (the tag characters
+    // U+E0000..U+E007F): only a text that converts back unchanged is whole.
+    if (gbk && ConvertStrictly(*gbk, "UTF-8", "GBK") != std::string(utf8)) {
+        return std::nullopt;
+    }
+    return gbk;
 }
 
 std::string ToValidUtf8(std::string_view text) {

@@ -23,7 +23,7 @@ namespace {
 // Where a control's coordinates are counted from.
 enum class Frame { Client, Tab, Group };
 
-struct ControlSpec {
+struct ExpectedControl {
     const char* name;
     const char* className;
     Frame frame;
@@ -34,7 +34,7 @@ struct ControlSpec {
 };
 
 // Every named control with its kind, place, size, initial text and state.
-const ControlSpec kControls[] = {
+const ExpectedControl kControls[] = {
     {"编辑框_数据库文件路径", "QLineEdit", Frame::Client, {8, 10, 248, 20}, "", true, true},
     {"按钮_选择数据库",
      "QPushButton",
@@ -249,23 +249,23 @@ class MainWindowTest : public QObject {
         QWidget* tab = window.findChild<QWidget*>(QStringLiteral("选择夹1"));
         QWidget* group = window.findChild<QWidget*>(QStringLiteral("分组框1"));
         QVERIFY(tab && group);
-        for (const ControlSpec& spec : kControls) {
-            const QString name = QString::fromUtf8(spec.name);
+        for (const ExpectedControl& expected : kControls) {
+            const QString name = QString::fromUtf8(expected.name);
             QWidget* control = window.findChild<QWidget*>(name);
             QVERIFY2(control != nullptr, qPrintable(name));
-            QVERIFY2(control->inherits(spec.className), qPrintable(name));
-            QWidget* frame = spec.frame == Frame::Client ? static_cast<QWidget*>(&window)
-                             : spec.frame == Frame::Tab  ? tab
+            QVERIFY2(control->inherits(expected.className), qPrintable(name));
+            QWidget* frame = expected.frame == Frame::Client ? static_cast<QWidget*>(&window)
+                             : expected.frame == Frame::Tab  ? tab
                                                          : group;
             const QRect geometry(control->mapTo(frame, QPoint(0, 0)), control->size());
-            QVERIFY2(geometry == spec.geometry, qPrintable(name));
-            if (spec.text != nullptr) {
-                QVERIFY2(TextOf(control) == QString::fromUtf8(spec.text), qPrintable(name));
+            QVERIFY2(geometry == expected.geometry, qPrintable(name));
+            if (expected.text != nullptr) {
+                QVERIFY2(TextOf(control) == QString::fromUtf8(expected.text), qPrintable(name));
             }
-            QVERIFY2(control->isVisibleTo(control->parentWidget()) == spec.visible ||
-                         (spec.frame == Frame::Group && !group->isVisible()),
+            QVERIFY2(control->isVisibleTo(control->parentWidget()) == expected.visible ||
+                         (expected.frame == Frame::Group && !group->isVisible()),
                      qPrintable(name));
-            QVERIFY2(control->isEnabled() == spec.enabled, qPrintable(name));
+            QVERIFY2(control->isEnabled() == expected.enabled, qPrintable(name));
         }
         QVERIFY(
             !window.findChild<QWidget*>(QStringLiteral("编辑框_AFI超级列表框编辑"))->isVisible());
