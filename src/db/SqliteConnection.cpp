@@ -148,10 +148,16 @@ bool SqliteConnection::RunTableQuery(std::string_view sql, const std::vector<int
 }
 
 int SqliteConnection::Close() {
+    return CloseWith(false);
+}
+
+int SqliteConnection::CloseWith(bool v2) {
+    // With no handle held the library is not touched (not even loaded).
     if (handle_ == nullptr) {
         return 1;
     }
-    const int result = VARO_SQLITE(sqlite3_close)(handle_);
+    const int result =
+        v2 ? VARO_SQLITE(sqlite3_close_v2)(handle_) : VARO_SQLITE(sqlite3_close)(handle_);
     handle_ = nullptr;
     std::free(std::exchange(busyRecord_, nullptr));
     return result;

@@ -128,6 +128,7 @@ class SqliteConnection {
                        bool sqlIsUtf8);
 
     std::string ToLibrary(std::string_view text, bool raw) const;
+    int CloseWith(bool v2);
     bool ExecuteDefinition(const std::string& sql);
     SqliteStatement PrepareWithName(const char* sql, std::string_view name);
 

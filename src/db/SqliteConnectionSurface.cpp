@@ -31,33 +31,32 @@ std::string SqliteConnection::ToLibrary(std::string_view text, bool raw) const {
 }
 
 int SqliteConnection::CloseV2() {
-    if (handle_ == nullptr) {
-        return 1;
-    }
-    const int result = VARO_SQLITE(sqlite3_close_v2)(handle_);
-    handle_ = nullptr;
-    std::free(std::exchange(busyRecord_, nullptr));
-    return result;
+    return CloseWith(true);
 }
 
-bool SqliteConnection::SetKey(std::string_view key, const std::optional<std::string>& schema) {
+namespace {
+
+// A key call of an SQLite build with encryption; false where the build has none.
+bool CallKeyFunction(sqlite3* handle, KeyFunction plain, KeyFunctionV2 withSchema,
+                     std::string_view key, const std::optional<std::string>& schema) {
+    const int length = static_cast<int>(key.size());
     if (schema) {
-        auto keyV2 = VARO_SQLITE_OPTIONAL(sqlite3_key_v2, KeyFunctionV2);
-        return keyV2 != nullptr &&
-               keyV2(handle_, schema->c_str(), key.data(), static_cast<int>(key.size())) == 0;
+        return withSchema != nullptr &&
+               withSchema(handle, schema->c_str(), key.data(), length) == 0;
     }
-    auto keyV1 = VARO_SQLITE_OPTIONAL(sqlite3_key, KeyFunction);
-    return keyV1 != nullptr && keyV1(handle_, key.data(), static_cast<int>(key.size())) == 0;
+    return plain != nullptr && plain(handle, key.data(), length) == 0;
+}
+
+}  // namespace
+
+bool SqliteConnection::SetKey(std::string_view key, const std::optional<std::string>& schema) {
+    return CallKeyFunction(handle_, VARO_SQLITE_OPTIONAL(sqlite3_key, KeyFunction),
+                           VARO_SQLITE_OPTIONAL(sqlite3_key_v2, KeyFunctionV2), key, schema);
 }
 
 bool SqliteConnection::ChangeKey(std::string_view key, const std::optional<std::string>& schema) {
-    if (schema) {
-        auto rekeyV2 = VARO_SQLITE_OPTIONAL(sqlite3_rekey_v2, KeyFunctionV2);
-        return rekeyV2 != nullptr &&
-               rekeyV2(handle_, schema->c_str(), key.data(), static_cast<int>(key.size())) == 0;
-    }
-    auto rekeyV1 = VARO_SQLITE_OPTIONAL(sqlite3_rekey, KeyFunction);
-    return rekeyV1 != nullptr && rekeyV1(handle_, key.data(), static_cast<int>(key.size())) == 0;
+    return CallKeyFunction(handle_, VARO_SQLITE_OPTIONAL(sqlite3_rekey, KeyFunction),
+                           VARO_SQLITE_OPTIONAL(sqlite3_rekey_v2, KeyFunctionV2), key, schema);
 }
 
 bool SqliteConnection::Execute(std::string_view sql, RowRoutine row, void* user, std::string* error,
