@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
@@ -32,10 +33,11 @@ std::string Quoted(const std::string& text) {
 }
 
 // Runs the real varo-cli; stdout and stderr are files, so stderr is no terminal.
-// `prefix` runs before the program in the same shell, such as a ulimit.
+// `prefix` runs before the program in the same shell, such as a ulimit;
+// `wrapper` runs the program, such as setpriv.
 CliRun RunCli(const TempDir& dir, const std::vector<std::string>& arguments,
-              const std::string& prefix = "") {
-    std::string command = prefix + "exec " + Quoted(ProgramDirectory() + "/varo-cli");
+              const std::string& prefix = "", const std::string& wrapper = "") {
+    std::string command = prefix + "exec " + wrapper + Quoted(ProgramDirectory() + "/varo-cli");
     for (const std::string& argument : arguments) {
         command += " " + Quoted(argument);
     }
@@ -251,6 +253,28 @@ TEST_F(CliTest, EveryWriterSurvivesAFullDiskAndATakenName) {
         EXPECT_EQ(ReadFile(target), "previous") << writer.file;
         EXPECT_EQ(test::ListDirectory(out), std::vector<std::string>{writer.file})
             << "no temporary left";
+
+        // The output directory is read-only (for root too: the run drops to "nobody").
+        test::WriteFile(target, "previous");
+        std::filesystem::permissions(out,
+                                     std::filesystem::perms::owner_write |
+                                         std::filesystem::perms::group_write |
+                                         std::filesystem::perms::others_write,
+                                     std::filesystem::perm_options::remove);
+        std::filesystem::permissions(
+            dir.Path(), std::filesystem::perms::others_read | std::filesystem::perms::others_exec,
+            std::filesystem::perm_options::add);
+        CliRun readOnly =
+            RunCli(dir, arguments, "",
+                   ::geteuid() == 0 ? "setpriv --reuid=65534 --regid=65534 --clear-groups " : "");
+        std::filesystem::permissions(out, std::filesystem::perms::owner_write,
+                                     std::filesystem::perm_options::add);
+        EXPECT_EQ(readOnly.status, 1) << writer.file << ": " << readOnly.err;
+        EXPECT_NE(readOnly.err.find("cannot write: Permission denied"), std::string::npos)
+            << readOnly.err;
+        EXPECT_EQ(ReadFile(target), "previous") << writer.file;
+        EXPECT_EQ(test::ListDirectory(out), std::vector<std::string>{writer.file});
+        std::filesystem::remove(target);
 
         // The name is taken by a directory.
         std::filesystem::remove(target);

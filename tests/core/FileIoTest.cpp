@@ -55,16 +55,27 @@ TEST(AtomicWrite, FailureLeavesTheOldFileAndNoTemporary) {
 }
 
 TEST(AtomicWrite, UnwritableDirectoryKeepsTheOldFile) {
-    if (::geteuid() == 0) {
-        GTEST_SKIP() << "permissions do not bind root; the file-size limit test covers this path";
-    }
     TempDir dir;
     const std::string path = dir.File("out.txt");
     test::WriteFile(path, "old");
+    // Read-only for everyone; root ignores that, so the write runs as "nobody" then.
     std::filesystem::permissions(
-        dir.Path(), std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
-    EXPECT_FALSE(WriteFileAtomically(path, "new").ok);
+        dir.Path(), std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec |
+                        std::filesystem::perms::others_read | std::filesystem::perms::others_exec);
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        if (::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0)) {
+            ::_exit(2);
+        }
+        ::_exit(WriteFileAtomically(path, "new").ok ? 1 : 0);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "1: the write reported success; 2: cannot drop root";
     EXPECT_EQ(ReadFile(path), "old");
+    EXPECT_EQ(ListDirectory(dir.Path()), std::vector<std::string>{"out.txt"});
 }
 
 TEST(AtomicWrite, DiskFullMidWriteKeepsTheOldFile) {
