@@ -6,6 +6,7 @@
 #include <QTest>
 
 #include <sys/resource.h>
+#include <unistd.h>
 
 #include <csignal>
 #include <functional>
@@ -32,10 +33,27 @@ void WithFullDisk(const std::function<void()>& write) {
     setrlimit(RLIMIT_FSIZE, &old);
 }
 
+// Runs `write` with the output directory read-only; root ignores that, so the
+// write then runs with the effective user "nobody".
+void WithReadOnlyDirectory(const QString& directory, const std::function<void()>& write) {
+    QFile::setPermissions(directory, QFileDevice::ReadOwner | QFileDevice::ExeOwner |
+                                         QFileDevice::ReadOther | QFileDevice::ExeOther);
+    const bool root = ::geteuid() == 0;
+    if (root && ::seteuid(65534) != 0) {
+        qWarning("cannot act as nobody");
+    }
+    write();
+    if (root && ::seteuid(0) != 0) {
+        qFatal("cannot return to root");
+    }
+    QFile::setPermissions(directory,
+                          QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+}
+
 }  // namespace
 
-// Every writer of the window, on a full disk and with its name taken by a
-// directory: the previous file stays byte for byte, no temporary file is
+// Every writer of the window, on a full disk, in a read-only directory and
+// with its name taken by a directory: the previous file stays byte for byte, no temporary file is
 // left, and no success message is shown.
 class WriterFaultTest : public QObject {
     Q_OBJECT
@@ -87,6 +105,12 @@ class WriterFaultTest : public QObject {
 
         test::WriteFile(target.toStdString(), "previous");
         WithFullDisk([&] { QTest::mouseClick(trigger, Qt::LeftButton); });
+        QCOMPARE(test::ReadBytes(target), QByteArray("previous"));
+        QCOMPARE(entries(), expectedEntries);
+        QVERIFY(harness.Messages().isEmpty());
+
+        WithReadOnlyDirectory(harness.OutputDirectory(),
+                              [&] { QTest::mouseClick(trigger, Qt::LeftButton); });
         QCOMPARE(test::ReadBytes(target), QByteArray("previous"));
         QCOMPARE(entries(), expectedEntries);
         QVERIFY(harness.Messages().isEmpty());
