@@ -92,15 +92,6 @@ TEST(FilterFile, MobileFormRefusesANameWithoutUtf8Form) {
     EXPECT_TRUE(EncodeFilterFile(rows, FilterFileForm::Pc).ok);
 }
 
-TEST(FilterFile, SetFlagForAllTouchesOneColumn) {
-    FilterRows rows = {Row("a", "", false, true, false), Row("b", "", true, false, true)};
-    SetFlagForAll(rows, kFilterAutoPickUpColumn, true);
-    EXPECT_EQ(rows[0], Row("a", "", false, true, false));
-    EXPECT_EQ(rows[1], Row("b", "", true, true, true));
-    SetFlagForAll(rows, kFilterShowNameColumn, false);
-    EXPECT_EQ(rows[1], Row("b", "", true, true, false));
-}
-
 TEST(FilterFile, ParseReadsLinesAndFields) {
     const struct {
         const char* label;
