@@ -23,6 +23,11 @@ std::string FromLibrary(const unsigned char* text, bool raw) {
 
 }  // namespace
 
+std::string SqliteStatement::ColumnMetadata(const char* (*read)(sqlite3_stmt*, int), int column,
+                                            bool raw) const {
+    return handle_ != nullptr ? FromLibrary(read(handle_, column), raw) : std::string();
+}
+
 SqliteStatement::~SqliteStatement() {
     Finalize();
 }
@@ -145,20 +150,15 @@ int SqliteStatement::ColumnBytes(int column) const {
 }
 
 std::string SqliteStatement::ColumnName(int column, bool raw) const {
-    return handle_ != nullptr ? FromLibrary(VARO_SQLITE(sqlite3_column_name)(handle_, column), raw)
-                              : std::string();
+    return ColumnMetadata(VARO_SQLITE(sqlite3_column_name), column, raw);
 }
 
 std::string SqliteStatement::ColumnTableName(int column, bool raw) const {
-    return handle_ != nullptr
-               ? FromLibrary(VARO_SQLITE(sqlite3_column_table_name)(handle_, column), raw)
-               : std::string();
+    return ColumnMetadata(VARO_SQLITE(sqlite3_column_table_name), column, raw);
 }
 
 std::string SqliteStatement::ColumnDatabaseName(int column, bool raw) const {
-    return handle_ != nullptr
-               ? FromLibrary(VARO_SQLITE(sqlite3_column_database_name)(handle_, column), raw)
-               : std::string();
+    return ColumnMetadata(VARO_SQLITE(sqlite3_column_database_name), column, raw);
 }
 
 int SqliteStatement::ColumnIndex(std::string_view name) const {
@@ -172,15 +172,11 @@ int SqliteStatement::ColumnIndex(std::string_view name) const {
 }
 
 std::string SqliteStatement::ColumnDeclType(int column, bool raw) const {
-    return handle_ != nullptr
-               ? FromLibrary(VARO_SQLITE(sqlite3_column_decltype)(handle_, column), raw)
-               : std::string();
+    return ColumnMetadata(VARO_SQLITE(sqlite3_column_decltype), column, raw);
 }
 
 std::string SqliteStatement::ColumnOriginName(int column, bool raw) const {
-    return handle_ != nullptr
-               ? FromLibrary(VARO_SQLITE(sqlite3_column_origin_name)(handle_, column), raw)
-               : std::string();
+    return ColumnMetadata(VARO_SQLITE(sqlite3_column_origin_name), column, raw);
 }
 
 int SqliteStatement::ColumnType(int column) const {

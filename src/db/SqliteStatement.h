@@ -77,6 +77,9 @@ class SqliteStatement {
     std::int64_t RowCount() const;
 
   private:
+    // A text about a column of the result (name, table, type...), converted.
+    std::string ColumnMetadata(const char* (*read)(sqlite3_stmt*, int), int column, bool raw) const;
+
     sqlite3_stmt* handle_ = nullptr;
     bool owned_ = true;
 };

@@ -22,12 +22,9 @@ const QString kSuccessText =
 
 struct FilterFixture {
     FilterFixture() {
-        database = harness.InputFile(QStringLiteral("items.DB"));
-        test::CreateItemDatabase(
-            database.toStdString(), 40,
-            {ItemRow("木剑", "1", "0"), ItemRow("金创药", "3", "0"), ItemRow("骨头", "7", "0"),
-             ItemRow(std::nullopt, std::nullopt, "0")});
-        harness.Window().编辑框_数据库文件路径->setText(database);
+        harness.UseItemDatabase({ItemRow("木剑", "1", "0"), ItemRow("金创药", "3", "0"),
+                                 ItemRow("骨头", "7", "0"),
+                                 ItemRow(std::nullopt, std::nullopt, "0")});
     }
 
     FilterPage& Page() { return *harness.Window().filterPage; }
@@ -41,7 +38,6 @@ struct FilterFixture {
     }
 
     GuiHarness harness;
-    QString database;
 };
 
 }  // namespace

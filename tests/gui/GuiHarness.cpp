@@ -1,7 +1,10 @@
 #include "GuiHarness.h"
 
 #include <QFile>
+#include <QLineEdit>
 #include <QTest>
+
+#include "support/TestSupport.h"
 
 namespace varo::test {
 
@@ -25,6 +28,14 @@ GuiHarness::~GuiHarness() {
     window_.reset();
     SetOpenFileDialogRoutine({});
     SetMessageRoutine({});
+}
+
+QString GuiHarness::UseItemDatabase(
+    const std::vector<std::vector<std::optional<std::string>>>& rows) {
+    const QString path = InputFile(QStringLiteral("items.DB"));
+    CreateItemDatabase(path.toStdString(), 40, rows);
+    window_->编辑框_数据库文件路径->setText(path);
+    return path;
 }
 
 QByteArray ReadBytes(const QString& path) {

@@ -5,6 +5,9 @@
 #include <QTemporaryDir>
 
 #include <memory>
+#include <optional>
+#include <string>
+#include <vector>
 
 #include "app/Dialogs.h"
 #include "app/MainWindow.h"
@@ -29,6 +32,10 @@ class GuiHarness {
     QString OutputFile(const QString& name) const { return output_.filePath(name); }
     // A path for the test's own input files, apart from the output directory.
     QString InputFile(const QString& name) const { return input_.filePath(name); }
+
+    // Creates an item database of 40 columns holding `rows` among the input
+    // files and puts its path into the window's path field; gives the path.
+    QString UseItemDatabase(const std::vector<std::vector<std::optional<std::string>>>& rows);
 
     // The next dialog returns these paths; an empty list cancels it.
     void AnswerNextDialog(const QStringList& paths) { answers_.append(paths); }

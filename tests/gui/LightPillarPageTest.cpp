@@ -28,9 +28,7 @@ struct PillarFixture {
         for (int i = 1; i <= count; ++i) {
             rows.push_back(ItemRow("item" + std::to_string(i), "1", std::to_string(100 + i)));
         }
-        database = harness.InputFile(QStringLiteral("items.DB"));
-        test::CreateItemDatabase(database.toStdString(), 40, rows);
-        harness.Window().编辑框_数据库文件路径->setText(database);
+        harness.UseItemDatabase(rows);
     }
 
     LightPillarPage& Page() { return *harness.Window().lightPillarPage; }
@@ -44,7 +42,6 @@ struct PillarFixture {
     }
 
     GuiHarness harness;
-    QString database;
 };
 
 }  // namespace

@@ -256,7 +256,7 @@ class MainWindowTest : public QObject {
             QVERIFY2(control->inherits(expected.className), qPrintable(name));
             QWidget* frame = expected.frame == Frame::Client ? static_cast<QWidget*>(&window)
                              : expected.frame == Frame::Tab  ? tab
-                                                         : group;
+                                                             : group;
             const QRect geometry(control->mapTo(frame, QPoint(0, 0)), control->size());
             QVERIFY2(geometry == expected.geometry, qPrintable(name));
             if (expected.text != nullptr) {

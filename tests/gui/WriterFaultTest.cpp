@@ -85,9 +85,7 @@ class WriterFaultTest : public QObject {
         for (int i = 0; i < 200; ++i) {
             rows.push_back(test::ItemRow("物品" + std::to_string(i), "1", "150"));
         }
-        const QString database = harness.InputFile(QStringLiteral("items.DB"));
-        test::CreateItemDatabase(database.toStdString(), 40, rows);
-        window.编辑框_数据库文件路径->setText(database);
+        harness.UseItemDatabase(rows);
         window.lightPillarPage->ComputeFromDatabase();
         window.filterPage->LoadFilterGrid();
         const QString resource = harness.InputFile(QStringLiteral("r.wzl"));
