@@ -1,7 +1,7 @@
 #include "db/ItemTable.h"
 
 #include <algorithm>
-
+#include <cctype>
 #include <optional>
 
 #include "db/SqliteApi.h"
@@ -23,14 +23,35 @@ std::string QuotedName(std::string_view name) {
     return quoted + "\"";
 }
 
+// True when `sql` runs as one plain scan of the StdItems table itself: no
+// index, no view, no sorting. Two such queries visit the rows in one order.
+bool IsPlainTableScan(SqliteConnection& connection, const std::string& sql) {
+    bool ok = false;
+    SqliteStatement plan = connection.Prepare("explain query plan " + sql, &ok, true);
+    if (!ok || !plan.Step()) {
+        return false;
+    }
+    // The plan's fourth column describes the step: "SCAN StdItems", and
+    // "... USING [COVERING] INDEX ..." when an index decides the order.
+    const std::string detail = plan.ColumnText(3, true);
+    constexpr std::string_view kPlainScan = "scan stditems";
+    const bool plain =
+        detail.size() == kPlainScan.size() &&
+        std::equal(detail.begin(), detail.end(), kPlainScan.begin(),
+                   [](char a, char b) { return std::tolower(static_cast<unsigned char>(a)) == b; });
+    return plain && !plan.Step();
+}
+
 // The StdItems table read as "select *" would read it, but asking SQLite for
-// the wanted columns only, by the names "select *" gives them, in the same
-// full-table scan. Nothing when that cannot be done (a view, no such table, a
-// failed step): the caller then runs the plain query, which reports for itself.
+// the wanted columns only, by the names "select *" gives them. Done only where
+// both queries are provably the same plain scan of one table, so the rows come
+// in the same order. Nothing otherwise (a view, a WITHOUT ROWID table read
+// through an index, no such table, a failed step): the caller then steps the
+// plain query itself, which also reports its own errors.
 std::optional<ItemTable> LoadColumns(SqliteConnection& connection, const std::vector<int>& wanted) {
     bool ok = false;
     const SqliteStatement all = connection.Prepare(kQuery, &ok);
-    if (!ok) {
+    if (!ok || !IsPlainTableScan(connection, std::string(kQuery))) {
         return std::nullopt;
     }
     const int columns = all.ColumnCount();
@@ -48,8 +69,11 @@ std::optional<ItemTable> LoadColumns(SqliteConnection& connection, const std::ve
     if (positions.empty()) {
         return std::nullopt;
     }
-    // NOT INDEXED keeps the row order of the plain scan: no covering index is used.
-    SqliteStatement projection = connection.Prepare(sql + " from StdItems not indexed", &ok, true);
+    sql += " from StdItems not indexed";
+    if (!IsPlainTableScan(connection, sql)) {
+        return std::nullopt;
+    }
+    SqliteStatement projection = connection.Prepare(sql, &ok, true);
     if (!ok) {
         return std::nullopt;
     }

@@ -4,6 +4,8 @@
 
 #include <filesystem>
 
+#include "filter/FilterFile.h"
+#include "pillar/LightPillar.h"
 #include "support/TestSupport.h"
 
 namespace varo {
@@ -177,9 +179,11 @@ TEST(LoadItemTable, SomeColumnsKeepTheTableOrderAndOddNames) {
     test::TempDir dir;
     const std::string path = dir.File("indexed.DB");
     // A covering index in another order, and column names that need quoting.
-    ASSERT_EQ(test::RunSql(path, "CREATE TABLE StdItems (\"i\"\"d\", \"na me\", \"kind\", x);"
-                                 "CREATE INDEX by_name ON StdItems (\"na me\", kind);"
-                                 "INSERT INTO StdItems VALUES (1, 'zz', '1', 0), (2, 'aa', '2', 0), (3, 'mm', NULL, 0);"),
+    ASSERT_EQ(test::RunSql(path,
+                           "CREATE TABLE StdItems (\"i\"\"d\", \"na me\", \"kind\", x);"
+                           "CREATE INDEX by_name ON StdItems (\"na me\", kind);"
+                           "INSERT INTO StdItems VALUES (1, 'zz', '1', 0), (2, 'aa', '2', 0), (3, "
+                           "'mm', NULL, 0);"),
               "");
     SqliteConnection connection;
     const ItemTable whole = LoadItemTable(connection, path);
@@ -201,6 +205,64 @@ TEST(LoadItemTable, SomeColumnsKeepTheTableOrderAndOddNames) {
     EXPECT_EQ(none.rows, 0);
     EXPECT_EQ(none.columns, 0);
     EXPECT_TRUE(none.matrix.Empty());
+}
+
+}  // namespace
+}  // namespace varo
+
+namespace varo {
+namespace {
+
+// The pages read two columns; whatever the table's layout, their rows must come
+// in the order of the plain "select * from StdItems".
+TEST(LoadItemTable, PagesKeepTheOrderOfSelectStarInEveryLayout) {
+    std::string columns = "c1 INTEGER PRIMARY KEY";
+    for (int column = 2; column <= 40; ++column) {
+        columns += ", c" + std::to_string(column);
+    }
+    const char* names[] = {"zz", "aa", "mm", "bb", "yy", "cc"};
+    const auto insert = [&](const std::string& table) {
+        std::string sql;
+        for (int i = 0; i < 6; ++i) {
+            sql += "INSERT INTO " + table + " (c1, c2, c3, c38) VALUES (" + std::to_string(i + 1) +
+                   ", '" + names[i] + "', '" + std::to_string(i % 5) + "', " +
+                   std::to_string(100 + i) + ");";
+        }
+        return sql;
+    };
+    const struct {
+        const char* label;
+        std::string sql;
+    } layouts[] = {
+        {"rowid table", "CREATE TABLE StdItems (" + columns +
+                            "); CREATE INDEX cover ON StdItems (c2, c3, c38);" +
+                            insert("StdItems")},
+        {"WITHOUT ROWID table", "CREATE TABLE StdItems (" + columns + ") WITHOUT ROWID;" +
+                                    "CREATE INDEX cover ON StdItems (c2, c3, c38);" +
+                                    insert("StdItems")},
+        {"view over a table", "CREATE TABLE base (" + columns +
+                                  "); CREATE INDEX cover ON base (c2, c3, c38);" + insert("base") +
+                                  "CREATE VIEW StdItems AS SELECT * FROM base;"},
+        {"view choosing the indexed columns",
+         "CREATE TABLE base (" + columns + "); CREATE INDEX cover ON base (c2, c3, c38);" +
+             insert("base") + "CREATE VIEW StdItems AS SELECT * FROM base ORDER BY c1 DESC;"},
+    };
+    test::TempDir dir;
+    SqliteConnection connection;
+    for (std::size_t i = 0; i < std::size(layouts); ++i) {
+        const std::string path = dir.File("layout" + std::to_string(i) + ".DB");
+        ASSERT_EQ(test::RunSql(path, layouts[i].sql), "") << layouts[i].label;
+        const ItemTable whole = LoadItemTable(connection, path);
+        ASSERT_EQ(whole.rows, 6) << layouts[i].label;
+        const ItemTable pillar = LoadItemTable(connection, path, kLightPillarItemColumns);
+        const ItemTable filter = LoadItemTable(connection, path, kFilterItemColumns);
+        EXPECT_EQ(FormatLightPillarFile(ComputeLightPillarRows(pillar.matrix, {})),
+                  FormatLightPillarFile(ComputeLightPillarRows(whole.matrix, {})))
+            << layouts[i].label;
+        EXPECT_EQ(FormatFilterFile(LoadFilterRows(filter.matrix, filter.rows)),
+                  FormatFilterFile(LoadFilterRows(whole.matrix, whole.rows)))
+            << layouts[i].label;
+    }
 }
 
 }  // namespace
