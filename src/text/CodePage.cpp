@@ -6,6 +6,7 @@
 #include <atomic>
 #include <cerrno>
 #include <cstdint>
+#include <mutex>
 #include <vector>
 
 namespace varo {
@@ -39,15 +40,15 @@ class Cp936Tables {
 
     // The UTF-16 unit of a valid lead and trail byte, or 0 when unmapped.
     char16_t Decode(unsigned lead, unsigned trail) {
-        std::atomic<std::uint16_t>& entry =
-            decode_[(lead - kLeadFirst) * kTrailCount + (trail - kTrailFirst)];
+        std::atomic<std::uint16_t>& entry = DecodeEntry(lead, trail);
         std::uint16_t unit = entry.load(std::memory_order_relaxed);
         if (unit == kUnknown) {
-            const char in[2] = {static_cast<char>(lead), static_cast<char>(trail)};
-            unsigned char out[4] = {};
-            unit = Convert("UTF-16LE", "CP936", in, 2, out, sizeof out) == 2
-                       ? static_cast<std::uint16_t>(out[0] | (out[1] << 8))
-                       : 0;
+            unit = ConvertPair(lead, trail);
+            if (unit == 0) {
+                FillPrivateUse();
+                unit = entry.load(std::memory_order_relaxed);
+                unit = unit == kUnknown ? 0 : unit;
+            }
             entry.store(unit, std::memory_order_relaxed);
         }
         return static_cast<char16_t>(unit);
@@ -64,12 +65,70 @@ class Cp936Tables {
             code = length == 2 ? static_cast<std::uint16_t>((out[0] << 8) | out[1])
                    : length == 1 && out[0] >= 0x80 ? out[0]
                                                    : 0;
+            if (code == 0 && unit >= kPrivateUseFirst && unit <= kPrivateUseLast) {
+                FillPrivateUse();
+                code = entry.load(std::memory_order_relaxed);
+                code = code == kUnknown ? 0 : code;
+            }
             entry.store(code, std::memory_order_relaxed);
         }
         return code;
     }
 
   private:
+    static constexpr char16_t kPrivateUseFirst = 0xE000;
+    static constexpr char16_t kPrivateUseLast = 0xE864;
+
+    std::atomic<std::uint16_t>& DecodeEntry(unsigned lead, unsigned trail) {
+        return decode_[(lead - kLeadFirst) * kTrailCount + (trail - kTrailFirst)];
+    }
+
+    // The unit glibc's CP936 gives a lead and trail byte, 0 when it has none.
+    static std::uint16_t ConvertPair(unsigned lead, unsigned trail) {
+        const char in[2] = {static_cast<char>(lead), static_cast<char>(trail)};
+        unsigned char out[4] = {};
+        return Convert("UTF-16LE", "CP936", in, 2, out, sizeof out) == 2
+                   ? static_cast<std::uint16_t>(out[0] | (out[1] << 8))
+                   : 0;
+    }
+
+    // Windows' code page 936 gives private-use characters to the codes that
+    // glibc's CP936 leaves unmapped, in the order GB18030 uses: the user-defined
+    // areas AAA1-AFFE, F8A1-FEFE and A140-A7A0 from U+E000, then the unassigned
+    // codes of the symbol rows A1-A9 in code order from U+E766 (so A2E3 is
+    // U+E76C, not the euro sign), then FE50-FEA0 from U+E815.
+    void FillPrivateUse() {
+        std::call_once(privateUseFilled_, [this] {
+            char16_t unit = kPrivateUseFirst;
+            const auto assign = [&](unsigned lead, unsigned trail) {
+                DecodeEntry(lead, trail).store(unit, std::memory_order_relaxed);
+                encode_[unit].store(static_cast<std::uint16_t>(lead << 8 | trail),
+                                    std::memory_order_relaxed);
+                ++unit;
+            };
+            const auto area = [&](unsigned leadFirst, unsigned leadLast, unsigned trailFirst,
+                                  unsigned trailLast, auto&& wanted) {
+                for (unsigned lead = leadFirst; lead <= leadLast; ++lead) {
+                    for (unsigned trail = trailFirst; trail <= trailLast; ++trail) {
+                        if (trail != 0x7F && wanted(lead, trail)) {
+                            assign(lead, trail);
+                        }
+                    }
+                }
+            };
+            const auto every = [](unsigned, unsigned) { return true; };
+            area(0xAA, 0xAF, 0xA1, 0xFE, every);
+            area(0xF8, 0xFE, 0xA1, 0xFE, every);
+            area(0xA1, 0xA7, 0x40, 0xA0, every);
+            area(0xA1, 0xA9, 0x40, 0xFE, [](unsigned lead, unsigned trail) {
+                const bool userDefined = lead <= 0xA7 && trail <= 0xA0;
+                return !userDefined && ConvertPair(lead, trail) == 0;
+            });
+            unit = 0xE815;
+            area(0xFE, 0xFE, 0x50, 0xA0, every);
+        });
+    }
+
     // Converts one character; the number of bytes written, 0 on failure.
     static std::size_t Convert(const char* to, const char* from, const char* in, std::size_t inSize,
                                unsigned char* out, std::size_t outSize) {
@@ -88,6 +147,7 @@ class Cp936Tables {
 
     std::vector<std::atomic<std::uint16_t>> decode_;
     std::vector<std::atomic<std::uint16_t>> encode_;
+    std::once_flag privateUseFilled_;
 };
 
 Cp936Tables& Tables() {
@@ -180,42 +240,72 @@ char32_t NextUtf8(std::string_view text, std::size_t& pos) {
     return value;
 }
 
-std::optional<std::string> ConvertStrictly(std::string_view text, const char* to,
-                                           const char* from) {
-    if (text.empty()) {
-        return std::string();
-    }
-    iconv_t converter = iconv_open(to, from);
-    if (converter == reinterpret_cast<iconv_t>(-1)) {
-        return std::nullopt;
-    }
-    std::string out(text.size() * 2 + 16, '\0');
-    char* inPtr = const_cast<char*>(text.data());
-    std::size_t inLeft = text.size();
-    std::size_t written = 0;
-    bool ok = true;
-    while (inLeft > 0) {
-        char* outPtr = out.data() + written;
-        std::size_t outLeft = out.size() - written;
-        const std::size_t result = iconv(converter, &inPtr, &inLeft, &outPtr, &outLeft);
-        written = out.size() - outLeft;
-        if (result != static_cast<std::size_t>(-1)) {
-            // glibc counts characters it replaced in the result; a strict conversion has none.
-            ok = result == 0;
-            break;
+// GBK to UTF-8 through the tables, appended to `out`. A byte that starts no
+// character of code page 936 (a lead byte without its trail, 0xFF, an
+// unmapped pair) fails a strict conversion and becomes '?' in a lenient one.
+bool DecodeGbk(std::string_view gbk, std::string& out, bool strict) {
+    Cp936Tables& tables = Tables();
+    out.reserve(out.size() + gbk.size() * 3 / 2 + 4);
+    for (std::size_t i = 0; i < gbk.size();) {
+        const unsigned char lead = static_cast<unsigned char>(gbk[i]);
+        if (lead < 0x80) {
+            out.push_back(static_cast<char>(lead));
+            ++i;
+            continue;
         }
-        if (errno != E2BIG) {
-            ok = false;  // EILSEQ or a sequence cut off at the end
-            break;
+        if (lead == 0x80) {
+            AppendUtf8(out, kEuroSign);
+            ++i;
+            continue;
         }
-        out.resize(out.size() * 2);
+        const unsigned trail = i + 1 < gbk.size() ? static_cast<unsigned char>(gbk[i + 1]) : 0;
+        const bool pair =
+            lead <= kLeadLast && trail >= kTrailFirst && trail != 0x7F && trail <= kTrailLast;
+        const char16_t unit = pair ? tables.Decode(lead, trail) : 0;
+        if (unit == 0 && strict) {
+            return false;
+        }
+        if (unit != 0) {
+            AppendUtf8(out, unit);
+        } else {
+            out.push_back('?');
+        }
+        i += pair ? 2 : 1;  // a lead byte without a trail byte: the next byte reads on its own
     }
-    iconv_close(converter);
-    if (!ok) {
-        return std::nullopt;
+    return true;
+}
+
+// UTF-8 to GBK through the tables, appended to `out`. A character GBK lacks, or
+// an ill-formed sequence, fails a strict conversion and becomes '?' in a
+// lenient one.
+bool EncodeUtf8(std::string_view utf8, GbkText& out, bool strict) {
+    Cp936Tables& tables = Tables();
+    // GBK is never longer than UTF-8: convert in place at the end of `out`.
+    const std::size_t start = out.size();
+    out.resize(start + utf8.size());
+    char* write = out.data() + start;
+    for (std::size_t i = 0; i < utf8.size();) {
+        const char32_t c = NextUtf8(utf8, i);
+        if (c < 0x80) {
+            *write++ = static_cast<char>(c);
+            continue;
+        }
+        const std::uint16_t code = c < 0x10000 ? tables.Encode(static_cast<char16_t>(c)) : 0;
+        if (code == 0) {
+            if (strict) {
+                out.resize(start);
+                return false;
+            }
+            *write++ = '?';
+        } else if (code < 0x100) {
+            *write++ = static_cast<char>(code);
+        } else {
+            *write++ = static_cast<char>(code >> 8);
+            *write++ = static_cast<char>(code & 0xFF);
+        }
     }
-    out.resize(written);
-    return out;
+    out.resize(static_cast<std::size_t>(write - out.data()));
+    return true;
 }
 
 }  // namespace
@@ -225,34 +315,8 @@ std::string GbkToUtf8(std::string_view gbk) {
     if (IsAscii(gbk)) {
         return std::string(gbk);
     }
-    Cp936Tables& tables = Tables();
     std::string out;
-    out.reserve(gbk.size() * 3 / 2 + 4);
-    for (std::size_t i = 0; i < gbk.size();) {
-        const unsigned char lead = static_cast<unsigned char>(gbk[i]);
-        if (lead < 0x80) {
-            out.push_back(static_cast<char>(lead));
-            ++i;
-        } else if (lead == 0x80) {
-            AppendUtf8(out, kEuroSign);
-            ++i;
-        } else if (lead <= kLeadLast && i + 1 < gbk.size() &&
-                   static_cast<unsigned char>(gbk[i + 1]) >= kTrailFirst &&
-                   static_cast<unsigned char>(gbk[i + 1]) != 0x7F &&
-                   static_cast<unsigned char>(gbk[i + 1]) <= kTrailLast) {
-            const char16_t unit = tables.Decode(lead, static_cast<unsigned char>(gbk[i + 1]));
-            if (unit != 0) {
-                AppendUtf8(out, unit);
-            } else {
-                out.push_back('?');
-            }
-            i += 2;
-        } else {
-            // A lead byte without a trail byte, or 0xFF: one unknown character.
-            out.push_back('?');
-            ++i;
-        }
-    }
+    DecodeGbk(gbk, out, false);
     return out;
 }
 
@@ -268,45 +332,23 @@ void AppendUtf8AsGbk(GbkText& out, std::string_view utf8) {
         out.append(utf8);
         return;
     }
-    Cp936Tables& tables = Tables();
-    // GBK is never longer than UTF-8: convert in place at the end of `out`.
-    const std::size_t start = out.size();
-    out.resize(start + utf8.size());
-    char* write = out.data() + start;
-    for (std::size_t i = 0; i < utf8.size();) {
-        const char32_t c = NextUtf8(utf8, i);
-        if (c < 0x80) {
-            *write++ = static_cast<char>(c);
-            continue;
-        }
-        const std::uint16_t code = c < 0x10000 ? tables.Encode(static_cast<char16_t>(c)) : 0;
-        if (code == 0) {
-            *write++ = '?';
-        } else if (code < 0x100) {
-            *write++ = static_cast<char>(code);
-        } else {
-            *write++ = static_cast<char>(code >> 8);
-            *write++ = static_cast<char>(code & 0xFF);
-        }
-    }
-    out.resize(static_cast<std::size_t>(write - out.data()));
+    EncodeUtf8(utf8, out, false);
 }
 
 std::optional<std::string> StrictGbkToUtf8(std::string_view gbk) {
-    return ConvertStrictly(gbk, "UTF-8", "GBK");
+    std::string out;
+    if (!DecodeGbk(gbk, out, true)) {
+        return std::nullopt;
+    }
+    return out;
 }
 
 std::optional<GbkText> StrictUtf8ToGbk(std::string_view utf8) {
-    if (!IsValidUtf8(utf8)) {
-        return std::nullopt;  // iconv would let encoded surrogates through
-    }
-    std::optional<GbkText> gbk = ConvertStrictly(utf8, "GBK", "UTF-8");
-    // glibc's iconv drops some characters without a word (the tag characters
-    // U+E0000..U+E007F): only a text that converts back unchanged is whole.
-    if (gbk && ConvertStrictly(*gbk, "UTF-8", "GBK") != std::string(utf8)) {
+    GbkText out;
+    if (!EncodeUtf8(utf8, out, true)) {
         return std::nullopt;
     }
-    return gbk;
+    return out;
 }
 
 std::string ToValidUtf8(std::string_view text) {

@@ -16,8 +16,8 @@ GbkText Utf8ToGbk(std::string_view utf8);
 // Utf8ToGbk appending to `out`, for bulk conversion without a string per call.
 void AppendUtf8AsGbk(GbkText& out, std::string_view utf8);
 
-// Strict whole-text conversions through iconv ("GBK" <-> "UTF-8"): the whole
-// converted text, or nothing when any byte cannot be converted.
+// Strict whole-text conversions with the same code page: the whole converted
+// text (zero bytes included), or nothing when any byte cannot be converted.
 std::optional<std::string> StrictGbkToUtf8(std::string_view gbk);
 std::optional<GbkText> StrictUtf8ToGbk(std::string_view utf8);
 

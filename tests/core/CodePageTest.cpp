@@ -22,6 +22,11 @@ const LenientCase kBothWays[] = {
     {"euro sign is 0x80", "\x80", "€"},
     {"full-width digits", "\xA3\xB1\xA3\xB0\xA3\xB5", "１０５"},
     {"ideographic space", "\xA1\xA1", "\u3000"},
+    // Private-use characters, as Windows' code page 936 gives them.
+    {"first user-defined area", "\xAA\xA1\xAF\xFE", "\uE000\uE233"},
+    {"second user-defined area", "\xF8\xA1\xFE\xFE", "\uE234\uE4C5"},
+    {"third user-defined area", "\xA1\x40\xA7\xA0", "\uE4C6\uE765"},
+    {"unassigned symbol code, not the euro sign", "\xA2\xE3", "\uE76C"},
 };
 
 TEST(CodePage, ConvertsBothWays) {
