@@ -2,9 +2,12 @@
 
 #include <QPushButton>
 
+#include <cerrno>
+
 #include "app/CommonDialog.h"
 #include "app/Dialogs.h"
 #include "app/FilterGridView.h"
+#include "app/SystemErrorText.h"
 #include "app/TextBridge.h"
 #include "app/WrappingButton.h"
 #include "db/ItemTable.h"
@@ -15,6 +18,31 @@ namespace {
 
 constexpr int kLoadedColumnWidth = 110;
 constexpr int kDesignColumnWidth = 60;
+
+QString FilterImportRefusalText(const QString& path, const FilterFileRefusal& refusal) {
+    QString reason;
+    if (refusal.characterOutsideGbk) {
+        const QString character = FromUtf8(refusal.bytes);
+        const char32_t codePoint = character.isEmpty() ? 0 : character.toUcs4().front();
+        reason = QStringLiteral("第%1行的字符“%2”（U+%3）无法用GBK编码表示")
+                     .arg(refusal.line)
+                     .arg(character)
+                     .arg(QStringLiteral("%1")
+                              .arg(static_cast<uint>(codePoint), 4, 16, QLatin1Char('0'))
+                              .toUpper());
+    } else {
+        QStringList hex;
+        for (const char c : refusal.bytes) {
+            hex << QStringLiteral("%1")
+                       .arg(static_cast<unsigned char>(c), 2, 16, QLatin1Char('0'))
+                       .toUpper();
+        }
+        reason = QStringLiteral("第%1行含有既不是UTF-8也不是GBK编码的字节（%2）")
+                     .arg(refusal.line)
+                     .arg(hex.join(QLatin1Char(' ')));
+    }
+    return QStringLiteral("文件“%1”未导入：%2。\n表格保持不变。").arg(path, reason);
+}
 
 }  // namespace
 
@@ -108,12 +136,19 @@ void FilterPage::ImportFilterFile() {
     if (path.isEmpty()) {
         return;
     }
+    errno = 0;
     const auto bytes = ReadWholeFile(ToUtf8(path));
     if (!bytes) {
+        ShowMessage(MessageKind::Warning, QStringLiteral("导入失败"),
+                    QStringLiteral("无法读取文件“%1”：%2\n表格保持不变。")
+                        .arg(path, SystemErrorText(errno)));
         return;
     }
-    auto rows = ParseFilterFile(*bytes);
+    FilterFileRefusal refusal;
+    auto rows = ParseFilterFile(*bytes, &refusal);
     if (!rows) {
+        ShowMessage(MessageKind::Warning, QStringLiteral("导入失败"),
+                    FilterImportRefusalText(path, refusal));
         return;
     }
     model_.Import(std::move(*rows));

@@ -8,6 +8,21 @@
 #include "text/CodePage.h"
 
 namespace varo::cli {
+namespace {
+
+std::string HexBytes(std::string_view bytes) {
+    static constexpr char kDigits[] = "0123456789ABCDEF";
+    std::string text;
+    for (const char c : bytes) {
+        const auto byte = static_cast<unsigned char>(c);
+        text += text.empty() ? "0x" : " 0x";
+        text += kDigits[byte >> 4];
+        text += kDigits[byte & 0xF];
+    }
+    return text;
+}
+
+}  // namespace
 
 // As "载入数据库" (or "导入过滤文件"), the chosen bulk flags, then the writer.
 int RunFilter(const FilterOptions& options) {
@@ -26,10 +41,14 @@ int RunFilter(const FilterOptions& options) {
         if (!bytes) {
             return Fail(options.importFile + ": cannot read: " + std::strerror(errno));
         }
-        auto parsed = ParseFilterFile(*bytes);
+        FilterFileRefusal refusal;
+        auto parsed = ParseFilterFile(*bytes, &refusal);
         if (!parsed) {
-            return Fail(options.importFile +
-                        ": not a filter file: the text is neither UTF-8 nor GBK");
+            return Fail(options.importFile + ": line " + std::to_string(refusal.line) + ": " +
+                        (refusal.characterOutsideGbk
+                             ? "the character \"" + refusal.bytes + "\" has no GBK form"
+                             : "bytes " + HexBytes(refusal.bytes) + " are neither UTF-8 nor GBK") +
+                        "; nothing was written");
         }
         rows = std::move(*parsed);
     }

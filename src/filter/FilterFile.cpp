@@ -1,5 +1,6 @@
 #include "filter/FilterFile.h"
 
+#include <algorithm>
 #include <utility>
 
 #include "text/CodePage.h"
@@ -23,6 +24,49 @@ const std::vector<std::pair<GbkText, GbkText>>& KindLegend() {
         return entries;
     }();
     return legend;
+}
+
+// The file's text in GBK by the import's encoding rule, or nothing with the
+// reason filled in.
+std::optional<GbkText> DecodeFilterFileText(std::string_view bytes, FilterFileRefusal* refusal) {
+    constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+    const bool marked = bytes.substr(0, kByteOrderMark.size()) == kByteOrderMark;
+    if (marked) {
+        bytes.remove_prefix(kByteOrderMark.size());
+    }
+    const bool utf8 = marked || IsValidUtf8(bytes);
+    if (utf8 && !marked) {
+        // Only two-byte sequences (U+0080..U+07FF) and valid GBK: the PC form.
+        const bool twoByteOnly = std::none_of(bytes.begin(), bytes.end(), [](char c) {
+            return static_cast<unsigned char>(c) >= 0xE0;
+        });
+        if (twoByteOnly && StrictGbkToUtf8(bytes)) {
+            return GbkText(bytes);
+        }
+    }
+    if (utf8) {
+        if (auto gbk = StrictUtf8ToGbk(bytes)) {
+            return gbk;
+        }
+    } else if (StrictGbkToUtf8(bytes)) {
+        return GbkText(bytes);
+    }
+    if (refusal != nullptr) {
+        // The failure of the reading that applies: UTF-8 when the bytes are UTF-8.
+        const std::optional<ConversionFailure> failure =
+            utf8 ? FindUtf8ToGbkFailure(bytes) : FindGbkToUtf8Failure(bytes);
+        const std::size_t offset = failure ? failure->offset : 0;
+        const std::string_view before = bytes.substr(0, offset);
+        std::size_t line = 1;
+        for (std::size_t at = before.find("\r\n"); at != std::string_view::npos;
+             at = before.find("\r\n", at + 2)) {
+            ++line;
+        }
+        // Valid UTF-8 that does not convert holds a character GBK lacks.
+        const std::string_view character = bytes.substr(offset, failure ? failure->length : 0);
+        *refusal = {utf8 && IsValidUtf8(character), line, std::string(character)};
+    }
+    return std::nullopt;
 }
 
 }  // namespace
@@ -105,19 +149,12 @@ FilterFileBytes EncodeFilterFile(const FilterRows& rows, FilterFileForm form) {
     return {false, {}, 0};
 }
 
-std::optional<FilterRows> ParseFilterFile(std::string_view bytes) {
-    constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
-    if (bytes.substr(0, kByteOrderMark.size()) == kByteOrderMark) {
-        bytes.remove_prefix(kByteOrderMark.size());
-    }
-    GbkText text;
-    if (auto gbk = StrictUtf8ToGbk(bytes)) {
-        text = std::move(*gbk);
-    } else if (StrictGbkToUtf8(bytes)) {
-        text = GbkText(bytes);  // the PC form, written in GBK
-    } else {
+std::optional<FilterRows> ParseFilterFile(std::string_view bytes, FilterFileRefusal* refusal) {
+    std::optional<GbkText> decoded = DecodeFilterFileText(bytes, refusal);
+    if (!decoded) {
         return std::nullopt;
     }
+    const GbkText& text = *decoded;
     const std::string_view content = std::string_view(text).substr(0, text.find('\0'));
 
     FilterRows rows;

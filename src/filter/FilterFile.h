@@ -67,10 +67,24 @@ struct FilterFileBytes {
 // the mobile one. A name that cannot be converted fails the whole file.
 FilterFileBytes EncodeFilterFile(const FilterRows& rows, FilterFileForm form);
 
-// Reads a filter file back: UTF-8 (a leading byte-order mark is skipped) or,
-// failing that, GBK. Nothing when the bytes are neither. Empty lines are
-// skipped; missing fields count as empty, fields after the fifth are ignored.
-std::optional<FilterRows> ParseFilterFile(std::string_view bytes);
+// Why a filter file was not read: the 1-based line, and either a character
+// that GBK lacks (its UTF-8 bytes) or bytes that are neither UTF-8 nor GBK.
+struct FilterFileRefusal {
+    bool characterOutsideGbk = false;
+    std::size_t line = 0;
+    std::string bytes;
+};
+
+// Reads a filter file back. A leading byte-order mark means UTF-8. Other bytes
+// that are valid UTF-8 are UTF-8, unless every non-ASCII character of them is
+// a two-byte sequence and the bytes are valid GBK too: the PC form, whose
+// Chinese names (D0 A1 is 小) often read as UTF-8 as well, then stays GBK.
+// Bytes that are not UTF-8 are GBK. Nothing, and the reason in `refusal`,
+// when the text holds a character GBK lacks or is neither encoding. Empty
+// lines are skipped; missing fields count as empty, fields after the fifth
+// are ignored.
+std::optional<FilterRows> ParseFilterFile(std::string_view bytes,
+                                          FilterFileRefusal* refusal = nullptr);
 
 inline constexpr const char* kFilterFileName = "lsDefaultItemFilter.txt";
 

@@ -40,6 +40,38 @@ mode_t ModeForNewFile(const std::string& path) {
     return 0666 & ~mask;
 }
 
+// The path a write must replace so that symbolic links stay links: the file
+// at the end of the chain of links that starts at `path` (which may not exist).
+// Nothing when the chain is endless or cannot be read.
+std::optional<std::string> FollowLinks(std::string path, int& error) {
+    for (int hops = 0; hops < 40; ++hops) {
+        struct stat info {};
+        if (::lstat(path.c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) {
+            return path;  // the end of the chain, existing or to be created
+        }
+        std::string target(static_cast<std::size_t>(info.st_size > 0 ? info.st_size : 256), '\0');
+        for (;;) {
+            const ssize_t length = ::readlink(path.c_str(), target.data(), target.size());
+            if (length < 0) {
+                error = errno;
+                return std::nullopt;
+            }
+            if (static_cast<std::size_t>(length) < target.size()) {
+                target.resize(static_cast<std::size_t>(length));
+                break;
+            }
+            target.resize(target.size() * 2);
+        }
+        // A relative target is relative to the directory that holds the link.
+        const std::size_t slash = path.rfind('/');
+        path = target.front() == '/' || slash == std::string::npos
+                   ? target
+                   : path.substr(0, slash + 1) + target;
+    }
+    error = ELOOP;
+    return std::nullopt;
+}
+
 }  // namespace
 
 std::optional<std::string> ReadWholeFile(const std::string& path) {
@@ -71,7 +103,13 @@ std::optional<std::string> ReadWholeFile(const std::string& path) {
     return content;
 }
 
-FileWriteResult WriteFileAtomically(const std::string& path, std::string_view bytes) {
+FileWriteResult WriteFileAtomically(const std::string& requestedPath, std::string_view bytes) {
+    int linkError = 0;
+    const std::optional<std::string> target = FollowLinks(requestedPath, linkError);
+    if (!target) {
+        return {false, ErrorText(linkError), linkError};
+    }
+    const std::string& path = *target;
     const std::size_t slash = path.rfind('/');
     const std::string directory = slash == std::string::npos ? "." : path.substr(0, slash + 1);
     const std::string baseName = slash == std::string::npos ? path : path.substr(slash + 1);
@@ -80,7 +118,7 @@ FileWriteResult WriteFileAtomically(const std::string& path, std::string_view by
 
     const int fd = ::mkstemp(temporary.data());
     if (fd < 0) {
-        return {false, ErrorText(errno)};
+        return {false, ErrorText(errno), errno};
     }
     int error = 0;
     if (::fchmod(fd, ModeForNewFile(path)) != 0 || !WriteAll(fd, bytes) || ::fsync(fd) != 0) {
@@ -94,7 +132,7 @@ FileWriteResult WriteFileAtomically(const std::string& path, std::string_view by
     }
     if (error != 0) {
         ::unlink(temporary.c_str());
-        return {false, ErrorText(error)};
+        return {false, ErrorText(error), error};
     }
     // Make the rename itself durable; a failure here no longer loses data.
     const int directoryFd = ::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);

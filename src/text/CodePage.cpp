@@ -243,7 +243,8 @@ char32_t NextUtf8(std::string_view text, std::size_t& pos) {
 // GBK to UTF-8 through the tables, appended to `out`. A byte that starts no
 // character of code page 936 (a lead byte without its trail, 0xFF, an
 // unmapped pair) fails a strict conversion and becomes '?' in a lenient one.
-bool DecodeGbk(std::string_view gbk, std::string& out, bool strict) {
+bool DecodeGbk(std::string_view gbk, std::string& out, bool strict,
+               ConversionFailure* failure = nullptr) {
     Cp936Tables& tables = Tables();
     out.reserve(out.size() + gbk.size() * 3 / 2 + 4);
     for (std::size_t i = 0; i < gbk.size();) {
@@ -263,6 +264,9 @@ bool DecodeGbk(std::string_view gbk, std::string& out, bool strict) {
             lead <= kLeadLast && trail >= kTrailFirst && trail != 0x7F && trail <= kTrailLast;
         const char16_t unit = pair ? tables.Decode(lead, trail) : 0;
         if (unit == 0 && strict) {
+            if (failure != nullptr) {
+                *failure = {i, pair ? 2u : 1u};
+            }
             return false;
         }
         if (unit != 0) {
@@ -278,13 +282,15 @@ bool DecodeGbk(std::string_view gbk, std::string& out, bool strict) {
 // UTF-8 to GBK through the tables, appended to `out`. A character GBK lacks, or
 // an ill-formed sequence, fails a strict conversion and becomes '?' in a
 // lenient one.
-bool EncodeUtf8(std::string_view utf8, GbkText& out, bool strict) {
+bool EncodeUtf8(std::string_view utf8, GbkText& out, bool strict,
+                ConversionFailure* failure = nullptr) {
     Cp936Tables& tables = Tables();
     // GBK is never longer than UTF-8: convert in place at the end of `out`.
     const std::size_t start = out.size();
     out.resize(start + utf8.size());
     char* write = out.data() + start;
     for (std::size_t i = 0; i < utf8.size();) {
+        const std::size_t characterStart = i;
         const char32_t c = NextUtf8(utf8, i);
         if (c < 0x80) {
             *write++ = static_cast<char>(c);
@@ -294,6 +300,9 @@ bool EncodeUtf8(std::string_view utf8, GbkText& out, bool strict) {
         if (code == 0) {
             if (strict) {
                 out.resize(start);
+                if (failure != nullptr) {
+                    *failure = {characterStart, i - characterStart};
+                }
                 return false;
             }
             *write++ = '?';
@@ -349,6 +358,24 @@ std::optional<GbkText> StrictUtf8ToGbk(std::string_view utf8) {
         return std::nullopt;
     }
     return out;
+}
+
+std::optional<ConversionFailure> FindGbkToUtf8Failure(std::string_view gbk) {
+    std::string scratch;
+    ConversionFailure failure;
+    if (DecodeGbk(gbk, scratch, true, &failure)) {
+        return std::nullopt;
+    }
+    return failure;
+}
+
+std::optional<ConversionFailure> FindUtf8ToGbkFailure(std::string_view utf8) {
+    GbkText scratch;
+    ConversionFailure failure;
+    if (EncodeUtf8(utf8, scratch, true, &failure)) {
+        return std::nullopt;
+    }
+    return failure;
 }
 
 std::string ToValidUtf8(std::string_view text) {

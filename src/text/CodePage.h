@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -20,6 +21,15 @@ void AppendUtf8AsGbk(GbkText& out, std::string_view utf8);
 // text (zero bytes included), or nothing when any byte cannot be converted.
 std::optional<std::string> StrictGbkToUtf8(std::string_view gbk);
 std::optional<GbkText> StrictUtf8ToGbk(std::string_view utf8);
+
+// Where a strict conversion stops: the first character (or ill-formed
+// sequence) it cannot convert, as a byte offset and length in the input.
+struct ConversionFailure {
+    std::size_t offset = 0;
+    std::size_t length = 0;
+};
+std::optional<ConversionFailure> FindGbkToUtf8Failure(std::string_view gbk);
+std::optional<ConversionFailure> FindUtf8ToGbkFailure(std::string_view utf8);
 
 // The text with every ill-formed UTF-8 sequence replaced by U+FFFD.
 std::string ToValidUtf8(std::string_view text);

@@ -153,6 +153,7 @@ TEST_F(CliTest, ErrorsAreLoudAndLeaveTheOutputUntouched) {
         test::WriteFile(out + "/" + name, previous);
     }
     test::WriteFile(dir.File("binary.txt"), "\xFF\xFE\xFF,4,1,1,1");
+    test::WriteFile(dir.File("emoji.txt"), "木剑,4,1,0,0\r\n😀,4,0,0,0\r\n");
     ASSERT_EQ(test::RunSql(dir.File("other.DB"), "CREATE TABLE Other (a);"), "");
     std::filesystem::create_directory(dir.File("taken"));
     std::filesystem::create_directory(dir.File("taken/CustomItemNameColors.txt"));
@@ -179,6 +180,10 @@ TEST_F(CliTest, ErrorsAreLoudAndLeaveTheOutputUntouched) {
          {"filter", "--import", dir.File("binary.txt"), "--out", out},
          1,
          "binary.txt"},
+        {"import holding a character GBK lacks",
+         {"filter", "--import", dir.File("emoji.txt"), "--out", out},
+         1,
+         "line 2: the character \"😀\" has no GBK form"},
         {"missing resource", {"manifest", "--out", out, dir.File("absent.wzl")}, 1, "absent.wzl"},
         {"output name taken",
          {"pillar", "--db", database, "--out", dir.File("taken")},

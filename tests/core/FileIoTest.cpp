@@ -30,6 +30,38 @@ TEST(AtomicWrite, ReplacesTheWholeFile) {
     EXPECT_EQ(ListDirectory(dir.Path()), std::vector<std::string>{"out.txt"});
 }
 
+TEST(AtomicWrite, SymbolicLinksStayLinksAndTheirTargetsAreReplaced) {
+    TempDir dir;
+    namespace fs = std::filesystem;
+    // Not UTF-8: a folder name in GBK bytes, as unpacked from a Windows archive.
+    const std::string client = dir.File("\xBF\xCD\xBB\xA7\xB6\xCB");
+    fs::create_directory(client);
+    test::WriteFile(client + "/real.txt", "old");
+    fs::create_symlink("\xBF\xCD\xBB\xA7\xB6\xCB/real.txt", dir.File("relative"));
+    fs::create_symlink(dir.File("relative"), dir.File("chain"));
+    fs::create_symlink(client + "/new.txt", dir.File("dangling"));
+    fs::create_symlink("loop", dir.File("loop"));
+
+    const struct {
+        const char* link;
+        std::string target;
+    } cases[] = {{"relative", client + "/real.txt"},
+                 {"chain", client + "/real.txt"},
+                 {"dangling", client + "/new.txt"}};
+    for (const auto& c : cases) {
+        const std::string content = std::string("written through ") + c.link;
+        ASSERT_TRUE(WriteFileAtomically(dir.File(c.link), content).ok) << c.link;
+        EXPECT_TRUE(fs::is_symlink(dir.File(c.link))) << c.link;
+        EXPECT_EQ(ReadFile(c.target), content) << c.link;
+    }
+    const FileWriteResult loop = WriteFileAtomically(dir.File("loop"), "x");
+    EXPECT_FALSE(loop.ok);
+    EXPECT_EQ(loop.errorCode, ELOOP);
+    EXPECT_TRUE(fs::is_symlink(dir.File("loop")));
+    EXPECT_EQ(ListDirectory(client), (std::vector<std::string>{"new.txt", "real.txt"}))
+        << "no temporary file left behind";
+}
+
 TEST(AtomicWrite, NewFileIsReadableByOthersAsTheUmaskAllows) {
     TempDir dir;
     const mode_t old = ::umask(022);

@@ -140,11 +140,53 @@ TEST(FilterFile, ParseRefusesWhatIsNeitherUtf8NorGbk) {
     EXPECT_EQ(ParseFilterFile("ก,4,1,1,1\r\n"), std::nullopt) << "UTF-8 that GBK cannot hold";
 }
 
+TEST(FilterFile, ImportDecidesTheEncodingAndNamesWhatItRefuses) {
+    const struct {
+        const char* label;
+        std::string bytes;
+        std::optional<GbkText> firstName;  // nothing: refused
+        FilterFileRefusal refusal;
+    } cases[] = {
+        {"PC form that is valid UTF-8 too stays GBK", "\xD0\xA1,4,1,0,0\r\n", "\xD0\xA1", {}},
+        {"two-byte UTF-8 after a byte-order mark is UTF-8",
+         "\xEF\xBB\xBF\xD0\xA1,4,1,0,0\r\n",
+         "\xA7\xB3",
+         {}},
+        {"three-byte UTF-8 is UTF-8", "小,4,1,0,0\r\n", "\xD0\xA1", {}},
+        {"UTF-8 with a character GBK lacks",
+         "木剑,4,1,0,0\r\nx😀y,4,0,0,0\r\n",
+         std::nullopt,
+         {true, 2, "😀"}},
+        {"marked UTF-8 with a character GBK lacks",
+         "\xEF\xBB\xBF\r\n\r\nก,4,0,0,0\r\n",
+         std::nullopt,
+         {true, 3, "ก"}},
+        {"neither UTF-8 nor GBK",
+         "a,4,1,1,1\r\nb\r\n\xC4\xBE\xFF",
+         std::nullopt,
+         {false, 3, "\xFF"}},
+    };
+    for (const auto& c : cases) {
+        FilterFileRefusal refusal;
+        const auto rows = ParseFilterFile(c.bytes, &refusal);
+        ASSERT_EQ(rows.has_value(), c.firstName.has_value()) << c.label;
+        if (rows) {
+            ASSERT_FALSE(rows->empty()) << c.label;
+            EXPECT_EQ(rows->front().itemName, *c.firstName) << c.label;
+        } else {
+            EXPECT_EQ(refusal.characterOutsideGbk, c.refusal.characterOutsideGbk) << c.label;
+            EXPECT_EQ(refusal.line, c.refusal.line) << c.label;
+            EXPECT_EQ(refusal.bytes, c.refusal.bytes) << c.label;
+        }
+    }
+}
+
 TEST(FilterFile, RoundTripsAreByteIdentical) {
     const FilterRows rows = {
         Row(kWoodenSwordGbk, kWeaponGbk, true, false, false),
         Row(kPotionGbk, kOtherGbk, false, true, true), Row("", "", true, true, true),
-        Row("\x81\x5C\x81\x40", "", false, false, false)};  // trail bytes 0x5C, 0x40
+        Row("\x81\x5C\x81\x40", "", false, false, false),  // trail bytes 0x5C, 0x40
+        Row("\xD0\xA1\xB0\xA1", "", true, false, true)};   // 小啊: valid UTF-8 as well
     for (const FilterFileForm form : {FilterFileForm::Mobile, FilterFileForm::Pc}) {
         const std::string first = EncodeFilterFile(rows, form).bytes;
         const auto parsed = ParseFilterFile(first);

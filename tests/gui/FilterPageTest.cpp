@@ -184,7 +184,7 @@ class FilterPageTest : public QObject {
         QCOMPARE(test::ReadBytes(fixture.FilterFile()), bytes);
     }
 
-    void importThatCannotBeReadChangesNothing() {
+    void importThatCannotBeReadChangesNothingAndSaysWhy() {
         FilterFixture fixture;
         FilterPage& page = fixture.Page();
         page.LoadFilterGrid();
@@ -201,7 +201,15 @@ class FilterPageTest : public QObject {
             QVERIFY(fixture.Flag(0, 3));
             QCOMPARE(page.高级表格_过滤文件生成->columnWidth(0), 110);
         }
-        QVERIFY(fixture.harness.Messages().isEmpty());
+        // A cancel says nothing; a file that cannot be read or decoded is named with its reason.
+        const QList<test::ShownMessage>& messages = fixture.harness.Messages();
+        QCOMPARE(messages.size(), 2);
+        QVERIFY(messages[0].kind == MessageKind::Warning &&
+                messages[1].kind == MessageKind::Warning);
+        QVERIFY(messages[0].text.contains(QStringLiteral("absent.txt")));
+        QVERIFY(messages[0].text.contains(QStringLiteral("文件或目录不存在")));
+        QVERIFY(messages[1].text.contains(QStringLiteral("第1行")));
+        QVERIFY(messages[1].text.contains(QStringLiteral("FF")));
     }
 
     void failedWriteKeepsThePreviousFileAndShowsNoSuccess() {

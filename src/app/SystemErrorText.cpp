@@ -1,0 +1,48 @@
+#include "app/SystemErrorText.h"
+
+#include <cerrno>
+#include <cstring>
+
+namespace varo {
+
+QString SystemErrorText(int error) {
+    switch (error) {
+        case EACCES:
+        case EPERM:
+            return QStringLiteral("没有访问权限");
+        case ENOSPC:
+            return QStringLiteral("磁盘空间不足");
+#ifdef EDQUOT
+        case EDQUOT:
+            return QStringLiteral("超出磁盘配额");
+#endif
+        case EFBIG:
+            return QStringLiteral("文件超出允许的大小");
+        case EROFS:
+            return QStringLiteral("所在的磁盘是只读的");
+        case ENOENT:
+            return QStringLiteral("文件或目录不存在");
+        case ENOTDIR:
+            return QStringLiteral("路径中有一部分不是目录");
+        case EISDIR:
+            return QStringLiteral("同名的目录已存在");
+        case ENAMETOOLONG:
+            return QStringLiteral("文件名过长");
+        case ELOOP:
+            return QStringLiteral("符号链接层数过多");
+        case EBUSY:
+        case ETXTBSY:
+            return QStringLiteral("文件正被其它程序占用");
+        case EMFILE:
+        case ENFILE:
+            return QStringLiteral("打开的文件过多");
+        case EIO:
+            return QStringLiteral("磁盘读写错误");
+        default:
+            return QStringLiteral("系统错误 %1（%2）")
+                .arg(error)
+                .arg(QString::fromLocal8Bit(std::strerror(error)));
+    }
+}
+
+}  // namespace varo
