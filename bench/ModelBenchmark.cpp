@@ -46,7 +46,7 @@ int main(int argc, char** argv) {
     QTemporaryDir output;
     varo::SqliteConnection connection;
     varo::ListHitTestRecord hitTest;
-    varo::MainWindow window(connection, hitTest, output.path());
+    varo::MainWindow window(connection, hitTest, output.path().toStdString());
     window.show();
     window.编辑框_数据库文件路径->setText(QString::fromLocal8Bit(argv[1]));
 

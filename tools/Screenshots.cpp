@@ -55,7 +55,7 @@ int main(int argc, char** argv) {
 
     varo::SqliteConnection connection;
     varo::ListHitTestRecord hitTest;
-    varo::MainWindow window(connection, hitTest, work.path());
+    varo::MainWindow window(connection, hitTest, work.path().toStdString());
     window.show();
     window.编辑框_数据库文件路径->setText(database);
     bool ok = true;

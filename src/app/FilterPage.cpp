@@ -7,6 +7,7 @@
 #include "app/CommonDialog.h"
 #include "app/Dialogs.h"
 #include "app/FilterGridView.h"
+#include "app/OutputFile.h"
 #include "app/SystemErrorText.h"
 #include "app/TextBridge.h"
 #include "app/WrappingButton.h"
@@ -47,7 +48,7 @@ QString FilterImportRefusalText(const QString& path, const FilterFileRefusal& re
 }  // namespace
 
 FilterPage::FilterPage(QWidget* tabControl, SqliteConnection& connection, CommonDialog& dialog,
-                       std::function<QString()> databasePath, QString outputDirectory)
+                       std::function<QString()> databasePath, std::string outputDirectory)
     : PageCanvas(tabControl),
       connection_(connection),
       dialog_(dialog),
@@ -118,8 +119,7 @@ void FilterPage::WriteFilterFile(FilterFileForm form) {
                         .arg(FromGbk(model_.Rows()[bytes.failedRow].itemName)));
         return;
     }
-    const std::string path = ToUtf8(outputDirectory_) + "/" + kFilterFileName;
-    if (!WriteFileAtomically(path, bytes.bytes).ok) {
+    if (!WriteOutputFile(outputDirectory_, kFilterFileName, bytes.bytes)) {
         return;
     }
     ShowMessage(
@@ -130,7 +130,7 @@ void FilterPage::WriteFilterFile(FilterFileForm form) {
 void FilterPage::ImportFilterFile() {
     dialog_.filter = QStringLiteral("物品过滤文件(*.txt)|*.txt");
     dialog_.fileName = QString::fromUtf8(kFilterFileName);
-    const QString path = dialog_.Show(window(), outputDirectory_);
+    const QString path = dialog_.Show(window(), FromUtf8(outputDirectory_));
     dialog_.filter.clear();
     // Cancelled, unreadable, or neither UTF-8 nor GBK: the grid keeps the user's rows.
     if (path.isEmpty()) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <functional>
+#include <string>
 
 #include "app/FilterGridModel.h"
 #include "app/PageCanvas.h"
@@ -18,7 +19,7 @@ class FilterGridView;
 class FilterPage : public PageCanvas {
   public:
     FilterPage(QWidget* tabControl, SqliteConnection& connection, CommonDialog& dialog,
-               std::function<QString()> databasePath, QString outputDirectory);
+               std::function<QString()> databasePath, std::string outputDirectory);
 
     FilterGridView* 高级表格_过滤文件生成;
     QPushButton* 按钮_载入数据库;
@@ -45,7 +46,7 @@ class FilterPage : public PageCanvas {
     SqliteConnection& connection_;
     CommonDialog& dialog_;
     std::function<QString()> databasePath_;
-    QString outputDirectory_;
+    std::string outputDirectory_;
     FilterGridModel model_;
 };
 

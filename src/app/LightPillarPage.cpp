@@ -9,10 +9,10 @@
 #include <QTreeView>
 
 #include "app/Dialogs.h"
+#include "app/OutputFile.h"
 #include "app/TextBridge.h"
 #include "app/WrappingButton.h"
 #include "db/ItemTable.h"
-#include "platform/FileIo.h"
 
 namespace varo {
 
@@ -42,7 +42,7 @@ QLineEdit* CentredEdit(QWidget* parent, const char* text) {
 
 LightPillarPage::LightPillarPage(QWidget* tabControl, SqliteConnection& connection,
                                  ListHitTestRecord& hitTest, std::function<QString()> databasePath,
-                                 QString outputDirectory)
+                                 std::string outputDirectory)
     : PageCanvas(tabControl),
       connection_(connection),
       hitTest_(hitTest),
@@ -125,8 +125,8 @@ void LightPillarPage::WriteLightPillarFile() {
     if (editing_) {
         CommitCellEdit();
     }
-    const std::string path = ToUtf8(outputDirectory_) + "/" + kLightPillarFileName;
-    if (!WriteFileAtomically(path, FormatLightPillarFile(model_.Rows())).ok) {
+    if (!WriteOutputFile(outputDirectory_, kLightPillarFileName,
+                         FormatLightPillarFile(model_.Rows()))) {
         return;
     }
     ShowMessage(MessageKind::Plain, QStringLiteral("生成成功！"),

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <string>
 
 #include "app/LightPillarModel.h"
 #include "app/PageCanvas.h"
@@ -42,7 +43,7 @@ class CellEditor : public QLineEdit {
 class LightPillarPage : public PageCanvas {
   public:
     LightPillarPage(QWidget* tabControl, SqliteConnection& connection, ListHitTestRecord& hitTest,
-                    std::function<QString()> databasePath, QString outputDirectory);
+                    std::function<QString()> databasePath, std::string outputDirectory);
 
     QLabel* 标签5;
     QLineEdit* 编辑框_颜色值;
@@ -73,7 +74,7 @@ class LightPillarPage : public PageCanvas {
     SqliteConnection& connection_;
     ListHitTestRecord& hitTest_;
     std::function<QString()> databasePath_;
-    QString outputDirectory_;
+    std::string outputDirectory_;
     LightPillarModel model_;
     bool editing_ = false;
 };

@@ -50,7 +50,7 @@ QString MainWindowCaption() {
 }
 
 MainWindow::MainWindow(SqliteConnection& connection, ListHitTestRecord& hitTest,
-                       QString outputDirectory)
+                       const std::string& outputDirectory)
     : connection_(connection) {
     setObjectName(QStringLiteral("MainWindow"));
     setWindowTitle(MainWindowCaption());

@@ -2,6 +2,8 @@
 
 #include <QWidget>
 
+#include <string>
+
 #include "app/LightPillarPage.h"
 #include "db/SqliteConnection.h"
 
@@ -19,9 +21,10 @@ class ManifestPage;
 // The one window: the database path row above four tabbed pages.
 class MainWindow : public QWidget {
   public:
-    // `outputDirectory` is where the pages write their files: the program's
-    // own directory when the program runs.
-    MainWindow(SqliteConnection& connection, ListHitTestRecord& hitTest, QString outputDirectory);
+    // `outputDirectory` (the file system's bytes) is where the pages write their files: the
+    // program's own directory when the program runs.
+    MainWindow(SqliteConnection& connection, ListHitTestRecord& hitTest,
+               const std::string& outputDirectory);
     ~MainWindow() override;
 
     QLineEdit* 编辑框_数据库文件路径;

@@ -18,10 +18,10 @@
 #include <future>
 
 #include "app/Dialogs.h"
+#include "app/OutputFile.h"
 #include "app/TextBridge.h"
 #include "app/WrappingButton.h"
 #include "manifest/FileDigest.h"
-#include "platform/FileIo.h"
 #include "platform/ProgramDirectory.h"
 
 namespace varo {
@@ -58,7 +58,7 @@ FileDigest DigestWhileResponsive(const std::string& path) {
 
 }  // namespace
 
-ManifestPage::ManifestPage(QWidget* tabControl, QString outputDirectory)
+ManifestPage::ManifestPage(QWidget* tabControl, std::string outputDirectory)
     : PageCanvas(tabControl), outputDirectory_(std::move(outputDirectory)) {
     QWidget* canvas = Canvas();
     标签13 = Place(
@@ -222,8 +222,7 @@ void ManifestPage::ClearResourceList() {
 }
 
 void ManifestPage::WriteManifest(const char* fileName, const std::string& content) {
-    const std::string path = ToUtf8(outputDirectory_) + "/" + fileName;
-    if (!WriteFileAtomically(path, content).ok) {
+    if (!WriteOutputFile(outputDirectory_, fileName, content)) {
         return;
     }
     ShowMessage(MessageKind::Plain, QStringLiteral("信息："),

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <string>
+
 #include "app/PageCanvas.h"
 #include "manifest/Manifest.h"
 
@@ -17,7 +19,7 @@ namespace varo {
 // of "name md5 size" lines, written as 单json文件.json or update.json.
 class ManifestPage : public PageCanvas {
   public:
-    ManifestPage(QWidget* tabControl, QString outputDirectory);
+    ManifestPage(QWidget* tabControl, std::string outputDirectory);
 
     QLabel* 标签13;
     QPlainTextEdit* 编辑框_json文件;
@@ -60,7 +62,7 @@ class ManifestPage : public PageCanvas {
     void AppendToList(const std::string& lines);
     void WriteManifest(const char* fileName, const std::string& content);
 
-    QString outputDirectory_;
+    std::string outputDirectory_;
 };
 
 }  // namespace varo

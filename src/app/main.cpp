@@ -65,7 +65,7 @@ int main(int argc, char** argv) {
     static varo::ListHitTestRecord hitTest;
     varo::PrepareSqliteAdapters();
     {
-        varo::MainWindow window(connection, hitTest, varo::FromUtf8(varo::ProgramDirectory()));
+        varo::MainWindow window(connection, hitTest, varo::ProgramDirectory());
         window.show();
         std::unique_ptr<QSocketNotifier> termination;
         if (::pipe2(terminationPipe, O_CLOEXEC) == 0) {

@@ -16,7 +16,7 @@ GuiHarness::GuiHarness() {
     SetMessageRoutine([this](MessageKind kind, const QString& caption, const QString& text) {
         messages_.append({kind, caption, text});
     });
-    window_ = std::make_unique<MainWindow>(connection_, hitTest_, output_.path());
+    window_ = std::make_unique<MainWindow>(connection_, hitTest_, output_.path().toStdString());
     window_->show();
     window_->activateWindow();
     if (!QTest::qWaitForWindowActive(window_.get())) {

@@ -184,7 +184,7 @@ class LightPillarPageTest : public QObject {
         QVERIFY(fixture.harness.Messages()[0].kind == MessageKind::Plain);
     }
 
-    void emptyListWritesAnEmptyFileAndAFailedWriteShowsNothing() {
+    void emptyListWritesAnEmptyFileAndAFailedWriteWarns() {
         GuiHarness harness;
         LightPillarPage& page = *harness.Window().lightPillarPage;
         QTest::mouseClick(page.按钮_生成光柱文件, Qt::LeftButton);
@@ -195,7 +195,8 @@ class LightPillarPageTest : public QObject {
         QFile::remove(harness.OutputFile(QStringLiteral("CustomItemNameColors.txt")));
         QVERIFY(QDir(harness.OutputDirectory()).mkdir(QStringLiteral("CustomItemNameColors.txt")));
         QTest::mouseClick(page.按钮_生成光柱文件, Qt::LeftButton);
-        QCOMPARE(harness.Messages().size(), 1);  // no success message after a failed write
+        QCOMPARE(harness.Messages().size(), 2);  // a warning, no success message
+        QVERIFY(harness.Messages().last().kind == MessageKind::Warning);
         QCOMPARE(QDir(harness.OutputDirectory())
                      .entryList(QDir::NoDotAndDotDot | QDir::AllEntries | QDir::Hidden),
                  QStringList{QStringLiteral("CustomItemNameColors.txt")});

@@ -6,6 +6,7 @@
 #include <QTest>
 
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <csignal>
@@ -101,29 +102,64 @@ class WriterFaultTest : public QObject {
                 .entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden);
         };
 
+        // Each failure: one warning naming the file and the reason, never a success box.
+        const auto warned = [&](const QString& reason) {
+            const QList<test::ShownMessage>& messages = harness.Messages();
+            return !messages.isEmpty() && messages.last().kind == MessageKind::Warning &&
+                   messages.last().text.contains(target) && messages.last().text.contains(reason) &&
+                   messages.last().text.contains(QStringLiteral("原有文件保持不变"));
+        };
         test::WriteFile(target.toStdString(), "previous");
         WithFullDisk([&] { QTest::mouseClick(trigger, Qt::LeftButton); });
         QCOMPARE(test::ReadBytes(target), QByteArray("previous"));
         QCOMPARE(entries(), expectedEntries);
-        QVERIFY(harness.Messages().isEmpty());
+        QCOMPARE(harness.Messages().size(), 1);
+        QVERIFY(warned(QStringLiteral("文件超出允许的大小")));
 
         WithReadOnlyDirectory(harness.OutputDirectory(),
                               [&] { QTest::mouseClick(trigger, Qt::LeftButton); });
         QCOMPARE(test::ReadBytes(target), QByteArray("previous"));
         QCOMPARE(entries(), expectedEntries);
-        QVERIFY(harness.Messages().isEmpty());
+        QCOMPARE(harness.Messages().size(), 2);
+        QVERIFY(warned(QStringLiteral("没有访问权限")));
 
         QFile::remove(target);
         QVERIFY(QDir(harness.OutputDirectory()).mkdir(file));
         QTest::mouseClick(trigger, Qt::LeftButton);
         QVERIFY(QFileInfo(target).isDir());
         QCOMPARE(entries(), expectedEntries);
-        QVERIFY(harness.Messages().isEmpty());
+        QCOMPARE(harness.Messages().size(), 3);
+        QVERIFY(warned(QStringLiteral("同名的目录已存在")));
 
         QVERIFY(QDir(harness.OutputDirectory()).rmdir(file));
         QTest::mouseClick(trigger, Qt::LeftButton);
         QVERIFY(test::ReadBytes(target).size() > 1024);
-        QCOMPARE(harness.Messages().size(), 1);
+        QCOMPARE(harness.Messages().size(), 4);
+        QVERIFY(harness.Messages().last().kind == MessageKind::Plain);
+    }
+
+    // A program folder named in GBK bytes, as unpacked from a Windows archive:
+    // every writer writes into it.
+    void writersWriteIntoAFolderWhoseNameIsNotUtf8() {
+        test::TempDir dir;
+        const std::string folder = dir.File("\xB9\xA4\xBE\xDF");  // 工具 in GBK
+        QVERIFY(::mkdir(folder.c_str(), 0700) == 0);
+        SqliteConnection connection;
+        ListHitTestRecord hitTest;
+        int successes = 0;
+        SetMessageRoutine([&](MessageKind kind, const QString&, const QString&) {
+            successes += kind == MessageKind::Plain ? 1 : 0;
+        });
+        MainWindow window(connection, hitTest, folder);
+        window.lightPillarPage->WriteLightPillarFile();
+        window.filterPage->WriteFilterFile(FilterFileForm::Pc);
+        window.manifestPage->WriteSingleManifest();
+        window.manifestPage->WriteStandaloneManifest();
+        QCOMPARE(test::ListDirectory(folder),
+                 (std::vector<std::string>{"CustomItemNameColors.txt", "lsDefaultItemFilter.txt",
+                                           "update.json", "单json文件.json"}));
+        QCOMPARE(successes, 4);
+        SetMessageRoutine({});
     }
 
     void tenThousandFilesInOneImport() {

@@ -1,0 +1,26 @@
+#include "app/OutputFile.h"
+
+#include "app/Dialogs.h"
+#include "app/SystemErrorText.h"
+#include "app/TextBridge.h"
+#include "platform/FileIo.h"
+
+namespace varo {
+
+bool WriteOutputFile(const std::string& directory, std::string_view fileName,
+                     std::string_view bytes) {
+    std::string path = directory;
+    if (!path.empty() && path.back() != '/') {
+        path += '/';
+    }
+    path += fileName;
+    const FileWriteResult result = WriteFileAtomically(path, bytes);
+    if (!result.ok) {
+        ShowMessage(MessageKind::Warning, QStringLiteral("生成失败"),
+                    QStringLiteral("无法写入文件“%1”：%2。\n原有文件保持不变。")
+                        .arg(FromUtf8(path), SystemErrorText(result.errorCode)));
+    }
+    return result.ok;
+}
+
+}  // namespace varo
