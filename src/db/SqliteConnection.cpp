@@ -156,11 +156,30 @@ int SqliteConnection::CloseWith(bool v2) {
     if (handle_ == nullptr) {
         return 1;
     }
+    if (busyRecord_ != nullptr) {
+        HandBusyRecordToConnection();
+    }
     const int result =
         v2 ? VARO_SQLITE(sqlite3_close_v2)(handle_) : VARO_SQLITE(sqlite3_close)(handle_);
     handle_ = nullptr;
-    std::free(std::exchange(busyRecord_, nullptr));
     return result;
+}
+
+void SqliteConnection::HandBusyRecordToConnection() {
+    // SQLite may call the busy handler after a close: sqlite3_close refuses to
+    // close while statements live, and sqlite3_close_v2 waits for them. So the
+    // connection itself owns the record from here on, as the user data of a
+    // function that does nothing; SQLite frees it when the connection is gone.
+    const auto nothing = [](sqlite3_context*, int, sqlite3_value**) {};
+    const auto release = [](void* record) { std::free(record); };
+    const int result =
+        VARO_SQLITE(sqlite3_create_function_v2)(handle_, "varo_busy_record", 0, SQLITE_UTF8,
+                                                busyRecord_, +nothing, nullptr, nullptr, +release);
+    if (result != SQLITE_OK) {
+        // SQLite has freed the record already: no busy handler may use it.
+        VARO_SQLITE(sqlite3_busy_handler)(handle_, nullptr, nullptr);
+    }
+    busyRecord_ = nullptr;
 }
 
 }  // namespace varo

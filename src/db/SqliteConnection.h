@@ -105,7 +105,8 @@ class SqliteConnection {
     bool BackupTo(SqliteConnection& target, const std::string& sourceName = "main",
                   const std::string& targetName = "main",
                   const std::function<void(int remaining, int pageCount)>& progress = {});
-    int Configure(int option, int value);
+    // wxsqlite3_config: a configuration parameter by its name.
+    int Configure(std::string_view parameter, int value);
     int ConfigureCipher(std::string_view cipher, std::string_view parameter, int value);
 
     bool CreateScalarFunction(std::string_view name, int argumentCount, FunctionRoutine routine,
@@ -129,6 +130,7 @@ class SqliteConnection {
 
     std::string ToLibrary(std::string_view text, bool raw) const;
     int CloseWith(bool v2);
+    void HandBusyRecordToConnection();
     bool ExecuteDefinition(const std::string& sql);
     SqliteStatement PrepareWithName(const char* sql, std::string_view name);
 

@@ -289,10 +289,10 @@ bool SqliteConnection::BackupTo(SqliteConnection& target, const std::string& sou
     return VARO_SQLITE(sqlite3_backup_finish)(backup) == SQLITE_OK;
 }
 
-int SqliteConnection::Configure(int option, int value) {
+int SqliteConnection::Configure(std::string_view parameter, int value) {
     using ConfigFunction = int (*)(sqlite3*, const char*, int);
     auto config = VARO_SQLITE_OPTIONAL(wxsqlite3_config, ConfigFunction);
-    return config != nullptr ? config(handle_, std::to_string(option).c_str(), value)
+    return config != nullptr ? config(handle_, std::string(parameter).c_str(), value)
                              : SQLITE_ERROR;
 }
 

@@ -111,9 +111,9 @@ int SqliteStatement::ParameterIndex(std::string_view name) const {
     return VARO_SQLITE(sqlite3_bind_parameter_index)(handle_, std::string(name).c_str());
 }
 
-std::string SqliteStatement::ParameterName(int index) const {
+std::string SqliteStatement::ParameterName(int index, bool raw) const {
     return handle_ != nullptr
-               ? FromLibrary(VARO_SQLITE(sqlite3_bind_parameter_name)(handle_, index), true)
+               ? FromLibrary(VARO_SQLITE(sqlite3_bind_parameter_name)(handle_, index), raw)
                : std::string();
 }
 

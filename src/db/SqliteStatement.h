@@ -41,7 +41,7 @@ class SqliteStatement {
     int ClearBindings();
     int ParameterCount() const;
     int ParameterIndex(std::string_view name) const;
-    std::string ParameterName(int index) const;
+    std::string ParameterName(int index, bool raw = false) const;
 
     bool Step();     // true when a row is there
     int StepCode();  // SQLite's result; 1 without a statement

@@ -37,6 +37,9 @@ TEST_F(SqliteSurfaceTest, StatementBindsStepsAndConvertsText) {
     EXPECT_EQ(insert.ParameterCount(), 5);
     EXPECT_EQ(insert.ParameterIndex(":s"), 3);
     EXPECT_EQ(insert.ParameterName(4), ":b");
+    SqliteStatement named = db.Prepare("select :\xC4\xBE");  // GBK 木
+    EXPECT_EQ(named.ParameterName(1), ":\xC4\xBE");
+    EXPECT_EQ(named.ParameterName(1, true), ":木");
     EXPECT_FALSE(insert.IsReadOnly());
     EXPECT_TRUE(insert.BindInt64(":n", 5000000000));
     EXPECT_TRUE(insert.BindDouble(":r", 2.5));
@@ -321,6 +324,37 @@ TEST_F(SqliteSurfaceTest, BusyAndProgressHandlers) {
     EXPECT_TRUE(db.Execute("select 1"));
 }
 
+// A close that has to wait for a live statement leaves the connection open,
+// and SQLite still calls its busy handler: the handler's record must live on
+// until the connection is really gone (AddressSanitizer reports it otherwise).
+TEST_F(SqliteSurfaceTest, BusyHandlerOutlivesACloseThatWaitsForAStatement) {
+    ASSERT_TRUE(db.Execute("create table t (a)"));
+    ASSERT_EQ(db.Close(), SQLITE_OK);
+    for (const bool v2 : {false, true}) {
+        SqliteConnection connection;
+        ASSERT_TRUE(connection.Open(path));
+        busyAttempts = 0;
+        ASSERT_EQ(connection.SetBusyHandler(&GiveUpAfterTwo, &busyAttempts), SQLITE_OK);
+        SqliteStatement live = connection.Prepare("insert into t values (1)");
+        ASSERT_NE(live.GetHandle(), nullptr);
+        sqlite3* const handle = live.DbHandle();
+        EXPECT_EQ(v2 ? connection.CloseV2() : connection.Close(), v2 ? SQLITE_OK : SQLITE_BUSY);
+
+        SqliteConnection other;
+        ASSERT_TRUE(other.Open(path));
+        ASSERT_EQ(other.Begin(2), SQLITE_OK);  // holds an exclusive lock
+        EXPECT_EQ(live.StepCode(), SQLITE_BUSY) << "v2: " << v2;
+        EXPECT_EQ(busyAttempts, 2) << "the handler ran after the close";
+        other.Rollback();
+        live.Finalize();  // closes the v2 connection for good
+        if (!v2) {
+            SqliteConnection owner;  // the refused close left it open
+            owner.SetHandle(handle);
+            EXPECT_EQ(owner.Close(), SQLITE_OK);
+        }
+    }
+}
+
 TEST_F(SqliteSurfaceTest, FilesAttachmentsAndMissingEntryPoints) {
     EXPECT_EQ(db.FileName(), std::filesystem::path(path).string());
     EXPECT_EQ(db.IsReadOnly("nosuch"), -1);
@@ -332,7 +366,7 @@ TEST_F(SqliteSurfaceTest, FilesAttachmentsAndMissingEntryPoints) {
     EXPECT_FALSE(db.SetKey("secret"));
     EXPECT_FALSE(db.SetKey("secret", std::string("main")));
     EXPECT_FALSE(db.ChangeKey("secret"));
-    EXPECT_EQ(db.Configure(1, 1), SQLITE_ERROR);
+    EXPECT_EQ(db.Configure("legacy", 1), SQLITE_ERROR);
     EXPECT_EQ(db.ConfigureCipher("aes256cbc", "kdf_iter", 1), SQLITE_ERROR);
     EXPECT_EQ(db.CloseV2(), SQLITE_OK);
     EXPECT_EQ(db.CloseV2(), 1);
