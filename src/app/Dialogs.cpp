@@ -22,42 +22,42 @@ QString QtNameFilters(const QString& filter) {
     const QStringList parts = filter.split(QLatin1Char('|'));
     QStringList entries;
     for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
-        QString description = parts[i];
-        const QString patterns = parts[i + 1];
-        const QString spaced = QString(patterns).replace(QLatin1Char(';'), QLatin1Char(' '));
-        // Qt reads the patterns from the last parenthesis of the entry, separated by spaces.
-        const QString own = QLatin1Char('(') + patterns + QLatin1Char(')');
-        if (description.endsWith(own)) {
-            description.chop(own.size());
-            description += QLatin1Char('(') + spaced + QLatin1Char(')');
-        } else {
-            description += QStringLiteral(" (") + spaced + QLatin1Char(')');
-        }
-        entries << description;
+        // Qt reads the patterns from the last parenthesis of an entry, separated
+        // by spaces, and matches them without regard to case; the dialog shows
+        // only what stands before it, the description.
+        const QString spaced = QString(parts[i + 1]).replace(QLatin1Char(';'), QLatin1Char(' '));
+        entries << parts[i] + QStringLiteral(" (") + spaced + QLatin1Char(')');
     }
     return entries.join(QStringLiteral(";;"));
+}
+
+std::unique_ptr<QFileDialog> CreateOpenFileDialog(QWidget* parent, const OpenFileRequest& request) {
+    auto dialog = std::make_unique<QFileDialog>(parent, request.title, request.directory);
+    dialog->setAcceptMode(QFileDialog::AcceptOpen);
+    dialog->setFileMode(request.multipleFiles ? QFileDialog::ExistingFiles
+                                              : QFileDialog::ExistingFile);
+    dialog->setOption(QFileDialog::ReadOnly, false);
+    dialog->setOption(QFileDialog::HideNameFilterDetails, true);
+    dialog->setFilter(dialog->filter() & ~QDir::CaseSensitive);
+    const QString filters = QtNameFilters(request.filter);
+    if (!filters.isEmpty()) {
+        dialog->setNameFilters(filters.split(QStringLiteral(";;")));
+    }
+    if (!request.fileName.isEmpty()) {
+        dialog->selectFile(request.fileName);
+    }
+    return dialog;
 }
 
 QStringList RunOpenFileDialog(QWidget* parent, const OpenFileRequest& request) {
     if (DialogRoutine()) {
         return DialogRoutine()(parent, request);
     }
-    QFileDialog dialog(parent, request.title, request.directory);
-    dialog.setAcceptMode(QFileDialog::AcceptOpen);
-    dialog.setFileMode(request.multipleFiles ? QFileDialog::ExistingFiles
-                                             : QFileDialog::ExistingFile);
-    dialog.setOption(QFileDialog::ReadOnly, false);
-    const QString filters = QtNameFilters(request.filter);
-    if (!filters.isEmpty()) {
-        dialog.setNameFilters(filters.split(QStringLiteral(";;")));
-    }
-    if (!request.fileName.isEmpty()) {
-        dialog.selectFile(request.fileName);
-    }
-    if (dialog.exec() != QDialog::Accepted) {
+    const std::unique_ptr<QFileDialog> dialog = CreateOpenFileDialog(parent, request);
+    if (dialog->exec() != QDialog::Accepted) {
         return {};
     }
-    return dialog.selectedFiles();
+    return dialog->selectedFiles();
 }
 
 void ShowMessage(MessageKind kind, const QString& caption, const QString& text) {

@@ -4,7 +4,9 @@
 #include <QStringList>
 
 #include <functional>
+#include <memory>
 
+class QFileDialog;
 class QWidget;
 
 namespace varo {
@@ -21,6 +23,9 @@ struct OpenFileRequest {
 
 // Shows the dialog; the chosen full paths in order, empty when cancelled.
 QStringList RunOpenFileDialog(QWidget* parent, const OpenFileRequest& request);
+
+// The dialog RunOpenFileDialog shows, before it is shown.
+std::unique_ptr<QFileDialog> CreateOpenFileDialog(QWidget* parent, const OpenFileRequest& request);
 
 // The dialog filter in Qt's form: "description (pattern pattern)" per entry.
 QString QtNameFilters(const QString& filter);

@@ -92,14 +92,13 @@ std::vector<FileTypeFilter> ResourceFileFilters(ManifestMode mode) {
         case ManifestMode::CustomDirectory:
             break;
     }
-    return {{"全部格式(*.*)", {"*.*"}}};
+    return {{"全部格式(*.*)", {"*"}}};  // every file, also one without a dot
 }
 
 bool ModeOffersFile(ManifestMode mode, std::string_view name) {
     for (const FileTypeFilter& filter : ResourceFileFilters(mode)) {
         for (const std::string& pattern : filter.patterns) {
-            if (pattern == "*.*" ||
-                EndsWithIgnoringCase(name, std::string_view(pattern).substr(1))) {
+            if (pattern == "*" || EndsWithIgnoringCase(name, std::string_view(pattern).substr(1))) {
                 return true;
             }
         }

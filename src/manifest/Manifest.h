@@ -20,14 +20,15 @@ std::string ManifestFileName(std::string_view name, ManifestMode mode, std::stri
 // A file-type choice of the resource dialog: its caption and its patterns.
 struct FileTypeFilter {
     std::string description;
-    std::vector<std::string> patterns;  // "*.wzl", or "*.*" for every file
+    std::vector<std::string> patterns;  // "*.wzl", or "*" for every file
 };
 
 // The file types the resource dialog offers in a mode, the first selected.
 std::vector<FileTypeFilter> ResourceFileFilters(ManifestMode mode);
 
-// True when a mode's dialog offers this file name (extensions compared
-// without regard to case).
+// True when a mode's dialog offers this file name: "*" offers every name,
+// "*.ext" the names that end in ".ext" in any letter case. The dialog and
+// varo-cli's directory expansion both follow this rule.
 bool ModeOffersFile(ManifestMode mode, std::string_view name);
 
 // One line of the resource list: the name, one space, the digest, one space,

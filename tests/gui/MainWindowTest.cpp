@@ -351,10 +351,10 @@ class MainWindowTest : public QObject {
         QTest::addColumn<QString>("filter");
         QTest::addColumn<QString>("qtFilters");
         QTest::newRow("database") << QStringLiteral("DB数据库文件(*.DB)|*.DB")
-                                  << QStringLiteral("DB数据库文件(*.DB)");
+                                  << QStringLiteral("DB数据库文件(*.DB) (*.DB)");
         QTest::newRow("resources")
             << QStringLiteral("资源文件(*.wzl;*.wzx)|*.wzl;*.wzx|地图文件(*.map)|*.map")
-            << QStringLiteral("资源文件(*.wzl *.wzx);;地图文件(*.map)");
+            << QStringLiteral("资源文件(*.wzl;*.wzx) (*.wzl *.wzx);;地图文件(*.map) (*.map)");
         QTest::newRow("caption without patterns")
             << QStringLiteral("全部|*.*") << QStringLiteral("全部 (*.*)");
         QTest::newRow("empty") << QString() << QString();

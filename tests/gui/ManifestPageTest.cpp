@@ -1,7 +1,10 @@
 #include <QCheckBox>
 #include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
 #include <QGroupBox>
 #include <QLineEdit>
+#include <QListView>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
@@ -10,6 +13,7 @@
 #include <QTimer>
 
 #include "GuiHarness.h"
+#include "app/Dialogs.h"
 #include "app/ManifestPage.h"
 #include "platform/ProgramDirectory.h"
 #include "support/TestSupport.h"
@@ -35,12 +39,72 @@ struct ManifestFixture {
     GuiHarness harness;
 };
 
+// The file names a real open-file dialog lists for a request in `directory`,
+// over all its file-type choices.
+QStringList ListedFiles(OpenFileRequest request, const QString& directory) {
+    request.directory = directory;
+    const std::unique_ptr<QFileDialog> dialog = CreateOpenFileDialog(nullptr, request);
+    dialog->show();
+    auto* list = dialog->findChild<QListView*>(QStringLiteral("listView"));
+    if (list == nullptr) {
+        return {QStringLiteral("no list view")};
+    }
+    QStringList names;
+    for (const QString& filter : dialog->nameFilters()) {
+        dialog->selectNameFilter(filter);
+        // The dialog lists the directory in the background.
+        QTest::qWait(100);
+        for (int wait = 0; wait < 500 && list->model()->rowCount(list->rootIndex()) == 0; ++wait) {
+            QTest::qWait(10);
+        }
+        for (int row = 0; row < list->model()->rowCount(list->rootIndex()); ++row) {
+            names << list->model()->index(row, 0, list->rootIndex()).data().toString();
+        }
+    }
+    names.removeDuplicates();
+    names.sort();
+    return names;
+}
+
 }  // namespace
 
 class ManifestPageTest : public QObject {
     Q_OBJECT
 
   private slots:
+    // Each dialog lists exactly the files the core's rule offers, the rule
+    // varo-cli's directory expansion uses too.
+    void dialogsOfferWhatTheCommandLineTakes() {
+        ManifestFixture fixture;
+        ManifestPage& page = fixture.Page();
+        const QStringList files = {QStringLiteral("a.WZL"),    QStringLiteral("b.wzl"),
+                                   QStringLiteral("c.Map"),    QStringLiteral("d.mp3"),
+                                   QStringLiteral("qelda.db"), QStringLiteral("QELDA.DB"),
+                                   QStringLiteral("README")};
+        for (const QString& file : files) {
+            fixture.MakeFile(file);
+        }
+        const QString directory = QFileInfo(fixture.harness.InputFile(files[0])).path();
+        for (QCheckBox* box :
+             {page.选择框_微端模式, page.选择框_热更模式, page.选择框_自定义目录名}) {
+            QTest::mouseClick(box, Qt::LeftButton);
+            fixture.harness.AnswerNextDialog({});
+            QTest::mouseClick(page.按钮_导入资源文件, Qt::LeftButton);
+            QStringList offered;
+            for (const QString& file : files) {
+                if (ModeOffersFile(page.Mode(), file.toStdString())) {
+                    offered << file;
+                }
+            }
+            offered.sort();
+            QCOMPARE(ListedFiles(fixture.harness.DialogRequests().last(), directory), offered);
+        }
+        fixture.harness.AnswerNextDialog({});
+        QTest::mouseClick(fixture.harness.Window().按钮_选择数据库, Qt::LeftButton);
+        QCOMPARE(ListedFiles(fixture.harness.DialogRequests().last(), directory),
+                 (QStringList{QStringLiteral("QELDA.DB"), QStringLiteral("qelda.db")}));
+    }
+
     void modesAreOneExclusiveChoice() {
         ManifestFixture fixture;
         ManifestPage& page = fixture.Page();
