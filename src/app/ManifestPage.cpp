@@ -10,15 +10,19 @@
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QShortcut>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QToolTip>
 
+#include <atomic>
 #include <chrono>
 #include <future>
+#include <initializer_list>
 
 #include "app/Dialogs.h"
 #include "app/OutputFile.h"
+#include "app/SystemErrorText.h"
 #include "app/TextBridge.h"
 #include "app/WrappingButton.h"
 #include "manifest/FileDigest.h"
@@ -47,9 +51,9 @@ QString DialogFilter(ManifestMode mode) {
 
 // Runs the digest on a worker thread and keeps the window responsive until
 // it is done, so that a large file does not freeze the page.
-FileDigest DigestWhileResponsive(const std::string& path) {
+FileDigest DigestWhileResponsive(const std::string& path, const std::atomic<bool>& cancel) {
     std::future<FileDigest> digest =
-        std::async(std::launch::async, [path] { return DigestFile(path); });
+        std::async(std::launch::async, [path, &cancel] { return DigestFile(path, {}, &cancel); });
     while (digest.wait_for(std::chrono::milliseconds(15)) != std::future_status::ready) {
         QCoreApplication::processEvents(QEventLoop::AllEvents, 15);
     }
@@ -126,6 +130,9 @@ ManifestPage::ManifestPage(QWidget* tabControl, std::string outputDirectory)
         QObject::connect(box, &QCheckBox::clicked, this, [this, box] { SelectMode(box); });
     }
     QObject::connect(按钮_导入资源文件, &QPushButton::clicked, this, [this] { ImportResources(); });
+    cancelShortcut_ = new QShortcut(QKeySequence(Qt::Key_Escape), tabControl->window());
+    cancelShortcut_->setEnabled(false);
+    QObject::connect(cancelShortcut_, &QShortcut::activated, this, [this] { CancelImport(); });
     QObject::connect(按钮_清空json表内容, &QPushButton::clicked, this,
                      [this] { ClearResourceList(); });
     QObject::connect(按钮_生成单json文件, &QPushButton::clicked, this,
@@ -168,8 +175,15 @@ void ManifestPage::AppendToList(const std::string& lines) {
     if (lines.empty()) {
         return;
     }
-    QString text = FromUtf8(lines);
+    const std::string current = ResourceListText();
+    std::string merged = MergeResourceLines(current, lines);
+    const bool appended = merged.compare(0, current.size(), current) == 0;
+    QString text = FromUtf8(appended ? merged.substr(current.size()) : merged);
     text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    if (!appended) {
+        编辑框_json文件->setPlainText(text);
+        return;
+    }
     QTextCursor cursor(编辑框_json文件->document());
     cursor.movePosition(QTextCursor::End);
     cursor.insertText(text);
@@ -183,37 +197,70 @@ void ManifestPage::ImportResources() {
 }
 
 void ManifestPage::ImportFiles(const QStringList& paths) {
-    if (paths.isEmpty()) {
+    if (paths.isEmpty() || importing_) {
         return;
     }
-    进度条1->setMaximum(static_cast<int>(paths.size()));
+    // While the files are digested the window stays responsive, so nothing
+    // that reads or changes the list may run: the buttons and the mode boxes
+    // wait, Esc or closing the window cancels the import.
+    importing_ = true;
+    cancelImport_ = false;
+    SetImportControlsEnabled(false);
+    cancelShortcut_->setEnabled(true);
+    window()->installEventFilter(this);
+    进度条1->setRange(0, static_cast<int>(paths.size()));
+    进度条1->setValue(0);
     分组框1->show();
+
     std::string pending;
     QStringList skipped;
-    for (qsizetype i = 0; i < paths.size(); ++i) {
+    for (qsizetype i = 0; i < paths.size() && !cancelImport_; ++i) {
         const QString name = QFileInfo(paths[i]).fileName();
         const std::string utf8Name = ToUtf8(name);
         if (!ResourceListCanCarry(utf8Name)) {
             skipped << QStringLiteral("%1（文件名含换行符）").arg(name);
         } else {
-            const FileDigest digest = DigestWhileResponsive(ToUtf8(paths[i]));
+            const FileDigest digest = DigestWhileResponsive(ToUtf8(paths[i]), cancelImport_);
             if (digest.ok) {
                 pending += FormatResourceLine(utf8Name, digest.md5, digest.size);
-            } else {
-                skipped << QStringLiteral("%1（%2）").arg(paths[i], FromUtf8(digest.error));
+            } else if (!cancelImport_) {
+                skipped << QStringLiteral("%1（%2）")
+                               .arg(paths[i], digest.errorCode != 0
+                                                  ? SystemErrorText(digest.errorCode)
+                                                  : FromUtf8(digest.error));
             }
         }
         QCoreApplication::processEvents();
         进度条1->setValue(static_cast<int>(i + 1));
     }
+
+    window()->removeEventFilter(this);
+    cancelShortcut_->setEnabled(false);
     分组框1->hide();
+    SetImportControlsEnabled(true);
+    importing_ = false;
+    if (cancelImport_) {
+        return;  // a cancelled import adds nothing
+    }
     // One step after all files: the lines of one import stay together, after
-    // whatever the list holds now.
+    // whatever the list holds now; a name the list holds already keeps its place.
     AppendToList(pending);
     if (!skipped.isEmpty()) {
         ShowMessage(
             MessageKind::Warning, QStringLiteral("部分文件未导入"),
             QStringLiteral("以下文件无法计算，未加入列表：\n") + skipped.join(QLatin1Char('\n')));
+    }
+}
+
+void ManifestPage::CancelImport() {
+    cancelImport_ = true;
+}
+
+void ManifestPage::SetImportControlsEnabled(bool enabled) {
+    for (QWidget* control : std::initializer_list<QWidget*>{
+             按钮_导入资源文件, 按钮_清空json表内容, 按钮_生成单json文件, 按钮_生成独立json文件,
+             选择框_自定义目录名, 选择框_微端模式, 选择框_热更模式}) {
+        control->setEnabled(enabled);
     }
 }
 
@@ -243,6 +290,9 @@ void ManifestPage::WriteStandaloneManifest() {
 }
 
 bool ManifestPage::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == window() && event->type() == QEvent::Close && importing_) {
+        CancelImport();  // the window closes; the import ends at once
+    }
     if (event->type() == QEvent::ToolTip &&
         (watched == 编辑框_自定义目录名 || watched == 选择框_自定义目录名)) {
         auto* control = static_cast<QWidget*>(watched);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <string>
 
 #include "app/PageCanvas.h"
@@ -12,6 +13,7 @@ class QLineEdit;
 class QPlainTextEdit;
 class QProgressBar;
 class QPushButton;
+class QShortcut;
 
 namespace varo {
 
@@ -51,6 +53,9 @@ class ManifestPage : public PageCanvas {
     // Digests the files and appends their lines; what ImportResources does
     // after its dialog.
     void ImportFiles(const QStringList& paths);
+    // Ends a running import; the files digested so far are not added.
+    void CancelImport();
+    bool IsImporting() const { return importing_; }
     void ClearResourceList();
     void WriteSingleManifest();
     void WriteStandaloneManifest();
@@ -60,9 +65,13 @@ class ManifestPage : public PageCanvas {
 
   private:
     void AppendToList(const std::string& lines);
+    void SetImportControlsEnabled(bool enabled);
     void WriteManifest(const char* fileName, const std::string& content);
 
     std::string outputDirectory_;
+    QShortcut* cancelShortcut_ = nullptr;
+    bool importing_ = false;
+    std::atomic<bool> cancelImport_ = false;
 };
 
 }  // namespace varo

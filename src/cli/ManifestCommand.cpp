@@ -139,12 +139,15 @@ int RunManifest(const ManifestOptions& options) {
         }
         list += FormatResourceLine(BareFileName(files[i]), digests[i].md5, digests[i].size);
     }
+    // One entry per name, as in the window: a later file of the same name wins.
+    list = MergeResourceLines({}, list);
+    const auto entries = static_cast<std::size_t>(std::count(list.begin(), list.end(), '\n'));
     const std::string body = BuildManifestBody(list, mode, options.directory);
     if (options.single) {
-        return WriteOutput(options.outputDirectory, kSingleManifestFileName, body, files.size());
+        return WriteOutput(options.outputDirectory, kSingleManifestFileName, body, entries);
     }
     return WriteOutput(options.outputDirectory, kStandaloneManifestFileName,
-                       BuildStandaloneManifest(body, options.version), files.size());
+                       BuildStandaloneManifest(body, options.version), entries);
 }
 
 }  // namespace varo::cli

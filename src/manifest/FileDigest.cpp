@@ -29,13 +29,15 @@ struct FileCloser {
 FileDigest Failure(int error) {
     FileDigest digest;
     digest.error = std::strerror(error);
+    digest.errorCode = error;
     return digest;
 }
 
 }  // namespace
 
 FileDigest DigestFile(const std::string& path,
-                      const std::function<void(std::uint64_t bytes)>& onBytes) {
+                      const std::function<void(std::uint64_t bytes)>& onBytes,
+                      const std::atomic<bool>* cancel) {
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) {
         return Failure(errno);
@@ -71,6 +73,9 @@ FileDigest DigestFile(const std::string& path,
         total += static_cast<std::uint64_t>(count);
         if (onBytes) {
             onBytes(static_cast<std::uint64_t>(count));
+        }
+        if (cancel != nullptr && cancel->load(std::memory_order_relaxed)) {
+            return Failure(ECANCELED);
         }
     }
     if (total != static_cast<std::uint64_t>(info.st_size)) {

@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <iterator>
 #include <optional>
+#include <unordered_map>
 
 #include "text/CodePage.h"
 #include "text/GbkSearch.h"
@@ -117,8 +119,34 @@ std::string FormatResourceLine(std::string_view name, std::string_view md5, std:
 }
 
 bool ResourceListCanCarry(std::string_view name) {
-    return !Contains(name, "\r") && !Contains(name, "\n") && !Contains(name, "\u2028") &&
-           !Contains(name, "\u2029");
+    // Everything the list's text takes for the end of a line or a paragraph.
+    static constexpr std::string_view kBreaks[] = {"\r",     "\n",     "\v",     "\f",    "\u0085",
+                                                   "\u2028", "\u2029", "\uFDD0", "\uFDD1"};
+    return std::none_of(std::begin(kBreaks), std::end(kBreaks),
+                        [&](std::string_view line) { return Contains(name, line); });
+}
+
+std::string MergeResourceLines(std::string_view listText, std::string_view newLines) {
+    std::vector<std::string> lines;
+    std::unordered_map<std::string, std::size_t> lineOfName;
+    for (const std::string_view text : {listText, newLines}) {
+        for (const std::string_view line : SplitUtf8(text, "\r\n")) {
+            const std::string name(ParseResourceLine(line).name);
+            const auto [at, added] = lineOfName.try_emplace(name, lines.size());
+            if (added) {
+                lines.emplace_back(line);
+            } else {
+                lines[at->second] = line;  // the newer digest and size, in the older place
+            }
+        }
+    }
+    std::string merged;
+    merged.reserve(listText.size() + newLines.size());
+    for (const std::string& line : lines) {
+        merged += line;
+        merged += "\r\n";
+    }
+    return merged;
 }
 
 std::string BuildManifestBody(std::string_view listText, ManifestMode mode,

@@ -35,8 +35,13 @@ bool ModeOffersFile(ManifestMode mode, std::string_view name);
 // the byte count, CR LF.
 std::string FormatResourceLine(std::string_view name, std::string_view md5, std::uint64_t size);
 
-// False for a name that a line of the list cannot carry (it holds a line break).
+// False for a name that a line of the list cannot carry: it holds a character
+// that ends a line or a paragraph of the list's text.
 bool ResourceListCanCarry(std::string_view name);
+
+// The resource list with `newLines` added: a line whose name the list holds
+// already replaces that line in its place, so no name has two entries.
+std::string MergeResourceLines(std::string_view listText, std::string_view newLines);
 
 // The entries of the manifests from the resource list text: one JSON object
 // per line, joined by ",\r\n", with no comma after the last one. The digest and

@@ -225,11 +225,10 @@ TEST_F(CliTest, EveryWriterSurvivesAFullDiskAndATakenName) {
     }
     const std::string large = dir.File("large.DB");
     test::CreateItemDatabase(large, 40, rows);
-    const std::string resource = dir.File("r.wzl");
-    test::WriteFile(resource, "x");
     std::vector<std::string> manyResources;
     for (int i = 0; i < 40; ++i) {
-        manyResources.push_back(resource);
+        manyResources.push_back(dir.File("r" + std::to_string(i) + ".wzl"));
+        test::WriteFile(manyResources.back(), "x");
     }
 
     const struct {

@@ -141,6 +141,26 @@ TEST(ResourceList, LinesAndWhatTheyCanCarry) {
     EXPECT_FALSE(ResourceListCanCarry("a\u2029b"));
 }
 
+TEST(ResourceList, NewLinesReplaceTheLinesOfTheirNamesInPlace) {
+    const struct {
+        const char* label;
+        std::string list;
+        std::string added;
+        std::string merged;
+    } cases[] = {
+        {"into an empty list", "", "a x 1\r\n", "a x 1\r\n"},
+        {"new names go last", "a x 1\r\n", "b y 2\r\n", "a x 1\r\nb y 2\r\n"},
+        {"a known name keeps its place", "a x 1\r\nb y 2\r\n", "a z 3\r\nc w 4\r\n",
+         "a z 3\r\nb y 2\r\nc w 4\r\n"},
+        {"twice in one import: the later wins", "", "a x 1\r\na z 3\r\n", "a z 3\r\n"},
+        {"names with spaces compare whole", "地图 1.map x 1\r\n1.map y 2\r\n", "地图 1.map z 3\r\n",
+         "地图 1.map z 3\r\n1.map y 2\r\n"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(MergeResourceLines(c.list, c.added), c.merged) << c.label;
+    }
+}
+
 std::string Md5sumOf(const std::string& path) {
     const std::string command = "md5sum '" + path + "'";
     FILE* pipe = ::popen(command.c_str(), "r");

@@ -133,7 +133,7 @@ class ManifestPageTest : public QObject {
         ManifestPage& page = fixture.Page();
         const QString a = fixture.MakeFile(QStringLiteral("a.wzl"));
         const QString b = fixture.MakeFile(QStringLiteral("地图 1.map"), "abc");
-        fixture.harness.AnswerNextDialog({b, a, a});
+        fixture.harness.AnswerNextDialog({b, a, a});  // one name twice: one entry
         QTest::mouseClick(page.按钮_导入资源文件, Qt::LeftButton);
 
         const OpenFileRequest request = fixture.harness.DialogRequests().last();
@@ -143,20 +143,24 @@ class ManifestPageTest : public QObject {
         QVERIFY(request.multipleFiles);
         const std::string expected =
             std::string("地图 1.map 900150983cd24fb0d6963f7d28e17f72 3\r\n") + "a.wzl " +
-            kEmptyMd5 + " 0\r\na.wzl " + kEmptyMd5 + " 0\r\n";
+            kEmptyMd5 + " 0\r\n";
         QCOMPARE(page.ResourceListText(), expected);
         QVERIFY(!page.分组框1->isVisible());
         QCOMPARE(page.进度条1->value(), 3);
         QCOMPARE(page.进度条1->maximum(), 3);
 
+        // A second import of a name the list holds replaces its line in place.
         QTest::mouseClick(page.选择框_热更模式, Qt::LeftButton);
-        fixture.harness.AnswerNextDialog({a});
+        test::WriteFile(b.toStdString(), "abcd");
+        fixture.harness.AnswerNextDialog({b});
         QTest::mouseClick(page.按钮_导入资源文件, Qt::LeftButton);
         QCOMPARE(
             fixture.harness.DialogRequests().last().filter,
             QStringLiteral(
                 "资源文件(*.wzl;*.wzx)|*.wzl;*.wzx|地图文件(*.map)|*.map|声音文件(*.mp3)|*.mp3"));
-        QCOMPARE(page.ResourceListText(), expected + "a.wzl " + kEmptyMd5 + " 0\r\n");
+        QCOMPARE(page.ResourceListText(),
+                 std::string("地图 1.map e2fc714c4727ee9395f324cd2e7f331f 4\r\n") + "a.wzl " +
+                     kEmptyMd5 + " 0\r\n");
         QCOMPARE(page.进度条1->value(), 1);
 
         QTest::mouseClick(page.按钮_清空json表内容, Qt::LeftButton);
@@ -171,36 +175,82 @@ class ManifestPageTest : public QObject {
         ManifestFixture fixture;
         ManifestPage& page = fixture.Page();
         const QString good = fixture.MakeFile(QStringLiteral("good.wzl"));
-        const QString broken = fixture.MakeFile(QStringLiteral("two\nlines.wzl"));
-        page.ImportFiles({fixture.harness.InputFile(QStringLiteral("vanished.wzl")), good, broken});
+        // Every character the list's text breaks a line or a paragraph at.
+        QStringList broken;
+        for (const char16_t character :
+             {u'\n', u'\r', u'\v', u'\f', u'\u0085', u'\u2028', u'\u2029', u'\uFDD0', u'\uFDD1'}) {
+            broken << fixture.MakeFile(QStringLiteral("two") + QChar(character) +
+                                       QStringLiteral("lines.wzl"));
+        }
+        page.ImportFiles(
+            QStringList{fixture.harness.InputFile(QStringLiteral("vanished.wzl")), good} + broken);
         QCOMPARE(page.ResourceListText(), std::string("good.wzl ") + kEmptyMd5 + " 0\r\n");
         QCOMPARE(fixture.harness.Messages().size(), 1);
         const QString text = fixture.harness.Messages()[0].text;
-        QVERIFY(text.contains(QStringLiteral("vanished.wzl")));
-        QVERIFY(text.contains(QStringLiteral("two\nlines.wzl")));
+        QVERIFY(text.contains(QStringLiteral("vanished.wzl（文件或目录不存在）")));
+        for (const QString& path : broken) {
+            QVERIFY2(text.contains(QFileInfo(path).fileName()), qPrintable(path));
+        }
         QVERIFY(!text.contains(QStringLiteral("good.wzl")));
     }
 
-    void clearDuringAnImportKeepsTheImportsLines() {
+    // While files are digested the window stays responsive: what reads or
+    // changes the list waits, Esc cancels, closing the window cancels.
+    void importLocksTheListAndCanBeCancelled() {
         ManifestFixture fixture;
         ManifestPage& page = fixture.Page();
-        page.ImportFiles({fixture.MakeFile(QStringLiteral("old.wzl"))});
         QStringList files;
         for (int i = 0; i < 4; ++i) {
             files << fixture.MakeFile(QStringLiteral("big%1.wzl").arg(i),
                                       QByteArray(16 << 20, 'x'));
         }
-        bool clickedDuringImport = false;
-        QTimer::singleShot(0, &page, [&] {
-            clickedDuringImport = page.分组框1->isVisible();
-            QTest::mouseClick(page.按钮_清空json表内容, Qt::LeftButton);
-        });
         page.ImportFiles(files);
-        QVERIFY(clickedDuringImport);
-        const std::string list = page.ResourceListText();
-        QVERIFY(list.find("old.wzl") == std::string::npos);
-        QCOMPARE(std::count(list.begin(), list.end(), '\n'), 4L);
-        QVERIFY(list.rfind("big0.wzl ", 0) == 0);
+        const std::string imported = page.ResourceListText();
+        QCOMPARE(std::count(imported.begin(), imported.end(), '\n'), 4L);
+        QCOMPARE(page.进度条1->value(), 4);
+
+        const QList<QWidget*> locked = {page.按钮_导入资源文件,   page.按钮_清空json表内容,
+                                        page.按钮_生成单json文件, page.按钮_生成独立json文件,
+                                        page.选择框_自定义目录名, page.选择框_微端模式,
+                                        page.选择框_热更模式};
+        enum class Then { Clicks, Escape, Close };
+        for (const Then then : {Then::Clicks, Then::Escape, Then::Close}) {
+            const QString small =
+                fixture.MakeFile(QStringLiteral("small%1.wzl").arg(static_cast<int>(then)));
+            const std::string before = page.ResourceListText();
+            bool lockedDuringImport = false;
+            int progressAtStart = -1;
+            QTimer::singleShot(0, &page, [&] {
+                lockedDuringImport = std::none_of(locked.begin(), locked.end(),
+                                                  [](QWidget* w) { return w->isEnabled(); });
+                progressAtStart = page.进度条1->value();
+                if (then == Then::Clicks) {
+                    QTest::mouseClick(page.按钮_清空json表内容, Qt::LeftButton);
+                    QTest::mouseClick(page.按钮_生成独立json文件, Qt::LeftButton);
+                } else if (then == Then::Escape) {
+                    QTest::keyClick(&fixture.harness.Window(), Qt::Key_Escape);
+                } else {
+                    fixture.harness.Window().close();
+                }
+            });
+            page.ImportFiles({files[0], small});
+            QVERIFY(lockedDuringImport);
+            QCOMPARE(progressAtStart, 0);  // a smaller import starts from an empty bar
+            QCOMPARE(page.进度条1->maximum(), 2);
+            QVERIFY(std::all_of(locked.begin(), locked.end(),
+                                [](QWidget* w) { return w->isEnabled(); }) ||
+                    then == Then::Close);
+            QVERIFY(!page.IsImporting());
+            const std::string list = page.ResourceListText();
+            if (then == Then::Clicks) {
+                QCOMPARE(list, imported + "small0.wzl " + kEmptyMd5 + " 0\r\n");
+            } else {
+                QCOMPARE(list, before);              // a cancelled import adds nothing
+                QCOMPARE(page.进度条1->value(), 1);  // it stopped after the first file
+            }
+        }
+        QVERIFY(!QFile::exists(fixture.harness.OutputFile(QStringLiteral("update.json"))));
+        QVERIFY(fixture.harness.Messages().isEmpty());
     }
 
     void writersProduceTheExactBytes() {

@@ -89,9 +89,12 @@ class WriterFaultTest : public QObject {
         harness.UseItemDatabase(rows);
         window.lightPillarPage->ComputeFromDatabase();
         window.filterPage->LoadFilterGrid();
-        const QString resource = harness.InputFile(QStringLiteral("r.wzl"));
-        test::WriteFile(resource.toStdString(), "x");
-        window.manifestPage->ImportFiles(QStringList(40, resource));
+        QStringList resources;
+        for (int i = 0; i < 40; ++i) {
+            resources << harness.InputFile(QStringLiteral("r%1.wzl").arg(i));
+            test::WriteFile(resources.back().toStdString(), "x");
+        }
+        window.manifestPage->ImportFiles(resources);
 
         auto* trigger = window.findChild<QPushButton*>(button);
         QVERIFY(trigger != nullptr);
