@@ -5,6 +5,7 @@
 #include <cerrno>
 
 #include "app/CommonDialog.h"
+#include "app/DatabaseLoad.h"
 #include "app/Dialogs.h"
 #include "app/FilterGridView.h"
 #include "app/OutputFile.h"
@@ -100,9 +101,13 @@ void FilterPage::SetColumnWidths(int width) {
 }
 
 void FilterPage::LoadFilterGrid() {
-    // A failed query gives no rows: the grid keeps only its titled header row.
-    const ItemTable table = LoadItemTable(connection_, ToUtf8(databasePath_()), kFilterItemColumns);
-    model_.Load(LoadFilterRows(table.matrix, table.rows));
+    // A failed read keeps the grid as it is, the user's ticks included.
+    const std::optional<ItemTable> table =
+        LoadItemTableOrWarn(connection_, databasePath_(), kFilterItemColumns);
+    if (!table) {
+        return;
+    }
+    model_.Load(LoadFilterRows(table->matrix, table->rows));
     SetColumnWidths(kLoadedColumnWidth);
 }
 

@@ -8,6 +8,7 @@
 #include <QScrollBar>
 #include <QTreeView>
 
+#include "app/DatabaseLoad.h"
 #include "app/Dialogs.h"
 #include "app/OutputFile.h"
 #include "app/TextBridge.h"
@@ -110,15 +111,15 @@ void LightPillarPage::ComputeFromDatabase() {
     if (editing_) {
         CommitCellEdit();
     }
-    const ItemTable table =
-        LoadItemTable(connection_, ToUtf8(databasePath_()), kLightPillarItemColumns);
-    if (!table.ok) {
+    const std::optional<ItemTable> table =
+        LoadItemTableOrWarn(connection_, databasePath_(), kLightPillarItemColumns);
+    if (!table) {
         return;  // the list keeps its rows
     }
     const LightPillarParameters parameters{ToGbk(编辑框_颜色值->text()),
                                            ToGbk(编辑框_特效图片数量自计算->text()),
                                            ToGbk(编辑框_光柱wzl文件序号->text())};
-    model_.ReplaceRows(ComputeLightPillarRows(table.matrix, parameters));
+    model_.ReplaceRows(ComputeLightPillarRows(table->matrix, parameters));
 }
 
 void LightPillarPage::WriteLightPillarFile() {

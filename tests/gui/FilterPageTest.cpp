@@ -74,13 +74,39 @@ class FilterPageTest : public QObject {
         QCOMPARE(fixture.Page().高级表格_过滤文件生成->FrozenColumn()->columnWidth(0), 110);
     }
 
-    void loadWithoutADatabaseGivesTheTitledHeaderOnly() {
-        GuiHarness harness;
-        FilterPage& page = *harness.Window().filterPage;
+    // A load that fails warns with the path and the reason, and the grid keeps
+    // its rows and the user's ticks; a write afterwards writes them.
+    void failedLoadsWarnAndKeepTheGrid() {
+        FilterFixture fixture;
+        FilterPage& page = fixture.Page();
         page.LoadFilterGrid();
-        QCOMPARE(page.Model().GridRowCount(), 1);
-        QVERIFY(page.Model().Titled());
-        QVERIFY(harness.Messages().isEmpty());
+        fixture.Model().setData(fixture.Model().index(1, 2), Qt::Checked, Qt::CheckStateRole);
+        const QString notADatabase = fixture.harness.InputFile(QStringLiteral("text.DB"));
+        test::WriteFile(notADatabase.toStdString(), std::string(4096, 'x'));
+        const QString otherTables = fixture.harness.InputFile(QStringLiteral("other.DB"));
+        QCOMPARE(test::RunSql(otherTables.toStdString(), "CREATE TABLE Other (a);"), std::string());
+        const struct {
+            QString path;
+            QString reason;
+        } cases[] = {
+            {QString(), QStringLiteral("尚未选择数据库文件")},
+            {fixture.harness.InputFile(QStringLiteral("absent.DB")), QStringLiteral("文件不存在")},
+            {notADatabase, QStringLiteral("不是SQLite数据库文件")},
+            {otherTables, QStringLiteral("数据库中没有StdItems表")},
+        };
+        for (const auto& c : cases) {
+            fixture.harness.Window().编辑框_数据库文件路径->setText(c.path);
+            page.LoadFilterGrid();
+            QCOMPARE(fixture.Model().GridRowCount(), 5);
+            QVERIFY(fixture.Flag(1, 2));
+            const test::ShownMessage& shown = fixture.harness.Messages().last();
+            QVERIFY(shown.kind == MessageKind::Warning);
+            QVERIFY2(shown.text.contains(c.path) && shown.text.contains(c.reason),
+                     qPrintable(shown.text));
+        }
+        QCOMPARE(fixture.harness.Messages().size(), 4);
+        page.WriteFilterFile(FilterFileForm::Pc);
+        QCOMPARE(test::ReadBytes(fixture.FilterFile()).count('\n'), 4);
     }
 
     void bulkButtonsActOnTheirColumns_data() {

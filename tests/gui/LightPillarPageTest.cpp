@@ -67,7 +67,10 @@ class LightPillarPageTest : public QObject {
         QTest::mouseClick(page.按钮_DB一键计算, Qt::LeftButton);
         QCOMPARE(page.Model().rowCount(), 3);
         QVERIFY(!QFile::exists(fixture.harness.InputFile(QStringLiteral("absent.DB"))));
-        QVERIFY(fixture.harness.Messages().isEmpty());
+        QCOMPARE(fixture.harness.Messages().size(), 1);
+        QVERIFY(fixture.harness.Messages()[0].kind == MessageKind::Warning);
+        QVERIFY(fixture.harness.Messages()[0].text.contains(QStringLiteral("absent.DB")));
+        QVERIFY(fixture.harness.Messages()[0].text.contains(QStringLiteral("文件不存在")));
 
         QCOMPARE(page.超级列表框1->header()->sectionSize(0), 160);
         QCOMPARE(page.超级列表框1->header()->sectionSize(4), 125);
