@@ -26,7 +26,9 @@ void CellEditor::keyReleaseEvent(QKeyEvent* event) {
 
 void CellEditor::focusOutEvent(QFocusEvent* event) {
     QLineEdit::focusOutEvent(event);
-    if (onCommit) {
+    // A popup (the editor's own context menu) takes the focus only for a
+    // moment and gives it back: the edit goes on.
+    if (event->reason() != Qt::PopupFocusReason && onCommit) {
         onCommit();
     }
 }

@@ -43,6 +43,7 @@ class CompactTabStyle : public QProxyStyle {
 }  // namespace
 
 const QSize MainWindow::kClientSize(820, 553);
+const QSize MainWindow::kFrameSize(826, 582);
 
 QString MainWindowCaption() {
     return QStringLiteral("Varo三端引擎专用工具合集 - 项目主页：%1 - 版本号2.1.1")
@@ -85,10 +86,12 @@ MainWindow::MainWindow(SqliteConnection& connection, ListHitTestRecord& hitTest,
     QObject::connect(按钮_选择数据库, &QPushButton::clicked, this,
                      [this] { SelectDatabaseFile(); });
 
+    // Centred by its outer frame on the part of the screen that windows may
+    // use (without task bars); a window's position is that of its frame.
     if (const QScreen* screen = QGuiApplication::primaryScreen()) {
-        const QRect available = screen->geometry();
-        move(available.x() + (available.width() - width()) / 2,
-             available.y() + (available.height() - height()) / 2);
+        const QRect available = screen->availableGeometry();
+        move(available.x() + (available.width() - kFrameSize.width()) / 2,
+             available.y() + (available.height() - kFrameSize.height()) / 2);
     }
 }
 

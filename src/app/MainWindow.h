@@ -40,6 +40,8 @@ class MainWindow : public QWidget {
     void SelectDatabaseFile();
 
     static const QSize kClientSize;
+    // The client area with the title bar and the borders around it.
+    static const QSize kFrameSize;
 
   protected:
     void showEvent(QShowEvent* event) override;

@@ -1,10 +1,16 @@
 #include <QAbstractItemModelTester>
+#include <QApplication>
+#include <QClipboard>
+#include <QContextMenuEvent>
 #include <QDir>
 #include <QHeaderView>
+#include <QKeySequence>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTest>
+#include <QTimer>
 #include <QTreeView>
 
 #include "GuiHarness.h"
@@ -124,6 +130,39 @@ class LightPillarPageTest : public QObject {
         QVERIFY(page.超级列表框1->updatesEnabled());
         page.CommitCellEdit();  // a second commit changes nothing
         QCOMPARE(fixture.Cell(1, kEffectImageCountColumn), QStringLiteral(" 7 x"));
+    }
+
+    // The editor's own context menu takes the focus for a moment: the edit
+    // stays open, and its Paste lands in the cell.
+    void contextMenuPasteLandsInTheCell() {
+        PillarFixture fixture;
+        LightPillarPage& page = fixture.Page();
+        page.ComputeFromDatabase();
+        QLineEdit* editor = page.编辑框_AFI超级列表框编辑;
+        fixture.DoubleClickCell(2, kColorColumn);
+        QTRY_VERIFY(editor->hasFocus());
+        QGuiApplication::clipboard()->setText(QStringLiteral("粘贴"));
+        QContextMenuEvent menuEvent(QContextMenuEvent::Mouse, QPoint(5, 5),
+                                    editor->mapToGlobal(QPoint(5, 5)));
+        QApplication::sendEvent(editor, &menuEvent);  // the menu pops up and takes the focus
+        auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+        QVERIFY(menu != nullptr);
+        QVERIFY(editor->isVisible());
+        bool pasted = false;
+        for (QAction* action : menu->actions()) {
+            // The menu's Paste, known by its shortcut in any language.
+            if (action->text().endsWith(
+                    QKeySequence(QKeySequence::Paste).toString(QKeySequence::NativeText))) {
+                action->trigger();
+                pasted = true;
+            }
+        }
+        menu->close();
+        QVERIFY(pasted);
+        QVERIFY(editor->isVisible());
+        QCOMPARE(editor->text(), QStringLiteral("粘贴"));
+        QTest::keyClick(editor, Qt::Key_Return);
+        QCOMPARE(fixture.Cell(2, kColorColumn), QStringLiteral("粘贴"));
     }
 
     void focusLossCommitsAndADoubleClickMovesTheEditor() {

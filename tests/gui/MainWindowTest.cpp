@@ -6,6 +6,7 @@
 #include <QProcess>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScreen>
 #include <QTabWidget>
 #include <QTest>
 
@@ -284,6 +285,10 @@ class MainWindowTest : public QObject {
         GuiHarness harness;
         MainWindow& window = harness.Window();
         QCOMPARE(window.size(), QSize(820, 553));
+        // Centred by the outer frame of 826 x 582 on the screen's available area.
+        const QRect available = window.screen()->availableGeometry();
+        QCOMPARE(window.pos(), QPoint(available.x() + (available.width() - 826) / 2,
+                                      available.y() + (available.height() - 582) / 2));
         QCOMPARE(window.minimumSize(), window.maximumSize());
         QVERIFY(!(window.windowFlags() & Qt::WindowMaximizeButtonHint));
         QVERIFY(window.windowTitle().startsWith(QStringLiteral("Varo三端引擎专用工具合集")));
