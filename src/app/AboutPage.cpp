@@ -65,7 +65,8 @@ AboutPage::AboutPage(QWidget* tabControl) : PageCanvas(tabControl) {
 
     标签2 = Place(new QLabel(QStringLiteral("本程序为Varo三端引擎专用，不支持其它引擎。"), canvas),
                   "标签2", 551, 54, 240, 24);
-    标签2->setWordWrap(true);  // two lines of text fit its height
+    // One line: wrapped, its second line would touch the label below. The
+    // canvas gives a one-line label that is a little too wide a smaller font.
     标签3 = Place(new QLabel(QStringLiteral("发现BUG请到项目主页反馈问题"), canvas), "标签3", 551,
                   78, 168, 24);
     标签4 = Place(new QLabel(QStringLiteral("交流群：Varo工具合集用户组"), canvas), "标签4", 551,

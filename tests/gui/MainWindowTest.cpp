@@ -13,6 +13,7 @@
 #include "GuiHarness.h"
 #include "app/AboutPage.h"
 #include "app/CommonDialog.h"
+#include "app/InterfaceFont.h"
 #include "db/SqliteApi.h"
 #include "platform/ProgramDirectory.h"
 
@@ -279,6 +280,40 @@ class MainWindowTest : public QObject {
                  false);
         QCOMPARE(window.findChild<QProgressBar*>(QStringLiteral("进度条1"))->value(), 0);
         QVERIFY(window.findChild<QObject*>(QStringLiteral("通用对话框1")) != nullptr);
+    }
+
+    // No label's text spills out of its fixed place onto its neighbours.
+    void everyLabelFitsItsPlace() {
+        ApplyInterfaceFont();  // as the program does at start-up
+        GuiHarness harness;
+        MainWindow& window = harness.Window();
+        for (int tab = 0; tab < window.选择夹1->count(); ++tab) {
+            window.选择夹1->setCurrentIndex(tab);
+            QCoreApplication::processEvents();
+            for (QLabel* label : window.选择夹1->widget(tab)->findChildren<QLabel*>()) {
+                if (label->textFormat() == Qt::RichText || label->text().isEmpty()) {
+                    continue;
+                }
+                // Each of its lines fits its width unwrapped (a wrapped line
+                // would run into the control below), and the lines its height,
+                // give or take the descent of the last one.
+                const QFontMetrics metrics = label->fontMetrics();
+                const QStringList lines = label->text().split(QLatin1Char('\n'));
+                int width = 0;
+                for (const QString& line : lines) {
+                    width = std::max(width, metrics.horizontalAdvance(line));
+                }
+                const QSize needed(width, static_cast<int>(lines.size()) * metrics.lineSpacing() -
+                                              metrics.descent());
+                QVERIFY2(needed.width() <= label->width() && needed.height() <= label->height(),
+                         qPrintable(QStringLiteral("%1 needs %2x%3, has %4x%5")
+                                        .arg(label->objectName())
+                                        .arg(needed.width())
+                                        .arg(needed.height())
+                                        .arg(label->width())
+                                        .arg(label->height())));
+            }
+        }
     }
 
     void windowShapeCaptionTabsAndTexts() {
