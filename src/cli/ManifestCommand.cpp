@@ -1,6 +1,3 @@
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <atomic>
 #include <chrono>
@@ -13,6 +10,8 @@
 #include "cli/Commands.h"
 #include "manifest/FileDigest.h"
 #include "manifest/Manifest.h"
+#include "platform/Console.h"
+#include "platform/FileIo.h"
 
 namespace varo::cli {
 namespace {
@@ -29,15 +28,16 @@ bool ExpandPaths(const std::vector<std::string>& arguments, ManifestMode mode,
                  std::vector<std::string>& files) {
     for (const std::string& argument : arguments) {
         std::error_code error;
-        if (!std::filesystem::is_directory(argument, error)) {
+        if (!std::filesystem::is_directory(FileSystemPath(argument), error)) {
             files.push_back(argument);
             continue;
         }
         std::vector<std::string> inside;
-        for (const auto& entry : std::filesystem::directory_iterator(argument, error)) {
-            const std::string name = entry.path().filename().string();
+        for (const auto& entry :
+             std::filesystem::directory_iterator(FileSystemPath(argument), error)) {
+            const std::string name = ProgramPath(entry.path().filename());
             if (entry.is_regular_file(error) && ModeOffersFile(mode, name)) {
-                inside.push_back(entry.path().string());
+                inside.push_back(ProgramPath(entry.path()));
             }
         }
         if (error) {
@@ -117,14 +117,13 @@ int RunManifest(const ManifestOptions& options) {
         if (!ResourceListCanCarry(BareFileName(file))) {
             return Fail(file + ": a file name with a line break cannot be listed");
         }
-        struct stat info {};
-        if (::stat(file.c_str(), &info) == 0) {
-            total += static_cast<std::uint64_t>(info.st_size);
-        }
+        std::error_code error;
+        const std::uintmax_t size = std::filesystem::file_size(FileSystemPath(file), error);
+        total += error ? 0 : static_cast<std::uint64_t>(size);
     }
 
     std::vector<FileDigest> digests;
-    if (!options.quiet && ::isatty(STDERR_FILENO)) {
+    if (!options.quiet && StandardErrorIsTerminal()) {
         ProgressBar progress(total);
         digests =
             DigestFiles(files, options.jobs, [&](std::uint64_t bytes) { progress.Add(bytes); });

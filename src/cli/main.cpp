@@ -3,13 +3,13 @@
 
 #include <CLI/CLI.hpp>
 
-#include <malloc.h>
-
-#include <csignal>
 #include <cstdio>
+#include <string>
 #include <thread>
+#include <vector>
 
 #include "cli/Commands.h"
+#include "platform/Console.h"
 
 namespace {
 
@@ -42,11 +42,13 @@ void AddSwitch(CLI::App* command, const char* name, std::optional<bool>& target,
 }  // namespace
 
 int main(int argc, char** argv) {
-    std::signal(SIGXFSZ, SIG_IGN);  // a full disk fails the write instead of ending the program
-    // Keep freed memory for reuse: a run builds a few large buffers one after
-    // another, and fresh pages cost more than the work done in them.
-    mallopt(M_MMAP_THRESHOLD, 64 << 20);
-    mallopt(M_TRIM_THRESHOLD, 256 << 20);
+    varo::PrepareCommandLineProcess();
+    // Arguments as UTF-8, in the form CLI11 reads: program name first.
+    std::vector<std::string> arguments = varo::CommandLineArguments(argc, argv);
+    std::vector<char*> argumentPointers;
+    for (std::string& argument : arguments) {
+        argumentPointers.push_back(argument.data());
+    }
 
     CLI::App app{
         "Writes the client files of a Varo three-platform game server: the mobile light-pillar "
@@ -114,7 +116,7 @@ int main(int argc, char** argv) {
         ->required();
 
     try {
-        app.parse(argc, argv);
+        app.parse(static_cast<int>(argumentPointers.size()), argumentPointers.data());
     } catch (const CLI::CallForHelp& help) {
         return app.exit(help);
     } catch (const CLI::CallForAllHelp& help) {

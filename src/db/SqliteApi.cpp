@@ -3,7 +3,7 @@
 namespace varo::sqlite {
 
 SharedLibrary& Library() {
-    static SharedLibrary library("libsqlite3.so.0");
+    static SharedLibrary library(kSqliteLibraryFileName);
     return library;
 }
 

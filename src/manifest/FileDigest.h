@@ -29,7 +29,7 @@ FileDigest DigestFile(const std::string& path,
 std::vector<FileDigest> DigestFiles(const std::vector<std::string>& paths, int jobs,
                                     const std::function<void(std::uint64_t bytes)>& onBytes = {});
 
-// The name after the last '/' of a path.
+// The name after the last separator of a path ('/', on Windows '\\' too).
 std::string BareFileName(const std::string& path);
 
 }  // namespace varo

@@ -1,12 +1,46 @@
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
 #include <optional>
 #include <string>
 #include <string_view>
 
 namespace varo {
 
-// The whole content of a file, or nothing when it cannot be read.
+// Paths are UTF-8 on Windows and the file system's own bytes elsewhere.
+
+// A regular file opened for reading from start to end.
+class InputFile {
+  public:
+    InputFile() = default;
+    ~InputFile();
+    InputFile(const InputFile&) = delete;
+    InputFile& operator=(const InputFile&) = delete;
+
+    // False, with an errno value in `error`, when the file cannot be opened
+    // or is not a regular file (EISDIR for a directory).
+    bool Open(const std::string& path, int& error);
+    // The length the file system gave when it was opened.
+    std::uint64_t Size() const { return size_; }
+    // Up to `size` bytes: their count, 0 at the end, -1 on failure (errno
+    // value in `error`).
+    std::int64_t Read(void* buffer, std::size_t size, int& error);
+
+  private:
+    std::intptr_t handle_ = -1;
+    std::uint64_t size_ = 0;
+};
+
+// A path of the program as std::filesystem takes it, and back.
+std::filesystem::path FileSystemPath(const std::string& path);
+std::string ProgramPath(const std::filesystem::path& path);
+
+// The characters that separate the parts of a path: "/", and on Windows "\\" too.
+std::string_view PathSeparators();
+
+// The whole content of a file, or nothing (with errno set) when it cannot be read.
 std::optional<std::string> ReadWholeFile(const std::string& path);
 
 struct FileWriteResult {

@@ -5,6 +5,9 @@
 
 namespace varo {
 
+// The file name of the SQLite library: libsqlite3.so.0, or sqlite3.dll on Windows.
+extern const char* const kSqliteLibraryFileName;
+
 // A shared library bound by file name at run time. It is loaded on the first
 // symbol lookup, from the program directory first, then from the system's
 // library search path.

@@ -1,13 +1,10 @@
 #include "text/CodePage.h"
 
-#include <iconv.h>
-
-#include <array>
 #include <atomic>
-#include <cerrno>
 #include <cstdint>
-#include <mutex>
 #include <vector>
+
+#include "platform/CodePage936.h"
 
 namespace varo {
 namespace {
@@ -20,8 +17,8 @@ constexpr unsigned kTrailCount = kTrailLast - kTrailFirst + 1;
 constexpr char32_t kEuroSign = 0x20AC;
 constexpr char32_t kReplacement = 0xFFFD;
 
-// Code page 936 as lookup tables filled on demand from the C library's CP936
-// converter: each character is looked up once, so a run pays only for the
+// Code page 936 as lookup tables filled on demand from the system's code
+// page: each character is looked up once, so a run pays only for the
 // characters it meets. Entries are atomic: any thread may fill one.
 constexpr std::uint16_t kUnknown = 0xFFFF;  // not looked up yet; 0 means unmapped
 
@@ -40,15 +37,11 @@ class Cp936Tables {
 
     // The UTF-16 unit of a valid lead and trail byte, or 0 when unmapped.
     char16_t Decode(unsigned lead, unsigned trail) {
-        std::atomic<std::uint16_t>& entry = DecodeEntry(lead, trail);
+        std::atomic<std::uint16_t>& entry =
+            decode_[(lead - kLeadFirst) * kTrailCount + (trail - kTrailFirst)];
         std::uint16_t unit = entry.load(std::memory_order_relaxed);
         if (unit == kUnknown) {
-            unit = ConvertPair(lead, trail);
-            if (unit == 0) {
-                FillPrivateUse();
-                unit = entry.load(std::memory_order_relaxed);
-                unit = unit == kUnknown ? 0 : unit;
-            }
+            unit = SystemCp936Decode(lead, trail);
             entry.store(unit, std::memory_order_relaxed);
         }
         return static_cast<char16_t>(unit);
@@ -59,95 +52,15 @@ class Cp936Tables {
         std::atomic<std::uint16_t>& entry = encode_[unit];
         std::uint16_t code = entry.load(std::memory_order_relaxed);
         if (code == kUnknown) {
-            const char in[2] = {static_cast<char>(unit & 0xFF), static_cast<char>(unit >> 8)};
-            unsigned char out[4] = {};
-            const std::size_t length = Convert("CP936", "UTF-16LE", in, 2, out, sizeof out);
-            code = length == 2 ? static_cast<std::uint16_t>((out[0] << 8) | out[1])
-                   : length == 1 && out[0] >= 0x80 ? out[0]
-                                                   : 0;
-            if (code == 0 && unit >= kPrivateUseFirst && unit <= kPrivateUseLast) {
-                FillPrivateUse();
-                code = entry.load(std::memory_order_relaxed);
-                code = code == kUnknown ? 0 : code;
-            }
+            code = SystemCp936Encode(unit);
             entry.store(code, std::memory_order_relaxed);
         }
         return code;
     }
 
   private:
-    static constexpr char16_t kPrivateUseFirst = 0xE000;
-    static constexpr char16_t kPrivateUseLast = 0xE864;
-
-    std::atomic<std::uint16_t>& DecodeEntry(unsigned lead, unsigned trail) {
-        return decode_[(lead - kLeadFirst) * kTrailCount + (trail - kTrailFirst)];
-    }
-
-    // The unit glibc's CP936 gives a lead and trail byte, 0 when it has none.
-    static std::uint16_t ConvertPair(unsigned lead, unsigned trail) {
-        const char in[2] = {static_cast<char>(lead), static_cast<char>(trail)};
-        unsigned char out[4] = {};
-        return Convert("UTF-16LE", "CP936", in, 2, out, sizeof out) == 2
-                   ? static_cast<std::uint16_t>(out[0] | (out[1] << 8))
-                   : 0;
-    }
-
-    // Windows' code page 936 gives private-use characters to the codes that
-    // glibc's CP936 leaves unmapped, in the order GB18030 uses: the user-defined
-    // areas AAA1-AFFE, F8A1-FEFE and A140-A7A0 from U+E000, then the unassigned
-    // codes of the symbol rows A1-A9 in code order from U+E766 (so A2E3 is
-    // U+E76C, not the euro sign), then FE50-FEA0 from U+E815.
-    void FillPrivateUse() {
-        std::call_once(privateUseFilled_, [this] {
-            char16_t unit = kPrivateUseFirst;
-            const auto assign = [&](unsigned lead, unsigned trail) {
-                DecodeEntry(lead, trail).store(unit, std::memory_order_relaxed);
-                encode_[unit].store(static_cast<std::uint16_t>(lead << 8 | trail),
-                                    std::memory_order_relaxed);
-                ++unit;
-            };
-            const auto area = [&](unsigned leadFirst, unsigned leadLast, unsigned trailFirst,
-                                  unsigned trailLast, auto&& wanted) {
-                for (unsigned lead = leadFirst; lead <= leadLast; ++lead) {
-                    for (unsigned trail = trailFirst; trail <= trailLast; ++trail) {
-                        if (trail != 0x7F && wanted(lead, trail)) {
-                            assign(lead, trail);
-                        }
-                    }
-                }
-            };
-            const auto every = [](unsigned, unsigned) { return true; };
-            area(0xAA, 0xAF, 0xA1, 0xFE, every);
-            area(0xF8, 0xFE, 0xA1, 0xFE, every);
-            area(0xA1, 0xA7, 0x40, 0xA0, every);
-            area(0xA1, 0xA9, 0x40, 0xFE, [](unsigned lead, unsigned trail) {
-                const bool userDefined = lead <= 0xA7 && trail <= 0xA0;
-                return !userDefined && ConvertPair(lead, trail) == 0;
-            });
-            unit = 0xE815;
-            area(0xFE, 0xFE, 0x50, 0xA0, every);
-        });
-    }
-
-    // Converts one character; the number of bytes written, 0 on failure.
-    static std::size_t Convert(const char* to, const char* from, const char* in, std::size_t inSize,
-                               unsigned char* out, std::size_t outSize) {
-        iconv_t converter = iconv_open(to, from);
-        if (converter == reinterpret_cast<iconv_t>(-1)) {
-            return 0;
-        }
-        char* inPtr = const_cast<char*>(in);
-        char* outPtr = reinterpret_cast<char*>(out);
-        std::size_t inLeft = inSize;
-        std::size_t outLeft = outSize;
-        const std::size_t result = iconv(converter, &inPtr, &inLeft, &outPtr, &outLeft);
-        iconv_close(converter);
-        return result == 0 && inLeft == 0 ? outSize - outLeft : 0;
-    }
-
     std::vector<std::atomic<std::uint16_t>> decode_;
     std::vector<std::atomic<std::uint16_t>> encode_;
-    std::once_flag privateUseFilled_;
 };
 
 Cp936Tables& Tables() {

@@ -10,6 +10,8 @@
 
 namespace varo {
 
+const char* const kSqliteLibraryFileName = "libsqlite3.so.0";
+
 SharedLibrary::SharedLibrary(std::string fileName) : fileName_(std::move(fileName)) {}
 
 SharedLibrary::~SharedLibrary() = default;  // left loaded: its functions may still be referenced

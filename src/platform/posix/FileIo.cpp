@@ -74,33 +74,50 @@ std::optional<std::string> FollowLinks(std::string path, int& error) {
 
 }  // namespace
 
-std::optional<std::string> ReadWholeFile(const std::string& path) {
+std::filesystem::path FileSystemPath(const std::string& path) {
+    return path;  // the file system's own bytes
+}
+
+std::string ProgramPath(const std::filesystem::path& path) {
+    return path.native();
+}
+
+std::string_view PathSeparators() {
+    return "/";
+}
+
+InputFile::~InputFile() {
+    if (handle_ >= 0) {
+        ::close(static_cast<int>(handle_));
+    }
+}
+
+bool InputFile::Open(const std::string& path, int& error) {
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) {
-        return std::nullopt;
+        error = errno;
+        return false;
     }
-    std::string content;
     struct stat info {};
-    if (::fstat(fd, &info) == 0 && info.st_size > 0) {
-        content.reserve(static_cast<std::size_t>(info.st_size));
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        error = S_ISDIR(info.st_mode) ? EISDIR : errno != 0 ? errno : EINVAL;
+        ::close(fd);
+        return false;
     }
-    char buffer[65536];
+    ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
+    handle_ = fd;
+    size_ = static_cast<std::uint64_t>(info.st_size);
+    return true;
+}
+
+std::int64_t InputFile::Read(void* buffer, std::size_t size, int& error) {
     for (;;) {
-        const ssize_t count = ::read(fd, buffer, sizeof buffer);
-        if (count < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            ::close(fd);
-            return std::nullopt;
+        const ssize_t count = ::read(static_cast<int>(handle_), buffer, size);
+        if (count >= 0 || errno != EINTR) {
+            error = count < 0 ? errno : 0;
+            return count;
         }
-        if (count == 0) {
-            break;
-        }
-        content.append(buffer, static_cast<std::size_t>(count));
     }
-    ::close(fd);
-    return content;
 }
 
 FileWriteResult WriteFileAtomically(const std::string& requestedPath, std::string_view bytes) {

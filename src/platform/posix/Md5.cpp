@@ -1,0 +1,42 @@
+#include "platform/Md5.h"
+
+#include <openssl/evp.h>
+
+#include <algorithm>
+
+namespace varo {
+
+struct Md5::State {
+    EVP_MD_CTX* context = nullptr;
+};
+
+Md5::Md5() : state_(std::make_unique<State>()) {
+    state_->context = EVP_MD_CTX_new();
+    if (state_->context != nullptr && EVP_DigestInit_ex(state_->context, EVP_md5(), nullptr) != 1) {
+        EVP_MD_CTX_free(state_->context);
+        state_->context = nullptr;
+    }
+}
+
+Md5::~Md5() {
+    EVP_MD_CTX_free(state_->context);
+}
+
+bool Md5::Ok() const {
+    return state_->context != nullptr;
+}
+
+void Md5::Update(const void* data, std::size_t size) {
+    EVP_DigestUpdate(state_->context, data, size);
+}
+
+std::array<unsigned char, 16> Md5::Finish() {
+    std::array<unsigned char, 16> digest{};
+    unsigned char md[EVP_MAX_MD_SIZE];
+    unsigned int length = 0;
+    EVP_DigestFinal_ex(state_->context, md, &length);
+    std::copy(md, md + std::min<unsigned int>(length, 16), digest.begin());
+    return digest;
+}
+
+}  // namespace varo

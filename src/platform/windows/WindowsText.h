@@ -1,0 +1,20 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+// The one border between the program's UTF-8 and the wide text of the
+// Windows API.
+namespace varo::windows {
+
+std::wstring Widen(std::string_view utf8);
+std::string Narrow(std::wstring_view wide);
+
+// A UTF-8 path as the wide API takes it: backslashes, and the "\\?\" prefix
+// on absolute paths, so that paths longer than 260 characters work.
+std::wstring WidePath(std::string_view utf8);
+
+// The errno value closest to a Windows error code.
+int ErrnoOf(unsigned long windowsError);
+
+}  // namespace varo::windows
