@@ -103,7 +103,10 @@ TEST(StrictConversion, ConvertsWholeTextOrNothing) {
         {"invalid byte", "a\xFF", std::nullopt},
         {"cut-off sequence", "\xE6\x9C", std::nullopt},
         {"encoded surrogate", "\xED\xA0\x80", std::nullopt},
-        {"tag character iconv would drop", "a\xF3\xA0\x80\xA9" "b", std::nullopt},
+        {"tag character iconv would drop",
+         "a\xF3\xA0\x80\xA9"
+         "b",
+         std::nullopt},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(StrictUtf8ToGbk(c.input), c.gbkFromUtf8) << c.label;

@@ -4,26 +4,35 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <sstream>
 #include <stdexcept>
 
 #include "db/SqliteApi.h"
+#include "platform/FileIo.h"
 
 namespace varo::test {
 
 TempDir::TempDir() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "varo-test-XXXXXX").string();
-    if (::mkdtemp(pattern.data()) == nullptr) {
-        throw std::runtime_error("cannot create a temporary directory");
+    std::random_device random;
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        const std::filesystem::path candidate =
+            std::filesystem::temp_directory_path() /
+            ("varo-test-" + std::to_string(random()) + std::to_string(random()));
+        std::error_code error;
+        if (std::filesystem::create_directory(candidate, error)) {
+            path_ = ProgramPath(candidate);
+            return;
+        }
     }
-    path_ = pattern;
+    throw std::runtime_error("cannot create a temporary directory");
 }
 
 TempDir::~TempDir() {
     std::error_code ignored;
-    std::filesystem::permissions(path_, std::filesystem::perms::owner_all,
+    std::filesystem::permissions(FileSystemPath(path_), std::filesystem::perms::owner_all,
                                  std::filesystem::perm_options::add, ignored);
-    std::filesystem::remove_all(path_, ignored);
+    std::filesystem::remove_all(FileSystemPath(path_), ignored);
 }
 
 std::string RunSql(const std::string& path, const std::string& sql) {
@@ -92,7 +101,7 @@ Row ItemRow(const Cell& name, const Cell& kind, const Cell& shine) {
 }
 
 void WriteFile(const std::string& path, const std::string& bytes) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    std::ofstream out(FileSystemPath(path), std::ios::binary | std::ios::trunc);
     out << bytes;
     if (!out.good()) {
         throw std::runtime_error("cannot write " + path);
@@ -100,7 +109,7 @@ void WriteFile(const std::string& path, const std::string& bytes) {
 }
 
 std::optional<std::string> ReadFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
+    std::ifstream in(FileSystemPath(path), std::ios::binary);
     if (!in) {
         return std::nullopt;
     }
@@ -111,8 +120,8 @@ std::optional<std::string> ReadFile(const std::string& path) {
 
 std::vector<std::string> ListDirectory(const std::string& path) {
     std::vector<std::string> names;
-    for (const auto& entry : std::filesystem::directory_iterator(path)) {
-        names.push_back(entry.path().filename().string());
+    for (const auto& entry : std::filesystem::directory_iterator(FileSystemPath(path))) {
+        names.push_back(ProgramPath(entry.path().filename()));
     }
     std::sort(names.begin(), names.end());
     return names;

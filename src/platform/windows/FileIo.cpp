@@ -1,0 +1,141 @@
+#include "platform/FileIo.h"
+
+#include <windows.h>
+
+#include <cerrno>
+#include <cstring>
+#include <random>
+
+#include "platform/windows/WindowsText.h"
+
+namespace varo {
+namespace {
+
+using windows::ErrnoOf;
+using windows::WidePath;
+
+FileWriteResult Failure(DWORD windowsError) {
+    const int error = ErrnoOf(windowsError);
+    return {false, std::strerror(error), error};
+}
+
+bool WriteAll(HANDLE file, std::string_view bytes) {
+    while (!bytes.empty()) {
+        const DWORD piece =
+            bytes.size() > 0x40000000u ? 0x40000000u : static_cast<DWORD>(bytes.size());
+        DWORD written = 0;
+        if (!WriteFile(file, bytes.data(), piece, &written, nullptr)) {
+            return false;
+        }
+        bytes.remove_prefix(written);
+    }
+    return true;
+}
+
+// A temporary name beside the target: ".name.XXXXXX".
+std::string TemporaryName(const std::string& path) {
+    static constexpr char kLetters[] = "abcdefghijklmnopqrstuvwxyz0123456789";
+    thread_local std::mt19937 random{std::random_device{}()};
+    const std::size_t slash = path.find_last_of("/\\");
+    std::string temporary = slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+    temporary += '.';
+    temporary += path.substr(slash == std::string::npos ? 0 : slash + 1);
+    temporary += '.';
+    for (int i = 0; i < 6; ++i) {
+        temporary += kLetters[random() % (sizeof kLetters - 1)];
+    }
+    return temporary;
+}
+
+}  // namespace
+
+std::filesystem::path FileSystemPath(const std::string& path) {
+    return std::filesystem::path(windows::Widen(path));
+}
+
+std::string ProgramPath(const std::filesystem::path& path) {
+    return windows::Narrow(path.native());
+}
+
+std::string_view PathSeparators() {
+    return "/\\";
+}
+
+InputFile::~InputFile() {
+    if (handle_ != -1) {
+        CloseHandle(reinterpret_cast<HANDLE>(handle_));
+    }
+}
+
+bool InputFile::Open(const std::string& path, int& error) {
+    // Others may go on reading, writing or renaming the file meanwhile.
+    const HANDLE file =
+        CreateFileW(WidePath(path).c_str(), GENERIC_READ,
+                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                    FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        const DWORD windowsError = GetLastError();
+        const DWORD attributes = GetFileAttributesW(WidePath(path).c_str());
+        error = attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)
+                    ? EISDIR
+                    : ErrnoOf(windowsError);
+        return false;
+    }
+    BY_HANDLE_FILE_INFORMATION information{};
+    if (!GetFileInformationByHandle(file, &information) ||
+        (information.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
+        error = (information.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ? EISDIR
+                                                                          : ErrnoOf(GetLastError());
+        CloseHandle(file);
+        return false;
+    }
+    handle_ = reinterpret_cast<std::intptr_t>(file);
+    size_ =
+        (static_cast<std::uint64_t>(information.nFileSizeHigh) << 32) | information.nFileSizeLow;
+    return true;
+}
+
+std::int64_t InputFile::Read(void* buffer, std::size_t size, int& error) {
+    DWORD count = 0;
+    const DWORD wanted = size > 0x40000000u ? 0x40000000u : static_cast<DWORD>(size);
+    if (!ReadFile(reinterpret_cast<HANDLE>(handle_), buffer, wanted, &count, nullptr)) {
+        error = ErrnoOf(GetLastError());
+        return -1;
+    }
+    error = 0;
+    return count;
+}
+
+FileWriteResult WriteFileAtomically(const std::string& path, std::string_view bytes) {
+    std::string temporary;
+    HANDLE file = INVALID_HANDLE_VALUE;
+    for (int attempt = 0; attempt < 100 && file == INVALID_HANDLE_VALUE; ++attempt) {
+        temporary = TemporaryName(path);
+        file = CreateFileW(WidePath(temporary).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                           FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (file == INVALID_HANDLE_VALUE && GetLastError() != ERROR_FILE_EXISTS) {
+            return Failure(GetLastError());
+        }
+    }
+    if (file == INVALID_HANDLE_VALUE) {
+        return Failure(ERROR_FILE_EXISTS);
+    }
+    DWORD windowsError = 0;
+    if (!WriteAll(file, bytes) || !FlushFileBuffers(file)) {
+        windowsError = GetLastError();
+    }
+    CloseHandle(file);
+    // A target another program holds open without sharing refuses the
+    // replacement: the error names it, and the previous file stays.
+    if (windowsError == 0 && !MoveFileExW(WidePath(temporary).c_str(), WidePath(path).c_str(),
+                                          MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        windowsError = GetLastError();
+    }
+    if (windowsError != 0) {
+        DeleteFileW(WidePath(temporary).c_str());
+        return Failure(windowsError);
+    }
+    return {true, {}, 0};
+}
+
+}  // namespace varo
