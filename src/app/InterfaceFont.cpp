@@ -6,7 +6,12 @@
 namespace varo {
 
 void ApplyInterfaceFont() {
-    QFont font(QStringLiteral("WenQuanYi Micro Hei Mono"));
+    // WenQuanYi where it is installed (Linux, and Wine through fontconfig),
+    // else Windows' own Chinese interface font.
+    QFont font;
+    font.setFamilies({QStringLiteral("WenQuanYi Micro Hei Mono"),
+                      QStringLiteral("Microsoft YaHei UI"), QStringLiteral("Microsoft YaHei"),
+                      QStringLiteral("SimSun")});
     font.setPixelSize(12);
     // A hair narrower, so that labels sized to the pixel for their text fit.
     font.setLetterSpacing(QFont::PercentageSpacing, 98);
