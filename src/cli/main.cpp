@@ -59,6 +59,8 @@ int main(int argc, char** argv) {
     app.footer(std::string("\n") + kUsage);
     app.set_version_flag("--version", "varo-cli 2.1.1");
     app.require_subcommand(1);
+    // CLI11 on Windows would read "/path" as an option "/path": options are "--" only.
+    app.allow_windows_style_options(false);
 
     varo::cli::PillarOptions pillar;
     CLI::App* pillarCommand = app.add_subcommand(
