@@ -4,6 +4,7 @@
 // renamed into place, so a failed build never leaves a half-made file.
 
 #include <cstdio>
+#include <filesystem>
 #include <string>
 
 #include "db/SqliteApi.h"
@@ -36,7 +37,16 @@ int main(int argc, char** argv) {
     }
     VARO_SQLITE(sqlite3_free)(error);
     VARO_SQLITE(sqlite3_close)(db);
-    if (result != SQLITE_OK || std::rename(temporary.c_str(), output.c_str()) != 0) {
+    // std::filesystem::rename replaces an older database on every system.
+    std::error_code renameError;
+    if (result == SQLITE_OK) {
+        std::filesystem::rename(varo::FileSystemPath(temporary), varo::FileSystemPath(output),
+                                renameError);
+        if (renameError) {
+            std::fprintf(stderr, "%s: %s\n", output.c_str(), renameError.message().c_str());
+        }
+    }
+    if (result != SQLITE_OK || renameError) {
         std::remove(temporary.c_str());
         return 1;
     }

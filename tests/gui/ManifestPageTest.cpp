@@ -1,5 +1,6 @@
 #include <QCheckBox>
 #include <QDir>
+#include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QGroupBox>
@@ -79,7 +80,7 @@ class ManifestPageTest : public QObject {
         ManifestPage& page = fixture.Page();
         const QStringList files = {QStringLiteral("a.WZL"),    QStringLiteral("b.wzl"),
                                    QStringLiteral("c.Map"),    QStringLiteral("d.mp3"),
-                                   QStringLiteral("qelda.db"), QStringLiteral("QELDA.DB"),
+                                   QStringLiteral("qelda.db"), QStringLiteral("OTHER.DB"),
                                    QStringLiteral("README")};
         for (const QString& file : files) {
             fixture.MakeFile(file);
@@ -102,7 +103,7 @@ class ManifestPageTest : public QObject {
         fixture.harness.AnswerNextDialog({});
         QTest::mouseClick(fixture.harness.Window().按钮_选择数据库, Qt::LeftButton);
         QCOMPARE(ListedFiles(fixture.harness.DialogRequests().last(), directory),
-                 (QStringList{QStringLiteral("QELDA.DB"), QStringLiteral("qelda.db")}));
+                 (QStringList{QStringLiteral("OTHER.DB"), QStringLiteral("qelda.db")}));
     }
 
     void modesAreOneExclusiveChoice() {
@@ -175,13 +176,18 @@ class ManifestPageTest : public QObject {
         ManifestFixture fixture;
         ManifestPage& page = fixture.Page();
         const QString good = fixture.MakeFile(QStringLiteral("good.wzl"));
-        // Every character the list's text breaks a line or a paragraph at.
+        // Every character the list's text breaks a line or a paragraph at, in
+        // the names the file system allows (Windows refuses control characters).
         QStringList broken;
         for (const char16_t character :
              {u'\n', u'\r', u'\v', u'\f', u'\u0085', u'\u2028', u'\u2029', u'\uFDD0', u'\uFDD1'}) {
-            broken << fixture.MakeFile(QStringLiteral("two") + QChar(character) +
-                                       QStringLiteral("lines.wzl"));
+            QFile file(fixture.harness.InputFile(QStringLiteral("two") + QChar(character) +
+                                                 QStringLiteral("lines.wzl")));
+            if (file.open(QIODevice::WriteOnly)) {
+                broken << file.fileName();
+            }
         }
+        QVERIFY(broken.size() >= 5);
         page.ImportFiles(
             QStringList{fixture.harness.InputFile(QStringLiteral("vanished.wzl")), good} + broken);
         QCOMPARE(page.ResourceListText(), std::string("good.wzl ") + kEmptyMd5 + " 0\r\n");
