@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QDir>
+#include <QFile>
 #include <QHeaderView>
 #include <QLineEdit>
 #include <QMouseEvent>
@@ -18,7 +19,6 @@
 #include <QTreeView>
 
 #include <cstdio>
-#include <fstream>
 
 #include "app/FilterPage.h"
 #include "app/InterfaceFont.h"
@@ -36,7 +36,13 @@ void Settle() {
 
 bool Shoot(QWidget& window, const QString& path) {
     Settle();
-    const QPixmap shot = window.screen()->grabWindow(window.winId());
+    QPixmap shot = window.screen()->grabWindow(window.winId());
+    // Where the system cannot copy the screen (Wine on a virtual display
+    // gives black), Qt draws the window itself.
+    const QImage image = shot.toImage();
+    if (image.isNull() || image.pixel(image.width() / 2, image.height() / 2) == qRgb(0, 0, 0)) {
+        shot = window.grab();
+    }
     return shot.save(path);
 }
 
@@ -86,7 +92,10 @@ int main(int argc, char** argv) {
     for (const char* name :
          {"Items.wzl", "Items.wzx", "Prguse.wzl", "0.map", "3.map", "Login.mp3", "地图1.map"}) {
         const QString path = QDir(work.path()).filePath(QString::fromUtf8(name));
-        std::ofstream(path.toStdString(), std::ios::binary) << std::string(24u << 20, 'v');
+        QFile file(path);
+        if (!file.open(QIODevice::WriteOnly) || file.write(QByteArray(24 << 20, 'v')) < 0) {
+            ok = false;
+        }
         files << path;
     }
     window.manifestPage->选择框_热更模式->click();

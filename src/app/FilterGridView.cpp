@@ -33,7 +33,9 @@ class CheckCellDelegate : public QStyledItemDelegate {
         item.features &= ~QStyleOptionViewItem::HasCheckIndicator;
         style->drawControl(QStyle::CE_ItemViewItem, &item, painter, widget);
 
-        QStyleOptionViewItem check = option;
+        // The item's own option: Windows' styles read its checkState, others its state.
+        QStyleOptionViewItem check = item;
+        check.features |= QStyleOptionViewItem::HasCheckIndicator;
         const QSize indicator(style->pixelMetric(QStyle::PM_IndicatorWidth, &option, widget),
                               style->pixelMetric(QStyle::PM_IndicatorHeight, &option, widget));
         check.rect = QStyle::alignedRect(option.direction, Qt::AlignCenter, indicator, option.rect);
