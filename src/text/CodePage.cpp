@@ -15,6 +15,7 @@ constexpr unsigned kTrailFirst = 0x40;
 constexpr unsigned kTrailLast = 0xFE;
 constexpr unsigned kTrailCount = kTrailLast - kTrailFirst + 1;
 constexpr char32_t kEuroSign = 0x20AC;
+constexpr char32_t kSingleByteFF = 0xF8F5;
 constexpr char32_t kReplacement = 0xFFFD;
 
 // Code page 936 as lookup tables filled on demand from the system's code
@@ -172,6 +173,13 @@ bool DecodeGbk(std::string_view gbk, std::string& out, bool strict,
             ++i;
             continue;
         }
+        // 0xFF is no character of code page 936, but Windows' lenient
+        // conversion gives it U+F8F5, as its encoding does the other way.
+        if (lead == 0xFF && !strict) {
+            AppendUtf8(out, kSingleByteFF);
+            ++i;
+            continue;
+        }
         const unsigned trail = i + 1 < gbk.size() ? static_cast<unsigned char>(gbk[i + 1]) : 0;
         const bool pair =
             lead <= kLeadLast && trail >= kTrailFirst && trail != 0x7F && trail <= kTrailLast;
@@ -210,7 +218,8 @@ bool EncodeUtf8(std::string_view utf8, GbkText& out, bool strict,
             continue;
         }
         const std::uint16_t code = c < 0x10000 ? tables.Encode(static_cast<char16_t>(c)) : 0;
-        if (code == 0) {
+        // A strict text must convert back: the byte 0xFF does not.
+        if (code == 0 || (strict && code == 0xFF)) {
             if (strict) {
                 out.resize(start);
                 if (failure != nullptr) {

@@ -27,6 +27,7 @@ const LenientCase kBothWays[] = {
     {"second user-defined area", "\xF8\xA1\xFE\xFE", "\uE234\uE4C5"},
     {"third user-defined area", "\xA1\x40\xA7\xA0", "\uE4C6\uE765"},
     {"unassigned symbol code, not the euro sign", "\xA2\xE3", "\uE76C"},
+    {"unassigned codes at the end of row D7", "\xD7\xFA\xD7\xFE", "\uE810\uE814"},
 };
 
 TEST(CodePage, ConvertsBothWays) {
@@ -70,7 +71,7 @@ TEST(CodePage, InvalidGbkBecomesQuestionMarks) {
     } cases[] = {
         {"lone lead byte at the end", "a\x81", "a?"},
         {"lead byte before ascii keeps the ascii", "\x81\x20x", "? x"},
-        {"0xFF", "\xFF", "?"},
+        {"0xFF, as Windows reads it", "\xFF", "\uF8F5"},
         {"unassigned trail 0x7F", "\x81\x7F", "?\x7F"},
         {"ends at the first zero byte", "\xC4\xBE\0\xBD\xA3"s, "木"},
     };

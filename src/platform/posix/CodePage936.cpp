@@ -42,8 +42,8 @@ constexpr char16_t kPrivateUseLast = 0xE864;
 // glibc's CP936 leaves unmapped, in the order GB18030 uses: the user-defined
 // areas AAA1-AFFE, F8A1-FEFE and A140-A7A0 from U+E000, then the unassigned
 // codes of the symbol rows A1-A9 in code order from U+E766 (so A2E3 is
-// U+E76C, not the euro sign), then FE50-FEA0 from U+E815. Built once, on the
-// first code glibc cannot convert.
+// U+E76C, not the euro sign), then D7FA-D7FE and FE50-FEA0 from U+E810.
+// Built once, on the first code glibc cannot convert.
 class PrivateUseArea {
   public:
     PrivateUseArea() : unitOfCode_(0x10000), codeOfUnit_(kPrivateUseLast - kPrivateUseFirst + 1) {
@@ -69,7 +69,7 @@ class PrivateUseArea {
             const bool userDefined = lead <= 0xA7 && trail <= 0xA0;
             return !userDefined && GlibcDecode(lead, trail) == 0;
         });
-        unit = 0xE815;
+        area(0xD7, 0xD7, 0xFA, 0xFE, every);  // U+E810..E814
         area(0xFE, 0xFE, 0x50, 0xA0, every);
     }
 
@@ -108,6 +108,9 @@ std::uint16_t SystemCp936Encode(char16_t unit) {
     }
     if (length == 1 && out[0] >= 0x80) {
         return out[0];
+    }
+    if (unit == 0xF8F5) {
+        return 0xFF;  // Windows gives the private-use U+F8F5 the single byte 0xFF
     }
     return PrivateUse().Encode(unit);
 }
