@@ -15,6 +15,25 @@ namespace {
 using test::ListDirectory;
 using test::TempDir;
 
+// The names in a folder, through the wide API (std::filesystem of MinGW does
+// not list folders beyond 260 characters).
+std::vector<std::string> ListLongDirectory(const std::string& path) {
+    std::vector<std::string> names;
+    WIN32_FIND_DATAW entry{};
+    const HANDLE search = FindFirstFileW((windows::WidePath(path) + L"\\*").c_str(), &entry);
+    if (search == INVALID_HANDLE_VALUE) {
+        return {"cannot list"};
+    }
+    do {
+        const std::string name = windows::Narrow(entry.cFileName);
+        if (name != "." && name != "..") {
+            names.push_back(name);
+        }
+    } while (FindNextFileW(search, &entry));
+    FindClose(search);
+    return names;
+}
+
 TEST(AtomicWriteOnWindows, NamesNoAnsiCodePageHoldsAndPathsBeyond260Characters) {
     TempDir dir;
     std::string deep = dir.File("Ελληνικά 😀 目录");
@@ -26,7 +45,7 @@ TEST(AtomicWriteOnWindows, NamesNoAnsiCodePageHoldsAndPathsBeyond260Characters) 
     ASSERT_TRUE(WriteFileAtomically(path, "one").ok);
     ASSERT_TRUE(WriteFileAtomically(path, "two").ok);
     EXPECT_EQ(ReadWholeFile(path), "two");
-    EXPECT_EQ(ListDirectory(deep), std::vector<std::string>{"单json文件.json"});
+    EXPECT_EQ(ListLongDirectory(deep), std::vector<std::string>{"单json文件.json"});
 }
 
 TEST(AtomicWriteOnWindows, ATargetAnotherProgramHoldsOpenStaysAsItWas) {

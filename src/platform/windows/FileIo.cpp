@@ -49,12 +49,21 @@ std::string TemporaryName(const std::string& path) {
 
 }  // namespace
 
+// With the "\\?\" prefix std::filesystem reaches paths beyond 260 characters
+// too; the program's own paths go without it.
 std::filesystem::path FileSystemPath(const std::string& path) {
-    return std::filesystem::path(windows::Widen(path));
+    return std::filesystem::path(WidePath(path));
 }
 
 std::string ProgramPath(const std::filesystem::path& path) {
-    return windows::Narrow(path.native());
+    std::wstring_view native = path.native();
+    if (native.rfind(L"\\\\?\\UNC\\", 0) == 0) {
+        return "\\\\" + windows::Narrow(native.substr(8));
+    }
+    if (native.rfind(L"\\\\?\\", 0) == 0) {
+        native.remove_prefix(4);
+    }
+    return windows::Narrow(native);
 }
 
 std::string_view PathSeparators() {
