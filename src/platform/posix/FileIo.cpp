@@ -100,7 +100,7 @@ bool InputFile::Open(const std::string& path, int& error) {
     }
     struct stat info {};
     if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-        error = S_ISDIR(info.st_mode) ? EISDIR : errno != 0 ? errno : EINVAL;
+        error = ::fstat(fd, &info) != 0 ? errno : S_ISDIR(info.st_mode) ? EISDIR : EINVAL;
         ::close(fd);
         return false;
     }
