@@ -60,8 +60,15 @@ class CheckCellDelegate : public QStyledItemDelegate {
                 break;
             }
             case QEvent::MouseButtonPress:
+                // The clicked cell becomes the current one, so that the space
+                // bar acts on it next; the release toggles.
+                if (auto* view =
+                        qobject_cast<QAbstractItemView*>(const_cast<QWidget*>(option.widget))) {
+                    view->setCurrentIndex(index);
+                }
+                return true;
             case QEvent::MouseButtonDblClick:
-                return true;  // the release toggles
+                return true;
             case QEvent::KeyPress: {
                 const int key = static_cast<QKeyEvent*>(event)->key();
                 toggle = key == Qt::Key_Space || key == Qt::Key_Select;

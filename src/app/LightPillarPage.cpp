@@ -17,6 +17,14 @@
 
 namespace varo {
 
+void CellEditor::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Escape && onCancel) {
+        onCancel();
+        return;
+    }
+    QLineEdit::keyPressEvent(event);
+}
+
 void CellEditor::keyReleaseEvent(QKeyEvent* event) {
     QLineEdit::keyReleaseEvent(event);
     if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) && onCommit) {
@@ -83,6 +91,7 @@ LightPillarPage::LightPillarPage(QWidget* tabControl, SqliteConnection& connecti
     编辑框_AFI超级列表框编辑->setAlignment(Qt::AlignCenter);
     编辑框_AFI超级列表框编辑->hide();
     编辑框_AFI超级列表框编辑->onCommit = [this] { CommitCellEdit(); };
+    编辑框_AFI超级列表框编辑->onCancel = [this] { CancelCellEdit(); };
 
     标签7 = Place(new QLabel(QStringLiteral("计算之前\n设置基本参数"), canvas), "标签7", 727, 71,
                   80, 32);
@@ -184,6 +193,16 @@ void LightPillarPage::CommitCellEdit() {
     model_.SetCellText(hitTest_.item, hitTest_.subItem, ToGbk(编辑框_AFI超级列表框编辑->text()));
     编辑框_AFI超级列表框编辑->hide();
     超级列表框1->setUpdatesEnabled(true);
+}
+
+void LightPillarPage::CancelCellEdit() {
+    if (!editing_) {
+        return;
+    }
+    editing_ = false;  // hiding the editor costs it the focus: that commits nothing now
+    编辑框_AFI超级列表框编辑->hide();
+    超级列表框1->setUpdatesEnabled(true);
+    超级列表框1->setFocus();
 }
 
 bool LightPillarPage::eventFilter(QObject* watched, QEvent* event) {

@@ -27,13 +27,15 @@ struct ListHitTestRecord {
 };
 
 // The in-place editor of the list: it commits when Enter is released and
-// whenever it loses the keyboard focus.
+// whenever it loses the keyboard focus; Esc cancels.
 class CellEditor : public QLineEdit {
   public:
     using QLineEdit::QLineEdit;
     std::function<void()> onCommit;
+    std::function<void()> onCancel;
 
   protected:
+    void keyPressEvent(QKeyEvent* event) override;
     void keyReleaseEvent(QKeyEvent* event) override;
     void focusOutEvent(QFocusEvent* event) override;
 };
@@ -65,6 +67,8 @@ class LightPillarPage : public PageCanvas {
     // (x, y) in the list's client coordinates, its header included.
     void BeginCellEdit(int x, int y);
     void CommitCellEdit();
+    // Closes the editor and leaves the cell's text as it was.
+    void CancelCellEdit();
     bool IsEditing() const { return editing_; }
 
   protected:

@@ -149,6 +149,10 @@ class FilterPageTest : public QObject {
         QVERIFY(!fixture.Flag(0, 3) && !fixture.Flag(1, 2) && !fixture.Flag(1, 4));
         QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, cell.center());
         QVERIFY(!fixture.Flag(1, 3));
+        // The clicked cell is the current one: the space bar acts there next.
+        QCOMPARE(grid->currentIndex(), fixture.Model().index(1, 3));
+        QTest::keyClick(grid, Qt::Key_Space);
+        QVERIFY(fixture.Flag(1, 3));
 
         grid->setFocus();
         grid->setCurrentIndex(fixture.Model().index(2, 4));

@@ -134,7 +134,7 @@ class LightPillarPageTest : public QObject {
 
     // The editor's own context menu takes the focus for a moment: the edit
     // stays open, and its Paste lands in the cell.
-    void contextMenuPasteLandsInTheCell() {
+    void contextMenuPasteLandsInTheCellAndEscCancels() {
         PillarFixture fixture;
         LightPillarPage& page = fixture.Page();
         page.ComputeFromDatabase();
@@ -162,6 +162,15 @@ class LightPillarPageTest : public QObject {
         QVERIFY(editor->isVisible());
         QCOMPARE(editor->text(), QStringLiteral("粘贴"));
         QTest::keyClick(editor, Qt::Key_Return);
+        QCOMPARE(fixture.Cell(2, kColorColumn), QStringLiteral("粘贴"));
+
+        // Esc closes the editor and keeps the old text.
+        fixture.DoubleClickCell(2, kColorColumn);
+        QTRY_VERIFY(editor->hasFocus());
+        QTest::keyClicks(editor, QStringLiteral("99"));
+        QTest::keyClick(editor, Qt::Key_Escape);
+        QVERIFY(!editor->isVisible());
+        QVERIFY(page.超级列表框1->updatesEnabled());
         QCOMPARE(fixture.Cell(2, kColorColumn), QStringLiteral("粘贴"));
     }
 
