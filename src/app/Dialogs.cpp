@@ -16,6 +16,11 @@ MessageRoutine& BoxRoutine() {
     return routine;
 }
 
+QuestionRoutine& QuestionBoxRoutine() {
+    static QuestionRoutine routine;
+    return routine;
+}
+
 }  // namespace
 
 QString QtNameFilters(const QString& filter) {
@@ -71,6 +76,20 @@ void ShowMessage(MessageKind kind, const QString& caption, const QString& text) 
     QMessageBox box(icon, caption, text, QMessageBox::Ok);
     box.setWindowModality(Qt::ApplicationModal);
     box.exec();
+}
+
+bool AskQuestion(const QString& caption, const QString& text) {
+    if (QuestionBoxRoutine()) {
+        return QuestionBoxRoutine()(caption, text);
+    }
+    QMessageBox box(QMessageBox::Question, caption, text, QMessageBox::Yes | QMessageBox::No);
+    box.setDefaultButton(QMessageBox::No);
+    box.setWindowModality(Qt::ApplicationModal);
+    return box.exec() == QMessageBox::Yes;
+}
+
+void SetQuestionRoutine(QuestionRoutine routine) {
+    QuestionBoxRoutine() = std::move(routine);
 }
 
 void SetOpenFileDialogRoutine(OpenFileDialogRoutine routine) {

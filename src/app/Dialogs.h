@@ -35,10 +35,15 @@ enum class MessageKind { Plain, Warning, Critical };
 // A modal message box with one OK button, owned by no window.
 void ShowMessage(MessageKind kind, const QString& caption, const QString& text);
 
+// A modal question with Yes and No buttons (No the default): true for Yes.
+bool AskQuestion(const QString& caption, const QString& text);
+
 // Tests put their own routines in place of the real dialogs and boxes.
 using OpenFileDialogRoutine = std::function<QStringList(QWidget*, const OpenFileRequest&)>;
 using MessageRoutine = std::function<void(MessageKind, const QString&, const QString&)>;
+using QuestionRoutine = std::function<bool(const QString&, const QString&)>;
 void SetOpenFileDialogRoutine(OpenFileDialogRoutine routine);
 void SetMessageRoutine(MessageRoutine routine);
+void SetQuestionRoutine(QuestionRoutine routine);
 
 }  // namespace varo

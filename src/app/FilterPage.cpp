@@ -156,6 +156,13 @@ void FilterPage::ImportFilterFile() {
                     FilterImportRefusalText(path, refusal));
         return;
     }
+    if (!LooksLikeFilterFile(*bytes) &&
+        !AskQuestion(QStringLiteral("导入过滤文件"),
+                     QStringLiteral("文件“%1”看起来不是过滤文件：大多数行不是“名字,类型,极品,捡取,"
+                                    "显示”的格式，或含有制表符。\n仍然导入并替换表格中的内容吗？")
+                         .arg(path))) {
+        return;
+    }
     model_.Import(std::move(*rows));
     SetColumnWidths(kDesignColumnWidth);
 }

@@ -137,6 +137,9 @@ void LightPillarPage::WriteLightPillarFile() {
     if (editing_) {
         CommitCellEdit();
     }
+    if (!ConfirmUnusableValues()) {
+        return;
+    }
     if (!WriteOutputFile(outputDirectory_, kLightPillarFileName,
                          FormatLightPillarFile(model_.Rows()))) {
         return;
@@ -144,6 +147,32 @@ void LightPillarPage::WriteLightPillarFile() {
     ShowMessage(MessageKind::Plain, QStringLiteral("生成成功！"),
                 QStringLiteral(
                     "手机端光柱文件写入本地成功！\n\nCustomItemNameColors.txt 该文件在本目录下！"));
+}
+
+bool LightPillarPage::ConfirmUnusableValues() {
+    const std::vector<UnusableLightPillarValue> unusable =
+        FindUnusableLightPillarValues(model_.Rows());
+    if (unusable.empty()) {
+        return true;
+    }
+    constexpr std::size_t kListed = 10;
+    QStringList lines;
+    for (std::size_t i = 0; i < unusable.size() && i < kListed; ++i) {
+        const UnusableLightPillarValue& value = unusable[i];
+        lines << QStringLiteral("第%1行 %2：%3“%4”")
+                     .arg(value.row + 1)
+                     .arg(FromGbk(model_.CellText(static_cast<int>(value.row), kItemNameColumn)))
+                     .arg(QString::fromUtf8(LightPillarModel::kTitles[value.column]))
+                     .arg(FromGbk(model_.CellText(static_cast<int>(value.row), value.column)));
+    }
+    if (unusable.size() > kListed) {
+        lines << QStringLiteral("……另有%1处").arg(unusable.size() - kListed);
+    }
+    return AskQuestion(QStringLiteral("参数检查"),
+                       QStringLiteral("以下数值客户端无法使用（颜色应为1到255的整数，特效图片数量和"
+                                      "光柱文件编号应为正整数）：\n") +
+                           lines.join(QLatin1Char('\n')) +
+                           QStringLiteral("\n\n仍然生成光柱文件吗？"));
 }
 
 void LightPillarPage::BeginCellEdit(int x, int y) {

@@ -177,4 +177,22 @@ std::optional<FilterRows> ParseFilterFile(std::string_view bytes, FilterFileRefu
     return rows;
 }
 
+bool LooksLikeFilterFile(std::string_view bytes) {
+    // Tabs, commas and line breaks are ASCII in both forms and never a
+    // trail byte of GBK, so the bytes can be looked at as they are.
+    if (bytes.find('\t') != std::string_view::npos) {
+        return false;
+    }
+    std::size_t lines = 0;
+    std::size_t withFields = 0;
+    for (const std::string_view line : SplitGbk(bytes, "\r\n")) {
+        if (line.empty()) {
+            continue;
+        }
+        ++lines;
+        withFields += std::count(line.begin(), line.end(), ',') >= 4 ? 1 : 0;
+    }
+    return withFields * 2 >= lines;
+}
+
 }  // namespace varo

@@ -86,6 +86,11 @@ struct FilterFileRefusal {
 std::optional<FilterRows> ParseFilterFile(std::string_view bytes,
                                           FilterFileRefusal* refusal = nullptr);
 
+// False when the bytes do not look like a filter file: a line holds a tab, or
+// most lines lack the five comma-separated fields (such as
+// CustomItemNameColors.txt chosen by mistake). Empty text looks like one.
+bool LooksLikeFilterFile(std::string_view bytes);
+
 inline constexpr const char* kFilterFileName = "lsDefaultItemFilter.txt";
 
 }  // namespace varo

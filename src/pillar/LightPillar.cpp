@@ -71,4 +71,39 @@ std::string FormatLightPillarFile(const LightPillarList& rows) {
     return content;
 }
 
+namespace {
+
+// The text as a whole decimal number within [low, high], digits only.
+bool IsNumberWithin(std::string_view text, long low, long high) {
+    if (text.empty() || text.size() > 9) {
+        return false;
+    }
+    long value = 0;
+    for (const char c : text) {
+        if (c < '0' || c > '9') {
+            return false;
+        }
+        value = value * 10 + (c - '0');
+    }
+    return value >= low && value <= high;
+}
+
+}  // namespace
+
+std::vector<UnusableLightPillarValue> FindUnusableLightPillarValues(const LightPillarList& rows) {
+    std::vector<UnusableLightPillarValue> unusable;
+    for (std::size_t row = 0; row < rows.size(); ++row) {
+        const auto& fields = rows[row].fields;
+        if (!IsNumberWithin(fields[kColorColumn], 1, 255)) {
+            unusable.push_back({row, kColorColumn});
+        }
+        for (const int column : {kEffectImageCountColumn, kPillarFileNumberColumn}) {
+            if (!IsNumberWithin(fields[column], 1, 999999999)) {
+                unusable.push_back({row, column});
+            }
+        }
+    }
+    return unusable;
+}
+
 }  // namespace varo

@@ -55,6 +55,15 @@ std::string ShineValueText(int shine, int effectImageCount);
 // fields and CR LF.
 std::string FormatLightPillarFile(const LightPillarList& rows);
 
+// A value of a row that a client cannot use: a colour that is not a whole
+// number from 1 to 255, an effect-image count or file number that is not a
+// whole number above 0.
+struct UnusableLightPillarValue {
+    std::size_t row = 0;
+    int column = 0;
+};
+std::vector<UnusableLightPillarValue> FindUnusableLightPillarValues(const LightPillarList& rows);
+
 inline constexpr const char* kLightPillarFileName = "CustomItemNameColors.txt";
 
 }  // namespace varo

@@ -195,5 +195,24 @@ TEST(FilterFile, RoundTripsAreByteIdentical) {
     }
 }
 
+TEST(FilterFile, LooksLikeAFilterFile) {
+    const struct {
+        const char* label;
+        std::string bytes;
+        bool looks;
+    } cases[] = {
+        {"empty", "", true},
+        {"the mobile form", "木剑,4,1,0,0\r\n金创药,4,0,0,1\r\n", true},
+        {"a name with a comma", "a,b,4,1,0,0\r\n", true},
+        {"half the lines short", "a,4,1,0,0\r\nb\r\n", true},
+        {"most lines short", "a,4,1,0,0\r\nb\r\nc,1\r\n", false},
+        {"the light-pillar file", "木剑\t255\t20\t20\t1\r\n", false},
+        {"a tab anywhere", "a,4,1,0,0\tx\r\n", false},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(LooksLikeFilterFile(c.bytes), c.looks) << c.label;
+    }
+}
+
 }  // namespace
 }  // namespace varo

@@ -130,5 +130,31 @@ TEST(FormatLightPillarFile, ReplacesALongerOlderFileCompletely) {
     EXPECT_EQ(test::ReadFile(path), "a\t255\t0\t20\t1\r\n");
 }
 
+TEST(FindUnusableLightPillarValues, ColourOneTo255CountAndFileNumberAboveZero) {
+    const struct {
+        const char* color;
+        const char* count;
+        const char* file;
+        std::vector<int> unusable;  // columns
+    } cases[] = {
+        {"255", "20", "1", {}},
+        {"1", "1", "999", {}},
+        {"0", "20", "1", {kColorColumn}},
+        {"256", "20", "1", {kColorColumn}},
+        {" 7", "0", "", {kColorColumn, kEffectImageCountColumn, kPillarFileNumberColumn}},
+        {"12a", "-3", "1.5", {kColorColumn, kEffectImageCountColumn, kPillarFileNumberColumn}},
+    };
+    for (const auto& c : cases) {
+        const LightPillarList rows = {LightPillarRow{{"ok", "255", "0", "20", "1"}},
+                                      LightPillarRow{{"x", c.color, "0", c.count, c.file}}};
+        std::vector<int> columns;
+        for (const UnusableLightPillarValue& value : FindUnusableLightPillarValues(rows)) {
+            EXPECT_EQ(value.row, 1u) << c.color;
+            columns.push_back(value.column);
+        }
+        EXPECT_EQ(columns, c.unusable) << c.color << " " << c.count << " " << c.file;
+    }
+}
+
 }  // namespace
 }  // namespace varo

@@ -242,6 +242,28 @@ class FilterPageTest : public QObject {
         QVERIFY(messages[1].text.contains(QStringLiteral("FF")));
     }
 
+    // A file that does not look like a filter file is imported only after a Yes.
+    void importOfAnotherKindOfFileAsksFirst() {
+        FilterFixture fixture;
+        FilterPage& page = fixture.Page();
+        page.LoadFilterGrid();
+        const QString pillarFile =
+            fixture.harness.InputFile(QStringLiteral("CustomItemNameColors.txt"));
+        test::WriteFile(pillarFile.toStdString(), "a\t255\t0\t20\t1\r\nb\t255\t0\t20\t1\r\n");
+        fixture.harness.AnswerNextQuestion(false);
+        fixture.harness.AnswerNextDialog({pillarFile});
+        QTest::mouseClick(page.按钮_导入过滤文件, Qt::LeftButton);
+        QCOMPARE(fixture.harness.Questions().size(), 1);
+        QVERIFY(fixture.harness.Questions()[0].contains(pillarFile));
+        QCOMPARE(fixture.Model().GridRowCount(), 5);  // No: the grid as it was
+        QVERIFY(fixture.Model().Titled());
+
+        fixture.harness.AnswerNextDialog({pillarFile});
+        QTest::mouseClick(page.按钮_导入过滤文件, Qt::LeftButton);  // Yes
+        QCOMPARE(fixture.Model().GridRowCount(), 3);
+        QVERIFY(!fixture.Model().Titled());
+    }
+
     void failedWriteKeepsThePreviousFileAndShowsNoSuccess() {
         FilterFixture fixture;
         fixture.Page().LoadFilterGrid();

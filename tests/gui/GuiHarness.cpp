@@ -16,6 +16,10 @@ GuiHarness::GuiHarness() {
     SetMessageRoutine([this](MessageKind kind, const QString& caption, const QString& text) {
         messages_.append({kind, caption, text});
     });
+    SetQuestionRoutine([this](const QString&, const QString& text) {
+        questions_.append(text);
+        return questionAnswers_.isEmpty() || questionAnswers_.takeFirst();
+    });
     window_ = std::make_unique<MainWindow>(connection_, hitTest_, output_.path().toStdString());
     window_->show();
     window_->activateWindow();
@@ -28,6 +32,7 @@ GuiHarness::~GuiHarness() {
     window_.reset();
     SetOpenFileDialogRoutine({});
     SetMessageRoutine({});
+    SetQuestionRoutine({});
 }
 
 QString GuiHarness::UseItemDatabase(

@@ -41,6 +41,9 @@ class GuiHarness {
     void AnswerNextDialog(const QStringList& paths) { answers_.append(paths); }
     const QList<OpenFileRequest>& DialogRequests() const { return requests_; }
     const QList<ShownMessage>& Messages() const { return messages_; }
+    // Questions are answered Yes unless a test queued another answer.
+    void AnswerNextQuestion(bool yes) { questionAnswers_.append(yes); }
+    const QStringList& Questions() const { return questions_; }
 
   private:
     QTemporaryDir output_;
@@ -51,6 +54,8 @@ class GuiHarness {
     QList<QStringList> answers_;
     QList<OpenFileRequest> requests_;
     QList<ShownMessage> messages_;
+    QList<bool> questionAnswers_;
+    QStringList questions_;
 };
 
 // The bytes of a file, or a null array when it cannot be read.

@@ -233,6 +233,27 @@ class LightPillarPageTest : public QObject {
         QCOMPARE(fixture.harness.Messages()[0].caption, QStringLiteral("生成成功！"));
         QCOMPARE(fixture.harness.Messages()[0].text, kSuccessText);
         QVERIFY(fixture.harness.Messages()[0].kind == MessageKind::Plain);
+        // The colour 木 was asked about first, and written after the Yes.
+        QCOMPARE(fixture.harness.Questions().size(), 1);
+        QVERIFY(fixture.harness.Questions()[0].contains(
+            QStringLiteral("第2行 item2：颜色(1-255)“木”")));
+    }
+
+    // Values a client cannot use are listed (ten, then a count); No writes nothing.
+    void unusableValuesAskFirstAndNoWritesNothing() {
+        PillarFixture fixture(12);
+        LightPillarPage& page = fixture.Page();
+        page.编辑框_颜色值->setText(QStringLiteral("0"));
+        page.ComputeFromDatabase();
+        fixture.harness.AnswerNextQuestion(false);
+        QTest::mouseClick(page.按钮_生成光柱文件, Qt::LeftButton);
+        QVERIFY(
+            !QFile::exists(fixture.harness.OutputFile(QStringLiteral("CustomItemNameColors.txt"))));
+        QVERIFY(fixture.harness.Messages().isEmpty());
+        const QString question = fixture.harness.Questions().value(0);
+        QVERIFY(question.contains(QStringLiteral("第10行 item10：颜色(1-255)“0”")));
+        QVERIFY(!question.contains(QStringLiteral("第11行")));
+        QVERIFY(question.contains(QStringLiteral("……另有2处")));
     }
 
     void emptyListWritesAnEmptyFileAndAFailedWriteWarns() {
