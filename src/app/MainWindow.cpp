@@ -1,13 +1,17 @@
 #include "app/MainWindow.h"
 
+#include <QCoreApplication>
+#include <QDropEvent>
 #include <QGuiApplication>
 #include <QLineEdit>
+#include <QMimeData>
 #include <QProxyStyle>
 #include <QPushButton>
 #include <QScreen>
 #include <QStyleOption>
 #include <QTabBar>
 #include <QTabWidget>
+#include <QUrl>
 
 #include "app/AboutPage.h"
 #include "app/Artwork.h"
@@ -85,6 +89,10 @@ MainWindow::MainWindow(SqliteConnection& connection, ListHitTestRecord& hitTest,
 
     QObject::connect(按钮_选择数据库, &QPushButton::clicked, this,
                      [this] { SelectDatabaseFile(); });
+    // Every widget of the window sees a file drop through the window first,
+    // the text boxes included, which would otherwise take the names as text.
+    setAcceptDrops(true);
+    QCoreApplication::instance()->installEventFilter(this);
 
     // Centred by its outer frame on the part of the screen that windows may
     // use (without task bars); a window's position is that of its frame.
@@ -100,6 +108,33 @@ void MainWindow::showEvent(QShowEvent* event) {
     for (int i = 0; i < 选择夹1->count(); ++i) {
         static_cast<PageCanvas*>(选择夹1->widget(i))->Align();
     }
+}
+
+bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
+    const QEvent::Type type = event->type();
+    if (type != QEvent::DragEnter && type != QEvent::DragMove && type != QEvent::Drop) {
+        return QWidget::eventFilter(watched, event);
+    }
+    auto* target = qobject_cast<QWidget*>(watched);
+    auto* drop = static_cast<QDropEvent*>(event);
+    QStringList files;
+    for (const QUrl& url : drop->mimeData()->urls()) {
+        if (url.isLocalFile()) {
+            files << url.toLocalFile();
+        }
+    }
+    if (target == nullptr || target->window() != this || files.isEmpty()) {
+        return QWidget::eventFilter(watched, event);
+    }
+    drop->acceptProposedAction();
+    if (type == QEvent::Drop) {
+        if (target == manifestPage || manifestPage->isAncestorOf(target)) {
+            manifestPage->ImportDroppedPaths(files);
+        } else {
+            编辑框_数据库文件路径->setText(files.first());
+        }
+    }
+    return true;
 }
 
 MainWindow::~MainWindow() {

@@ -45,6 +45,9 @@ class MainWindow : public QWidget {
 
   protected:
     void showEvent(QShowEvent* event) override;
+    // Files dropped anywhere on the window: on the manifest page they are
+    // imported, elsewhere the first file becomes the database path.
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
     SqliteConnection& connection_;

@@ -30,6 +30,7 @@
 #include "app/TextBridge.h"
 #include "app/WrappingButton.h"
 #include "manifest/FileDigest.h"
+#include "manifest/ResourcePaths.h"
 #include "platform/ProgramDirectory.h"
 
 namespace varo {
@@ -281,6 +282,27 @@ void ManifestPage::ImportFiles(const QStringList& paths) {
             MessageKind::Warning, QStringLiteral("部分文件未导入"),
             QStringLiteral("以下文件无法计算，未加入列表：\n") + skipped.join(QLatin1Char('\n')));
     }
+}
+
+void ManifestPage::ImportDroppedPaths(const QStringList& paths) {
+    if (importing_) {
+        return;
+    }
+    std::vector<std::string> utf8Paths;
+    for (const QString& path : paths) {
+        utf8Paths.push_back(ToUtf8(path));
+    }
+    const ExpandedResourcePaths expanded = ExpandResourcePaths(utf8Paths, Mode());
+    if (!expanded.ok) {
+        ShowMessage(MessageKind::Warning, QStringLiteral("导入失败"),
+                    QStringLiteral("无法读取文件夹：%1").arg(FromUtf8(expanded.error)));
+        return;
+    }
+    QStringList files;
+    for (const std::string& file : expanded.files) {
+        files << FromUtf8(file);
+    }
+    ImportFiles(files);
 }
 
 void ManifestPage::CancelImport() {

@@ -53,6 +53,9 @@ class ManifestPage : public PageCanvas {
     // Digests the files and appends their lines; what ImportResources does
     // after its dialog.
     void ImportFiles(const QStringList& paths);
+    // Files and folders dropped on the page: a folder stands for the files in
+    // it that the mode offers, sorted by name, as varo-cli takes it.
+    void ImportDroppedPaths(const QStringList& paths);
     // Ends a running import; the files digested so far are not added.
     void CancelImport();
     bool IsImporting() const { return importing_; }

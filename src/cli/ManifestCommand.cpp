@@ -10,6 +10,7 @@
 #include "cli/Commands.h"
 #include "manifest/FileDigest.h"
 #include "manifest/Manifest.h"
+#include "manifest/ResourcePaths.h"
 #include "platform/Console.h"
 #include "platform/FileIo.h"
 
@@ -20,34 +21,6 @@ ManifestMode ModeNamed(const std::string& name) {
     return name == "hot"      ? ManifestMode::HotUpdate
            : name == "custom" ? ManifestMode::CustomDirectory
                               : ManifestMode::MicroClient;
-}
-
-// A directory stands for the regular files directly inside it that the mode's
-// dialog offers, sorted by name; anything else stands for itself.
-bool ExpandPaths(const std::vector<std::string>& arguments, ManifestMode mode,
-                 std::vector<std::string>& files) {
-    for (const std::string& argument : arguments) {
-        std::error_code error;
-        if (!std::filesystem::is_directory(FileSystemPath(argument), error)) {
-            files.push_back(argument);
-            continue;
-        }
-        std::vector<std::string> inside;
-        for (const auto& entry :
-             std::filesystem::directory_iterator(FileSystemPath(argument), error)) {
-            const std::string name = ProgramPath(entry.path().filename());
-            if (entry.is_regular_file(error) && ModeOffersFile(mode, name)) {
-                inside.push_back(ProgramPath(entry.path()));
-            }
-        }
-        if (error) {
-            Fail(argument + ": cannot list: " + error.message());
-            return false;
-        }
-        std::sort(inside.begin(), inside.end());
-        files.insert(files.end(), inside.begin(), inside.end());
-    }
-    return true;
 }
 
 std::string Mebibytes(double bytes) {
@@ -108,10 +81,11 @@ class ProgressBar {
 // As importing the files in this order in this mode, then a manifest writer.
 int RunManifest(const ManifestOptions& options) {
     const ManifestMode mode = ModeNamed(options.mode);
-    std::vector<std::string> files;
-    if (!ExpandPaths(options.paths, mode, files)) {
-        return 1;
+    ExpandedResourcePaths expanded = ExpandResourcePaths(options.paths, mode);
+    if (!expanded.ok) {
+        return Fail(expanded.error);
     }
+    const std::vector<std::string>& files = expanded.files;
     std::uint64_t total = 0;
     for (const std::string& file : files) {
         if (!ResourceListCanCarry(BareFileName(file))) {

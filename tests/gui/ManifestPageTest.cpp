@@ -1,20 +1,26 @@
+#include <QApplication>
 #include <QCheckBox>
 #include <QDir>
+#include <QDropEvent>
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QGroupBox>
 #include <QLineEdit>
 #include <QListView>
+#include <QMimeData>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTest>
 #include <QTimer>
+#include <QTreeView>
+#include <QUrl>
 
 #include "GuiHarness.h"
 #include "app/Dialogs.h"
+#include "app/LightPillarPage.h"
 #include "app/ManifestPage.h"
 #include "platform/ProgramDirectory.h"
 #include "support/TestSupport.h"
@@ -67,6 +73,21 @@ QStringList ListedFiles(OpenFileRequest request, const QString& directory) {
     return names;
 }
 
+// Drops local files on a widget as a file manager does.
+void DropFiles(QWidget* target, const QStringList& paths) {
+    QMimeData data;
+    QList<QUrl> urls;
+    for (const QString& path : paths) {
+        urls << QUrl::fromLocalFile(path);
+    }
+    data.setUrls(urls);
+    const QPoint at = target->rect().center();
+    QDragEnterEvent enter(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(target, &enter);
+    QDropEvent drop(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(target, &drop);
+}
+
 }  // namespace
 
 class ManifestPageTest : public QObject {
@@ -104,6 +125,28 @@ class ManifestPageTest : public QObject {
         QTest::mouseClick(fixture.harness.Window().按钮_选择数据库, Qt::LeftButton);
         QCOMPARE(ListedFiles(fixture.harness.DialogRequests().last(), directory),
                  (QStringList{QStringLiteral("OTHER.DB"), QStringLiteral("qelda.db")}));
+    }
+
+    // Files and folders dropped on the page are imported as varo-cli takes
+    // them; a file dropped elsewhere on the window becomes the database path.
+    void droppedFilesAreImportedOrChosen() {
+        ManifestFixture fixture;
+        ManifestPage& page = fixture.Page();
+        const QString folder = QFileInfo(fixture.MakeFile(QStringLiteral("b.wzl"))).path();
+        fixture.MakeFile(QStringLiteral("A.WZL"));
+        fixture.MakeFile(QStringLiteral("c.map"));
+        QDir(folder).mkdir(QStringLiteral("sub.wzl"));
+        const QString single = fixture.MakeFile(QStringLiteral("地图.map"));
+        DropFiles(page.编辑框_json文件, {folder, single});
+        const std::string empty = std::string(" ") + kEmptyMd5 + " 0\r\n";
+        QCOMPARE(page.ResourceListText(), "A.WZL" + empty + "b.wzl" + empty + "地图.map" + empty);
+
+        MainWindow& window = fixture.harness.Window();
+        window.选择夹1->setCurrentIndex(0);
+        DropFiles(window.lightPillarPage->超级列表框1->viewport(), {single});
+        QCOMPARE(window.编辑框_数据库文件路径->text(), single);
+        DropFiles(window.编辑框_数据库文件路径, {folder});
+        QCOMPARE(window.编辑框_数据库文件路径->text(), folder);  // the name, not a URL as text
     }
 
     void modesAreOneExclusiveChoice() {
