@@ -101,4 +101,13 @@ void FilterGridModel::SetFlagForAll(int column, bool value) {
     emit dataChanged(index(0, column), index(rowCount() - 1, column), {Qt::CheckStateRole});
 }
 
+FilterApplication FilterGridModel::ApplyFilterRows(const FilterRows& file) {
+    FilterApplication applied = varo::ApplyFilterRows(rows_, file);
+    if (!rows_.empty()) {
+        emit dataChanged(index(0, kFilterBestColumn), index(rowCount() - 1, kFilterShowNameColumn),
+                         {Qt::CheckStateRole});
+    }
+    return applied;
+}
+
 }  // namespace varo

@@ -31,6 +31,8 @@ class FilterGridModel : public QAbstractTableModel {
     // Fills the grid from a filter file: no titles, flags as read.
     void Import(FilterRows rows);
     void SetFlagForAll(int column, bool value);
+    // Sets the flags of the rows whose names a filter file holds.
+    FilterApplication ApplyFilterRows(const FilterRows& file);
 
     static const char* const kTitles[kFilterColumnCount];
 

@@ -1,5 +1,7 @@
 #include "app/FilterPage.h"
 
+#include <QAction>
+#include <QMenu>
 #include <QPushButton>
 
 #include <cerrno>
@@ -92,6 +94,18 @@ FilterPage::FilterPage(QWidget* tabControl, SqliteConnection& connection, Common
     on(按钮_取消全部显示, [this] { SetFlagForAll(kFilterAutoPickUpColumn, false); });
     on(按钮_全部捡取, [this] { SetFlagForAll(kFilterShowNameColumn, true); });
     on(按钮_取消全部捡取, [this] { SetFlagForAll(kFilterShowNameColumn, false); });
+
+    // The grid's context menu: a filter file written for an earlier database
+    // gives its flags to the rows of the same names.
+    套用过滤文件动作 = new QAction(QStringLiteral("按名称套用过滤文件…"), this);
+    QObject::connect(套用过滤文件动作, &QAction::triggered, this, [this] { ApplyFilterFile(); });
+    高级表格_过滤文件生成->setContextMenuPolicy(Qt::CustomContextMenu);
+    QObject::connect(高级表格_过滤文件生成, &QWidget::customContextMenuRequested, this,
+                     [this](const QPoint& at) {
+                         QMenu menu(高级表格_过滤文件生成);
+                         menu.addAction(套用过滤文件动作);
+                         menu.exec(高级表格_过滤文件生成->viewport()->mapToGlobal(at));
+                     });
 }
 
 void FilterPage::SetColumnWidths(int width) {
@@ -132,39 +146,84 @@ void FilterPage::WriteFilterFile(FilterFileForm form) {
         QStringLiteral("列表过滤文件写入成功！\n本地已生成  lsDefaultItemFilter.txt  文件"));
 }
 
-void FilterPage::ImportFilterFile() {
-    dialog_.filter = QStringLiteral("物品过滤文件(*.txt)|*.txt");
-    dialog_.fileName = QString::fromUtf8(kFilterFileName);
-    const QString path = dialog_.Show(window(), FromUtf8(outputDirectory_));
-    dialog_.filter.clear();
-    // Cancelled, unreadable, or neither UTF-8 nor GBK: the grid keeps the user's rows.
-    if (path.isEmpty()) {
-        return;
-    }
+// The rows of the filter file at `path`, or nothing after a warning that
+// names the file and the reason.
+std::optional<FilterRows> FilterPage::ReadFilterFileOrWarn(const QString& path,
+                                                           const QString& use) {
     errno = 0;
     const auto bytes = ReadWholeFile(ToUtf8(path));
     if (!bytes) {
         ShowMessage(MessageKind::Warning, QStringLiteral("导入失败"),
                     QStringLiteral("无法读取文件“%1”：%2\n表格保持不变。")
                         .arg(path, SystemErrorText(errno)));
-        return;
+        return std::nullopt;
     }
     FilterFileRefusal refusal;
     auto rows = ParseFilterFile(*bytes, &refusal);
     if (!rows) {
         ShowMessage(MessageKind::Warning, QStringLiteral("导入失败"),
                     FilterImportRefusalText(path, refusal));
-        return;
+        return std::nullopt;
     }
     if (!LooksLikeFilterFile(*bytes) &&
         !AskQuestion(QStringLiteral("导入过滤文件"),
                      QStringLiteral("文件“%1”看起来不是过滤文件：大多数行不是“名字,类型,极品,捡取,"
-                                    "显示”的格式，或含有制表符。\n仍然导入并替换表格中的内容吗？")
-                         .arg(path))) {
+                                    "显示”的格式，或含有制表符。\n仍然%2吗？")
+                         .arg(path, use))) {
+        return std::nullopt;
+    }
+    return rows;
+}
+
+QString FilterPage::ChooseFilterFile() {
+    dialog_.filter = QStringLiteral("物品过滤文件(*.txt)|*.txt");
+    dialog_.fileName = QString::fromUtf8(kFilterFileName);
+    const QString path = dialog_.Show(window(), FromUtf8(outputDirectory_));
+    dialog_.filter.clear();
+    return path;
+}
+
+void FilterPage::ImportFilterFile() {
+    // Cancelled, unreadable, or neither UTF-8 nor GBK: the grid keeps the user's rows.
+    const QString path = ChooseFilterFile();
+    if (path.isEmpty()) {
+        return;
+    }
+    std::optional<FilterRows> rows =
+        ReadFilterFileOrWarn(path, QStringLiteral("导入并替换表格中的内容"));
+    if (!rows) {
         return;
     }
     model_.Import(std::move(*rows));
     SetColumnWidths(kDesignColumnWidth);
+}
+
+void FilterPage::ApplyFilterFile() {
+    const QString path = ChooseFilterFile();
+    if (path.isEmpty()) {
+        return;
+    }
+    const std::optional<FilterRows> file =
+        ReadFilterFileOrWarn(path, QStringLiteral("按名称套用其中的标记"));
+    if (!file) {
+        return;
+    }
+    const FilterApplication applied = model_.ApplyFilterRows(*file);
+    QString text = QStringLiteral("已按名称为%1行设置了标记。").arg(applied.rowsSet);
+    if (!applied.namesNotFound.empty()) {
+        constexpr std::size_t kListed = 20;
+        QStringList names;
+        for (std::size_t i = 0; i < applied.namesNotFound.size() && i < kListed; ++i) {
+            names << FromGbk(applied.namesNotFound[i]);
+        }
+        if (applied.namesNotFound.size() > kListed) {
+            names << QStringLiteral("……另有%1个").arg(applied.namesNotFound.size() - kListed);
+        }
+        text += QStringLiteral("\n过滤文件中有%1个名字不在数据库中：\n")
+                    .arg(applied.namesNotFound.size()) +
+                names.join(QLatin1Char('\n'));
+    }
+    ShowMessage(MessageKind::Plain, QStringLiteral("套用完成"), text);
 }
 
 }  // namespace varo

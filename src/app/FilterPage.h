@@ -1,12 +1,14 @@
 #pragma once
 
 #include <functional>
+#include <optional>
 #include <string>
 
 #include "app/FilterGridModel.h"
 #include "app/PageCanvas.h"
 #include "db/SqliteConnection.h"
 
+class QAction;
 class QPushButton;
 
 namespace varo {
@@ -39,9 +41,16 @@ class FilterPage : public PageCanvas {
     void SetFlagForAll(int column, bool value);
     void WriteFilterFile(FilterFileForm form);
     void ImportFilterFile();
+    // The grid's context-menu action: flags from a filter file, by name.
+    void ApplyFilterFile();
+    QAction* 套用过滤文件动作;
 
   private:
     void SetColumnWidths(int width);
+    QString ChooseFilterFile();
+    // `use` says in the question what a file that looks unlike a filter file
+    // would be used for.
+    std::optional<FilterRows> ReadFilterFileOrWarn(const QString& path, const QString& use);
 
     SqliteConnection& connection_;
     CommonDialog& dialog_;

@@ -20,6 +20,7 @@ struct PillarOptions {
 struct FilterOptions {
     std::string database;
     std::string importFile;
+    std::string applyFile;  // a filter file whose flags the database rows take by name
     std::string form = "mobile";
     std::optional<bool> best;
     std::optional<bool> pickUp;

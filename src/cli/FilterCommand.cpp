@@ -1,5 +1,7 @@
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
+#include <optional>
 
 #include "cli/Commands.h"
 #include "db/ItemTable.h"
@@ -22,6 +24,26 @@ std::string HexBytes(std::string_view bytes) {
     return text;
 }
 
+// The rows of a filter file, or nothing after saying why on stderr.
+std::optional<FilterRows> ReadFilterFile(const std::string& path) {
+    errno = 0;
+    const auto bytes = ReadWholeFile(path);
+    if (!bytes) {
+        Fail(path + ": cannot read: " + std::strerror(errno));
+        return std::nullopt;
+    }
+    FilterFileRefusal refusal;
+    auto rows = ParseFilterFile(*bytes, &refusal);
+    if (!rows) {
+        Fail(path + ": line " + std::to_string(refusal.line) + ": " +
+             (refusal.characterOutsideGbk
+                  ? "the character \"" + refusal.bytes + "\" has no GBK form"
+                  : "bytes " + HexBytes(refusal.bytes) + " are neither UTF-8 nor GBK") +
+             "; nothing was written");
+    }
+    return rows;
+}
+
 }  // namespace
 
 // As "载入数据库" (or "导入过滤文件"), the chosen bulk flags, then the writer.
@@ -35,22 +57,30 @@ int RunFilter(const FilterOptions& options) {
                         ": cannot read the item table: " + GbkToUtf8(table.error));
         }
         rows = LoadFilterRows(table.matrix, table.rows);
+        if (!options.applyFile.empty()) {
+            std::optional<FilterRows> file = ReadFilterFile(options.applyFile);
+            if (!file) {
+                return 1;
+            }
+            const FilterApplication applied = ApplyFilterRows(rows, *file);
+            std::string missing;
+            for (std::size_t i = 0; i < applied.namesNotFound.size() && i < 20; ++i) {
+                missing += (i == 0 ? ": " : ", ") + GbkToUtf8(applied.namesNotFound[i]);
+            }
+            if (applied.namesNotFound.size() > 20) {
+                missing += " and " + std::to_string(applied.namesNotFound.size() - 20) + " more";
+            }
+            std::fprintf(stderr,
+                         "varo-cli: %s: flags set on %zu rows; %zu names not in the database%s\n",
+                         options.applyFile.c_str(), applied.rowsSet, applied.namesNotFound.size(),
+                         missing.c_str());
+        }
     } else {
-        errno = 0;
-        const auto bytes = ReadWholeFile(options.importFile);
-        if (!bytes) {
-            return Fail(options.importFile + ": cannot read: " + std::strerror(errno));
+        std::optional<FilterRows> file = ReadFilterFile(options.importFile);
+        if (!file) {
+            return 1;
         }
-        FilterFileRefusal refusal;
-        auto parsed = ParseFilterFile(*bytes, &refusal);
-        if (!parsed) {
-            return Fail(options.importFile + ": line " + std::to_string(refusal.line) + ": " +
-                        (refusal.characterOutsideGbk
-                             ? "the character \"" + refusal.bytes + "\" has no GBK form"
-                             : "bytes " + HexBytes(refusal.bytes) + " are neither UTF-8 nor GBK") +
-                        "; nothing was written");
-        }
-        rows = std::move(*parsed);
+        rows = std::move(*file);
     }
     const std::pair<const std::optional<bool>&, int> flags[] = {
         {options.best, kFilterBestColumn},

@@ -17,8 +17,8 @@ constexpr const char* kUsage =
     "usage:\n"
     "  varo-cli pillar   --db PATH [--color TEXT] [--effect-count TEXT] [--pillar-file TEXT] "
     "[--out DIR]\n"
-    "  varo-cli filter   (--db PATH | --import FILE) [--form mobile|pc] [--best on|off] [--pickup "
-    "on|off] "
+    "  varo-cli filter   (--db PATH [--apply FILE] | --import FILE) [--form mobile|pc] [--best "
+    "on|off] [--pickup on|off] "
     "[--show-name on|off] [--out DIR]\n"
     "  varo-cli manifest [--mode micro|hot|custom] [--dir TEXT] [--version TEXT] [--single] "
     "[--jobs N] "
@@ -84,6 +84,10 @@ int main(int argc, char** argv) {
     CLI::Option* filterImport =
         filterCommand->add_option("--import", filter.importFile, "a filter file to read");
     filterDatabase->excludes(filterImport);
+    filterCommand
+        ->add_option("--apply", filter.applyFile,
+                     "a filter file whose flags the database's items take by name")
+        ->needs(filterDatabase);
     filterCommand->add_option("--form", filter.form, "mobile (UTF-8) or pc (GBK)")
         ->check(CLI::IsMember({"mobile", "pc"}))
         ->capture_default_str();

@@ -1,6 +1,8 @@
 #include "filter/FilterFile.h"
 
 #include <algorithm>
+#include <unordered_map>
+#include <unordered_set>
 #include <utility>
 
 #include "text/CodePage.h"
@@ -193,6 +195,33 @@ bool LooksLikeFilterFile(std::string_view bytes) {
         withFields += std::count(line.begin(), line.end(), ',') >= 4 ? 1 : 0;
     }
     return withFields * 2 >= lines;
+}
+
+FilterApplication ApplyFilterRows(FilterRows& rows, const FilterRows& file) {
+    std::unordered_map<std::string_view, const FilterRow*> byName;
+    for (const FilterRow& row : file) {
+        byName[row.itemName] = &row;  // the last line of a name wins
+    }
+    FilterApplication application;
+    std::unordered_set<std::string_view> found;
+    for (FilterRow& row : rows) {
+        const auto named = byName.find(row.itemName);
+        if (named == byName.end()) {
+            continue;
+        }
+        row.best = named->second->best;
+        row.autoPickUp = named->second->autoPickUp;
+        row.showName = named->second->showName;
+        found.insert(named->first);
+        ++application.rowsSet;
+    }
+    std::unordered_set<std::string_view> listed;
+    for (const FilterRow& row : file) {
+        if (!found.contains(row.itemName) && listed.insert(row.itemName).second) {
+            application.namesNotFound.push_back(row.itemName);
+        }
+    }
+    return application;
 }
 
 }  // namespace varo

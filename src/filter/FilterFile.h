@@ -86,6 +86,18 @@ struct FilterFileRefusal {
 std::optional<FilterRows> ParseFilterFile(std::string_view bytes,
                                           FilterFileRefusal* refusal = nullptr);
 
+// What applying a filter file to the grid did: how many rows took the flags
+// of their name, and the names of the file that no row holds (file order).
+struct FilterApplication {
+    std::size_t rowsSet = 0;
+    std::vector<GbkText> namesNotFound;
+};
+
+// Sets the three flags of every row whose name the file holds (compared byte
+// for byte; a name the file holds twice takes its last line); the other rows
+// keep theirs.
+FilterApplication ApplyFilterRows(FilterRows& rows, const FilterRows& file);
+
 // False when the bytes do not look like a filter file: a line holds a tab, or
 // most lines lack the five comma-separated fields (such as
 // CustomItemNameColors.txt chosen by mistake). Empty text looks like one.

@@ -214,5 +214,18 @@ TEST(FilterFile, LooksLikeAFilterFile) {
     }
 }
 
+TEST(FilterFile, ApplyingAFileSetsTheFlagsOfTheRowsItNames) {
+    FilterRows grid = {Row("a", kWeaponGbk, false, false, false),
+                       Row("b", kOtherGbk, true, true, true), Row("a", "", false, false, false)};
+    const FilterRows file = {Row("a", "", true, false, false), Row("x", "", true, true, true),
+                             Row("a", "", false, true, true), Row("x", "", false, false, false)};
+    const FilterApplication applied = ApplyFilterRows(grid, file);
+    EXPECT_EQ(applied.rowsSet, 2u) << "both rows named a";
+    EXPECT_EQ(applied.namesNotFound, std::vector<GbkText>{"x"}) << "once, though listed twice";
+    EXPECT_EQ(grid, (FilterRows{Row("a", kWeaponGbk, false, true, true),  // the last line of a
+                                Row("b", kOtherGbk, true, true, true),    // not named: kept
+                                Row("a", "", false, true, true)}));
+}
+
 }  // namespace
 }  // namespace varo

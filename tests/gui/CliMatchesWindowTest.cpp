@@ -64,6 +64,25 @@ class CliMatchesWindowTest : public QObject {
                      filter);
         }
 
+        // Flags from an earlier filter file, by name: 青铜剑 twice (the last
+        // line wins), a name the database lacks.
+        const QString earlier = harness.InputFile(QStringLiteral("earlier.txt"));
+        test::WriteFile(earlier.toStdString(),
+                        "青铜剑,4,1,1,1\r\n不存在的物品,4,1,1,1\r\n青铜剑,4,1,0,1\r\n");
+        window.filterPage->LoadFilterGrid();
+        harness.AnswerNextDialog({earlier});
+        window.filterPage->套用过滤文件动作->trigger();
+        const QString summary = harness.Messages().last().text;
+        QVERIFY2(summary.contains(QStringLiteral("已按名称为1行设置了标记")) &&
+                     summary.contains(QStringLiteral("1个名字不在数据库中：\n不存在的物品")),
+                 qPrintable(summary));
+        window.filterPage->WriteFilterFile(FilterFileForm::Pc);
+        QCOMPARE(RunCli({QStringLiteral("filter"), QStringLiteral("--db"), database,
+                         QStringLiteral("--apply"), earlier, QStringLiteral("--form"),
+                         QStringLiteral("pc")},
+                        cliOut, QStringLiteral("lsDefaultItemFilter.txt")),
+                 test::ReadBytes(harness.OutputFile(QStringLiteral("lsDefaultItemFilter.txt"))));
+
         QStringList files;
         for (const char* name : {"a.wzl", "地图.map", "s p.mp3"}) {
             const QString path = harness.InputFile(QString::fromUtf8(name));
