@@ -71,8 +71,8 @@ FileDigest DigestWhileResponsive(const std::string& path, const std::atomic<bool
     return digest.get();
 }
 
-// The bar's steps: it advances by the bytes digested, each file weighing
-// its size plus one, so that empty files move it too.
+// The bar's resolution; it advances by the bytes digested, each file
+// weighing its size plus one, so that empty files move it too.
 constexpr int kProgressSteps = 10000;
 
 }  // namespace
@@ -248,7 +248,6 @@ void ManifestPage::ImportFiles(const QStringList& paths) {
         if (!ResourceListCanCarry(utf8Name)) {
             skipped << QStringLiteral("%1（文件名含换行符）").arg(name);
         } else {
-            digested = 0;
             const FileDigest digest =
                 DigestWhileResponsive(ToUtf8(paths[i]), cancelImport_, digested, showProgress);
             if (digest.ok) {
