@@ -30,6 +30,7 @@
 #include "app/TextBridge.h"
 #include "app/WrappingButton.h"
 #include "manifest/FileDigest.h"
+#include "manifest/ReleaseCheck.h"
 #include "manifest/ResourcePaths.h"
 #include "platform/ProgramDirectory.h"
 
@@ -337,8 +338,45 @@ void ManifestPage::WriteSingleManifest() {
 void ManifestPage::WriteStandaloneManifest() {
     const std::string body =
         BuildManifestBody(ResourceListText(), Mode(), ToUtf8(编辑框_自定义目录名->text()));
-    WriteManifest(kStandaloneManifestFileName,
-                  BuildStandaloneManifest(body, ToUtf8(编辑框_版本号->text())));
+    const std::string manifest = BuildStandaloneManifest(body, ToUtf8(编辑框_版本号->text()));
+    if (ConfirmRelease(manifest)) {
+        WriteManifest(kStandaloneManifestFileName, manifest);
+    }
+}
+
+bool ManifestPage::ConfirmRelease(const std::string& manifest) {
+    const std::string path = OutputFilePath(outputDirectory_, kStandaloneManifestFileName);
+    const PreviousRelease previous = ReadPreviousRelease(path);
+    if (previous.state == PreviousRelease::State::Unusable) {
+        ShowMessage(MessageKind::Warning, QStringLiteral("版本检查"),
+                    QStringLiteral("已有的文件“%1”无法读取或不是有效的清单，本次不与它比较。")
+                        .arg(FromUtf8(path)));
+        return true;
+    }
+    if (previous.state == PreviousRelease::State::Absent) {
+        return true;
+    }
+    const ReleaseComparison change =
+        CompareReleases(previous.manifest, ParseStandaloneManifest(manifest));
+    if (!change.NeedsNewVersion()) {
+        return true;
+    }
+    QString download = QStringLiteral("%1字节").arg(change.downloadBytes);
+    if (change.downloadBytes >= 1024 * 1024) {
+        download +=
+            QStringLiteral("（%1 MB）")
+                .arg(static_cast<double>(change.downloadBytes) / (1024.0 * 1024.0), 0, 'f', 1);
+    }
+    return AskQuestion(
+        QStringLiteral("版本检查"),
+        QStringLiteral("版本号未变更：版本号“%1”不大于已有update.json的版本号“%2”，"
+                       "但资源有变动，客户端不会更新。\n\n"
+                       "新增%3个，变更%4个，删除%5个，客户端需下载%6。\n\n仍然生成吗？")
+            .arg(编辑框_版本号->text(), FromUtf8(previous.manifest.version))
+            .arg(change.added)
+            .arg(change.changed)
+            .arg(change.removed)
+            .arg(download));
 }
 
 bool ManifestPage::eventFilter(QObject* watched, QEvent* event) {

@@ -70,6 +70,9 @@ class ManifestPage : public PageCanvas {
     void AppendToList(const std::string& lines);
     void SetImportControlsEnabled(bool enabled);
     void WriteManifest(const char* fileName, const std::string& content);
+    // Compares `manifest` with the update.json already in the output folder;
+    // false when the user chose not to write it.
+    bool ConfirmRelease(const std::string& manifest);
 
     std::string outputDirectory_;
     QShortcut* cancelShortcut_ = nullptr;

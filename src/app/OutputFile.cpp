@@ -7,13 +7,18 @@
 
 namespace varo {
 
-bool WriteOutputFile(const std::string& directory, std::string_view fileName,
-                     std::string_view bytes) {
+std::string OutputFilePath(const std::string& directory, std::string_view fileName) {
     std::string path = directory;
     if (!path.empty() && path.back() != '/') {
         path += '/';
     }
     path += fileName;
+    return path;
+}
+
+bool WriteOutputFile(const std::string& directory, std::string_view fileName,
+                     std::string_view bytes) {
+    const std::string path = OutputFilePath(directory, fileName);
     const FileWriteResult result = WriteFileAtomically(path, bytes);
     if (!result.ok) {
         ShowMessage(MessageKind::Warning, QStringLiteral("生成失败"),

@@ -10,13 +10,17 @@ int Fail(std::string_view message) {
     return 1;
 }
 
-int WriteOutput(const std::string& directory, const char* fileName, std::string_view bytes,
-                std::size_t entries) {
+std::string OutputPath(const std::string& directory, const char* fileName) {
     std::string path = directory.empty() ? std::string(".") : directory;
     if (path.back() != '/') {
         path += '/';
     }
-    path += fileName;
+    return path + fileName;
+}
+
+int WriteOutput(const std::string& directory, const char* fileName, std::string_view bytes,
+                std::size_t entries) {
+    const std::string path = OutputPath(directory, fileName);
     const FileWriteResult result = WriteFileAtomically(path, bytes);
     if (!result.ok) {
         return Fail(path + ": cannot write: " + result.error);

@@ -33,6 +33,7 @@ struct ManifestOptions {
     std::string directory = "layout";
     std::string version = "1.2.5";
     bool single = false;
+    bool requireNewVersion = false;  // refuse a changed update.json under an old version
     int jobs = 1;
     bool quiet = false;
     std::string outputDirectory = ".";
@@ -45,6 +46,9 @@ int RunManifest(const ManifestOptions& options);
 
 // Prints "varo-cli: message" on stderr and gives the failure status.
 int Fail(std::string_view message);
+
+// The path of an output file in the output directory ("." when empty).
+std::string OutputPath(const std::string& directory, const char* fileName);
 
 // Writes one output file into the output directory as one step and reports
 // it on stdout.

@@ -10,6 +10,7 @@
 #include "cli/Commands.h"
 #include "manifest/FileDigest.h"
 #include "manifest/Manifest.h"
+#include "manifest/ReleaseCheck.h"
 #include "manifest/ResourcePaths.h"
 #include "platform/Console.h"
 #include "platform/FileIo.h"
@@ -76,6 +77,35 @@ class ProgressBar {
     std::thread thread_;
 };
 
+// Compares the new update.json with the one in the output directory and says
+// how they differ on stderr. False when the version should have been raised
+// and `requireNewVersion` forbids writing.
+bool CheckRelease(const std::string& path, const std::string& manifest, bool requireNewVersion) {
+    const PreviousRelease previous = ReadPreviousRelease(path);
+    if (previous.state == PreviousRelease::State::Absent) {
+        return true;
+    }
+    if (previous.state == PreviousRelease::State::Unusable) {
+        std::fprintf(stderr, "varo-cli: %s: not a readable manifest (%s); not compared\n",
+                     path.c_str(), previous.error.c_str());
+        return true;
+    }
+    const ReleaseComparison change =
+        CompareReleases(previous.manifest, ParseStandaloneManifest(manifest));
+    std::fprintf(stderr,
+                 "varo-cli: against the previous update.json (version %s): %zu added, %zu "
+                 "changed, %zu removed; a client downloads %llu bytes\n",
+                 previous.manifest.version.c_str(), change.added, change.changed, change.removed,
+                 static_cast<unsigned long long>(change.downloadBytes));
+    if (!change.NeedsNewVersion()) {
+        return true;
+    }
+    std::fprintf(
+        stderr, "varo-cli: the version is not greater than %s although entries changed%s\n",
+        previous.manifest.version.c_str(), requireNewVersion ? "; nothing was written" : "");
+    return !requireNewVersion;
+}
+
 }  // namespace
 
 // As importing the files in this order in this mode, then a manifest writer.
@@ -119,8 +149,12 @@ int RunManifest(const ManifestOptions& options) {
     if (options.single) {
         return WriteOutput(options.outputDirectory, kSingleManifestFileName, body, entries);
     }
-    return WriteOutput(options.outputDirectory, kStandaloneManifestFileName,
-                       BuildStandaloneManifest(body, options.version), entries);
+    const std::string manifest = BuildStandaloneManifest(body, options.version);
+    if (!CheckRelease(OutputPath(options.outputDirectory, kStandaloneManifestFileName), manifest,
+                      options.requireNewVersion)) {
+        return 1;
+    }
+    return WriteOutput(options.outputDirectory, kStandaloneManifestFileName, manifest, entries);
 }
 
 }  // namespace varo::cli

@@ -21,7 +21,7 @@ constexpr const char* kUsage =
     "on|off] [--pickup on|off] "
     "[--show-name on|off] [--out DIR]\n"
     "  varo-cli manifest [--mode micro|hot|custom] [--dir TEXT] [--version TEXT] [--single] "
-    "[--jobs N] "
+    "[--require-new-version] [--jobs N] "
     "[--quiet] [--out DIR] PATH...\n"
     "  varo-cli --help | --version\n";
 
@@ -112,6 +112,9 @@ int main(int argc, char** argv) {
         ->capture_default_str();
     manifestCommand->add_flag("--single", manifest.single,
                               "write 单json文件.json, the entries only");
+    manifestCommand->add_flag("--require-new-version", manifest.requireNewVersion,
+                              "write nothing when entries changed against the update.json in "
+                              "--out but --version is not greater than its version");
     manifestCommand->add_option("--jobs", manifest.jobs, "digest threads")
         ->check(CLI::PositiveNumber)
         ->capture_default_str();

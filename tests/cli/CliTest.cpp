@@ -8,6 +8,7 @@
 #include "db/ItemTable.h"
 #include "filter/FilterFile.h"
 #include "manifest/Manifest.h"
+#include "manifest/ReleaseCheck.h"
 #include "pillar/LightPillar.h"
 #include "platform/ProgramDirectory.h"
 #include "support/TestSupport.h"
@@ -144,6 +145,45 @@ TEST_F(CliTest, ManifestJobsAndDirectories) {
               std::string::npos);
     EXPECT_NE(ReadFile(out + "/update.json").value_or("").find("\"filename\":\"x/e.txt\""),
               std::string::npos);
+}
+
+TEST_F(CliTest, ManifestComparesWithThePreviousUpdateJson) {
+    const std::string a = dir.File("a.wzl");
+    const std::string b = dir.File("b.wzl");
+    test::WriteFile(a, "aaa");
+    test::WriteFile(b, "bb");
+    ASSERT_EQ(RunCli(dir, {"manifest", "--version", "1.9", "--out", out, a}).status, 0);
+    const auto released = ReadFile(out + "/update.json");
+
+    // b added, a changed, the same version: refused with --require-new-version.
+    test::WriteFile(a, "aaaa");
+    CliRun run =
+        RunCli(dir, {"manifest", "--version", "1.9", "--require-new-version", "--out", out, a, b});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.out, "");
+    EXPECT_NE(
+        run.err.find("(version 1.9): 1 added, 1 changed, 0 removed; a client downloads 6 bytes"),
+        std::string::npos)
+        << run.err;
+    EXPECT_NE(run.err.find("nothing was written"), std::string::npos) << run.err;
+    EXPECT_EQ(ReadFile(out + "/update.json"), released);
+
+    // Without the option it warns and writes; a raised version is written silently but for the
+    // summary.
+    run = RunCli(dir, {"manifest", "--version", "1.9", "--out", out, a, b});
+    EXPECT_EQ(run.status, 0);
+    EXPECT_NE(run.err.find("not greater than 1.9"), std::string::npos) << run.err;
+    run = RunCli(dir, {"manifest", "--version", "1.10", "--require-new-version", "--out", out, b});
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_NE(run.err.find("0 added, 0 changed, 1 removed"), std::string::npos) << run.err;
+    EXPECT_EQ(run.err.find("not greater"), std::string::npos) << run.err;
+
+    // A broken previous file is reported and replaced.
+    test::WriteFile(out + "/update.json", "{\"assets_version\":");
+    run = RunCli(dir, {"manifest", "--require-new-version", "--out", out, a});
+    EXPECT_EQ(run.status, 0);
+    EXPECT_NE(run.err.find("not a readable manifest"), std::string::npos) << run.err;
+    EXPECT_TRUE(ParseStandaloneManifest(ReadFile(out + "/update.json").value_or("")).ok);
 }
 
 TEST_F(CliTest, ErrorsAreLoudAndLeaveTheOutputUntouched) {

@@ -7,6 +7,7 @@
 #include <filesystem>
 
 #include "manifest/FileDigest.h"
+#include "manifest/ReleaseCheck.h"
 #include "platform/FileIo.h"
 #include "platform/Md5.h"
 #include "support/TestSupport.h"
@@ -242,6 +243,98 @@ TEST(DigestFiles, ParallelResultsKeepTheOrderOfThePaths) {
     EXPECT_FALSE(four.back().ok);
     EXPECT_EQ(reported.load(), total);
     EXPECT_TRUE(DigestFiles({}, 3).empty());
+}
+
+TEST(ReleaseCheck, ComparesVersionsPartByPart) {
+    const struct {
+        const char* a;
+        const char* b;
+        int order;
+    } cases[] = {
+        {"1.2.10", "1.2.9", 1},  // numbers, not text
+        {"1.10", "1.9.9", 1},
+        {"1.2", "1.2.0", 0},  // a missing part is 0
+        {"1.2.1", "1.2", 1},
+        {"01.2", "1.2", 0},
+        {"99999999999999999999999.1", "99999999999999999999998.9", 1},  // beyond 64 bits
+        {"1.2b", "1.2a", 1},                                            // text parts as text
+        {"1.10a", "1.9a", -1},
+        {"1.2", "1.b", -1},  // a number against text: as text
+        {"", "0", 0},
+        {"", "1", -1},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(CompareVersions(c.a, c.b), c.order) << c.a << " vs " << c.b;
+        EXPECT_EQ(CompareVersions(c.b, c.a), -c.order) << c.b << " vs " << c.a;
+    }
+}
+
+TEST(ReleaseCheck, ParsesOnlyTheShapeOfUpdateJson) {
+    const std::string good = BuildStandaloneManifest(
+        BuildManifestBody("a.wzl m1 10\r\n\"q\".wzl m2 20\r\n", ManifestMode::HotUpdate, ""),
+        "2.0");
+    const ParsedManifest parsed = ParseStandaloneManifest(good);
+    ASSERT_TRUE(parsed.ok) << parsed.error;
+    EXPECT_EQ(parsed.version, "2.0");
+    ASSERT_EQ(parsed.entries.size(), 2u);
+    EXPECT_EQ(parsed.entries[1].filename, "data/\"q\".wzl");
+    EXPECT_EQ(parsed.entries[1].size, "20");
+
+    for (const char* bad : {"", "{", "[]", "{\"md5list\":[]}",
+                            "{\"assets_version\":1,\"md5list\":[]}", "{\"assets_version\":\"1\"}",
+                            "{\"assets_version\":\"1\",\"md5list\":[{\"filename\":\"a\"}]}",
+                            "{\"assets_version\":\"1\",\"md5list\":[7]}",
+                            "{\"assets_version\":\"\xB0\xA1\",\"md5list\":[]}",  // GBK bytes
+                            "{\"assets_version\":\"1\",\"md5list\":[]} trailing"}) {
+        const ParsedManifest refused = ParseStandaloneManifest(bad);
+        EXPECT_FALSE(refused.ok) << bad;
+        EXPECT_FALSE(refused.error.empty()) << bad;
+    }
+    // Deep nesting is refused or parsed, never a crash.
+    EXPECT_FALSE(ParseStandaloneManifest(std::string(100000, '[')).ok);
+}
+
+TEST(ReleaseCheck, CountsAddedChangedRemovedAndTheDownload) {
+    auto manifest = [](const char* version, std::vector<ManifestEntry> entries) {
+        ParsedManifest parsed;
+        parsed.ok = true;
+        parsed.version = version;
+        parsed.entries = std::move(entries);
+        return parsed;
+    };
+    const ParsedManifest before =
+        manifest("1.0", {{"a", "m1", "10"}, {"b", "m2", "20"}, {"c", "m3", "30"}});
+    const ParsedManifest after = manifest(
+        "1.0", {{"a", "m1", "10"}, {"b", "m9", "20"}, {"c", "m3", "31"}, {"d", "m4", "400"}});
+    const ReleaseComparison change = CompareReleases(before, after);
+    EXPECT_EQ(change.added, 1u);
+    EXPECT_EQ(change.changed, 2u);
+    EXPECT_EQ(change.removed, 0u);
+    EXPECT_EQ(change.downloadBytes, 20u + 31u + 400u);
+    EXPECT_TRUE(change.NeedsNewVersion());
+
+    const ReleaseComparison removal = CompareReleases(after, manifest("1.0", {{"a", "m1", "10"}}));
+    EXPECT_EQ(removal.removed, 3u);
+    EXPECT_EQ(removal.downloadBytes, 0u);
+    EXPECT_TRUE(removal.NeedsNewVersion());  // a removal is a change too
+
+    EXPECT_FALSE(CompareReleases(before, before).NeedsNewVersion());
+    EXPECT_FALSE(CompareReleases(before, manifest("1.0.1", after.entries)).NeedsNewVersion());
+}
+
+TEST(ReleaseCheck, ReadsThePreviousFileOrSaysWhyNot) {
+    test::TempDir dir;
+    EXPECT_EQ(ReadPreviousRelease(dir.File("update.json")).state, PreviousRelease::State::Absent);
+    std::filesystem::create_directory(dir.File("folder"));
+    EXPECT_EQ(ReadPreviousRelease(dir.File("folder")).state, PreviousRelease::State::Absent);
+    test::WriteFile(dir.File("update.json"), "{\"assets_version\":\"3\",\"md5list\":[");
+    const PreviousRelease broken = ReadPreviousRelease(dir.File("update.json"));
+    EXPECT_EQ(broken.state, PreviousRelease::State::Unusable);
+    EXPECT_NE(broken.error.find("parse error"), std::string::npos) << broken.error;
+    test::WriteFile(dir.File("update.json"), BuildStandaloneManifest("", "3"));
+    const PreviousRelease good = ReadPreviousRelease(dir.File("update.json"));
+    EXPECT_EQ(good.state, PreviousRelease::State::Present);
+    EXPECT_EQ(good.manifest.version, "3");
 }
 
 }  // namespace

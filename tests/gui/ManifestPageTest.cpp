@@ -338,6 +338,54 @@ class ManifestPageTest : public QObject {
         QVERIFY(custom.contains("\"filename\":\"layout/b.map\""));
     }
 
+    void releaseCheckAsksBeforeAnUnchangedVersion() {
+        ManifestFixture fixture;
+        ManifestPage& page = fixture.Page();
+        const QString update = fixture.harness.OutputFile(QStringLiteral("update.json"));
+        const QString a = fixture.MakeFile(QStringLiteral("a.wzl"), "aaa");
+        page.ImportFiles({a});
+        QTest::mouseClick(page.按钮_生成独立json文件, Qt::LeftButton);
+        QVERIFY(fixture.harness.Questions().isEmpty());  // nothing to compare with
+        const QByteArray released = test::ReadBytes(update);
+
+        // A changed file under the same version: No writes nothing, Yes writes.
+        fixture.MakeFile(QStringLiteral("a.wzl"), QByteArray(2 * 1024 * 1024, 'x'));
+        page.ImportFiles({a, fixture.MakeFile(QStringLiteral("b.wzl"), "bb")});
+        fixture.harness.AnswerNextQuestion(false);
+        QTest::mouseClick(page.按钮_生成独立json文件, Qt::LeftButton);
+        QCOMPARE(fixture.harness.Questions().size(), 1);
+        const QString question = fixture.harness.Questions()[0];
+        QVERIFY2(question.startsWith(QStringLiteral("版本号未变更")), qPrintable(question));
+        QVERIFY2(question.endsWith(QStringLiteral("仍然生成吗？")), qPrintable(question));
+        QVERIFY2(question.contains(QStringLiteral(
+                     "新增1个，变更1个，删除0个，客户端需下载2097154字节（2.0 MB）")),
+                 qPrintable(question));
+        QCOMPARE(test::ReadBytes(update), released);
+        const int messages = fixture.harness.Messages().size();
+        QTest::mouseClick(page.按钮_生成独立json文件, Qt::LeftButton);
+        QVERIFY(test::ReadBytes(update) != released);
+        QCOMPARE(fixture.harness.Messages().size(), messages + 1);
+        QCOMPARE(fixture.harness.Messages().last().text,
+                 QStringLiteral("json单文件写入本地成功！\n生成该目录下文件名：  update.json"));
+
+        // A raised version, or nothing changed: no question.
+        page.编辑框_版本号->setText(QStringLiteral("1.2.10"));
+        page.ClearResourceList();
+        page.ImportFiles({a});
+        QTest::mouseClick(page.按钮_生成独立json文件, Qt::LeftButton);
+        QTest::mouseClick(page.按钮_生成独立json文件, Qt::LeftButton);
+        QCOMPARE(fixture.harness.Questions().size(), 2);
+
+        // A previous file that is no manifest: a warning, then written as if absent.
+        test::WriteFile(update.toStdString(), "not json");
+        page.ImportFiles({fixture.MakeFile(QStringLiteral("c.wzl"))});
+        QTest::mouseClick(page.按钮_生成独立json文件, Qt::LeftButton);
+        QCOMPARE(fixture.harness.Questions().size(), 2);
+        QVERIFY(fixture.harness.Messages()[fixture.harness.Messages().size() - 2].kind ==
+                MessageKind::Warning);
+        QVERIFY(test::ReadBytes(update).contains("c.wzl"));
+    }
+
     void emptyListAndAFailedWrite() {
         ManifestFixture fixture;
         ManifestPage& page = fixture.Page();
