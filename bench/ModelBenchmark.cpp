@@ -15,8 +15,10 @@
 #include <vector>
 
 #include "app/Dialogs.h"
+#include "app/FilterGridView.h"
 #include "app/FilterPage.h"
 #include "app/MainWindow.h"
+#include "app/TextBridge.h"
 
 namespace {
 
@@ -52,6 +54,12 @@ int main(int argc, char** argv) {
 
     varo::FilterPage& filter = *window.filterPage;
     varo::LightPillarPage& pillar = *window.lightPillarPage;
+    // The find and apply steps need the grid loaded and the PC file written:
+    // the steps before them do that.
+    QString lastName;
+    const QString filterFile = output.filePath(QStringLiteral("lsDefaultItemFilter.txt"));
+    varo::SetOpenFileDialogRoutine(
+        [&](QWidget*, const varo::OpenFileRequest&) { return QStringList{filterFile}; });
     const struct {
         const char* name;
         std::function<void()> step;
@@ -60,10 +68,22 @@ int main(int argc, char** argv) {
         {"filter grid: write mobile form",
          [&] { filter.WriteFilterFile(varo::FilterFileForm::Mobile); }},
         {"filter grid: write PC form", [&] { filter.WriteFilterFile(varo::FilterFileForm::Pc); }},
+        {"filter grid: find 查找, no name matches",
+         [&] { filter.FindRow(QStringLiteral("没有这个名字"), 1, false); }},
+        {"filter grid: find 查找 the last row's name from the first row",
+         [&] {
+             filter.高级表格_过滤文件生成->setCurrentIndex(filter.Model().index(0, 0));
+             filter.FindRow(lastName, 1, false);
+         }},
+        {"filter grid: apply 按名称套用 the PC file (one line per row)",
+         [&] { filter.ApplyFilterFile(); }},
         {"light pillar: compute DB一键计算", [&] { pillar.ComputeFromDatabase(); }},
         {"light pillar: write 生成光柱文件", [&] { pillar.WriteLightPillarFile(); }},
     };
     for (const auto& step : steps) {
+        if (lastName.isEmpty() && filter.Model().rowCount() > 0) {
+            lastName = varo::FromGbk(filter.Model().Rows().back().itemName);
+        }
         const double milliseconds = MedianMilliseconds(runs, step.step);
         QApplication::processEvents();
         std::printf("| %s | %.1f ms |\n", step.name, milliseconds);

@@ -8,6 +8,7 @@
 #include <QDir>
 #include <QFile>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QPixmap>
@@ -20,7 +21,10 @@
 
 #include <cstdio>
 
+#include "app/Dialogs.h"
+#include "app/FilterGridView.h"
 #include "app/FilterPage.h"
+#include "app/GridFindBox.h"
 #include "app/InterfaceFont.h"
 #include "app/MainWindow.h"
 #include "app/ManifestPage.h"
@@ -42,6 +46,19 @@ bool Shoot(QWidget& window, const QString& path) {
     const QImage image = shot.toImage();
     if (image.isNull() || image.pixel(image.width() / 2, image.height() / 2) == qRgb(0, 0, 0)) {
         shot = window.grab();
+    }
+    return shot.save(path);
+}
+
+// The whole screen, for a question box over the window.
+bool ShootScreen(QWidget& window, const QString& path) {
+    Settle();
+    QPixmap shot = window.screen()->grabWindow(0);
+    const QImage image = shot.toImage();
+    QWidget* box = QApplication::activeModalWidget();
+    if ((image.isNull() || image.pixel(image.width() / 2, image.height() / 2) == qRgb(0, 0, 0)) &&
+        box != nullptr) {
+        shot = box->grab();
     }
     return shot.save(path);
 }
@@ -86,6 +103,18 @@ int main(int argc, char** argv) {
                                        Qt::Checked, Qt::CheckStateRole);
     ok &= Shoot(window, out.filePath(QStringLiteral("2-filter.png")));
 
+    // The find box with a few letters typed, two more rows selected below the match.
+    varo::FilterGridView* grid = window.filterPage->高级表格_过滤文件生成;
+    window.filterPage->FindBox()->Open();
+    QKeyEvent typed(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, QStringLiteral("药"));
+    QApplication::sendEvent(window.filterPage->FindBox()->Edit(), &typed);
+    const int found = grid->currentIndex().row();
+    grid->selectionModel()->select(QItemSelection(window.filterPage->Model().index(found + 1, 0),
+                                                  window.filterPage->Model().index(found + 2, 0)),
+                                   QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    ok &= Shoot(window, out.filePath(QStringLiteral("2-filter-find.png")));
+    window.filterPage->FindBox()->Close();
+
     // Page 3: during and after an import of a few resource files.
     window.选择夹1->setCurrentIndex(2);
     QStringList files;
@@ -104,6 +133,24 @@ int main(int argc, char** argv) {
     });
     window.manifestPage->ImportFiles(files);
     ok &= Shoot(window, out.filePath(QStringLiteral("3-manifest.png")));
+
+    // The release check: update.json written, then one file changed under the
+    // same version. Success boxes are not shown; the question is.
+    varo::SetMessageRoutine([](varo::MessageKind, const QString&, const QString&) {});
+    window.manifestPage->WriteStandaloneManifest();
+    QFile changed(files.front());
+    if (!changed.open(QIODevice::Append) || changed.write("v") != 1) {
+        ok = false;
+    }
+    changed.close();
+    window.manifestPage->ImportFiles({files.front()});
+    QTimer::singleShot(300, &window, [&] {
+        ok &= ShootScreen(window, out.filePath(QStringLiteral("3-manifest-release-check.png")));
+        if (QWidget* box = QApplication::activeModalWidget()) {
+            box->close();
+        }
+    });
+    window.manifestPage->WriteStandaloneManifest();
 
     // Page 4: about.
     window.选择夹1->setCurrentIndex(3);

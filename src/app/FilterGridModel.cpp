@@ -2,6 +2,8 @@
 
 #include "app/TextBridge.h"
 
+#include <algorithm>
+
 namespace varo {
 
 const char* const FilterGridModel::kTitles[kFilterColumnCount] = {
@@ -99,6 +101,24 @@ void FilterGridModel::SetFlagForAll(int column, bool value) {
     }
     varo::SetFlagForAll(rows_, column, value);
     emit dataChanged(index(0, column), index(rowCount() - 1, column), {Qt::CheckStateRole});
+}
+
+void FilterGridModel::SetFlagForRows(int column, const std::vector<std::pair<int, int>>& rowRanges,
+                                     bool value) {
+    if (!IsFlagColumn(column) || !checkBoxColumns_) {
+        return;
+    }
+    for (const auto& [first, last] : rowRanges) {
+        const int from = std::max(first, 0);
+        const int to = std::min(last, rowCount() - 1);
+        if (from > to) {
+            continue;
+        }
+        for (int row = from; row <= to; ++row) {
+            rows_[static_cast<std::size_t>(row)].Flag(column) = value;
+        }
+        emit dataChanged(index(from, column), index(to, column), {Qt::CheckStateRole});
+    }
 }
 
 FilterApplication FilterGridModel::ApplyFilterRows(const FilterRows& file) {

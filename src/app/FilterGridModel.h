@@ -2,6 +2,9 @@
 
 #include <QAbstractTableModel>
 
+#include <utility>
+#include <vector>
+
 #include "filter/FilterFile.h"
 
 namespace varo {
@@ -31,6 +34,8 @@ class FilterGridModel : public QAbstractTableModel {
     // Fills the grid from a filter file: no titles, flags as read.
     void Import(FilterRows rows);
     void SetFlagForAll(int column, bool value);
+    // Sets one flag column for the rows of the given [first, last] ranges.
+    void SetFlagForRows(int column, const std::vector<std::pair<int, int>>& rowRanges, bool value);
     // Sets the flags of the rows whose names a filter file holds.
     FilterApplication ApplyFilterRows(const FilterRows& file);
 

@@ -8,11 +8,16 @@
 #include <QScrollBar>
 #include <QStyledItemDelegate>
 
+#include <algorithm>
+
+#include "app/FilterGridModel.h"
+
 namespace varo {
 namespace {
 
 constexpr int kRowHeight = 24;
 constexpr int kDesignColumnWidth = 60;
+constexpr Qt::KeyboardModifiers kSelectionModifiers = Qt::ShiftModifier | Qt::ControlModifier;
 
 // Draws check boxes centred in their cells and toggles them on a click
 // anywhere in the cell or on the space bar.
@@ -56,10 +61,14 @@ class CheckCellDelegate : public QStyledItemDelegate {
             case QEvent::MouseButtonRelease: {
                 const auto* mouse = static_cast<QMouseEvent*>(event);
                 toggle = mouse->button() == Qt::LeftButton &&
-                         option.rect.contains(mouse->position().toPoint());
+                         option.rect.contains(mouse->position().toPoint()) &&
+                         !(mouse->modifiers() & kSelectionModifiers);
                 break;
             }
             case QEvent::MouseButtonPress:
+                if (static_cast<QMouseEvent*>(event)->modifiers() & kSelectionModifiers) {
+                    return false;  // Shift and Ctrl clicks select rows, as elsewhere
+                }
                 // The clicked cell becomes the current one, so that the space
                 // bar acts on it next; the release toggles.
                 if (auto* view =
@@ -69,14 +78,6 @@ class CheckCellDelegate : public QStyledItemDelegate {
                 return true;
             case QEvent::MouseButtonDblClick:
                 return true;
-            case QEvent::KeyPress: {
-                const int key = static_cast<QKeyEvent*>(event)->key();
-                toggle = key == Qt::Key_Space || key == Qt::Key_Select;
-                if (!toggle) {
-                    return false;
-                }
-                break;
-            }
             default:
                 return false;
         }
@@ -97,8 +98,8 @@ void ConfigureGrid(QTableView* view) {
     view->horizontalHeader()->setMinimumSectionSize(8);
     view->horizontalHeader()->setHighlightSections(false);
     view->setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed);
-    view->setSelectionMode(QAbstractItemView::SingleSelection);
-    view->setSelectionBehavior(QAbstractItemView::SelectItems);
+    view->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    view->setSelectionBehavior(QAbstractItemView::SelectRows);
     view->setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
     view->setWordWrap(false);
 }
@@ -167,6 +168,48 @@ void FilterGridView::scrollTo(const QModelIndex& index, ScrollHint hint) {
     if (index.column() == 0) {
         horizontalScrollBar()->setValue(horizontal);
     }
+}
+
+void FilterGridView::keyPressEvent(QKeyEvent* event) {
+    const QModelIndex current = currentIndex();
+    auto* grid = dynamic_cast<FilterGridModel*>(model());
+    const bool toggle = (event->key() == Qt::Key_Space || event->key() == Qt::Key_Select) &&
+                        !(event->modifiers() & Qt::ControlModifier);
+    if (!toggle || grid == nullptr || !(current.flags() & Qt::ItemIsUserCheckable)) {
+        QTableView::keyPressEvent(event);
+        return;
+    }
+    const bool checked = current.data(Qt::CheckStateRole).value<Qt::CheckState>() == Qt::Checked;
+    grid->SetFlagForRows(current.column(), SelectedRowRanges(), !checked);
+    event->accept();
+}
+
+std::vector<std::pair<int, int>> FilterGridView::SelectedRowRanges() const {
+    std::vector<std::pair<int, int>> ranges;
+    if (currentIndex().isValid()) {
+        ranges.emplace_back(currentIndex().row(), currentIndex().row());
+    }
+    for (const QItemSelectionRange& range : selectionModel()->selection()) {
+        ranges.emplace_back(range.top(), range.bottom());
+    }
+    std::sort(ranges.begin(), ranges.end());
+    std::vector<std::pair<int, int>> merged;
+    for (const auto& range : ranges) {
+        if (!merged.empty() && range.first <= merged.back().second + 1) {
+            merged.back().second = std::max(merged.back().second, range.second);
+        } else {
+            merged.push_back(range);
+        }
+    }
+    return merged;
+}
+
+void FilterGridView::GoToRow(int row) {
+    const int column = currentIndex().isValid() ? currentIndex().column() : 0;
+    const QModelIndex target = model()->index(row, column);
+    selectionModel()->setCurrentIndex(
+        target, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    scrollTo(target, PositionAtCenter);
 }
 
 void FilterGridView::UpdateFrozenGeometry() {

@@ -2,20 +2,31 @@
 
 #include <QTableView>
 
+#include <utility>
+#include <vector>
+
 namespace varo {
 
 // A table view whose first column stays in view when the grid scrolls
 // sideways: a second view over the left edge shows that column alone.
-// Check-box cells toggle on a click anywhere in the cell and on the space bar.
+// Check-box cells toggle on a click anywhere in the cell. Rows are selected
+// by click, Shift and Ctrl; the space bar sets the current cell's check-box
+// column of every selected row to the opposite of the current cell.
 class FilterGridView : public QTableView {
   public:
     explicit FilterGridView(QWidget* parent = nullptr);
 
     void setModel(QAbstractItemModel* model) override;
     QTableView* FrozenColumn() const { return frozen_; }
+    // Makes `row` the current and only selected row, in the current column,
+    // and scrolls it to the middle of the view.
+    void GoToRow(int row);
+    // The selected rows and the current one as sorted, disjoint [first, last] ranges.
+    std::vector<std::pair<int, int>> SelectedRowRanges() const;
 
   protected:
     void resizeEvent(QResizeEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
     QModelIndex moveCursor(CursorAction cursorAction, Qt::KeyboardModifiers modifiers) override;
     void scrollTo(const QModelIndex& index, ScrollHint hint = EnsureVisible) override;
 

@@ -10,6 +10,7 @@
 #include "app/DatabaseLoad.h"
 #include "app/Dialogs.h"
 #include "app/FilterGridView.h"
+#include "app/GridFindBox.h"
 #include "app/OutputFile.h"
 #include "app/SystemErrorText.h"
 #include "app/TextBridge.h"
@@ -99,13 +100,50 @@ FilterPage::FilterPage(QWidget* tabControl, SqliteConnection& connection, Common
     // gives its flags to the rows of the same names.
     套用过滤文件动作 = new QAction(QStringLiteral("按名称套用过滤文件…"), this);
     QObject::connect(套用过滤文件动作, &QAction::triggered, this, [this] { ApplyFilterFile(); });
+    // Find by name: a box over the grid's lower edge; the shortcuts act while
+    // this page is shown.
+    findBox_ = new GridFindBox(高级表格_过滤文件生成,
+                               [this](const QString& text, int step, bool includeCurrent) {
+                                   return FindRow(text, step, includeCurrent);
+                               });
+    const auto action = [this](const char* caption, const QKeySequence& keys, auto handler) {
+        auto* created = new QAction(QString::fromUtf8(caption), this);
+        created->setShortcut(keys);
+        created->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+        QObject::connect(created, &QAction::triggered, this, handler);
+        addAction(created);
+        return created;
+    };
+    查找动作 =
+        action("查找物品名字…", QKeySequence(Qt::CTRL | Qt::Key_F), [this] { findBox_->Open(); });
+    action("查找下一个", QKeySequence(Qt::Key_F3), [this] { findBox_->FindAgain(1); });
+    action("查找上一个", QKeySequence(Qt::SHIFT | Qt::Key_F3), [this] { findBox_->FindAgain(-1); });
     高级表格_过滤文件生成->setContextMenuPolicy(Qt::CustomContextMenu);
     QObject::connect(高级表格_过滤文件生成, &QWidget::customContextMenuRequested, this,
                      [this](const QPoint& at) {
                          QMenu menu(高级表格_过滤文件生成);
                          menu.addAction(套用过滤文件动作);
+                         menu.addAction(查找动作);
                          menu.exec(高级表格_过滤文件生成->viewport()->mapToGlobal(at));
                      });
+}
+
+bool FilterPage::FindRow(const QString& text, int step, bool includeCurrent) {
+    // A character GBK lacks is in no name.
+    const std::optional<GbkText> needle = StrictUtf8ToGbk(ToUtf8(text));
+    const int rows = model_.rowCount();
+    if (!needle || rows == 0) {
+        return false;
+    }
+    const QModelIndex current = 高级表格_过滤文件生成->currentIndex();
+    const int start = !current.isValid() ? (step < 0 ? rows - 1 : 0)
+                                         : current.row() + (includeCurrent ? 0 : step);
+    const std::ptrdiff_t row = FindFilterRow(model_.Rows(), *needle, start, step);
+    if (row < 0) {
+        return false;
+    }
+    高级表格_过滤文件生成->GoToRow(static_cast<int>(row));
+    return true;
 }
 
 void FilterPage::SetColumnWidths(int width) {

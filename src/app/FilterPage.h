@@ -15,6 +15,7 @@ namespace varo {
 
 class CommonDialog;
 class FilterGridView;
+class GridFindBox;
 
 // The page "数据库过滤文件生成": the filter grid, loaded from the item table or
 // imported from a filter file, written as lsDefaultItemFilter.txt.
@@ -44,6 +45,11 @@ class FilterPage : public PageCanvas {
     // The grid's context-menu action: flags from a filter file, by name.
     void ApplyFilterFile();
     QAction* 套用过滤文件动作;
+    // Ctrl+F: the find box; F3 / Shift+F3 find again.
+    QAction* 查找动作;
+    GridFindBox* FindBox() const { return findBox_; }
+    // Moves to the next row (by `step`) whose name holds `text`; false when none does.
+    bool FindRow(const QString& text, int step, bool includeCurrent);
 
   private:
     void SetColumnWidths(int width);
@@ -57,6 +63,7 @@ class FilterPage : public PageCanvas {
     std::function<QString()> databasePath_;
     std::string outputDirectory_;
     FilterGridModel model_;
+    GridFindBox* findBox_;
 };
 
 }  // namespace varo

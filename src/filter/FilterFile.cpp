@@ -197,6 +197,44 @@ bool LooksLikeFilterFile(std::string_view bytes) {
     return withFields * 2 >= lines;
 }
 
+namespace {
+
+// ASCII letters in lower case; the bytes of a double-byte character (whose
+// trail byte may look like a letter) stay as they are.
+void LowerGbkInto(std::string_view text, std::string& lower) {
+    lower.assign(text);
+    for (std::size_t i = 0; i < lower.size(); ++i) {
+        const auto byte = static_cast<unsigned char>(lower[i]);
+        if (byte >= 0x81 && byte <= 0xFE && i + 1 < lower.size()) {
+            ++i;
+        } else if (byte >= 'A' && byte <= 'Z') {
+            lower[i] = static_cast<char>(byte + ('a' - 'A'));
+        }
+    }
+}
+
+}  // namespace
+
+std::ptrdiff_t FindFilterRow(const FilterRows& rows, std::string_view needle, std::ptrdiff_t start,
+                             int step) {
+    const auto count = static_cast<std::ptrdiff_t>(rows.size());
+    if (needle.empty() || count == 0) {
+        return -1;
+    }
+    std::string lowerNeedle;
+    LowerGbkInto(needle, lowerNeedle);
+    std::string name;  // one buffer for every row
+    std::ptrdiff_t row = ((start % count) + count) % count;
+    for (std::ptrdiff_t visited = 0; visited < count; ++visited) {
+        LowerGbkInto(rows[static_cast<std::size_t>(row)].itemName, name);
+        if (FindInGbk(name, lowerNeedle) != std::string_view::npos) {
+            return row;
+        }
+        row = step < 0 ? (row == 0 ? count - 1 : row - 1) : (row + 1 == count ? 0 : row + 1);
+    }
+    return -1;
+}
+
 FilterApplication ApplyFilterRows(FilterRows& rows, const FilterRows& file) {
     std::unordered_map<std::string_view, const FilterRow*> byName;
     for (const FilterRow& row : file) {

@@ -98,6 +98,13 @@ struct FilterApplication {
 // keep theirs.
 FilterApplication ApplyFilterRows(FilterRows& rows, const FilterRows& file);
 
+// The find box of the grid: the first row, visiting `start`, then `start` +
+// `step`, … around the end (step 1 or -1), whose name contains `needle`,
+// ignoring the case of ASCII letters; a match never starts inside a
+// double-byte character. -1 when none does or the needle is empty.
+std::ptrdiff_t FindFilterRow(const FilterRows& rows, std::string_view needle, std::ptrdiff_t start,
+                             int step);
+
 // False when the bytes do not look like a filter file: a line holds a tab, or
 // most lines lack the five comma-separated fields (such as
 // CustomItemNameColors.txt chosen by mistake). Empty text looks like one.

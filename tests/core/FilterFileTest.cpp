@@ -227,5 +227,38 @@ TEST(FilterFile, ApplyingAFileSetsTheFlagsOfTheRowsItNames) {
                                 Row("a", "", false, true, true)}));
 }
 
+TEST(FilterFile, FindGoesRoundTheGridIgnoringAsciiCaseOnly) {
+    FilterRows rows;
+    for (const std::string& name : std::vector<std::string>{
+             "Iron Sword", kWoodenSwordGbk, "\x81\x41", "\x81\x61", "sword of " + kPotionGbk, ""}) {
+        rows.push_back(Row(name, kOtherGbk, false, false, false));
+    }
+    const struct {
+        std::string needle;
+        std::ptrdiff_t start;
+        int step;
+        std::ptrdiff_t found;
+    } cases[] = {
+        {"SWORD", 0, 1, 0},               // ASCII letters in any case
+        {"sword", 1, 1, 4},               // from the start row on
+        {"sword", 5, 1, 0},               // round the end
+        {"sword", 3, -1, 0},              // backwards
+        {"sword", -1, -1, 4},             // backwards from before the first row
+        {"\xBD\xA3", 0, 1, 1},            // 剑
+        {"\xA3\xBD", 0, 1, -1},           // never inside two characters
+        {"a", 0, 1, -1},                  // not the trail byte of \x81\x61
+        {"\x81\x61", 0, 1, 3},            // a trail byte 'A' is no letter:
+        {"\x81\x41", 3, 1, 2},            // each finds only itself
+        {kPotionGbk.substr(2), 0, 1, 4},  // 创药
+        {"", 0, 1, -1},
+        {"missing", 2, -1, -1},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(FindFilterRow(rows, c.needle, c.start, c.step), c.found)
+            << c.needle << " from " << c.start;
+    }
+    EXPECT_EQ(FindFilterRow({}, "a", 0, 1), -1);
+}
+
 }  // namespace
 }  // namespace varo

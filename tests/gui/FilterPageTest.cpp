@@ -1,14 +1,19 @@
 #include <QAbstractItemModelTester>
+#include <QApplication>
 #include <QDir>
 #include <QHeaderView>
+#include <QKeyEvent>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTabWidget>
 #include <QTest>
 
 #include "GuiHarness.h"
 #include "app/CommonDialog.h"
 #include "app/FilterGridView.h"
 #include "app/FilterPage.h"
+#include "app/GridFindBox.h"
 #include "support/TestSupport.h"
 
 using namespace varo;
@@ -137,6 +142,68 @@ class FilterPageTest : public QObject {
                 QCOMPARE(fixture.Flag(row, c), c == column ? value : !value);
             }
         }
+    }
+
+    void findBoxAndSpaceOverSelectedRows() {
+        FilterFixture fixture;
+        FilterPage& page = fixture.Page();
+        page.LoadFilterGrid();
+        FilterGridView* grid = page.高级表格_过滤文件生成;
+        fixture.harness.Window().选择夹1->setCurrentIndex(1);
+        fixture.harness.Window().activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&fixture.harness.Window()));
+        const QRect gridPlace = grid->geometry();
+
+        // Ctrl+F opens the box over the grid; typing finds, F3 and Shift+F3 go on.
+        grid->setFocus();
+        QTest::keyClick(grid, Qt::Key_F, Qt::ControlModifier);
+        GridFindBox* box = page.FindBox();
+        QVERIFY(box->isVisible());
+        QVERIFY(box->Edit()->hasFocus());
+        QCOMPARE(grid->geometry(), gridPlace);
+        QVERIFY(grid->rect().contains(box->geometry()));
+        const auto type = [&](const QString& text) {
+            QKeyEvent key(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, text);
+            QApplication::sendEvent(box->Edit(), &key);
+        };
+        type(QStringLiteral("骨"));
+        QCOMPARE(grid->currentIndex().row(), 2);
+        box->Edit()->clear();
+        type(QStringLiteral("金"));
+        QCOMPARE(grid->currentIndex().row(), 1);
+        type(QStringLiteral("鱼"));  // 金鱼: in no name
+        QCOMPARE(box->Status()->text(), QStringLiteral("无匹配"));
+        QCOMPARE(grid->currentIndex().row(), 1);
+        box->Edit()->setText(QStringLiteral("剑"));
+        QTest::keyClick(box->Edit(), Qt::Key_F3);
+        QCOMPARE(grid->currentIndex().row(), 0);
+        box->Edit()->setText(QStringLiteral("金"));
+        QTest::keyClick(box->Edit(), Qt::Key_F3, Qt::ShiftModifier);
+        QCOMPARE(grid->currentIndex().row(), 1);
+        QVERIFY(box->Status()->text().isEmpty());
+        QTest::keyClick(box->Edit(), Qt::Key_Escape);
+        QVERIFY(box->isHidden());
+        QVERIFY(grid->hasFocus());
+
+        // Click row 0, Shift+click row 2 in 自动捡取: rows 0-2 selected, nothing toggled.
+        const auto click = [&](int row, int column, Qt::KeyboardModifiers modifiers) {
+            const QRect cell = grid->visualRect(fixture.Model().index(row, column));
+            QTest::mouseClick(grid->viewport(), Qt::LeftButton, modifiers, cell.center());
+        };
+        click(0, 1, {});
+        click(2, 3, Qt::ShiftModifier);
+        QCOMPARE(grid->currentIndex(), fixture.Model().index(2, 3));
+        QVERIFY(!fixture.Flag(0, 3) && !fixture.Flag(1, 3) && !fixture.Flag(2, 3));
+        QTest::keyClick(grid, Qt::Key_Space);
+        QVERIFY(fixture.Flag(0, 3) && fixture.Flag(1, 3) && fixture.Flag(2, 3));
+        QVERIFY(!fixture.Flag(3, 3) && !fixture.Flag(0, 2) && !fixture.Flag(0, 4));
+        // Ctrl+click adds row 3; the space bar follows the current cell (now unticked).
+        click(3, 3, Qt::ControlModifier);
+        QTest::keyClick(grid, Qt::Key_Space);
+        QVERIFY(fixture.Flag(3, 3));
+        QTest::keyClick(grid, Qt::Key_Space);
+        QVERIFY(!fixture.Flag(0, 3) && !fixture.Flag(1, 3) && !fixture.Flag(2, 3) &&
+                !fixture.Flag(3, 3));
     }
 
     void clickAndSpaceToggleOneFlagAndALoadClearsThem() {

@@ -1,0 +1,47 @@
+#pragma once
+
+#include <QFrame>
+
+#include <functional>
+
+class QAbstractScrollArea;
+class QLabel;
+class QLineEdit;
+
+namespace varo {
+
+// A small find box over the lower edge of a scroll area, outside any layout:
+// typing finds from the current row on, Enter and F3 find the next match,
+// Shift+Enter and Shift+F3 the previous one, Esc closes the box.
+class GridFindBox : public QFrame {
+  public:
+    // Finds `text` from the current row (`step` 1 forward, -1 back; the
+    // current row itself first when `includeCurrent`); false when nothing matched.
+    using FindRoutine = std::function<bool(const QString& text, int step, bool includeCurrent)>;
+
+    GridFindBox(QAbstractScrollArea* area, FindRoutine find);
+
+    // Shows the box with its text selected and gives it the focus.
+    void Open();
+    // F3 / Shift+F3: the next or previous match; opens the box when hidden.
+    void FindAgain(int step);
+    void Close();
+
+    QLineEdit* Edit() const { return edit_; }
+    QLabel* Status() const { return status_; }
+
+  protected:
+    void keyPressEvent(QKeyEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+  private:
+    void Find(int step, bool includeCurrent);
+    void Place();
+
+    QAbstractScrollArea* area_;
+    FindRoutine find_;
+    QLineEdit* edit_;
+    QLabel* status_;
+};
+
+}  // namespace varo
