@@ -16,8 +16,9 @@ class CommonDialog : public QObject {
     QString fileName = QStringLiteral("QELDA.DB");
     QString filter;
 
-    // The chosen file's full path, or an empty text when cancelled.
-    QString Show(QWidget* parent, const QString& directory) const;
+    // The chosen file's full path, or an empty text when cancelled. The
+    // dialog opens in the folder last chosen under `folderKey`, if any.
+    QString Show(QWidget* parent, const QString& directory, const QString& folderKey) const;
 };
 
 }  // namespace varo

@@ -1,6 +1,7 @@
 #include "app/Dialogs.h"
 
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QMessageBox>
 
 namespace varo {
@@ -54,15 +55,38 @@ std::unique_ptr<QFileDialog> CreateOpenFileDialog(QWidget* parent, const OpenFil
     return dialog;
 }
 
+QMap<QString, QString>& Folders() {
+    static QMap<QString, QString> folders;
+    return folders;
+}
+
+QMap<QString, QString> DialogFolders() {
+    return Folders();
+}
+
+void SetDialogFolders(const QMap<QString, QString>& folders) {
+    Folders() = folders;
+}
+
 QStringList RunOpenFileDialog(QWidget* parent, const OpenFileRequest& request) {
+    OpenFileRequest shown = request;
+    const QString last = Folders().value(request.folderKey);
+    if (!request.folderKey.isEmpty() && !last.isEmpty() && QFileInfo(last).isDir()) {
+        shown.directory = last;
+    }
+    QStringList chosen;
     if (DialogRoutine()) {
-        return DialogRoutine()(parent, request);
+        chosen = DialogRoutine()(parent, shown);
+    } else {
+        const std::unique_ptr<QFileDialog> dialog = CreateOpenFileDialog(parent, shown);
+        if (dialog->exec() == QDialog::Accepted) {
+            chosen = dialog->selectedFiles();
+        }
     }
-    const std::unique_ptr<QFileDialog> dialog = CreateOpenFileDialog(parent, request);
-    if (dialog->exec() != QDialog::Accepted) {
-        return {};
+    if (!request.folderKey.isEmpty() && !chosen.isEmpty()) {
+        Folders()[request.folderKey] = QFileInfo(chosen.first()).absolutePath();
     }
-    return dialog->selectedFiles();
+    return chosen;
 }
 
 void ShowMessage(MessageKind kind, const QString& caption, const QString& text) {

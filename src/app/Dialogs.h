@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QMap>
 #include <QString>
 #include <QStringList>
 
@@ -19,7 +20,14 @@ struct OpenFileRequest {
     QString fileName;
     QString filter;
     bool multipleFiles = false;
+    // The dialog's name in the settings: when set, the dialog opens in the
+    // folder it last chose from (while that folder exists) and remembers it.
+    QString folderKey;
 };
+
+// The folder each named dialog last chose from, by folder key.
+QMap<QString, QString> DialogFolders();
+void SetDialogFolders(const QMap<QString, QString>& folders);
 
 // Shows the dialog; the chosen full paths in order, empty when cancelled.
 QStringList RunOpenFileDialog(QWidget* parent, const OpenFileRequest& request);

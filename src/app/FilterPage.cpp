@@ -216,7 +216,8 @@ std::optional<FilterRows> FilterPage::ReadFilterFileOrWarn(const QString& path,
 QString FilterPage::ChooseFilterFile() {
     dialog_.filter = QStringLiteral("物品过滤文件(*.txt)|*.txt");
     dialog_.fileName = QString::fromUtf8(kFilterFileName);
-    const QString path = dialog_.Show(window(), FromUtf8(outputDirectory_));
+    const QString path =
+        dialog_.Show(window(), FromUtf8(outputDirectory_), QStringLiteral("filter"));
     dialog_.filter.clear();
     return path;
 }

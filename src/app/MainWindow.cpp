@@ -145,7 +145,8 @@ void MainWindow::SelectDatabaseFile() {
     // The dialog proposes QELDA.DB on every click, never the previous choice.
     通用对话框1->fileName = QStringLiteral("QELDA.DB");
     通用对话框1->filter = QStringLiteral("DB数据库文件(*.DB)|*.DB");
-    const QString path = 通用对话框1->Show(this, FromUtf8(ProgramDirectory()));
+    const QString path =
+        通用对话框1->Show(this, FromUtf8(ProgramDirectory()), QStringLiteral("database"));
     if (!path.isEmpty()) {
         编辑框_数据库文件路径->setText(path);
     }

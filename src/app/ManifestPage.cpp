@@ -206,9 +206,9 @@ void ManifestPage::AppendToList(const std::string& lines) {
 }
 
 void ManifestPage::ImportResources() {
-    const QStringList paths =
-        RunOpenFileDialog(window(), {QStringLiteral("选择对应的文件"), FromUtf8(ProgramDirectory()),
-                                     QString(), DialogFilter(Mode()), true});
+    const QStringList paths = RunOpenFileDialog(
+        window(), {QStringLiteral("选择对应的文件"), FromUtf8(ProgramDirectory()), QString(),
+                   DialogFilter(Mode()), true, QStringLiteral("resources")});
     ImportFiles(paths);
 }
 

@@ -134,41 +134,20 @@ int CompareVersions(std::string_view a, std::string_view b) {
 
 PreviousRelease ReadPreviousRelease(const std::string& path) {
     PreviousRelease previous;
-    InputFile file;
-    int error = 0;
-    if (!file.Open(path, error)) {
+    const std::optional<std::string> text = ReadWholeFile(path, kLargestManifest);
+    if (!text) {
+        const int error = errno;
         if (error != ENOENT && error != EISDIR) {  // a directory is no previous release
             previous.state = PreviousRelease::State::Unusable;
-            previous.error = std::generic_category().message(error);
+            previous.error =
+                error == EFBIG ? "larger than 64 MiB" : std::generic_category().message(error);
         }
         return previous;
     }
-    previous.state = PreviousRelease::State::Unusable;
-    if (file.Size() > kLargestManifest) {
-        previous.error = "larger than 64 MiB";
-        return previous;
-    }
-    std::string text;
-    text.reserve(static_cast<std::size_t>(file.Size()));
-    char buffer[1 << 16];
-    std::int64_t read = 0;
-    while ((read = file.Read(buffer, sizeof buffer, error)) > 0) {
-        text.append(buffer, static_cast<std::size_t>(read));
-        if (text.size() > kLargestManifest) {  // it grew after it was opened
-            previous.error = "larger than 64 MiB";
-            return previous;
-        }
-    }
-    if (read < 0) {
-        previous.error = std::generic_category().message(error);
-        return previous;
-    }
-    previous.manifest = ParseStandaloneManifest(text);
-    if (!previous.manifest.ok) {
-        previous.error = previous.manifest.error;
-        return previous;
-    }
-    previous.state = PreviousRelease::State::Present;
+    previous.manifest = ParseStandaloneManifest(*text);
+    previous.state = previous.manifest.ok ? PreviousRelease::State::Present
+                                          : PreviousRelease::State::Unusable;
+    previous.error = previous.manifest.error;
     return previous;
 }
 

@@ -40,8 +40,10 @@ std::string ProgramPath(const std::filesystem::path& path);
 // The characters that separate the parts of a path: "/", and on Windows "\\" too.
 std::string_view PathSeparators();
 
-// The whole content of a file, or nothing (with errno set) when it cannot be read.
-std::optional<std::string> ReadWholeFile(const std::string& path);
+// The whole content of a file, or nothing (with errno set) when it cannot be
+// read or holds more than `limit` bytes (EFBIG).
+std::optional<std::string> ReadWholeFile(const std::string& path,
+                                         std::uint64_t limit = UINT64_MAX);
 
 struct FileWriteResult {
     bool ok = false;

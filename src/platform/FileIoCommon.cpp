@@ -4,11 +4,15 @@
 
 namespace varo {
 
-std::optional<std::string> ReadWholeFile(const std::string& path) {
+std::optional<std::string> ReadWholeFile(const std::string& path, std::uint64_t limit) {
     InputFile file;
     int error = 0;
     if (!file.Open(path, error)) {
         errno = error;
+        return std::nullopt;
+    }
+    if (file.Size() > limit) {
+        errno = EFBIG;
         return std::nullopt;
     }
     std::string content;
@@ -24,6 +28,10 @@ std::optional<std::string> ReadWholeFile(const std::string& path) {
             return content;
         }
         content.append(buffer, static_cast<std::size_t>(count));
+        if (content.size() > limit) {  // it grew after it was opened
+            errno = EFBIG;
+            return std::nullopt;
+        }
     }
 }
 

@@ -9,6 +9,7 @@
 namespace varo::test {
 
 GuiHarness::GuiHarness() {
+    SetDialogFolders({});  // each test starts as a first run
     SetOpenFileDialogRoutine([this](QWidget*, const OpenFileRequest& request) {
         requests_.append(request);
         return answers_.isEmpty() ? QStringList() : answers_.takeFirst();

@@ -1,4 +1,5 @@
 #include <QCheckBox>
+#include <QDir>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -14,8 +15,12 @@
 #include "app/AboutPage.h"
 #include "app/CommonDialog.h"
 #include "app/InterfaceFont.h"
+#include "app/LightPillarPage.h"
+#include "app/ManifestPage.h"
+#include "app/WindowSettings.h"
 #include "db/SqliteApi.h"
 #include "platform/ProgramDirectory.h"
+#include "support/TestSupport.h"
 
 using namespace varo;
 using varo::test::GuiHarness;
@@ -230,6 +235,61 @@ class MainWindowTest : public QObject {
         QVERIFY(!sqlite::Library().IsLoaded());
     }
 
+    void settingsComeBackAndOddOnesAreIgnored() {
+        test::TempDir folder;
+        QString database;
+        {
+            GuiHarness harness;
+            MainWindow& window = harness.Window();
+            database = harness.UseItemDatabase({});
+            window.lightPillarPage->编辑框_颜色值->setText(QStringLiteral("１８０"));
+            window.manifestPage->选择框_自定义目录名->click();
+            window.manifestPage->编辑框_自定义目录名->setText(QStringLiteral("字体\n"));
+            window.manifestPage->编辑框_版本号->setText(QStringLiteral("2.0.1"));
+            window.选择夹1->setCurrentIndex(2);
+            harness.AnswerNextDialog({QString::fromStdString(folder.File("a.wzl"))});
+            window.manifestPage->ImportResources();
+            QVERIFY(SaveSettingsFile(folder.File("sub/varo-toolkit.ini"),
+                                     CaptureWindowSettings(window)));
+        }
+        GuiHarness harness;  // a new start
+        MainWindow& window = harness.Window();
+        RestoreWindowSettings(window, LoadSettingsFile(folder.File("sub/varo-toolkit.ini")));
+        QCOMPARE(window.编辑框_数据库文件路径->text(), database);
+        QCOMPARE(window.lightPillarPage->编辑框_颜色值->text(), QStringLiteral("１８０"));
+        QCOMPARE(window.manifestPage->Mode(), ManifestMode::CustomDirectory);
+        QVERIFY(window.manifestPage->编辑框_自定义目录名->isEnabled());
+        QCOMPARE(window.manifestPage->编辑框_自定义目录名->text(), QStringLiteral("字体\n"));
+        QCOMPARE(window.manifestPage->编辑框_版本号->text(), QStringLiteral("2.0.1"));
+        QCOMPARE(window.选择夹1->currentIndex(), 2);
+        window.manifestPage->ImportResources();  // opens where the last one chose from
+        QCOMPARE(harness.DialogRequests().last().directory, QString::fromStdString(folder.Path()));
+
+        // Values that fit no control leave it as it is.
+        RestoreWindowSettings(window, {{"manifest.mode", "hot "}, {"page", "9"}});
+        RestoreWindowSettings(window, {{"page", "-1"}, {"page2", "0"}});
+        QCOMPARE(window.manifestPage->Mode(), ManifestMode::CustomDirectory);
+        QCOMPARE(window.选择夹1->currentIndex(), 2);
+
+        // A missing, oversized or unreadable file is a first run.
+        QVERIFY(LoadSettingsFile(folder.File("none.ini")).empty());
+        test::WriteFile(folder.File("big.ini"),
+                        "page=1\n" + std::string(kMaxSettingsFileSize, ';'));
+        QVERIFY(LoadSettingsFile(folder.File("big.ini")).empty());
+        QVERIFY(LoadSettingsFile(folder.Path()).empty());
+    }
+
+    void settingsLiveInTheProgramFolderWhenItTakesFiles() {
+        test::TempDir folder;
+        QCOMPARE(SettingsFilePath(folder.Path()), folder.File("varo-toolkit.ini"));
+        QCOMPARE(QDir(QString::fromStdString(folder.Path()))
+                     .entryList(QDir::NoDotAndDotDot | QDir::AllEntries),
+                 QStringList());  // the probe is gone
+        const std::string elsewhere = SettingsFilePath(folder.File("missing"));
+        QVERIFY(elsewhere.find(folder.Path()) == std::string::npos);
+        QVERIFY(QString::fromStdString(elsewhere).endsWith(QStringLiteral("/varo-toolkit.ini")));
+    }
+
     void programExitsWithZeroWhenClosed() {
         QProcess program;
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
@@ -240,7 +300,14 @@ class MainWindowTest : public QObject {
         environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
 #endif
         program.setProcessEnvironment(environment);
-        program.start(QString::fromStdString(ProgramDirectory() + "/varo-toolkit"), {});
+        // A settings file with noise among its lines: the program starts with
+        // what it can use and writes it back when it closes.
+        test::TempDir folder;
+        const std::string settings = folder.File("server.ini");
+        test::WriteFile(settings,
+                        "\xFF\xFE garbage\r\npage=3\r\nmanifest.version=9.9\r\n\x00=\x01\n");
+        program.start(QString::fromStdString(ProgramDirectory() + "/varo-toolkit"),
+                      {QStringLiteral("--settings"), QString::fromStdString(settings)});
         QVERIFY(program.waitForStarted());
         QTest::qWait(1500);
         QCOMPARE(program.state(), QProcess::Running);
@@ -248,6 +315,10 @@ class MainWindowTest : public QObject {
         QVERIFY(program.waitForFinished(10000));
         QCOMPARE(program.exitStatus(), QProcess::NormalExit);
         QCOMPARE(program.exitCode(), 0);
+        const Settings kept = LoadSettingsFile(settings);
+        QCOMPARE(kept.at("page"), std::string("3"));
+        QCOMPARE(kept.at("manifest.version"), std::string("9.9"));
+        QCOMPARE(kept.at("pillar.color"), std::string("255"));
     }
 
     void everyControlHasItsKindPlaceTextAndState() {
