@@ -1,5 +1,6 @@
 #include <QCheckBox>
 #include <QDir>
+#include <QFileInfo>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -263,7 +264,8 @@ class MainWindowTest : public QObject {
         QCOMPARE(window.manifestPage->编辑框_版本号->text(), QStringLiteral("2.0.1"));
         QCOMPARE(window.选择夹1->currentIndex(), 2);
         window.manifestPage->ImportResources();  // opens where the last one chose from
-        QCOMPARE(harness.DialogRequests().last().directory, QString::fromStdString(folder.Path()));
+        QCOMPARE(harness.DialogRequests().last().directory,
+                 QFileInfo(QString::fromStdString(folder.Path())).absoluteFilePath());
 
         // Values that fit no control leave it as it is.
         RestoreWindowSettings(window, {{"manifest.mode", "hot "}, {"page", "9"}});
