@@ -19,8 +19,8 @@ constexpr int kRowHeight = 24;
 constexpr int kDesignColumnWidth = 60;
 constexpr Qt::KeyboardModifiers kSelectionModifiers = Qt::ShiftModifier | Qt::ControlModifier;
 
-// Draws check boxes centred in their cells and toggles them on a click
-// anywhere in the cell or on the space bar.
+// Draws check boxes centred in their cells and toggles them on a plain click
+// anywhere in the cell (the view itself handles the space bar).
 class CheckCellDelegate : public QStyledItemDelegate {
   public:
     using QStyledItemDelegate::QStyledItemDelegate;

@@ -159,11 +159,12 @@ bool LightPillarPage::ConfirmUnusableValues() {
     QStringList lines;
     for (std::size_t i = 0; i < unusable.size() && i < kListed; ++i) {
         const UnusableLightPillarValue& value = unusable[i];
+        // One arg() call: a name holding "%3" stays as it is.
         lines << QStringLiteral("第%1行 %2：%3“%4”")
-                     .arg(value.row + 1)
-                     .arg(FromGbk(model_.CellText(static_cast<int>(value.row), kItemNameColumn)))
-                     .arg(QString::fromUtf8(LightPillarModel::kTitles[value.column]))
-                     .arg(FromGbk(model_.CellText(static_cast<int>(value.row), value.column)));
+                     .arg(QString::number(value.row + 1),
+                          FromGbk(model_.CellText(static_cast<int>(value.row), kItemNameColumn)),
+                          QString::fromUtf8(LightPillarModel::kTitles[value.column]),
+                          FromGbk(model_.CellText(static_cast<int>(value.row), value.column)));
     }
     if (unusable.size() > kListed) {
         lines << QStringLiteral("……另有%1处").arg(unusable.size() - kListed);

@@ -372,11 +372,10 @@ bool ManifestPage::ConfirmRelease(const std::string& manifest) {
         QStringLiteral("版本号未变更：版本号“%1”不大于已有update.json的版本号“%2”，"
                        "但资源有变动，客户端不会更新。\n\n"
                        "新增%3个，变更%4个，删除%5个，客户端需下载%6。\n\n仍然生成吗？")
-            .arg(编辑框_版本号->text(), FromUtf8(previous.manifest.version))
-            .arg(change.added)
-            .arg(change.changed)
-            .arg(change.removed)
-            .arg(download));
+            // One arg() call: a version holding "%3" stays as typed.
+            .arg(编辑框_版本号->text(), FromUtf8(previous.manifest.version),
+                 QString::number(change.added), QString::number(change.changed),
+                 QString::number(change.removed), download));
 }
 
 bool ManifestPage::eventFilter(QObject* watched, QEvent* event) {
