@@ -5,6 +5,7 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QDialog>
 #include <QDir>
 #include <QFile>
 #include <QHeaderView>
@@ -144,12 +145,17 @@ int main(int argc, char** argv) {
     }
     changed.close();
     window.manifestPage->ImportFiles({files.front()});
-    QTimer::singleShot(300, &window, [&] {
-        ok &= ShootScreen(window, out.filePath(QStringLiteral("3-manifest-release-check.png")));
-        if (QWidget* box = QApplication::activeModalWidget()) {
-            box->close();
+    // Waits for the question box, takes the picture and answers No.
+    QTimer waiter;
+    waiter.setInterval(200);
+    QObject::connect(&waiter, &QTimer::timeout, &window, [&] {
+        if (auto* box = qobject_cast<QDialog*>(QApplication::activeModalWidget())) {
+            waiter.stop();
+            ok &= ShootScreen(window, out.filePath(QStringLiteral("3-manifest-release-check.png")));
+            box->reject();
         }
     });
+    waiter.start();
     window.manifestPage->WriteStandaloneManifest();
 
     // Page 4: about.

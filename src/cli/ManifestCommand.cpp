@@ -94,9 +94,10 @@ bool CheckRelease(const std::string& path, const std::string& manifest, bool req
         CompareReleases(previous.manifest, ParseStandaloneManifest(manifest));
     std::fprintf(stderr,
                  "varo-cli: against the previous update.json (version %s): %zu added, %zu "
-                 "changed, %zu removed; a client downloads %llu bytes\n",
+                 "changed, %zu removed; a client downloads %llu byte%s\n",
                  previous.manifest.version.c_str(), change.added, change.changed, change.removed,
-                 static_cast<unsigned long long>(change.downloadBytes));
+                 static_cast<unsigned long long>(change.downloadBytes),
+                 change.downloadBytes == 1 ? "" : "s");
     if (!change.NeedsNewVersion()) {
         return true;
     }
