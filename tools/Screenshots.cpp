@@ -156,7 +156,12 @@ int main(int argc, char** argv) {
         }
     });
     waiter.start();
-    window.manifestPage->WriteStandaloneManifest();
+    // Asked from the application's event loop, as a click would ask it.
+    QTimer::singleShot(0, &window, [&] {
+        window.manifestPage->WriteStandaloneManifest();
+        QApplication::exit();
+    });
+    QApplication::exec();
 
     // Page 4: about.
     window.选择夹1->setCurrentIndex(3);
