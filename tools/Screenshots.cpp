@@ -5,12 +5,12 @@
 
 #include <QApplication>
 #include <QCheckBox>
-#include <QDialog>
 #include <QDir>
 #include <QFile>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QMouseEvent>
 #include <QPixmap>
 #include <QScreen>
@@ -21,6 +21,7 @@
 #include <QTreeView>
 
 #include <cstdio>
+#include <memory>
 
 #include "app/Dialogs.h"
 #include "app/FilterGridView.h"
@@ -51,15 +52,14 @@ bool Shoot(QWidget& window, const QString& path) {
     return shot.save(path);
 }
 
-// The whole screen, for a question box over the window.
-bool ShootScreen(QWidget& window, const QString& path) {
+// The whole screen, for a box over the window; the box alone where the
+// screen cannot be copied.
+bool ShootScreen(QWidget& box, const QString& path) {
     Settle();
-    QPixmap shot = window.screen()->grabWindow(0);
+    QPixmap shot = box.screen()->grabWindow(0);
     const QImage image = shot.toImage();
-    QWidget* box = QApplication::activeModalWidget();
-    if ((image.isNull() || image.pixel(image.width() / 2, image.height() / 2) == qRgb(0, 0, 0)) &&
-        box != nullptr) {
-        shot = box->grab();
+    if (image.isNull() || image.pixel(image.width() / 2, image.height() / 2) == qRgb(0, 0, 0)) {
+        shot = box.grab();
     }
     return shot.save(path);
 }
@@ -145,23 +145,15 @@ int main(int argc, char** argv) {
     }
     changed.close();
     window.manifestPage->ImportFiles({files.front()});
-    // Waits for the question box, takes the picture and answers No.
-    QTimer waiter;
-    waiter.setInterval(200);
-    QObject::connect(&waiter, &QTimer::timeout, &window, [&] {
-        if (auto* box = qobject_cast<QDialog*>(QApplication::activeModalWidget())) {
-            waiter.stop();
-            ok &= ShootScreen(window, out.filePath(QStringLiteral("3-manifest-release-check.png")));
-            box->reject();
-        }
+    // The question box shown without a modal loop (closing a modal box from
+    // code is unreliable under Wine), pictured and answered No.
+    varo::SetQuestionRoutine([&](const QString& caption, const QString& text) {
+        const std::unique_ptr<QMessageBox> box = varo::CreateQuestionBox(caption, text);
+        box->show();
+        ok &= ShootScreen(*box, out.filePath(QStringLiteral("3-manifest-release-check.png")));
+        return false;
     });
-    waiter.start();
-    // Asked from the application's event loop, as a click would ask it.
-    QTimer::singleShot(0, &window, [&] {
-        window.manifestPage->WriteStandaloneManifest();
-        QApplication::exit();
-    });
-    QApplication::exec();
+    window.manifestPage->WriteStandaloneManifest();
 
     // Page 4: about.
     window.选择夹1->setCurrentIndex(3);

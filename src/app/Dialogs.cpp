@@ -1,5 +1,6 @@
 #include "app/Dialogs.h"
 
+#include <QAbstractButton>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMessageBox>
@@ -102,14 +103,22 @@ void ShowMessage(MessageKind kind, const QString& caption, const QString& text) 
     box.exec();
 }
 
+std::unique_ptr<QMessageBox> CreateQuestionBox(const QString& caption, const QString& text) {
+    auto box = std::make_unique<QMessageBox>(QMessageBox::Question, caption, text,
+                                             QMessageBox::Yes | QMessageBox::No);
+    box->setDefaultButton(QMessageBox::No);
+    // Qt's own captions are English without a translation.
+    box->button(QMessageBox::Yes)->setText(QStringLiteral("是(&Y)"));
+    box->button(QMessageBox::No)->setText(QStringLiteral("否(&N)"));
+    box->setWindowModality(Qt::ApplicationModal);
+    return box;
+}
+
 bool AskQuestion(const QString& caption, const QString& text) {
     if (QuestionBoxRoutine()) {
         return QuestionBoxRoutine()(caption, text);
     }
-    QMessageBox box(QMessageBox::Question, caption, text, QMessageBox::Yes | QMessageBox::No);
-    box.setDefaultButton(QMessageBox::No);
-    box.setWindowModality(Qt::ApplicationModal);
-    return box.exec() == QMessageBox::Yes;
+    return CreateQuestionBox(caption, text)->exec() == QMessageBox::Yes;
 }
 
 void SetQuestionRoutine(QuestionRoutine routine) {

@@ -8,6 +8,7 @@
 #include <memory>
 
 class QFileDialog;
+class QMessageBox;
 class QWidget;
 
 namespace varo {
@@ -44,6 +45,9 @@ enum class MessageKind { Plain, Warning, Critical };
 void ShowMessage(MessageKind kind, const QString& caption, const QString& text);
 
 // A modal question with Yes and No buttons (No the default): true for Yes.
+// The Yes/No box AskQuestion shows (No is the default).
+std::unique_ptr<QMessageBox> CreateQuestionBox(const QString& caption, const QString& text);
+
 bool AskQuestion(const QString& caption, const QString& text);
 
 // Tests put their own routines in place of the real dialogs and boxes.
