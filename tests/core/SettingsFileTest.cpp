@@ -40,7 +40,9 @@ TEST(SettingsFile, ReadsWhatItWritesAndSkipsTheRest) {
 TEST(SettingsFile, AnyBytesGiveAtMostTheLimit) {
     std::string many;
     for (int i = 0; i < 1000; ++i) {
-        many += "k" + std::to_string(i) + "=v\n";
+        many += 'k';
+        many += std::to_string(i);
+        many += "=v\n";
     }
     EXPECT_EQ(ParseSettings(many).size(), kMaxSettings);
 
