@@ -33,7 +33,7 @@ std::array<std::pair<const char*, QLineEdit*>, 6> TextBoxes(const MainWindow& wi
     }};
 }
 
-std::pair<const char*, QCheckBox*> ModeBoxes(const ManifestPage& page, ManifestMode mode) {
+std::pair<const char*, QCheckBox*> ModeBox(const ManifestPage& page, ManifestMode mode) {
     switch (mode) {
         case ManifestMode::MicroClient:
             return {"micro", page.选择框_微端模式};
@@ -81,7 +81,7 @@ Settings CaptureWindowSettings(const MainWindow& window) {
     for (const auto& [name, box] : TextBoxes(window)) {
         settings[name] = ToUtf8(box->text());
     }
-    settings["manifest.mode"] = ModeBoxes(*window.manifestPage, window.manifestPage->Mode()).first;
+    settings["manifest.mode"] = ModeBox(*window.manifestPage, window.manifestPage->Mode()).first;
     settings["page"] = std::to_string(window.选择夹1->currentIndex());
     const QMap<QString, QString> folders = DialogFolders();
     for (auto folder = folders.begin(); folder != folders.end(); ++folder) {
@@ -99,7 +99,7 @@ void RestoreWindowSettings(MainWindow& window, const Settings& settings) {
     if (const auto mode = settings.find("manifest.mode"); mode != settings.end()) {
         for (const ManifestMode candidate :
              {ManifestMode::MicroClient, ManifestMode::HotUpdate, ManifestMode::CustomDirectory}) {
-            const auto [name, box] = ModeBoxes(*window.manifestPage, candidate);
+            const auto [name, box] = ModeBox(*window.manifestPage, candidate);
             if (mode->second == name) {
                 box->setChecked(true);
                 window.manifestPage->SelectMode(box);
