@@ -40,26 +40,17 @@ void Settle() {
     }
 }
 
-bool Shoot(QWidget& window, const QString& path) {
-    Settle();
-    QPixmap shot = window.screen()->grabWindow(window.winId());
-    // Where the system cannot copy the screen (Wine on a virtual display
-    // gives black), Qt draws the window itself.
-    const QImage image = shot.toImage();
-    if (image.isNull() || image.pixel(image.width() / 2, image.height() / 2) == qRgb(0, 0, 0)) {
-        shot = window.grab();
-    }
-    return shot.save(path);
-}
+// The widget's window, or the whole screen (for a box over the window).
+// Where the system cannot copy the screen (Wine on a virtual display gives
+// black), Qt draws the widget itself.
+enum class Frame { Window, Screen };
 
-// The whole screen, for a box over the window; the box alone where the
-// screen cannot be copied.
-bool ShootScreen(QWidget& box, const QString& path) {
+bool Shoot(QWidget& widget, const QString& path, Frame frame = Frame::Window) {
     Settle();
-    QPixmap shot = box.screen()->grabWindow(0);
+    QPixmap shot = widget.screen()->grabWindow(frame == Frame::Window ? widget.winId() : 0);
     const QImage image = shot.toImage();
     if (image.isNull() || image.pixel(image.width() / 2, image.height() / 2) == qRgb(0, 0, 0)) {
-        shot = box.grab();
+        shot = widget.grab();
     }
     return shot.save(path);
 }
@@ -150,7 +141,8 @@ int main(int argc, char** argv) {
     varo::SetQuestionRoutine([&](const QString& caption, const QString& text) {
         const std::unique_ptr<QMessageBox> box = varo::CreateQuestionBox(caption, text);
         box->show();
-        ok &= ShootScreen(*box, out.filePath(QStringLiteral("3-manifest-release-check.png")));
+        ok &= Shoot(*box, out.filePath(QStringLiteral("3-manifest-release-check.png")),
+                    Frame::Screen);
         return false;
     });
     window.manifestPage->WriteStandaloneManifest();
