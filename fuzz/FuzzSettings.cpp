@@ -9,7 +9,7 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string_view text(reinterpret_cast<const char*>(data), size);
-    const varo::Settings settings = varo::ParseSettings(text);
+    const varo::Settings settings = varo::ParseSettings(varo::DecodeSettingsText(text));
     if (settings.size() > varo::kMaxSettings ||
         varo::ParseSettings(varo::FormatSettings(settings)) != settings) {
         std::abort();

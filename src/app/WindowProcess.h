@@ -13,6 +13,11 @@ void PrepareWindowProcess();
 // False when no graphical display can be reached (Linux without DISPLAY).
 bool HasGraphicalDisplay();
 
+// Shows what the command line asked for (usage, version, a usage error):
+// on the standard streams, or on Windows, where a window program has no
+// console, in a message box. Gives the exit status.
+int ShowCommandLineText(int argc, char** argv, const QString& text, bool error, int exitCode);
+
 // Requests to end the program (SIGTERM, SIGINT) close `window` the way its
 // close box does, so that the program shuts down in order.
 void CloseWindowOnTermination(QWidget& window);

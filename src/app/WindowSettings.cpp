@@ -13,8 +13,10 @@
 #include "app/LightPillarPage.h"
 #include "app/MainWindow.h"
 #include "app/ManifestPage.h"
+#include "app/SystemErrorText.h"
 #include "app/TextBridge.h"
 #include "platform/FileIo.h"
+#include "platform/Path.h"
 
 namespace varo {
 namespace {
@@ -45,35 +47,37 @@ std::pair<const char*, QCheckBox*> ModeBox(const ManifestPage& page, ManifestMod
     return {"hot", page.选择框_热更模式};
 }
 
-std::string Folder(const std::string& path) {
-    const std::size_t separator = path.find_last_of(PathSeparators());
-    return separator == std::string::npos ? std::string(".") : path.substr(0, separator);
-}
-
 }  // namespace
 
 std::string SettingsFilePath(const std::string& programDirectory) {
     // A probe file shows whether the program folder takes new files.
-    const std::string local = programDirectory + "/" + kSettingsFileName;
+    const std::string local = JoinPath(programDirectory, kSettingsFileName);
     const std::string probe = local + ".probe";
     if (WriteFileAtomically(probe, {}).ok) {
         std::error_code ignored;
         std::filesystem::remove(FileSystemPath(probe), ignored);
         return local;
     }
-    return ToUtf8(QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation)) + "/" +
-           kSettingsFileName;
+    return JoinPath(ToUtf8(QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation)),
+                    kSettingsFileName);
 }
 
-Settings LoadSettingsFile(const std::string& path) {
-    const std::optional<std::string> text = ReadWholeFile(path, kMaxSettingsFileSize);
-    return text ? ParseSettings(*text) : Settings();
+void ReportSettingsFileAtStart(const std::string& path, const SettingsFileState& state) {
+    if (state.kind == SettingsFileState::Kind::Foreign) {
+        ShowMessage(MessageKind::Warning, QStringLiteral("设置"),
+                    QStringLiteral("文件“%1”不是设置文件，本次的设置不会保存。")
+                        .arg(FromUtf8(DisplayPath(path))));
+    }
 }
 
-bool SaveSettingsFile(const std::string& path, const Settings& settings) {
-    std::error_code error;
-    std::filesystem::create_directories(FileSystemPath(Folder(path)), error);
-    return WriteFileAtomically(path, FormatSettings(settings)).ok;
+void SaveSettingsAtClose(const std::string& path, const SettingsFileState& state,
+                         const Settings& settings) {
+    const SettingsSave save = SaveSettingsFile(path, state, settings);
+    if (save.outcome == SettingsSave::Outcome::Failed) {
+        ShowMessage(MessageKind::Warning, QStringLiteral("设置未保存"),
+                    QStringLiteral("无法保存设置文件“%1”：%2。\n本次的设置没有保存。")
+                        .arg(FromUtf8(DisplayPath(path)), SystemErrorText(save.errorCode)));
+    }
 }
 
 Settings CaptureWindowSettings(const MainWindow& window) {

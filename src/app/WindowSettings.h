@@ -13,13 +13,14 @@ class MainWindow;
 // otherwise in the user's configuration folder.
 std::string SettingsFilePath(const std::string& programDirectory);
 
-// The settings in the file; none (the first-run values) when it is missing,
-// unreadable or larger than any the window writes.
-Settings LoadSettingsFile(const std::string& path);
+// At start: says once, in a warning, that the file at `path` is no settings
+// file and will not be written.
+void ReportSettingsFileAtStart(const std::string& path, const SettingsFileState& state);
 
-// Writes the settings in one step, creating the file's folder when needed;
-// false when that fails (the previous file then stays as it was).
-bool SaveSettingsFile(const std::string& path, const Settings& settings);
+// At close: saves the settings when the file may be written; a failure shows
+// a warning that names the file and the reason.
+void SaveSettingsAtClose(const std::string& path, const SettingsFileState& state,
+                         const Settings& settings);
 
 // What the window remembers: the database path, the light-pillar parameters,
 // the manifest mode, directory and version, the folder of each file dialog

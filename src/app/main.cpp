@@ -1,6 +1,7 @@
 // varo-toolkit: the window of the Varo tool collection.
 
 #include <QApplication>
+#include <QTimer>
 
 #include <cstdio>
 
@@ -8,9 +9,11 @@
 #include "app/InterfaceFont.h"
 #include "app/MainWindow.h"
 #include "app/TextBridge.h"
+#include "app/WindowCommandLine.h"
 #include "app/WindowProcess.h"
 #include "app/WindowSettings.h"
 #include "db/SqliteSurface.h"
+#include "platform/Console.h"
 #include "platform/FatalError.h"
 #include "platform/ProgramDirectory.h"
 
@@ -20,20 +23,21 @@ void ShowFatalError(const std::string& message) {
     varo::ShowMessage(varo::MessageKind::Critical, QStringLiteral("错误"), varo::FromUtf8(message));
 }
 
-// "--settings FILE" keeps the settings in that file (one per server, say);
-// otherwise varo-toolkit.ini in the program folder or the configuration folder.
-std::string SettingsPath(const QStringList& arguments) {
-    const qsizetype option = arguments.indexOf(QStringLiteral("--settings"));
-    if (option >= 0 && option + 1 < arguments.size()) {
-        return varo::ToUtf8(arguments[option + 1]);
-    }
-    return varo::SettingsFilePath(varo::ProgramDirectory());
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
     varo::PrepareWindowProcess();
+    // The arguments as UTF-8 (on Windows from the wide command line).
+    QStringList arguments;
+    for (const std::string& argument : varo::CommandLineArguments(argc, argv)) {
+        arguments << varo::FromUtf8(argument);
+    }
+    const varo::WindowCommandLine commandLine = varo::ParseWindowCommandLine(arguments);
+    if (commandLine.action != varo::WindowCommandLine::Action::Run) {
+        return varo::ShowCommandLineText(
+            argc, argv, commandLine.text,
+            commandLine.action == varo::WindowCommandLine::Action::Error, commandLine.exitCode);
+    }
     if (!varo::HasGraphicalDisplay()) {
         std::fprintf(
             stderr,
@@ -51,15 +55,21 @@ int main(int argc, char** argv) {
     static varo::SqliteConnection connection;
     static varo::ListHitTestRecord hitTest;
     varo::PrepareSqliteAdapters();
-    const std::string settingsPath = SettingsPath(QCoreApplication::arguments());
+    // "--settings FILE" keeps the settings in that file (one per server, say);
+    // otherwise varo-toolkit.ini in the program folder or the configuration folder.
+    const std::string settingsPath = commandLine.settingsPath.isEmpty()
+                                         ? varo::SettingsFilePath(varo::ProgramDirectory())
+                                         : varo::ToUtf8(commandLine.settingsPath);
+    const varo::SettingsFileState settings = varo::ReadSettingsFile(settingsPath);
     {
         varo::MainWindow window(connection, hitTest, varo::ProgramDirectory());
-        varo::RestoreWindowSettings(window, varo::LoadSettingsFile(settingsPath));
+        varo::RestoreWindowSettings(window, settings.settings);
         window.show();
+        QTimer::singleShot(0, &window,
+                           [&] { varo::ReportSettingsFileAtStart(settingsPath, settings); });
         varo::CloseWindowOnTermination(window);
         QApplication::exec();
-        // Not being able to remember is no reason to bother the user at exit.
-        varo::SaveSettingsFile(settingsPath, varo::CaptureWindowSettings(window));
+        varo::SaveSettingsAtClose(settingsPath, settings, varo::CaptureWindowSettings(window));
     }  // the window closes the connection as it goes
     return 0;
 }

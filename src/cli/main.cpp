@@ -57,7 +57,7 @@ int main(int argc, char** argv) {
         "update.json / 单json文件.json."};
     app.name("varo-cli");
     app.footer(std::string("\n") + kUsage);
-    app.set_version_flag("--version", "varo-cli 2.1.1");
+    app.set_version_flag("--version", "varo-cli " VARO_VERSION);
     app.require_subcommand(1);
     // CLI11 on Windows would read "/path" as an option "/path": options are "--" only.
     app.allow_windows_style_options(false);

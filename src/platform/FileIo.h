@@ -7,6 +7,8 @@
 #include <string>
 #include <string_view>
 
+#include "platform/Path.h"
+
 namespace varo {
 
 // Paths are UTF-8 on Windows and the file system's own bytes elsewhere.
@@ -37,13 +39,9 @@ class InputFile {
 std::filesystem::path FileSystemPath(const std::string& path);
 std::string ProgramPath(const std::filesystem::path& path);
 
-// The characters that separate the parts of a path: "/", and on Windows "\\" too.
-std::string_view PathSeparators();
-
 // The whole content of a file, or nothing (with errno set) when it cannot be
 // read or holds more than `limit` bytes (EFBIG).
-std::optional<std::string> ReadWholeFile(const std::string& path,
-                                         std::uint64_t limit = UINT64_MAX);
+std::optional<std::string> ReadWholeFile(const std::string& path, std::uint64_t limit = UINT64_MAX);
 
 struct FileWriteResult {
     bool ok = false;
@@ -57,5 +55,9 @@ struct FileWriteResult {
 // A symbolic link stays a link: the file it leads to is replaced (created,
 // when the link dangles). A hard link is replaced, not written through.
 FileWriteResult WriteFileAtomically(const std::string& path, std::string_view bytes);
+
+// True when `path` is an existing file marked read-only: without write
+// permission (POSIX), with the read-only attribute (Windows).
+bool IsReadOnlyFile(const std::string& path);
 
 }  // namespace varo

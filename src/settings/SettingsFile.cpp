@@ -1,12 +1,24 @@
 #include "settings/SettingsFile.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <filesystem>
+#include <optional>
 
+#include "platform/FileIo.h"
+#include "platform/Path.h"
 #include "text/CodePage.h"
 #include "text/GbkSearch.h"
 
 namespace varo {
 namespace {
+
+constexpr std::string_view kHeader =
+    "; varo-toolkit settings, written when the window closes. Values stand as they are.";
+// The first line of files written by the first version, whose values are escaped.
+constexpr std::string_view kEscapedHeader =
+    "; The settings of varo-toolkit, written when it closes.";
+constexpr std::string_view kSection = "[settings]";
 
 bool IsNameCharacter(char c) {
     return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '.' ||
@@ -15,6 +27,10 @@ bool IsNameCharacter(char c) {
 
 bool IsValidName(std::string_view name) {
     return !name.empty() && std::all_of(name.begin(), name.end(), IsNameCharacter);
+}
+
+bool CanCarry(std::string_view value) {
+    return value.find_first_of("\r\n") == std::string_view::npos && IsValidUtf8(value);
 }
 
 std::string Unescape(std::string_view value) {
@@ -31,25 +47,33 @@ std::string Unescape(std::string_view value) {
     return text;
 }
 
-std::string Escape(std::string_view value) {
-    std::string text;
-    text.reserve(value.size());
-    for (const char c : value) {
-        text += c == '\\' ? "\\\\" : c == '\n' ? "\\n" : c == '\r' ? "\\r" : std::string(1, c);
+std::string_view Trimmed(std::string_view line) {
+    const std::size_t first = line.find_first_not_of(" \t\r");
+    if (first == std::string_view::npos) {
+        return {};
     }
-    return text;
+    return line.substr(first, line.find_last_not_of(" \t\r") - first + 1);
+}
+
+std::vector<std::string_view> Lines(std::string_view text) {
+    std::vector<std::string_view> lines = SplitUtf8(text, "\n");
+    for (std::string_view& line : lines) {
+        if (!line.empty() && line.back() == '\r') {
+            line.remove_suffix(1);
+        }
+    }
+    return lines;
 }
 
 }  // namespace
 
 Settings ParseSettings(std::string_view text) {
     Settings settings;
-    for (std::string_view line : SplitUtf8(text, "\n")) {
+    const std::vector<std::string_view> lines = Lines(text);
+    const bool escaped = !lines.empty() && lines.front() == kEscapedHeader;
+    for (const std::string_view line : lines) {
         if (settings.size() == kMaxSettings) {
             break;
-        }
-        if (!line.empty() && line.back() == '\r') {
-            line.remove_suffix(1);
         }
         const std::size_t equals = line.find('=');
         if (equals == std::string_view::npos || line.front() == ';' || line.front() == '#' ||
@@ -57,8 +81,9 @@ Settings ParseSettings(std::string_view text) {
             continue;
         }
         const std::string_view name = line.substr(0, equals);
-        std::string value = Unescape(line.substr(equals + 1));
-        if (IsValidName(name) && IsValidUtf8(value)) {
+        const std::string_view raw = line.substr(equals + 1);
+        std::string value = escaped ? Unescape(raw) : std::string(raw);
+        if (IsValidName(name) && CanCarry(value)) {
             settings.emplace(name, std::move(value));
         }
     }
@@ -66,19 +91,89 @@ Settings ParseSettings(std::string_view text) {
 }
 
 std::string FormatSettings(const Settings& settings) {
-    std::string text = "; The settings of varo-toolkit, written when it closes.\r\n[settings]\r\n";
+    std::string text;
+    text += kHeader;
+    text += "\r\n";
+    text += kSection;
+    text += "\r\n";
     std::size_t written = 0;
     for (const auto& [name, value] : settings) {
-        if (written == kMaxSettings || !IsValidName(name) || !IsValidUtf8(value)) {
+        if (written == kMaxSettings || !IsValidName(name) || !CanCarry(value)) {
             continue;
         }
         text += name;
         text += '=';
-        text += Escape(value);
+        text += value;
         text += "\r\n";
         ++written;
     }
     return text;
+}
+
+std::string DecodeSettingsText(std::string_view bytes) {
+    if (bytes.substr(0, 3) == "\xEF\xBB\xBF") {
+        return std::string(bytes.substr(3));
+    }
+    if (bytes.substr(0, 2) == "\xFF\xFE" || bytes.substr(0, 2) == "\xFE\xFF") {
+        return Utf16ToUtf8(bytes.substr(2), bytes[0] == '\xFE');
+    }
+    return IsValidUtf8(bytes) ? std::string(bytes) : GbkToUtf8(bytes);
+}
+
+bool IsSettingsText(std::string_view text) {
+    for (const std::string_view line : Lines(text)) {
+        const std::string_view trimmed = Trimmed(line);
+        if (trimmed.empty() || trimmed.front() == ';' || trimmed.front() == '#') {
+            continue;
+        }
+        return trimmed == kSection;
+    }
+    return true;  // only empty lines and comments: nothing to lose
+}
+
+SettingsFileState ReadSettingsFile(const std::string& path) {
+    SettingsFileState state;
+    errno = 0;
+    const std::optional<std::string> bytes = ReadWholeFile(path, kMaxSettingsFileSize);
+    if (!bytes) {
+        const int error = errno != 0 ? errno : EIO;
+        state.kind = error == ENOENT || error == ENOTDIR ? SettingsFileState::Kind::Absent
+                     : error == EFBIG                    ? SettingsFileState::Kind::Foreign
+                                                         : SettingsFileState::Kind::Unreadable;
+        state.errorCode = state.kind == SettingsFileState::Kind::Unreadable ? error : 0;
+        return state;
+    }
+    const std::string text = DecodeSettingsText(*bytes);
+    if (!IsSettingsText(text)) {
+        state.kind = SettingsFileState::Kind::Foreign;
+        return state;
+    }
+    state.kind = SettingsFileState::Kind::Settings;
+    state.settings = ParseSettings(text);
+    return state;
+}
+
+SettingsSave SaveSettingsFile(const std::string& path, const SettingsFileState& state,
+                              const Settings& settings) {
+    switch (state.kind) {
+        case SettingsFileState::Kind::Foreign:
+            return {SettingsSave::Outcome::Kept, 0};
+        case SettingsFileState::Kind::Unreadable:
+            return {SettingsSave::Outcome::Failed, state.errorCode};
+        case SettingsFileState::Kind::Absent:
+        case SettingsFileState::Kind::Settings:
+            break;
+    }
+    if (IsReadOnlyFile(path)) {
+        return {SettingsSave::Outcome::Kept, 0};
+    }
+    std::error_code ignored;  // a folder that cannot be made fails the write below
+    std::filesystem::create_directories(FileSystemPath(PathFolder(path)), ignored);
+    const FileWriteResult result = WriteFileAtomically(path, FormatSettings(settings));
+    if (!result.ok) {
+        return {SettingsSave::Outcome::Failed, result.errorCode};
+    }
+    return {SettingsSave::Outcome::Written, 0};
 }
 
 }  // namespace varo

@@ -322,4 +322,31 @@ bool IsValidUtf8(std::string_view text) {
     return true;
 }
 
+std::string Utf16ToUtf8(std::string_view bytes, bool bigEndian) {
+    std::string utf8;
+    utf8.reserve(bytes.size() * 3 / 2);
+    const auto unit = [&](std::size_t i) {
+        const auto first = static_cast<unsigned char>(bytes[i]);
+        const auto second = static_cast<unsigned char>(bytes[i + 1]);
+        return static_cast<char32_t>(bigEndian ? (first << 8) | second : (second << 8) | first);
+    };
+    const std::size_t end = bytes.size() & ~std::size_t{1};
+    for (std::size_t i = 0; i < end; i += 2) {
+        const char32_t c = unit(i);
+        if (c >= 0xD800 && c <= 0xDBFF && i + 2 < end) {
+            const char32_t low = unit(i + 2);
+            if (low >= 0xDC00 && low <= 0xDFFF) {
+                AppendUtf8(utf8, 0x10000 + ((c - 0xD800) << 10) + (low - 0xDC00));
+                i += 2;
+                continue;
+            }
+        }
+        AppendUtf8(utf8, c >= 0xD800 && c <= 0xDFFF ? kReplacement : c);
+    }
+    if (end != bytes.size()) {
+        AppendUtf8(utf8, kReplacement);  // half a unit at the end
+    }
+    return utf8;
+}
+
 }  // namespace varo

@@ -37,4 +37,8 @@ std::string ToValidUtf8(std::string_view text);
 // True when the text is well-formed UTF-8 (no overlongs, no surrogates).
 bool IsValidUtf8(std::string_view text);
 
+// UTF-16 bytes (without a byte-order mark) as UTF-8; a lone surrogate or an
+// odd last byte becomes U+FFFD.
+std::string Utf16ToUtf8(std::string_view bytes, bool bigEndian);
+
 }  // namespace varo

@@ -2,23 +2,32 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <filesystem>
 #include <random>
+
+#include "support/TestSupport.h"
 
 namespace varo {
 namespace {
 
 TEST(SettingsFile, ReadsWhatItWritesAndSkipsTheRest) {
-    const Settings written = {{"database", "D:\\服务器\\QELDA.DB"},
+    const Settings written = {{"database", "D:\\server\\new\\QELDA.DB"},
                               {"manifest.version", "1.2.5"},
-                              {"odd", "a\\nb\r\nc\\"},
+                              {"odd", "a\\nb\\"},
+                              {"broken", "a\r\nb"},
                               {"empty", ""},
                               {"bad name", "x"},
                               {"bytes", "\xFF\xFE"}};
-    const Settings read = ParseSettings(FormatSettings(written));
+    const std::string file = FormatSettings(written);
+    EXPECT_NE(file.find("database=D:\\server\\new\\QELDA.DB\r\n"), std::string::npos)
+        << "values as they stand";
     Settings expected = written;
     expected.erase("bad name");  // names and values the reader would refuse are not written
     expected.erase("bytes");
-    EXPECT_EQ(read, expected);
+    expected.erase("broken");  // no line can carry a line break
+    EXPECT_EQ(ParseSettings(file), expected);
+    EXPECT_TRUE(IsSettingsText(file));
 
     const struct {
         const char* text;
@@ -28,12 +37,114 @@ TEST(SettingsFile, ReadsWhatItWritesAndSkipsTheRest) {
         {"a=1\r\na=2\r\n", {{"a", "1"}}},  // the first of a repeated name
         {"[x]\n;c=1\n#d=1\nnoequals\n=v\n", {}},
         {"p/q.r_s=x=y", {{"p/q.r_s", "x=y"}}},
-        {"a b=1\nk\xC3\xA9=1\nv=\xC0\xAF", {}},  // bad names, an ill-formed value
-        {"v=\\", {{"v", "\\"}}},                 // a lone backslash at the end
+        {"a b=1\nk\xC3\xA9=1\nv=\xC0\xAF", {}},   // bad names, an ill-formed value
+        {"v=\\", {{"v", "\\"}}},                  // a lone backslash at the end
+        {"v=a\\nb\\\\c", {{"v", "a\\nb\\\\c"}}},  // backslashes are plain characters
+        {"; The settings of varo-toolkit, written when it closes.\r\n[settings]\r\n"
+         "v=D:\\\\a\\\\b",
+         {{"v", "D:\\a\\b"}}},  // the first version's escapes, undone
         {"", {}},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(ParseSettings(c.text), c.settings) << c.text;
+    }
+}
+
+// The text in UTF-16 with its byte-order mark.
+std::string Utf16(std::u16string_view text, bool bigEndian) {
+    std::string bytes = bigEndian ? "\xFE\xFF" : "\xFF\xFE";
+    for (const char16_t unit : text) {
+        const char high = static_cast<char>(unit >> 8);
+        const char low = static_cast<char>(unit & 0xFF);
+        bytes += bigEndian ? high : low;
+        bytes += bigEndian ? low : high;
+    }
+    return bytes;
+}
+
+// As editors save a file edited by hand.
+TEST(SettingsFile, ReadsTheEncodingsEditorsSaveIn) {
+    const struct {
+        const char* label;
+        std::string bytes;
+    } cases[] = {
+        {"UTF-8", "[settings]\r\ndatabase=D:\\服务器\\QELDA.DB\r\n"},
+        {"UTF-8 with a byte-order mark", "\xEF\xBB\xBF[settings]\r\ndatabase=D:\\服务器\\QELDA.DB"},
+        {"ANSI (GBK)", "[settings]\ndatabase=D:\\\xB7\xFE\xCE\xF1\xC6\xF7\\QELDA.DB\n"},
+        {"UTF-16 LE", Utf16(u"[settings]\ndatabase=D:\\服务器\\QELDA.DB", false)},
+        {"UTF-16 BE", Utf16(u"[settings]\r\ndatabase=D:\\服务器\\QELDA.DB\r\n", true)},
+    };
+    for (const auto& c : cases) {
+        const std::string text = DecodeSettingsText(c.bytes);
+        EXPECT_TRUE(IsSettingsText(text)) << c.label;
+        EXPECT_EQ(ParseSettings(text), (Settings{{"database", "D:\\服务器\\QELDA.DB"}})) << c.label;
+    }
+}
+
+TEST(SettingsFile, OnlyAFileWhoseFirstLineIsTheSectionIsASettingsFile) {
+    const struct {
+        std::string text;
+        bool settings;
+    } cases[] = {
+        {"[settings]\npage=1", true},
+        {"\r\n; comment\n# comment\n  [settings]  \r\n", true},
+        {"", true},  // nothing to lose, and `touch server1.ini` makes one
+        {"; only a comment\n", true},
+        {"page=1\n[settings]\n", false},
+        {"[other]\npage=1", false},
+        {std::string("SQLite format 3\0\x10\0", 19), false},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(IsSettingsText(c.text), c.settings) << c.text;
+    }
+}
+
+// What the window finds at start decides what it may do at close.
+TEST(SettingsFile, ReplacesOnlyAbsentOrSettingsFilesAndSaysWhySavingFailed) {
+    test::TempDir dir;
+    namespace fs = std::filesystem;
+    const Settings settings = {{"page", "2"}};
+    const std::string database = std::string("SQLite format 3\0", 16) + "tables";
+    test::WriteFile(dir.File("server1.DB"), database);
+    test::WriteFile(dir.File("big.ini"), "[settings]\n" + std::string(kMaxSettingsFileSize, ';'));
+    test::WriteFile(dir.File("old.ini"), "[settings]\r\npage=1\r\n");
+    test::WriteFile(dir.File("frozen.ini"), "[settings]\r\npage=1\r\n");
+    fs::permissions(dir.File("frozen.ini"), fs::perms::owner_read | fs::perms::group_read);
+    test::WriteFile(dir.File("plain"), "");
+    fs::create_directory(dir.File("folder.ini"));
+    fs::create_symlink(dir.File("missing"), dir.File("dangling"));
+
+    using Kind = SettingsFileState::Kind;
+    using Outcome = SettingsSave::Outcome;
+    const struct {
+        const char* name;
+        Kind kind;
+        Outcome outcome;
+        int errorCode;
+        bool written;
+    } cases[] = {
+        {"new/sub/varo-toolkit.ini", Kind::Absent, Outcome::Written, 0, true},
+        {"old.ini", Kind::Settings, Outcome::Written, 0, true},
+        {"server1.DB", Kind::Foreign, Outcome::Kept, 0, false},
+        {"big.ini", Kind::Foreign, Outcome::Kept, 0, false},
+        {"frozen.ini", Kind::Settings, Outcome::Kept, 0, false},
+        {"folder.ini", Kind::Unreadable, Outcome::Failed, EISDIR, false},
+        {"plain/varo-toolkit.ini", Kind::Absent, Outcome::Failed, ENOTDIR, false},
+        {"dangling/varo-toolkit.ini", Kind::Absent, Outcome::Failed, ENOENT, false},
+    };
+    for (const auto& c : cases) {
+        const std::string path = dir.File(c.name);
+        const std::optional<std::string> before = test::ReadFile(path);
+        const SettingsFileState state = ReadSettingsFile(path);
+        EXPECT_EQ(state.kind, c.kind) << c.name;
+        const SettingsSave save = SaveSettingsFile(path, state, settings);
+        EXPECT_EQ(save.outcome, c.outcome) << c.name;
+        EXPECT_EQ(save.errorCode, c.errorCode) << c.name;
+        if (c.written) {
+            EXPECT_EQ(ReadSettingsFile(path).settings, settings) << c.name;
+        } else {
+            EXPECT_EQ(test::ReadFile(path), before) << c.name;
+        }
     }
 }
 

@@ -18,6 +18,7 @@
 #include "app/InterfaceFont.h"
 #include "app/LightPillarPage.h"
 #include "app/ManifestPage.h"
+#include "app/WindowCommandLine.h"
 #include "app/WindowSettings.h"
 #include "db/SqliteApi.h"
 #include "platform/ProgramDirectory.h"
@@ -245,22 +246,27 @@ class MainWindowTest : public QObject {
             database = harness.UseItemDatabase({});
             window.lightPillarPage->编辑框_颜色值->setText(QStringLiteral("１８０"));
             window.manifestPage->选择框_自定义目录名->click();
-            window.manifestPage->编辑框_自定义目录名->setText(QStringLiteral("字体\n"));
+            window.manifestPage->编辑框_自定义目录名->setText(QStringLiteral("字体\\new"));
+            window.lightPillarPage->编辑框_特效图片数量自计算->setText(QStringLiteral("2\n0"));
             window.manifestPage->编辑框_版本号->setText(QStringLiteral("2.0.1"));
             window.选择夹1->setCurrentIndex(2);
             harness.AnswerNextDialog({QString::fromStdString(folder.File("a.wzl"))});
             window.manifestPage->ImportResources();
-            QVERIFY(SaveSettingsFile(folder.File("sub/varo-toolkit.ini"),
-                                     CaptureWindowSettings(window)));
+            const std::string path = folder.File("sub/varo-toolkit.ini");
+            QVERIFY(SaveSettingsFile(path, ReadSettingsFile(path), CaptureWindowSettings(window))
+                        .outcome == SettingsSave::Outcome::Written);
         }
         GuiHarness harness;  // a new start
         MainWindow& window = harness.Window();
-        RestoreWindowSettings(window, LoadSettingsFile(folder.File("sub/varo-toolkit.ini")));
+        RestoreWindowSettings(window,
+                              ReadSettingsFile(folder.File("sub/varo-toolkit.ini")).settings);
+        // A value no line can carry is not remembered: the box keeps its first-run text.
+        QCOMPARE(window.lightPillarPage->编辑框_特效图片数量自计算->text(), QStringLiteral("20"));
         QCOMPARE(window.编辑框_数据库文件路径->text(), database);
         QCOMPARE(window.lightPillarPage->编辑框_颜色值->text(), QStringLiteral("１８０"));
         QCOMPARE(window.manifestPage->Mode(), ManifestMode::CustomDirectory);
         QVERIFY(window.manifestPage->编辑框_自定义目录名->isEnabled());
-        QCOMPARE(window.manifestPage->编辑框_自定义目录名->text(), QStringLiteral("字体\n"));
+        QCOMPARE(window.manifestPage->编辑框_自定义目录名->text(), QStringLiteral("字体\\new"));
         QCOMPARE(window.manifestPage->编辑框_版本号->text(), QStringLiteral("2.0.1"));
         QCOMPARE(window.选择夹1->currentIndex(), 2);
         window.manifestPage->ImportResources();  // opens where the last one chose from
@@ -272,13 +278,73 @@ class MainWindowTest : public QObject {
         RestoreWindowSettings(window, {{"page", "-1"}, {"page2", "0"}});
         QCOMPARE(window.manifestPage->Mode(), ManifestMode::CustomDirectory);
         QCOMPARE(window.选择夹1->currentIndex(), 2);
+    }
 
-        // A missing, oversized or unreadable file is a first run.
-        QVERIFY(LoadSettingsFile(folder.File("none.ini")).empty());
-        test::WriteFile(folder.File("big.ini"),
-                        "page=1\n" + std::string(kMaxSettingsFileSize, ';'));
-        QVERIFY(LoadSettingsFile(folder.File("big.ini")).empty());
-        QVERIFY(LoadSettingsFile(folder.Path()).empty());
+    // A file that is no settings file is named once at start and never
+    // written; a save that fails names the file and the reason.
+    void settingsFileThatIsNoneOrCannotBeSavedIsSaidSo() {
+        test::TempDir folder;
+        GuiHarness harness;
+        const std::string database = folder.File("server1.DB");
+        const std::string header = std::string("SQLite format 3\0", 16) + "rest";
+        test::WriteFile(database, header);
+        const SettingsFileState foreign = ReadSettingsFile(database);
+        ReportSettingsFileAtStart(database, foreign);
+        SaveSettingsAtClose(database, foreign, CaptureWindowSettings(harness.Window()));
+        QCOMPARE(test::ReadFile(database), header);
+        QCOMPARE(harness.Messages().size(), 1);
+        QCOMPARE(harness.Messages()[0].text,
+                 QStringLiteral("文件“%1”不是设置文件，本次的设置不会保存。")
+                     .arg(QString::fromStdString(database)));
+
+        // Under a regular file no folder can be made: the close says why.
+        test::WriteFile(folder.File("plain"), "");
+        const std::string blocked = folder.File("plain/varo-toolkit.ini");
+        const SettingsFileState absent = ReadSettingsFile(blocked);
+        ReportSettingsFileAtStart(blocked, absent);
+        QCOMPARE(harness.Messages().size(), 1);
+        SaveSettingsAtClose(blocked, absent, CaptureWindowSettings(harness.Window()));
+        QCOMPARE(harness.Messages().size(), 2);
+        QCOMPARE(harness.Messages()[1].kind, MessageKind::Warning);
+        QVERIFY(harness.Messages()[1].text.contains(QString::fromStdString(blocked)));
+        QVERIFY(harness.Messages()[1].text.contains(QStringLiteral("不是目录")));
+    }
+
+    void windowCommandLine_data() {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<int>("action");
+        QTest::addColumn<QString>("settings");
+        QTest::addColumn<int>("exitCode");
+        const auto row = [](const char* name, QStringList arguments,
+                            WindowCommandLine::Action action, const char* settings, int exitCode) {
+            arguments.prepend(QStringLiteral("varo-toolkit"));
+            QTest::newRow(name) << arguments << static_cast<int>(action)
+                                << QString::fromUtf8(settings) << exitCode;
+        };
+        using Action = WindowCommandLine::Action;
+        row("nothing", {}, Action::Run, "", 0);
+        row("--settings FILE", {"--settings", "服务器1.ini"}, Action::Run, "服务器1.ini", 0);
+        row("--settings=FILE", {"--settings=D:\\a b.ini"}, Action::Run, "D:\\a b.ini", 0);
+        row("--help", {"--help"}, Action::Help, "", 0);
+        row("-h", {"-h"}, Action::Help, "", 0);
+        row("--version", {"--version"}, Action::Version, "", 0);
+        row("unknown option", {"--bogus"}, Action::Error, "", 2);
+        row("missing value", {"--settings"}, Action::Error, "", 2);
+        row("stray argument", {"x.ini"}, Action::Error, "", 2);
+    }
+
+    void windowCommandLine() {
+        QFETCH(QStringList, arguments);
+        QFETCH(int, action);
+        QFETCH(QString, settings);
+        QFETCH(int, exitCode);
+        const WindowCommandLine parsed = ParseWindowCommandLine(arguments);
+        QCOMPARE(static_cast<int>(parsed.action), action);
+        QCOMPARE(parsed.settingsPath, settings);
+        QCOMPARE(parsed.exitCode, exitCode);
+        if (parsed.action == WindowCommandLine::Action::Error) {
+            QVERIFY(parsed.text.contains(QStringLiteral("用法：varo-toolkit")));
+        }
     }
 
     void settingsLiveInTheProgramFolderWhenItTakesFiles() {
@@ -306,10 +372,11 @@ class MainWindowTest : public QObject {
         // what it can use and writes it back when it closes.
         test::TempDir folder;
         const std::string settings = folder.File("server.ini");
-        test::WriteFile(settings,
-                        "\xFF\xFE garbage\r\npage=3\r\nmanifest.version=9.9\r\n\x00=\x01\n");
+        test::WriteFile(settings, std::string("[settings]\r\n\xC0 garbage\r\npage=3\r\n"
+                                              "manifest.version=9.9\r\n\x00=\x01\n",
+                                              57));
         program.start(QString::fromStdString(ProgramDirectory() + "/varo-toolkit"),
-                      {QStringLiteral("--settings"), QString::fromStdString(settings)});
+                      {QStringLiteral("--settings=") + QString::fromStdString(settings)});
         QVERIFY(program.waitForStarted());
         QTest::qWait(1500);
         QCOMPARE(program.state(), QProcess::Running);
@@ -317,10 +384,33 @@ class MainWindowTest : public QObject {
         QVERIFY(program.waitForFinished(10000));
         QCOMPARE(program.exitStatus(), QProcess::NormalExit);
         QCOMPARE(program.exitCode(), 0);
-        const Settings kept = LoadSettingsFile(settings);
+        const Settings kept = ReadSettingsFile(settings).settings;
         QCOMPARE(kept.at("page"), std::string("3"));
         QCOMPARE(kept.at("manifest.version"), std::string("9.9"));
         QCOMPARE(kept.at("pillar.color"), std::string("255"));
+
+#ifndef Q_OS_WIN  // where they show a message box instead
+        // --help and --version answer and end; an unknown option is an error.
+        const struct {
+            const char* argument;
+            int exitCode;
+            const char* output;
+        } answers[] = {{"--help", 0, "用法：varo-toolkit"},
+                       {"--version", 0, "varo-toolkit 2.1.1"},
+                       { "--bogus",
+                         2,
+                         "未知的选项：--bogus" }};
+        for (const auto& answer : answers) {
+            QProcess asked;
+            asked.start(QString::fromStdString(ProgramDirectory() + "/varo-toolkit"),
+                        {QString::fromUtf8(answer.argument)});
+            QVERIFY(asked.waitForFinished(10000));
+            QCOMPARE(asked.exitCode(), answer.exitCode);
+            const QString output =
+                QString::fromUtf8(asked.readAllStandardOutput() + asked.readAllStandardError());
+            QVERIFY2(output.contains(QString::fromUtf8(answer.output)), qPrintable(output));
+        }
+#endif
     }
 
     void everyControlHasItsKindPlaceTextAndState() {

@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <csignal>
+#include <cstdio>
 #include <cstdlib>
 
 namespace varo {
@@ -30,6 +31,12 @@ bool HasGraphicalDisplay() {
         return value != nullptr && *value != '\0';
     };
     return set("QT_QPA_PLATFORM") || set("DISPLAY") || set("WAYLAND_DISPLAY");
+}
+
+int ShowCommandLineText(int, char**, const QString& text, bool error, int exitCode) {
+    const QByteArray utf8 = text.toUtf8();
+    std::fputs(utf8.constData(), error ? stderr : stdout);
+    return exitCode;
 }
 
 void CloseWindowOnTermination(QWidget& window) {

@@ -86,6 +86,20 @@ std::string_view PathSeparators() {
     return "/";
 }
 
+char NativeSeparator() {
+    return '/';
+}
+
+bool IsReadOnlyFile(const std::string& path) {
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) {
+        return false;
+    }
+    // No write bit at all, or none that applies to this user; the super-user
+    // may write anyway, so the bits are what count.
+    return (info.st_mode & 0222) == 0 || (::access(path.c_str(), W_OK) != 0 && errno == EACCES);
+}
+
 InputFile::~InputFile() {
     if (handle_ >= 0) {
         ::close(static_cast<int>(handle_));

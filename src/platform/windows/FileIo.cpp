@@ -70,6 +70,16 @@ std::string_view PathSeparators() {
     return "/\\";
 }
 
+char NativeSeparator() {
+    return '\\';
+}
+
+bool IsReadOnlyFile(const std::string& path) {
+    const DWORD attributes = GetFileAttributesW(WidePath(path).c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY) &&
+           (attributes & FILE_ATTRIBUTE_READONLY);
+}
+
 InputFile::~InputFile() {
     if (handle_ != -1) {
         CloseHandle(reinterpret_cast<HANDLE>(handle_));

@@ -1,0 +1,26 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+// One home for the rules of paths: joining, splitting, the separator shown.
+// Paths are UTF-8 on Windows and the file system's own bytes elsewhere.
+namespace varo {
+
+// The characters that separate the parts of a path: "/", and on Windows "\\" too.
+std::string_view PathSeparators();
+// The separator the system shows and the program adds: '/' or '\\'.
+char NativeSeparator();
+
+// `name` in `folder`, with one separator between them ("." or empty folder:
+// the name alone); a separator that ends the folder is not doubled.
+std::string JoinPath(std::string_view folder, std::string_view name);
+// The folder that holds `path`: "." when it names none, the root for a file
+// in the root.
+std::string PathFolder(std::string_view path);
+// The part after the last separator.
+std::string PathFileName(std::string_view path);
+// The path as the user reads it: with the system's own separator only.
+std::string DisplayPath(std::string_view path);
+
+}  // namespace varo

@@ -1,0 +1,50 @@
+#include "platform/Path.h"
+
+#include <algorithm>
+
+namespace varo {
+namespace {
+
+bool IsSeparator(char c) {
+    return PathSeparators().find(c) != std::string_view::npos;
+}
+
+}  // namespace
+
+std::string JoinPath(std::string_view folder, std::string_view name) {
+    if (folder.empty() || folder == ".") {
+        return std::string(name);
+    }
+    std::string path(folder);
+    if (!IsSeparator(path.back())) {
+        path += NativeSeparator();
+    }
+    path += name;
+    return path;
+}
+
+std::string PathFolder(std::string_view path) {
+    const std::size_t separator = path.find_last_of(PathSeparators());
+    if (separator == std::string_view::npos) {
+        return ".";
+    }
+    // The separators before the name, all of them: "a//b" is in "a".
+    std::size_t end = separator;
+    while (end > 0 && IsSeparator(path[end - 1])) {
+        --end;
+    }
+    return std::string(end == 0 ? path.substr(0, 1) : path.substr(0, end));
+}
+
+std::string PathFileName(std::string_view path) {
+    const std::size_t separator = path.find_last_of(PathSeparators());
+    return std::string(separator == std::string_view::npos ? path : path.substr(separator + 1));
+}
+
+std::string DisplayPath(std::string_view path) {
+    std::string shown(path);
+    std::replace_if(shown.begin(), shown.end(), IsSeparator, NativeSeparator());
+    return shown;
+}
+
+}  // namespace varo
