@@ -1,4 +1,3 @@
-#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <optional>
@@ -6,7 +5,6 @@
 #include "cli/Commands.h"
 #include "db/ItemTable.h"
 #include "filter/FilterFile.h"
-#include "platform/FileIo.h"
 #include "text/CodePage.h"
 
 namespace varo::cli {
@@ -25,23 +23,28 @@ std::string HexBytes(std::string_view bytes) {
 }
 
 // The rows of a filter file, or nothing after saying why on stderr.
-std::optional<FilterRows> ReadFilterFile(const std::string& path) {
-    errno = 0;
-    const auto bytes = ReadWholeFile(path);
-    if (!bytes) {
-        Fail(path + ": cannot read: " + std::strerror(errno));
-        return std::nullopt;
+std::optional<FilterRows> ReadFilterFileOrFail(const std::string& path) {
+    FilterFileRead read = ReadFilterFile(path);
+    switch (read.status) {
+        case FilterFileRead::Status::Ok:
+            return std::move(read.rows);
+        case FilterFileRead::Status::Unreadable:
+            Fail(path + ": cannot read: " + std::strerror(read.errorCode));
+            break;
+        case FilterFileRead::Status::TooLarge:
+            Fail(path + ": larger than 64 MiB, no filter file; nothing was written");
+            break;
+        case FilterFileRead::Status::Refused: {
+            const FilterFileRefusal& refusal = read.refusal;
+            Fail(path + ": line " + std::to_string(refusal.line) + ": " +
+                 (refusal.characterOutsideGbk
+                      ? "the character \"" + refusal.bytes + "\" has no GBK form"
+                      : "bytes " + HexBytes(refusal.bytes) + " are neither UTF-8 nor GBK") +
+                 "; nothing was written");
+            break;
+        }
     }
-    FilterFileRefusal refusal;
-    auto rows = ParseFilterFile(*bytes, &refusal);
-    if (!rows) {
-        Fail(path + ": line " + std::to_string(refusal.line) + ": " +
-             (refusal.characterOutsideGbk
-                  ? "the character \"" + refusal.bytes + "\" has no GBK form"
-                  : "bytes " + HexBytes(refusal.bytes) + " are neither UTF-8 nor GBK") +
-             "; nothing was written");
-    }
-    return rows;
+    return std::nullopt;
 }
 
 }  // namespace
@@ -58,7 +61,7 @@ int RunFilter(const FilterOptions& options) {
         }
         rows = LoadFilterRows(table.matrix, table.rows);
         if (!options.applyFile.empty()) {
-            std::optional<FilterRows> file = ReadFilterFile(options.applyFile);
+            std::optional<FilterRows> file = ReadFilterFileOrFail(options.applyFile);
             if (!file) {
                 return 1;
             }
@@ -76,7 +79,7 @@ int RunFilter(const FilterOptions& options) {
                          missing.c_str());
         }
     } else {
-        std::optional<FilterRows> file = ReadFilterFile(options.importFile);
+        std::optional<FilterRows> file = ReadFilterFileOrFail(options.importFile);
         if (!file) {
             return 1;
         }

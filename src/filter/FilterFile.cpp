@@ -1,10 +1,13 @@
 #include "filter/FilterFile.h"
 
 #include <algorithm>
+#include <array>
+#include <cerrno>
 #include <unordered_map>
 #include <unordered_set>
 #include <utility>
 
+#include "platform/FileIo.h"
 #include "text/CodePage.h"
 #include "text/GbkSearch.h"
 
@@ -59,16 +62,60 @@ std::optional<GbkText> DecodeFilterFileText(std::string_view bytes, FilterFileRe
             utf8 ? FindUtf8ToGbkFailure(bytes) : FindGbkToUtf8Failure(bytes);
         const std::size_t offset = failure ? failure->offset : 0;
         const std::string_view before = bytes.substr(0, offset);
-        std::size_t line = 1;
-        for (std::size_t at = before.find("\r\n"); at != std::string_view::npos;
-             at = before.find("\r\n", at + 2)) {
-            ++line;
-        }
+        const auto line =
+            static_cast<std::size_t>(std::count(before.begin(), before.end(), '\n')) + 1;
         // Valid UTF-8 that does not convert holds a character GBK lacks.
         const std::string_view character = bytes.substr(offset, failure ? failure->length : 0);
         *refusal = {utf8 && IsValidUtf8(character), line, std::string(character)};
     }
     return std::nullopt;
+}
+
+// The lines of a filter file: a line ends at LF, and a CR right before the
+// LF belongs to the line end (CR LF as written, LF alone as editors and
+// version control leave it). A lone CR stays part of the text. LF and CR are
+// never a trail byte of GBK, so the bytes can be split as they are.
+std::vector<std::string_view> FilterFileLines(std::string_view text) {
+    std::vector<std::string_view> lines = SplitUtf8(text, "\n");
+    for (std::string_view& line : lines) {
+        if (!line.empty() && line.back() == '\r') {
+            line.remove_suffix(1);
+        }
+    }
+    return lines;
+}
+
+bool IsFlagField(std::string_view field) {
+    return field == "0" || field == "1";
+}
+
+bool IsIntegerField(std::string_view field) {
+    if (!field.empty() && field.front() == '-') {
+        field.remove_prefix(1);
+    }
+    return !field.empty() && field.find_first_not_of("0123456789") == std::string_view::npos;
+}
+
+// The five fields of a line: name, kind, three flags. The writer puts a name
+// as it stands, commas included, so a line of more than five fields that ends
+// in an integer and three flags has its name in everything before those four.
+// Otherwise the first field is the name; missing fields are empty, fields
+// after the fifth are ignored.
+std::array<std::string_view, 5> FilterLineFields(std::string_view line) {
+    const std::vector<std::string_view> fields = SplitGbk(line, ",");
+    const std::size_t count = fields.size();
+    if (count > 5 && IsIntegerField(fields[count - 4]) && IsFlagField(fields[count - 3]) &&
+        IsFlagField(fields[count - 2]) && IsFlagField(fields[count - 1])) {
+        const auto nameLength =
+            static_cast<std::size_t>(fields[count - 4].data() - line.data()) - 1;
+        return {line.substr(0, nameLength), fields[count - 4], fields[count - 3], fields[count - 2],
+                fields[count - 1]};
+    }
+    std::array<std::string_view, 5> first{};
+    for (std::size_t i = 0; i < first.size() && i < count; ++i) {
+        first[i] = fields[i];
+    }
+    return first;
 }
 
 }  // namespace
@@ -160,20 +207,17 @@ std::optional<FilterRows> ParseFilterFile(std::string_view bytes, FilterFileRefu
     const std::string_view content = std::string_view(text).substr(0, text.find('\0'));
 
     FilterRows rows;
-    for (const std::string_view line : SplitGbk(content, "\r\n")) {
+    for (const std::string_view line : FilterFileLines(content)) {
         if (line.empty()) {
             continue;
         }
-        const std::vector<std::string_view> fields = SplitGbk(line, ",");
-        const auto field = [&](std::size_t i) {
-            return i < fields.size() ? fields[i] : std::string_view();
-        };
+        const auto [name, kind, best, autoPickUp, showName] = FilterLineFields(line);
         FilterRow row;
-        row.itemName = GbkText(field(0));
-        row.itemKind = KindLegendLabel(field(1)).value_or(GbkText());
-        row.best = field(2) == "1";
-        row.autoPickUp = field(3) == "1";
-        row.showName = field(4) == "1";
+        row.itemName = GbkText(name);
+        row.itemKind = KindLegendLabel(kind).value_or(GbkText());
+        row.best = best == "1";
+        row.autoPickUp = autoPickUp == "1";
+        row.showName = showName == "1";
         rows.push_back(std::move(row));
     }
     return rows;
@@ -187,7 +231,7 @@ bool LooksLikeFilterFile(std::string_view bytes) {
     }
     std::size_t lines = 0;
     std::size_t withFields = 0;
-    for (const std::string_view line : SplitGbk(bytes, "\r\n")) {
+    for (const std::string_view line : FilterFileLines(bytes)) {
         if (line.empty()) {
             continue;
         }
@@ -195,6 +239,27 @@ bool LooksLikeFilterFile(std::string_view bytes) {
         withFields += std::count(line.begin(), line.end(), ',') >= 4 ? 1 : 0;
     }
     return withFields * 2 >= lines;
+}
+
+FilterFileRead ReadFilterFile(const std::string& path) {
+    FilterFileRead read;
+    errno = 0;
+    const std::optional<std::string> bytes = ReadWholeFile(path, kMaxFilterFileSize);
+    if (!bytes) {
+        read.errorCode = errno != 0 ? errno : EIO;
+        read.status = read.errorCode == EFBIG ? FilterFileRead::Status::TooLarge
+                                              : FilterFileRead::Status::Unreadable;
+        return read;
+    }
+    std::optional<FilterRows> rows = ParseFilterFile(*bytes, &read.refusal);
+    if (!rows) {
+        read.status = FilterFileRead::Status::Refused;
+        return read;
+    }
+    read.status = FilterFileRead::Status::Ok;
+    read.rows = std::move(*rows);
+    read.looksLikeFilterFile = LooksLikeFilterFile(*bytes);
+    return read;
 }
 
 namespace {

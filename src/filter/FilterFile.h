@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -80,9 +81,12 @@ struct FilterFileRefusal {
 // a two-byte sequence and the bytes are valid GBK too: the PC form, whose
 // Chinese names (D0 A1 is 小) often read as UTF-8 as well, then stays GBK.
 // Bytes that are not UTF-8 are GBK. Nothing, and the reason in `refusal`,
-// when the text holds a character GBK lacks or is neither encoding. Empty
-// lines are skipped; missing fields count as empty, fields after the fifth
-// are ignored.
+// when the text holds a character GBK lacks or is neither encoding. A line
+// ends at LF or CR LF; empty lines are skipped. A line of more than five
+// fields whose last four are an integer and three flags (0 or 1) has its name
+// in all before them, commas included; any other line has its name in the
+// first field, missing fields count as empty, fields after the fifth are
+// ignored.
 std::optional<FilterRows> ParseFilterFile(std::string_view bytes,
                                           FilterFileRefusal* refusal = nullptr);
 
@@ -109,6 +113,27 @@ std::ptrdiff_t FindFilterRow(const FilterRows& rows, std::string_view needle, st
 // most lines lack the five comma-separated fields (such as
 // CustomItemNameColors.txt chosen by mistake). Empty text looks like one.
 bool LooksLikeFilterFile(std::string_view bytes);
+
+// A filter file of 100,000 items is about 2.5 MB; a larger file than this is
+// refused before it is read.
+inline constexpr std::uint64_t kMaxFilterFileSize = 64u << 20;
+
+// A filter file read for import or apply, and what the front ends report.
+struct FilterFileRead {
+    enum class Status {
+        Ok,
+        Unreadable,  // errorCode holds the system's reason
+        TooLarge,    // over kMaxFilterFileSize; not read
+        Refused,     // neither encoding, or a character GBK lacks: see refusal
+    };
+    Status status = Status::Unreadable;
+    int errorCode = 0;
+    FilterFileRefusal refusal;
+    FilterRows rows;
+    bool looksLikeFilterFile = true;  // see LooksLikeFilterFile
+};
+
+FilterFileRead ReadFilterFile(const std::string& path);
 
 inline constexpr const char* kFilterFileName = "lsDefaultItemFilter.txt";
 

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "db/ItemTable.h"
 #include "support/TestSupport.h"
 
@@ -107,16 +109,25 @@ TEST(FilterFile, ParseReadsLinesAndFields) {
         {"flags other than 1",
          "a,9,0,2,01\r\nb,,1 , 1,\r\n",
          {Row("a", "", false, false, false), Row("b", "", false, false, false)}},
-        {"more than five fields", "a,b,4,1,0,0\r\n", {Row("a", "", false, true, false)}},
+        {"LF line ends",
+         "a,4,1,0,0\nb,1,0,1,1\n",
+         {Row("a", kOtherGbk, true, false, false), Row("b", kWeaponGbk, false, true, true)}},
+        {"a name holding commas",
+         "金,银,4,1,1,1\r\n,,,1,0,0,1\r\n",
+         {Row("\xBD\xF0,\xD2\xF8", kOtherGbk, true, true, true),
+          Row(",,", kWeaponGbk, false, false, true)}},
+        {"more than five fields not ending in a kind and three flags",
+         "a,b,x,1,0,0\r\na,1,4,1,0,2\r\n",
+         {Row("a", "", false, true, false), Row("a", kWeaponGbk, false, true, false)}},
         {"fewer than five fields",
          "a,1,1\r\nb\r\n",
          {Row("a", kWeaponGbk, true, false, false), Row("b", "", false, false, false)}},
         {"empty lines are skipped",
          "\r\na,4,0,0,0\r\n\r\n\r\n",
          {Row("a", kOtherGbk, false, false, false)}},
-        {"lone CR and LF stay in the line",
-         "a\rb,4,1,0,0\nc,4,1,1,1\r\n",
-         {Row("a\rb", kOtherGbk, true, false, false)}},
+        {"a lone CR stays in the line, the CR before LF does not",
+         "a\rb,4,1,0,0\r\r\nc,4,1,1,1\r\n",
+         {Row("a\rb", kOtherGbk, true, false, false), Row("c", kOtherGbk, true, true, true)}},
         {"byte-order mark skipped",
          "\xEF\xBB\xBF"
          "a,4,0,0,1\r\n",
@@ -165,6 +176,7 @@ TEST(FilterFile, ImportDecidesTheEncodingAndNamesWhatItRefuses) {
          "a,4,1,1,1\r\nb\r\n\xC4\xBE\xFF",
          std::nullopt,
          {false, 3, "\xFF"}},
+        {"lines counted at LF", "a\nb\rc\n\xFF", std::nullopt, {false, 3, "\xFF"}},
     };
     for (const auto& c : cases) {
         FilterFileRefusal refusal;
@@ -184,9 +196,11 @@ TEST(FilterFile, ImportDecidesTheEncodingAndNamesWhatItRefuses) {
 TEST(FilterFile, RoundTripsAreByteIdentical) {
     const FilterRows rows = {
         Row(kWoodenSwordGbk, kWeaponGbk, true, false, false),
-        Row(kPotionGbk, kOtherGbk, false, true, true), Row("", "", true, true, true),
-        Row("\x81\x5C\x81\x40", "", false, false, false),  // trail bytes 0x5C, 0x40
-        Row("\xD0\xA1\xB0\xA1", "", true, false, true)};   // 小啊: valid UTF-8 as well
+        Row(kPotionGbk, kOtherGbk, false, true, true),
+        Row("", "", true, true, true),
+        Row("\x81\x5C\x81\x40", "", false, false, false),      // trail bytes 0x5C, 0x40
+        Row("\xD0\xA1\xB0\xA1", "", true, false, true),        // 小啊: valid UTF-8 as well
+        Row("\xBD\xF0,\xD2\xF8,1,0", "", true, false, true)};  // 金,银,1,0: commas in the name
     for (const FilterFileForm form : {FilterFileForm::Mobile, FilterFileForm::Pc}) {
         const std::string first = EncodeFilterFile(rows, form).bytes;
         const auto parsed = ParseFilterFile(first);
@@ -208,10 +222,27 @@ TEST(FilterFile, LooksLikeAFilterFile) {
         {"most lines short", "a,4,1,0,0\r\nb\r\nc,1\r\n", false},
         {"the light-pillar file", "木剑\t255\t20\t20\t1\r\n", false},
         {"a tab anywhere", "a,4,1,0,0\tx\r\n", false},
+        {"LF line ends", "a,4,1,0,0\nb,4,0,0,0\nc\n", true},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(LooksLikeFilterFile(c.bytes), c.looks) << c.label;
     }
+}
+
+TEST(FilterFile, ReadingRefusesAnOversizedFileWithoutReadingIt) {
+    test::TempDir dir;
+    const std::string path = dir.File("huge.txt");
+    test::WriteFile(path, "a,4,1,1,1\r\n");
+    std::filesystem::resize_file(path, kMaxFilterFileSize + 1);  // sparse: nothing to read
+    const FilterFileRead huge = ReadFilterFile(path);
+    EXPECT_EQ(huge.status, FilterFileRead::Status::TooLarge);
+    EXPECT_TRUE(huge.rows.empty());
+
+    std::filesystem::resize_file(path, 11);
+    const FilterFileRead small = ReadFilterFile(path);
+    ASSERT_EQ(small.status, FilterFileRead::Status::Ok);
+    EXPECT_EQ(small.rows, (FilterRows{Row("a", kOtherGbk, true, true, true)}));
+    EXPECT_EQ(ReadFilterFile(dir.File("absent")).status, FilterFileRead::Status::Unreadable);
 }
 
 TEST(FilterFile, ApplyingAFileSetsTheFlagsOfTheRowsItNames) {
