@@ -3,7 +3,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
-#include <filesystem>
+#include <cstring>
 #include <mutex>
 #include <thread>
 
@@ -13,7 +13,7 @@
 #include "manifest/ReleaseCheck.h"
 #include "manifest/ResourcePaths.h"
 #include "platform/Console.h"
-#include "platform/FileIo.h"
+#include "platform/Path.h"
 
 namespace varo::cli {
 namespace {
@@ -33,7 +33,7 @@ std::string Mebibytes(double bytes) {
 // A progress line on stderr, redrawn a few times a second until stopped.
 class ProgressBar {
   public:
-    explicit ProgressBar(std::uint64_t total) : total_(total), thread_([this] { Run(); }) {}
+    ProgressBar() : thread_([this] { Run(); }) {}
     ~ProgressBar() {
         {
             std::lock_guard lock(mutex_);
@@ -44,7 +44,11 @@ class ProgressBar {
         Draw();
         std::fputc('\n', stderr);
     }
-    void Add(std::uint64_t bytes) { done_ += bytes; }
+    // From the digest threads: the engine keeps `done` within `total`.
+    void Set(std::uint64_t done, std::uint64_t total) {
+        total_ = total;
+        done_ = done;
+    }
 
   private:
     void Run() {
@@ -54,21 +58,24 @@ class ProgressBar {
         }
     }
     void Draw() {
-        const double done = static_cast<double>(done_.load());
+        const double total = static_cast<double>(total_.load());
+        const double done = std::min(static_cast<double>(done_.load()), total);
         const double seconds =
             std::chrono::duration<double>(std::chrono::steady_clock::now() - start_).count();
         const double rate = seconds > 0 ? done / seconds : 0;
-        const double fraction = total_ > 0 ? done / static_cast<double>(total_) : 1.0;
-        const int filled = static_cast<int>(fraction * 30);
-        const double left = rate > 0 ? (static_cast<double>(total_) - done) / rate : 0;
+        const double fraction = total > 0 ? done / total : 1.0;
+        const int filled = std::clamp(static_cast<int>(fraction * kWidth), 0, kWidth);
+        const double left = rate > 0 ? (total - done) / rate : 0;
         std::fprintf(stderr, "\r[%s%s] %s / %s  %s/s  %ds left   ",
-                     std::string(filled, '#').c_str(), std::string(30 - filled, '.').c_str(),
-                     Mebibytes(done).c_str(), Mebibytes(static_cast<double>(total_)).c_str(),
-                     Mebibytes(rate).c_str(), static_cast<int>(left + 0.5));
+                     std::string(static_cast<std::size_t>(filled), '#').c_str(),
+                     std::string(static_cast<std::size_t>(kWidth - filled), '.').c_str(),
+                     Mebibytes(done).c_str(), Mebibytes(total).c_str(), Mebibytes(rate).c_str(),
+                     static_cast<int>(left + 0.5));
         std::fflush(stderr);
     }
 
-    std::uint64_t total_;
+    static constexpr int kWidth = 30;
+    std::atomic<std::uint64_t> total_{0};
     std::atomic<std::uint64_t> done_{0};
     std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now();
     std::mutex mutex_;
@@ -112,28 +119,37 @@ bool CheckRelease(const std::string& path, const std::string& manifest, bool req
 // As importing the files in this order in this mode, then a manifest writer.
 int RunManifest(const ManifestOptions& options) {
     const ManifestMode mode = ModeNamed(options.mode);
-    ExpandedResourcePaths expanded = ExpandResourcePaths(options.paths, mode);
-    if (!expanded.ok) {
-        return Fail(expanded.error);
+    const ExpandedResourcePaths expanded = ExpandResourcePaths(options.paths, mode);
+    for (const SkippedResource& skipped : expanded.skipped) {
+        std::fprintf(stderr, "varo-cli: %s: skipped: %s\n", skipped.path.c_str(),
+                     std::strerror(skipped.errorCode));
+    }
+    switch (expanded.problem) {
+        case ExpandedResourcePaths::Problem::None:
+            break;
+        case ExpandedResourcePaths::Problem::CannotList:
+            return Fail(expanded.folder + ": cannot list: " + std::strerror(expanded.errorCode));
+        case ExpandedResourcePaths::Problem::NoFiles:
+            return Fail(expanded.folder + ": holds no file that the " + options.mode +
+                        " mode takes; nothing was written");
     }
     const std::vector<std::string>& files = expanded.files;
-    std::uint64_t total = 0;
     for (const std::string& file : files) {
-        if (!ResourceListCanCarry(BareFileName(file))) {
+        if (!ResourceListCanCarry(PathFileName(file))) {
             return Fail(file + ": a file name with a line break cannot be listed");
         }
-        std::error_code error;
-        const std::uintmax_t size = std::filesystem::file_size(FileSystemPath(file), error);
-        total += error ? 0 : static_cast<std::uint64_t>(size);
     }
 
+    DigestJob job{files, options.jobs, nullptr, {}};
     std::vector<FileDigest> digests;
     if (!options.quiet && StandardErrorIsTerminal()) {
-        ProgressBar progress(total);
-        digests =
-            DigestFiles(files, options.jobs, [&](std::uint64_t bytes) { progress.Add(bytes); });
+        ProgressBar progress;
+        job.onProgress = [&](std::uint64_t done, std::uint64_t total) {
+            progress.Set(done, total);
+        };
+        digests = DigestFiles(job);
     } else {
-        digests = DigestFiles(files, options.jobs);
+        digests = DigestFiles(job);
     }
 
     std::string list;
@@ -141,7 +157,7 @@ int RunManifest(const ManifestOptions& options) {
         if (!digests[i].ok) {
             return Fail(files[i] + ": cannot read: " + digests[i].error);
         }
-        list += FormatResourceLine(BareFileName(files[i]), digests[i].md5, digests[i].size);
+        list += FormatResourceLine(PathFileName(files[i]), digests[i].md5, digests[i].size);
     }
     // One entry per name, as in the window: a later file of the same name wins.
     list = MergeResourceLines({}, list);

@@ -11,25 +11,39 @@ namespace varo {
 struct FileDigest {
     bool ok = false;
     std::string md5;         // 32 lowercase hexadecimal digits
-    std::uint64_t size = 0;  // bytes
+    std::uint64_t size = 0;  // the bytes digested
     std::string error;       // why the file could not be digested
-    int errorCode = 0;       // its errno value, when the system gave one
+    int errorCode = 0;       // its errno value
 };
 
-// Streams the file through MD5 in large chunks; never holds it whole. A file
-// whose length changes while it is read fails rather than give a digest and a
-// size that do not belong together. `onBytes` hears of every chunk read. When
-// `cancel` turns true the digest stops after the chunk at hand (ECANCELED).
+// Streams the file through MD5 in large chunks; never holds it whole. The
+// size is the count of bytes digested, so a file that grows or shrinks while
+// it is read (resources still being copied) gets a digest and a size that
+// belong together. `onBytes` hears of every chunk read. When `cancel` turns
+// true the digest stops after the chunk at hand (ECANCELED). A failure of
+// the system's MD5 fails the file (EIO), as a read error would.
 FileDigest DigestFile(const std::string& path,
                       const std::function<void(std::uint64_t bytes)>& onBytes = {},
                       const std::atomic<bool>* cancel = nullptr);
 
-// Digests the files on `jobs` threads (at least one); the results keep the
-// order of `paths`. `onBytes` may be called from any of the threads.
-std::vector<FileDigest> DigestFiles(const std::vector<std::string>& paths, int jobs,
-                                    const std::function<void(std::uint64_t bytes)>& onBytes = {});
+// How far a digest job has come: `done` of `total`, where each file weighs
+// its size when the job started plus one (so that empty files count too).
+// `done` never passes `total`, however the files change meanwhile.
+using DigestProgress = std::function<void(std::uint64_t done, std::uint64_t total)>;
 
-// The name after the last separator of a path ('/', on Windows '\\' too).
-std::string BareFileName(const std::string& path);
+struct DigestJob {
+    std::vector<std::string> paths;
+    int threads = 1;                            // at least one is used
+    const std::atomic<bool>* cancel = nullptr;  // true: the files not yet done fail with ECANCELED
+    DigestProgress onProgress;                  // called from the worker threads, one at a time
+};
+
+// The digest engine of both front ends: digests the files on the job's
+// threads and returns their digests in the order of the paths.
+std::vector<FileDigest> DigestFiles(const DigestJob& job);
+
+// The number of threads a digest job uses unless told otherwise: one per
+// hardware thread.
+int DefaultDigestThreads();
 
 }  // namespace varo

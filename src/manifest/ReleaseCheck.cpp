@@ -6,6 +6,8 @@
 #include <nlohmann/json.hpp>
 #include <system_error>
 #include <unordered_map>
+#include <utility>
+#include <vector>
 
 #include "platform/FileIo.h"
 
@@ -44,50 +46,250 @@ std::uint64_t SizeValue(const std::string& size) {
     return error == std::errc() && end == size.data() + size.size() ? value : 0;
 }
 
-bool StringMember(const nlohmann::json& object, const char* key, std::string& value) {
-    const auto found = object.find(key);
-    if (found == object.end() || !found->is_string()) {
+// The deepest nesting a manifest file may have: the manifest itself is three
+// levels deep (object, array, entry); anything deeper is not read on.
+constexpr std::size_t kMaxDepth = 16;
+
+// Reads update.json as a stream of events into the entries themselves, so a
+// large or hostile file never becomes a document tree: memory stays near the
+// size of the entries, and nesting stops at kMaxDepth.
+class ManifestReader : public nlohmann::json_sax<nlohmann::json> {
+  public:
+    explicit ManifestReader(ParsedManifest& parsed) : parsed_(parsed) {}
+
+    bool null() override { return Scalar(); }
+    bool boolean(bool) override { return Scalar(); }
+    bool number_integer(number_integer_t) override { return Scalar(); }
+    bool number_unsigned(number_unsigned_t) override { return Scalar(); }
+    bool number_float(number_float_t, const string_t&) override { return Scalar(); }
+    bool binary(binary_t&) override { return Scalar(); }
+
+    bool string(string_t& value) override {
+        if (frames_.empty() || frames_.back() == Frame::List) {
+            return Scalar();
+        }
+        switch (TakeSlot()) {
+            case Slot::Version:
+                parsed_.version = std::move(value);
+                sawVersion_ = true;
+                return true;
+            case Slot::List:
+                return Fail(kNoList);
+            case Slot::Filename:
+                return SetField(entry_.filename, value, 1);
+            case Slot::Md5:
+                return SetField(entry_.md5, value, 2);
+            case Slot::Size:
+                return SetField(entry_.size, value, 4);
+            case Slot::None:
+                return true;
+        }
+        return true;
+    }
+
+    bool start_object(std::size_t) override {
+        if (frames_.size() >= kMaxDepth) {
+            return Fail(TooDeep());
+        }
+        if (frames_.empty()) {
+            frames_.push_back(Frame::Root);
+            return true;
+        }
+        if (frames_.back() == Frame::List) {
+            entry_ = {};
+            fields_ = 0;
+            frames_.push_back(Frame::Entry);
+            return true;
+        }
+        if (!NestedValueAllowed(TakeSlot())) {
+            return false;
+        }
+        frames_.push_back(Frame::Other);
+        return true;
+    }
+
+    bool start_array(std::size_t) override {
+        if (frames_.size() >= kMaxDepth) {
+            return Fail(TooDeep());
+        }
+        if (frames_.empty()) {
+            return Fail(kNoVersion);
+        }
+        if (frames_.back() == Frame::List) {
+            return FailEntry();
+        }
+        const Slot slot = TakeSlot();
+        if (slot == Slot::List) {
+            parsed_.entries.clear();  // a repeated "md5list": the last one counts
+            sawList_ = true;
+            frames_.push_back(Frame::List);
+            return true;
+        }
+        if (!NestedValueAllowed(slot)) {
+            return false;
+        }
+        frames_.push_back(Frame::Other);
+        return true;
+    }
+
+    bool key(string_t& name) override {
+        if (frames_.back() == Frame::Root) {
+            slot_ = name == "assets_version" ? Slot::Version
+                    : name == "md5list"      ? Slot::List
+                                             : Slot::None;
+        } else if (frames_.back() == Frame::Entry) {
+            slot_ = name == "filename" ? Slot::Filename
+                    : name == "md5"    ? Slot::Md5
+                    : name == "size"   ? Slot::Size
+                                       : Slot::None;
+        }
+        return true;
+    }
+
+    bool end_object() override {
+        const Frame frame = frames_.back();
+        frames_.pop_back();
+        if (frame == Frame::Entry) {
+            if (fields_ != 7) {
+                return FailEntry();
+            }
+            parsed_.entries.push_back(std::move(entry_));
+        }
+        return true;
+    }
+
+    bool end_array() override {
+        frames_.pop_back();
+        return true;
+    }
+
+    bool parse_error(std::size_t, const std::string&,
+                     const nlohmann::detail::exception& error) override {
+        // "[json.exception.parse_error.101] parse error at …": the part after the tag
+        const std::string_view what = error.what();
+        const std::size_t tagEnd = what.find("] ");
+        return Fail(std::string(tagEnd == std::string_view::npos ? what : what.substr(tagEnd + 2)));
+    }
+
+    // After the whole text was read: the parts a manifest must have.
+    bool Complete() {
+        if (!sawVersion_) {
+            return Fail(kNoVersion);
+        }
+        if (!sawList_) {
+            return Fail(kNoList);
+        }
+        return true;
+    }
+
+  private:
+    enum class Frame { Root, List, Entry, Other };
+    enum class Slot { None, Version, List, Filename, Md5, Size };
+
+    static constexpr const char* kNoVersion = "no \"assets_version\" text";
+    static constexpr const char* kNoList = "no \"md5list\" array";
+
+    static std::string TooDeep() {
+        return "nested more than " + std::to_string(kMaxDepth) + " levels deep";
+    }
+
+    Slot TakeSlot() { return std::exchange(slot_, Slot::None); }
+
+    // A number, true, false, null: only allowed where no text is expected.
+    bool Scalar() {
+        if (frames_.empty()) {
+            return Fail(kNoVersion);
+        }
+        if (frames_.back() == Frame::List) {
+            return FailEntry();
+        }
+        return NestedValueAllowed(TakeSlot());
+    }
+
+    bool NestedValueAllowed(Slot slot) {
+        switch (slot) {
+            case Slot::Version:
+                return Fail(kNoVersion);
+            case Slot::List:
+                return Fail(kNoList);
+            case Slot::Filename:
+            case Slot::Md5:
+            case Slot::Size:
+                return FailEntry();
+            case Slot::None:
+                break;
+        }
+        return true;
+    }
+
+    bool SetField(std::string& field, string_t& value, unsigned bit) {
+        field = std::move(value);
+        fields_ |= bit;
+        return true;
+    }
+
+    bool FailEntry() {
+        return Fail("entry " + std::to_string(parsed_.entries.size() + 1) +
+                    " of \"md5list\" lacks \"filename\", \"md5\" or \"size\" text");
+    }
+
+    bool Fail(std::string error) {
+        parsed_.error = std::move(error);
         return false;
     }
-    value = found->get<std::string>();
-    return true;
+
+    ParsedManifest& parsed_;
+    std::vector<Frame> frames_;
+    Slot slot_ = Slot::None;
+    ManifestEntry entry_;
+    unsigned fields_ = 0;
+    bool sawVersion_ = false;
+    bool sawList_ = false;
+};
+
+// A version without the white space around it (ASCII, and the ideographic
+// space a Chinese input method types).
+std::string_view TrimmedVersion(std::string_view version) {
+    constexpr std::string_view kIdeographicSpace = "\xE3\x80\x80";
+    for (bool trimmed = true; trimmed;) {
+        trimmed = false;
+        if (!version.empty() &&
+            std::string_view(" \t\r\n\v\f").find(version.front()) != std::string_view::npos) {
+            version.remove_prefix(1);
+            trimmed = true;
+        } else if (version.substr(0, 3) == kIdeographicSpace) {
+            version.remove_prefix(3);
+            trimmed = true;
+        }
+        if (!version.empty() &&
+            std::string_view(" \t\r\n\v\f").find(version.back()) != std::string_view::npos) {
+            version.remove_suffix(1);
+            trimmed = true;
+        } else if (version.size() >= 3 && version.substr(version.size() - 3) == kIdeographicSpace) {
+            version.remove_suffix(3);
+            trimmed = true;
+        }
+    }
+    return version;
 }
 
 }  // namespace
 
 ParsedManifest ParseStandaloneManifest(std::string_view json) {
     ParsedManifest parsed;
-    nlohmann::json document;
+    ManifestReader reader(parsed);
+    bool read = false;
     try {
-        document = nlohmann::json::parse(json.begin(), json.end());
+        read = nlohmann::json::sax_parse(json.begin(), json.end(), &reader) && reader.Complete();
     } catch (const nlohmann::json::exception& error) {
-        // "[json.exception.parse_error.101] parse error at …": the part after the tag
-        const std::string_view what = error.what();
-        const std::size_t tagEnd = what.find("] ");
-        parsed.error = tagEnd == std::string_view::npos ? what : what.substr(tagEnd + 2);
+        parsed.error = error.what();
+    }
+    if (!read) {
+        parsed.version.clear();
+        parsed.entries.clear();
         return parsed;
     }
-    if (!document.is_object() || !StringMember(document, "assets_version", parsed.version)) {
-        parsed.error = "no \"assets_version\" text";
-        return parsed;
-    }
-    const auto list = document.find("md5list");
-    if (list == document.end() || !list->is_array()) {
-        parsed.error = "no \"md5list\" array";
-        return parsed;
-    }
-    parsed.entries.reserve(list->size());
-    for (const nlohmann::json& item : *list) {
-        ManifestEntry entry;
-        if (!item.is_object() || !StringMember(item, "filename", entry.filename) ||
-            !StringMember(item, "md5", entry.md5) || !StringMember(item, "size", entry.size)) {
-            parsed.error = "entry " + std::to_string(parsed.entries.size() + 1) +
-                           " of \"md5list\" lacks \"filename\", \"md5\" or \"size\" text";
-            parsed.entries.clear();
-            return parsed;
-        }
-        parsed.entries.push_back(std::move(entry));
-    }
+    parsed.error.clear();
     parsed.ok = true;
     return parsed;
 }
@@ -119,6 +321,8 @@ ReleaseComparison CompareReleases(const ParsedManifest& previous, const ParsedMa
 }
 
 int CompareVersions(std::string_view a, std::string_view b) {
+    a = TrimmedVersion(a);
+    b = TrimmedVersion(b);
     while (!a.empty() || !b.empty()) {
         std::string_view left = NextPart(a);
         std::string_view right = NextPart(b);
@@ -145,8 +349,8 @@ PreviousRelease ReadPreviousRelease(const std::string& path) {
         return previous;
     }
     previous.manifest = ParseStandaloneManifest(*text);
-    previous.state = previous.manifest.ok ? PreviousRelease::State::Present
-                                          : PreviousRelease::State::Unusable;
+    previous.state =
+        previous.manifest.ok ? PreviousRelease::State::Present : PreviousRelease::State::Unusable;
     previous.error = previous.manifest.error;
     return previous;
 }

@@ -24,7 +24,9 @@ struct ParsedManifest {
 
 // Reads update.json text: an object with a string "assets_version" and an
 // array "md5list" of objects with string "filename", "md5" and "size". Any
-// other shape, ill-formed JSON or ill-formed UTF-8 gives ok = false.
+// other shape, ill-formed JSON or ill-formed UTF-8, or nesting deeper than
+// a manifest ever has gives ok = false. Memory stays near the size of the
+// entries read.
 ParsedManifest ParseStandaloneManifest(std::string_view json);
 
 // How the new list differs from the previous one, by filename.
@@ -43,8 +45,8 @@ struct ReleaseComparison {
 ReleaseComparison CompareReleases(const ParsedManifest& previous, const ParsedManifest& next);
 
 // Compares dotted versions part by part: parts of digits by their number,
-// any other pair of parts as text; a missing part counts as "0". Negative,
-// zero or positive like strcmp.
+// any other pair of parts as text; a missing part counts as "0". White space
+// around a version is ignored. Negative, zero or positive like strcmp.
 int CompareVersions(std::string_view a, std::string_view b);
 
 // Where a previous update.json stands before a new one is written.

@@ -9,28 +9,47 @@ namespace varo {
 
 ExpandedResourcePaths ExpandResourcePaths(const std::vector<std::string>& paths,
                                           ManifestMode mode) {
+    namespace fs = std::filesystem;
     ExpandedResourcePaths expanded;
+    const auto fail = [&](ExpandedResourcePaths::Problem problem, const std::string& folder,
+                          const std::error_code& error) {
+        expanded.problem = problem;
+        expanded.folder = folder;
+        expanded.errorCode = error.value();
+        expanded.files.clear();
+        return expanded;
+    };
     for (const std::string& path : paths) {
         std::error_code error;
-        if (!std::filesystem::is_directory(FileSystemPath(path), error)) {
+        if (!fs::is_directory(FileSystemPath(path), error)) {
             expanded.files.push_back(path);
             continue;
         }
+        // Each entry is examined on its own: one that cannot be (a link
+        // loop, say) is named and skipped, the others are taken.
         std::vector<std::string> inside;
-        for (const auto& entry : std::filesystem::directory_iterator(FileSystemPath(path), error)) {
-            const std::string name = ProgramPath(entry.path().filename());
-            if (entry.is_regular_file(error) && ModeOffersFile(mode, name)) {
-                inside.push_back(ProgramPath(entry.path()));
+        fs::directory_iterator entry(FileSystemPath(path), error);
+        for (const fs::directory_iterator end; !error && entry != end; entry.increment(error)) {
+            if (!ModeOffersFile(mode, ProgramPath(entry->path().filename()))) {
+                continue;
+            }
+            std::error_code entryError;
+            const bool regular = entry->is_regular_file(entryError);
+            if (entryError) {
+                expanded.skipped.push_back({ProgramPath(entry->path()), entryError.value()});
+            } else if (regular) {
+                inside.push_back(ProgramPath(entry->path()));
             }
         }
         if (error) {
-            expanded.error = path + ": cannot list: " + error.message();
-            return expanded;
+            return fail(ExpandedResourcePaths::Problem::CannotList, path, error);
+        }
+        if (inside.empty()) {
+            return fail(ExpandedResourcePaths::Problem::NoFiles, path, {});
         }
         std::sort(inside.begin(), inside.end());
         expanded.files.insert(expanded.files.end(), inside.begin(), inside.end());
     }
-    expanded.ok = true;
     return expanded;
 }
 

@@ -7,15 +7,33 @@
 
 namespace varo {
 
+// An entry of a folder that the mode would take by its name but that could
+// not be examined (a link loop, a dangling link, no permission).
+struct SkippedResource {
+    std::string path;
+    int errorCode = 0;
+};
+
 struct ExpandedResourcePaths {
-    bool ok = false;
+    enum class Problem {
+        None,
+        CannotList,  // `folder` could not be listed: errorCode
+        NoFiles,     // `folder` holds no file the mode takes
+    };
+    Problem problem = Problem::None;
+    std::string folder;
+    int errorCode = 0;
     std::vector<std::string> files;
-    std::string error;  // the folder that could not be listed, and why
+    std::vector<SkippedResource> skipped;
+
+    bool ok() const { return problem == Problem::None; }
 };
 
 // Paths as the resource dialog would give them: a folder stands for the
 // regular files directly inside it that the mode offers, sorted by name;
-// anything else stands for itself. varo-cli and a drop on the window use it.
+// anything else stands for itself. Entries that cannot be examined are
+// skipped and named; a folder that cannot be listed or yields no file is a
+// problem. varo-cli and a drop on the window use it.
 ExpandedResourcePaths ExpandResourcePaths(const std::vector<std::string>& paths, ManifestMode mode);
 
 }  // namespace varo

@@ -3,8 +3,11 @@
 #include <array>
 #include <cstddef>
 #include <memory>
+#include <optional>
 
 namespace varo {
+
+using Md5Digest = std::array<unsigned char, 16>;
 
 // MD5 (RFC 1321) of data given in pieces, through the system's cryptography.
 class Md5 {
@@ -16,8 +19,10 @@ class Md5 {
 
     // False when the system could not provide the algorithm.
     bool Ok() const;
-    void Update(const void* data, std::size_t size);
-    std::array<unsigned char, 16> Finish();
+    // False when the system failed to take the data; the digest is then lost.
+    bool Update(const void* data, std::size_t size);
+    // Nothing when the system failed to finish the digest.
+    std::optional<Md5Digest> Finish();
 
   private:
     struct State;

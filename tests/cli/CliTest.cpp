@@ -2,7 +2,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 
 #include "db/ItemTable.h"
@@ -106,6 +108,29 @@ TEST_F(CliTest, FilterFromTheDatabaseAndFromAFile) {
               "木剑,4,1,1,0\r\n金创药,4,1,1,0\r\n骨头,4,1,1,0\r\n");
 }
 
+// Filter files as editors leave them: LF line ends; names holding commas as
+// the writer puts them.
+TEST_F(CliTest, FilterFilesWithLfLinesAndNamesHoldingCommas) {
+    std::string lines;
+    for (int i = 0; i < 37; ++i) {
+        lines += "item" + std::to_string(i) + ",4,1,0," + std::to_string(i % 2) + "\n";
+    }
+    test::WriteFile(dir.File("lf.txt"), lines);
+    CliRun run = RunCli(dir, {"filter", "--import", dir.File("lf.txt"), "--out", out});
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.out, "wrote " + out + "/lsDefaultItemFilter.txt (37 entries)\n");
+
+    const std::string commas = dir.File("commas.DB");
+    test::CreateItemDatabase(commas, 40,
+                             {test::ItemRow("金", "1", "0"), test::ItemRow("金,银", "1", "0")});
+    test::WriteFile(dir.File("apply.txt"), "金,银,4,1,1,1\n金,4,0,0,1\n");
+    run = RunCli(dir, {"filter", "--db", commas, "--apply", dir.File("apply.txt"), "--out", out});
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_NE(run.err.find("flags set on 2 rows; 0 names not in the database"), std::string::npos)
+        << run.err;
+    EXPECT_EQ(ReadFile(out + "/lsDefaultItemFilter.txt"), "金,4,0,0,1\r\n金,银,4,1,1,1\r\n");
+}
+
 TEST_F(CliTest, ManifestJobsAndDirectories) {
     const std::string resources = dir.File("res");
     std::filesystem::create_directory(resources);
@@ -113,11 +138,15 @@ TEST_F(CliTest, ManifestJobsAndDirectories) {
         test::WriteFile(resources + "/" + name, std::string(name) + std::string(70000, 'x'));
     }
     std::filesystem::create_directory(resources + "/sub.wzl");
+    // Entries that cannot be examined are named and skipped, not fatal.
+    std::filesystem::create_symlink("loop.wzl", resources + "/loop.wzl");
 
     CliRun one = RunCli(dir, {"manifest", "--mode", "hot", "--jobs", "1", "--out", out, resources});
     ASSERT_EQ(one.status, 0) << one.err;
     EXPECT_EQ(one.out, "wrote " + out + "/update.json (5 entries)\n");
-    EXPECT_EQ(one.err, "") << "no progress when stderr is no terminal";
+    EXPECT_EQ(one.err,
+              "varo-cli: " + resources + "/loop.wzl: skipped: " + std::strerror(ELOOP) + "\n")
+        << "no progress when stderr is no terminal";
     const auto first = ReadFile(out + "/update.json");
     CliRun two = RunCli(dir, {"manifest", "--mode", "hot", "--jobs", "2", "--out", out, resources});
     ASSERT_EQ(two.status, 0) << two.err;
@@ -197,6 +226,8 @@ TEST_F(CliTest, ErrorsAreLoudAndLeaveTheOutputUntouched) {
     ASSERT_EQ(test::RunSql(dir.File("other.DB"), "CREATE TABLE Other (a);"), "");
     std::filesystem::create_directory(dir.File("taken"));
     std::filesystem::create_directory(dir.File("taken/CustomItemNameColors.txt"));
+    test::WriteFile(dir.File("huge.txt"), "");
+    std::filesystem::resize_file(dir.File("huge.txt"), kMaxFilterFileSize + 1);
 
     const struct {
         const char* label;
@@ -225,6 +256,14 @@ TEST_F(CliTest, ErrorsAreLoudAndLeaveTheOutputUntouched) {
          1,
          "line 2: the character \"😀\" has no GBK form"},
         {"missing resource", {"manifest", "--out", out, dir.File("absent.wzl")}, 1, "absent.wzl"},
+        {"oversized filter file",
+         {"filter", "--import", dir.File("huge.txt"), "--out", out},
+         1,
+         "larger than 64 MiB"},
+        {"folder without a file the mode takes",
+         {"manifest", "--mode", "hot", "--out", out, dir.File("taken")},
+         1,
+         "holds no file that the hot mode takes"},
         {"output name taken",
          {"pillar", "--db", database, "--out", dir.File("taken")},
          1,

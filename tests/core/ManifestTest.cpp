@@ -3,8 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cerrno>
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
 
 #include "manifest/FileDigest.h"
 #include "manifest/ReleaseCheck.h"
@@ -167,7 +169,8 @@ std::string OneShotMd5(const std::string& text) {
     Md5 md5;
     md5.Update(text.data(), text.size());
     std::string hex;
-    for (const unsigned char byte : md5.Finish()) {
+    const Md5Digest digest = *md5.Finish();
+    for (const unsigned char byte : digest) {
         static constexpr char kHex[] = "0123456789abcdef";
         hex += kHex[byte >> 4];
         hex += kHex[byte & 0x0F];
@@ -198,7 +201,6 @@ TEST(DigestFile, DigestsAndSizes) {
     EXPECT_FALSE(DigestFile(dir.File("absent")).ok);
     EXPECT_FALSE(DigestFile(dir.File("absent")).error.empty());
     EXPECT_FALSE(DigestFile(dir.Path()).ok) << "a directory";
-    EXPECT_EQ(BareFileName("/x/y/名字 1.wzl"), "名字 1.wzl");
 }
 
 TEST(DigestFile, SparseFileBeyondFourGibibytesGetsItsTrueSize) {
@@ -219,7 +221,7 @@ TEST(DigestFile, SparseFileBeyondFourGibibytesGetsItsTrueSize) {
 namespace varo {
 namespace {
 
-TEST(DigestFiles, ParallelResultsKeepTheOrderOfThePaths) {
+TEST(DigestFiles, ParallelResultsKeepTheOrderOfThePathsAndProgressEndsAtTheTotal) {
     test::TempDir dir;
     std::vector<std::string> paths;
     std::uint64_t total = 0;
@@ -227,13 +229,18 @@ TEST(DigestFiles, ParallelResultsKeepTheOrderOfThePaths) {
         const std::string content(static_cast<std::size_t>(i) * 300000, static_cast<char>('a' + i));
         test::WriteFile(dir.File(std::to_string(i)), content);
         paths.push_back(dir.File(std::to_string(i)));
-        total += content.size();
+        total += content.size() + 1;
     }
     paths.push_back(dir.File("absent"));
-    const std::vector<FileDigest> one = DigestFiles(paths, 1);
-    std::atomic<std::uint64_t> reported{0};
+    total += 1;
+    const std::vector<FileDigest> one = DigestFiles({paths, 1, nullptr, {}});
+    std::uint64_t last = 0;
+    bool monotone = true;
     const std::vector<FileDigest> four =
-        DigestFiles(paths, 4, [&](std::uint64_t bytes) { reported += bytes; });
+        DigestFiles({paths, 4, nullptr, [&](std::uint64_t done, std::uint64_t all) {
+                         monotone = monotone && done >= last && done <= all && all == total;
+                         last = done;
+                     }});
     ASSERT_EQ(four.size(), paths.size());
     for (std::size_t i = 0; i + 1 < paths.size(); ++i) {
         EXPECT_EQ(four[i].md5, DigestFile(paths[i]).md5) << i;
@@ -241,8 +248,39 @@ TEST(DigestFiles, ParallelResultsKeepTheOrderOfThePaths) {
         EXPECT_EQ(four[i].size, i * 300000) << i;
     }
     EXPECT_FALSE(four.back().ok);
-    EXPECT_EQ(reported.load(), total);
-    EXPECT_TRUE(DigestFiles({}, 3).empty());
+    EXPECT_TRUE(monotone);
+    EXPECT_EQ(last, total);
+    EXPECT_TRUE(DigestFiles({{}, 3, nullptr, {}}).empty());
+
+    // Cancelled before it starts: every file fails as cancelled, none is read.
+    const std::atomic<bool> cancel = true;
+    for (const FileDigest& digest : DigestFiles({paths, 2, &cancel, {}})) {
+        EXPECT_EQ(digest.errorCode, ECANCELED);
+    }
+}
+
+// A file still being copied grows while it is read: its entry holds what was
+// read, and the progress stays within its total.
+TEST(DigestFiles, AGrowingFileGetsTheBytesReadAndProgressStaysWithinTheTotal) {
+    test::TempDir dir;
+    const std::string path = dir.File("growing.wzl");
+    const std::string start(3 << 20, 'a');
+    const std::string more(2 << 20, 'b');
+    test::WriteFile(path, start);
+    bool grown = false;
+    bool withinTotal = true;
+    const std::vector<FileDigest> digests =
+        DigestFiles({{path}, 1, nullptr, [&](std::uint64_t done, std::uint64_t total) {
+                         withinTotal = withinTotal && done <= total;
+                         if (!grown) {
+                             grown = true;
+                             std::ofstream(path, std::ios::app | std::ios::binary) << more;
+                         }
+                     }});
+    ASSERT_TRUE(digests[0].ok) << digests[0].error;
+    EXPECT_EQ(digests[0].size, start.size() + more.size());
+    EXPECT_EQ(digests[0].md5, OneShotMd5(start + more));
+    EXPECT_TRUE(withinTotal);
 }
 
 TEST(ReleaseCheck, ComparesVersionsPartByPart) {
@@ -262,6 +300,9 @@ TEST(ReleaseCheck, ComparesVersionsPartByPart) {
         {"1.2", "1.b", -1},  // a number against text: as text
         {"", "0", 0},
         {"", "1", -1},
+        {" 1.2.6", "1.2.5", 1},  // white space around a version is no part of it
+        {"1.2.6 ", "1.2.6", 0},
+        {"\t1.2.6\xE3\x80\x80", "1.2.10", -1},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(CompareVersions(c.a, c.b), c.order) << c.a << " vs " << c.b;
@@ -290,8 +331,21 @@ TEST(ReleaseCheck, ParsesOnlyTheShapeOfUpdateJson) {
         EXPECT_FALSE(refused.ok) << bad;
         EXPECT_FALSE(refused.error.empty()) << bad;
     }
-    // Deep nesting is refused or parsed, never a crash.
-    EXPECT_FALSE(ParseStandaloneManifest(std::string(100000, '[')).ok);
+    // Nesting deeper than any manifest stops the reading at once, with
+    // memory for a few levels only, whatever the size of the file.
+    for (const std::string& deep :
+         {"{\"x\":" + std::string(4 << 20, '['),
+          "{\"assets_version\":\"1\",\"md5list\":[{\"x\":" + std::string(4 << 20, '[')}) {
+        const ParsedManifest refused = ParseStandaloneManifest(deep);
+        EXPECT_FALSE(refused.ok);
+        EXPECT_NE(refused.error.find("nested"), std::string::npos) << refused.error;
+    }
+    // Other keys, at any level within the limit, are passed over.
+    const ParsedManifest extra = ParseStandaloneManifest(
+        "{\"x\":[{\"y\":[1,null]}],\"assets_version\":\"2\",\"md5list\":[{\"filename\":\"a\","
+        "\"md5\":\"m\",\"size\":\"1\",\"extra\":{\"z\":true}}]}");
+    ASSERT_TRUE(extra.ok) << extra.error;
+    EXPECT_EQ(extra.entries.size(), 1u);
 }
 
 TEST(ReleaseCheck, CountsAddedChangedRemovedAndTheDownload) {

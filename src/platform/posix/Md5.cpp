@@ -26,16 +26,19 @@ bool Md5::Ok() const {
     return state_->context != nullptr;
 }
 
-void Md5::Update(const void* data, std::size_t size) {
-    EVP_DigestUpdate(state_->context, data, size);
+bool Md5::Update(const void* data, std::size_t size) {
+    return state_->context != nullptr && EVP_DigestUpdate(state_->context, data, size) == 1;
 }
 
-std::array<unsigned char, 16> Md5::Finish() {
-    std::array<unsigned char, 16> digest{};
+std::optional<Md5Digest> Md5::Finish() {
     unsigned char md[EVP_MAX_MD_SIZE];
     unsigned int length = 0;
-    EVP_DigestFinal_ex(state_->context, md, &length);
-    std::copy(md, md + std::min<unsigned int>(length, 16), digest.begin());
+    if (state_->context == nullptr || EVP_DigestFinal_ex(state_->context, md, &length) != 1 ||
+        length != 16) {
+        return std::nullopt;
+    }
+    Md5Digest digest{};
+    std::copy(md, md + 16, digest.begin());
     return digest;
 }
 
