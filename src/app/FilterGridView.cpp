@@ -142,6 +142,11 @@ void FilterGridView::setModel(QAbstractItemModel* model) {
     frozen_->setColumnWidth(0, columnWidth(0));
     frozen_->show();
     UpdateFrozenGeometry();
+    // New content (a load, an import) is shown from its first row and column.
+    connect(model, &QAbstractItemModel::modelReset, this, [this] {
+        scrollToTop();
+        horizontalScrollBar()->setValue(0);
+    });
 }
 
 void FilterGridView::resizeEvent(QResizeEvent* event) {

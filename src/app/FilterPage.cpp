@@ -4,19 +4,17 @@
 #include <QMenu>
 #include <QPushButton>
 
-#include <cerrno>
-
 #include "app/CommonDialog.h"
 #include "app/DatabaseLoad.h"
 #include "app/Dialogs.h"
 #include "app/FilterGridView.h"
 #include "app/GridFindBox.h"
+#include "app/Guarded.h"
 #include "app/OutputFile.h"
 #include "app/SystemErrorText.h"
 #include "app/TextBridge.h"
 #include "app/WrappingButton.h"
 #include "db/ItemTable.h"
-#include "platform/FileIo.h"
 
 namespace varo {
 namespace {
@@ -82,7 +80,7 @@ FilterPage::FilterPage(QWidget* tabControl, SqliteConnection& connection, Common
     按钮_取消全部捡取 = button("取消全部捡取", "按钮_取消全部捡取", 720, 298, 80, 32);
 
     const auto on = [this](QPushButton* source, auto handler) {
-        QObject::connect(source, &QPushButton::clicked, this, handler);
+        QObject::connect(source, &QPushButton::clicked, this, Guarded(handler));
     };
     on(按钮_载入数据库, [this] { LoadFilterGrid(); });
     on(按钮_导入过滤文件, [this] { ImportFilterFile(); });
@@ -99,9 +97,9 @@ FilterPage::FilterPage(QWidget* tabControl, SqliteConnection& connection, Common
     // The grid's context menu: a filter file written for an earlier database
     // gives its flags to the rows of the same names.
     套用过滤文件动作 = new QAction(QStringLiteral("按名称套用过滤文件…"), this);
-    QObject::connect(套用过滤文件动作, &QAction::triggered, this, [this] { ApplyFilterFile(); });
-    // Find by name: a box over the grid's lower edge; the shortcuts act while
-    // this page is shown.
+    QObject::connect(套用过滤文件动作, &QAction::triggered, this,
+                     Guarded([this] { ApplyFilterFile(); }));
+    // Find by name: a box over the grid's lower edge.
     findBox_ = new GridFindBox(高级表格_过滤文件生成,
                                [this](const QString& text, int step, bool includeCurrent) {
                                    return FindRow(text, step, includeCurrent);
@@ -109,8 +107,9 @@ FilterPage::FilterPage(QWidget* tabControl, SqliteConnection& connection, Common
     const auto action = [this](const char* caption, const QKeySequence& keys, auto handler) {
         auto* created = new QAction(QString::fromUtf8(caption), this);
         created->setShortcut(keys);
-        created->setShortcutContext(Qt::WidgetWithChildrenShortcut);
-        QObject::connect(created, &QAction::triggered, this, handler);
+        // Wherever the focus is (the path box too) while this page is shown.
+        created->setShortcutContext(Qt::WindowShortcut);
+        QObject::connect(created, &QAction::triggered, this, Guarded(handler));
         addAction(created);
         return created;
     };
@@ -142,7 +141,10 @@ bool FilterPage::FindRow(const QString& text, int step, bool includeCurrent) {
     if (row < 0) {
         return false;
     }
-    高级表格_过滤文件生成->GoToRow(static_cast<int>(row));
+    FilterGridView* grid = 高级表格_过滤文件生成;
+    grid->GoToRow(static_cast<int>(row));
+    const int rowTop = grid->viewport()->y() + grid->rowViewportPosition(static_cast<int>(row));
+    findBox_->KeepClearOf(rowTop, rowTop + grid->rowHeight(static_cast<int>(row)) - 1);
     return true;
 }
 
@@ -188,29 +190,33 @@ void FilterPage::WriteFilterFile(FilterFileForm form) {
 // names the file and the reason.
 std::optional<FilterRows> FilterPage::ReadFilterFileOrWarn(const QString& path,
                                                            const QString& use) {
-    errno = 0;
-    const auto bytes = ReadWholeFile(ToUtf8(path));
-    if (!bytes) {
-        ShowMessage(MessageKind::Warning, QStringLiteral("导入失败"),
-                    QStringLiteral("无法读取文件“%1”：%2\n表格保持不变。")
-                        .arg(path, SystemErrorText(errno)));
-        return std::nullopt;
+    FilterFileRead read = ReadFilterFile(ToUtf8(path));
+    const auto warn = [](const QString& text) {
+        ShowMessage(MessageKind::Warning, QStringLiteral("导入失败"), text);
+    };
+    switch (read.status) {
+        case FilterFileRead::Status::Ok:
+            break;
+        case FilterFileRead::Status::Unreadable:
+            warn(QStringLiteral("无法读取文件“%1”：%2\n表格保持不变。")
+                     .arg(path, SystemErrorText(read.errorCode)));
+            return std::nullopt;
+        case FilterFileRead::Status::TooLarge:
+            warn(QStringLiteral("文件“%1”大于64 MiB，不是过滤文件，未读取。\n表格保持不变。")
+                     .arg(path));
+            return std::nullopt;
+        case FilterFileRead::Status::Refused:
+            warn(FilterImportRefusalText(path, read.refusal));
+            return std::nullopt;
     }
-    FilterFileRefusal refusal;
-    auto rows = ParseFilterFile(*bytes, &refusal);
-    if (!rows) {
-        ShowMessage(MessageKind::Warning, QStringLiteral("导入失败"),
-                    FilterImportRefusalText(path, refusal));
-        return std::nullopt;
-    }
-    if (!LooksLikeFilterFile(*bytes) &&
+    if (!read.looksLikeFilterFile &&
         !AskQuestion(QStringLiteral("导入过滤文件"),
                      QStringLiteral("文件“%1”看起来不是过滤文件：大多数行不是“名字,类型,极品,捡取,"
                                     "显示”的格式，或含有制表符。\n仍然%2吗？")
                          .arg(path, use))) {
         return std::nullopt;
     }
-    return rows;
+    return std::move(read.rows);
 }
 
 QString FilterPage::ChooseFilterFile() {

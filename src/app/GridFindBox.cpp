@@ -59,6 +59,7 @@ void GridFindBox::FindAgain(int step) {
 
 void GridFindBox::Close() {
     hide();
+    clearBottom_ = -1;
     status_->clear();
     area_->setFocus(Qt::OtherFocusReason);
 }
@@ -89,11 +90,23 @@ bool GridFindBox::eventFilter(QObject* watched, QEvent* event) {
     return QFrame::eventFilter(watched, event);
 }
 
+void GridFindBox::KeepClearOf(int top, int bottom) {
+    clearTop_ = top;
+    clearBottom_ = bottom;
+    Place();
+}
+
 void GridFindBox::Place() {
-    // Bottom right of the rows, above the horizontal scroll bar.
+    // Bottom right of the rows, above the horizontal scroll bar; top right,
+    // below the header, when that would cover the rows to keep clear of.
     resize(sizeHint());
     const QRect rows = area_->viewport()->geometry();
-    move(std::max(rows.left(), rows.right() - width() - 1), rows.bottom() - height() - 1);
+    const int left = std::max(rows.left(), rows.right() - width() - 1);
+    int top = rows.bottom() - height() - 1;
+    if (clearTop_ <= top + height() && top <= clearBottom_) {
+        top = rows.top() + 1;
+    }
+    move(left, top);
 }
 
 }  // namespace varo

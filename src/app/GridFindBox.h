@@ -10,7 +10,8 @@ class QLineEdit;
 
 namespace varo {
 
-// A small find box over the lower edge of a scroll area, outside any layout:
+// A small find box over the lower edge of a scroll area (the upper edge when
+// the found row lies under the lower one), outside any layout:
 // typing finds from the current row on, Enter and F3 find the next match,
 // Shift+Enter and Shift+F3 the previous one, Esc closes the box.
 class GridFindBox : public QFrame {
@@ -26,6 +27,10 @@ class GridFindBox : public QFrame {
     // F3 / Shift+F3: the next or previous match; opens the box when hidden.
     void FindAgain(int step);
     void Close();
+    // Keeps the box off the rows between `top` and `bottom` (the area's
+    // coordinates), a found row say: it moves to the upper edge when its
+    // place at the lower edge would cover them.
+    void KeepClearOf(int top, int bottom);
 
     QLineEdit* Edit() const { return edit_; }
     QLabel* Status() const { return status_; }
@@ -42,6 +47,8 @@ class GridFindBox : public QFrame {
     FindRoutine find_;
     QLineEdit* edit_;
     QLabel* status_;
+    int clearTop_ = 0;
+    int clearBottom_ = -1;  // nothing to keep clear of
 };
 
 }  // namespace varo

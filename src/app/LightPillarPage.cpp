@@ -10,6 +10,7 @@
 
 #include "app/DatabaseLoad.h"
 #include "app/Dialogs.h"
+#include "app/Guarded.h"
 #include "app/OutputFile.h"
 #include "app/TextBridge.h"
 #include "app/WrappingButton.h"
@@ -101,9 +102,9 @@ LightPillarPage::LightPillarPage(QWidget* tabControl, SqliteConnection& connecti
                               "按钮_生成光柱文件", 727, 150, 80, 32);
 
     QObject::connect(按钮_DB一键计算, &QPushButton::clicked, this,
-                     [this] { ComputeFromDatabase(); });
+                     Guarded([this] { ComputeFromDatabase(); }));
     QObject::connect(按钮_生成光柱文件, &QPushButton::clicked, this,
-                     [this] { WriteLightPillarFile(); });
+                     Guarded([this] { WriteLightPillarFile(); }));
     // An editor left open while the list scrolls or a column is resized would
     // float over the wrong cell: such a change commits the edit first.
     const auto commitIfEditing = [this] {

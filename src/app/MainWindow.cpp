@@ -1,6 +1,7 @@
 #include "app/MainWindow.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QDropEvent>
 #include <QGuiApplication>
 #include <QLineEdit>
@@ -16,11 +17,15 @@
 #include "app/AboutPage.h"
 #include "app/Artwork.h"
 #include "app/CommonDialog.h"
+#include "app/Dialogs.h"
 #include "app/FilterPage.h"
+#include "app/Guarded.h"
 #include "app/ManifestPage.h"
 #include "app/ProjectLinks.h"
+#include "app/SystemErrorText.h"
 #include "app/TextBridge.h"
 #include "app/WrappingButton.h"
+#include "db/ItemTable.h"
 #include "platform/ProgramDirectory.h"
 
 namespace varo {
@@ -50,7 +55,7 @@ const QSize MainWindow::kClientSize(820, 553);
 const QSize MainWindow::kFrameSize(826, 582);
 
 QString MainWindowCaption() {
-    return QStringLiteral("Varo三端引擎专用工具合集 - 项目主页：%1 - 版本号2.1.1")
+    return QStringLiteral("Varo三端引擎专用工具合集 - 项目主页：%1 - 版本号" VARO_VERSION)
         .arg(QString::fromUtf8(kProjectHomePage));
 }
 
@@ -88,7 +93,7 @@ MainWindow::MainWindow(SqliteConnection& connection, ListHitTestRecord& hitTest,
     选择夹1->setCurrentIndex(0);
 
     QObject::connect(按钮_选择数据库, &QPushButton::clicked, this,
-                     [this] { SelectDatabaseFile(); });
+                     Guarded([this] { SelectDatabaseFile(); }));
     // Every widget of the window sees a file drop through the window first,
     // the text boxes included, which would otherwise take the names as text.
     setAcceptDrops(true);
@@ -128,13 +133,40 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
     }
     drop->acceptProposedAction();
     if (type == QEvent::Drop) {
-        if (target == manifestPage || manifestPage->isAncestorOf(target)) {
-            manifestPage->ImportDroppedPaths(files);
-        } else {
-            编辑框_数据库文件路径->setText(files.first());
-        }
+        Guarded([&] {
+            if (target == manifestPage || manifestPage->isAncestorOf(target)) {
+                manifestPage->ImportDroppedPaths(files);
+            } else {
+                UseDroppedDatabase(files.first());
+            }
+        })();
     }
     return true;
+}
+
+void MainWindow::UseDroppedDatabase(const QString& path) {
+    // A folder or a file of another kind is refused at once, not at the next
+    // load; the path box keeps what it holds.
+    const DatabaseFileCheck check = CheckDatabaseFile(ToUtf8(path));
+    const QString shown = QDir::toNativeSeparators(path);
+    QString problem;
+    switch (check.kind) {
+        case DatabaseFileCheck::Kind::Database:
+            编辑框_数据库文件路径->setText(shown);
+            return;
+        case DatabaseFileCheck::Kind::Folder:
+            problem = QStringLiteral("“%1”是文件夹，不是数据库文件。").arg(shown);
+            break;
+        case DatabaseFileCheck::Kind::NotDatabase:
+            problem = QStringLiteral("“%1”不是SQLite数据库文件。").arg(shown);
+            break;
+        case DatabaseFileCheck::Kind::Unreadable:
+            problem =
+                QStringLiteral("无法读取“%1”：%2。").arg(shown, SystemErrorText(check.errorCode));
+            break;
+    }
+    ShowMessage(MessageKind::Warning, QStringLiteral("选择数据库"),
+                problem + QStringLiteral("\n数据库路径保持不变。"));
 }
 
 MainWindow::~MainWindow() {

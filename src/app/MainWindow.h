@@ -38,6 +38,9 @@ class MainWindow : public QWidget {
     AboutPage* aboutPage;
 
     void SelectDatabaseFile();
+    // A file dropped outside the manifest page: the database path, when it
+    // is an SQLite database; otherwise a warning, and the path stays.
+    void UseDroppedDatabase(const QString& path);
 
     static const QSize kClientSize;
     // The client area with the title bar and the borders around it.

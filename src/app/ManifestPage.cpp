@@ -25,6 +25,7 @@
 #include <vector>
 
 #include "app/Dialogs.h"
+#include "app/Guarded.h"
 #include "app/OutputFile.h"
 #include "app/SystemErrorText.h"
 #include "app/TextBridge.h"
@@ -32,6 +33,7 @@
 #include "manifest/FileDigest.h"
 #include "manifest/ReleaseCheck.h"
 #include "manifest/ResourcePaths.h"
+#include "platform/Path.h"
 #include "platform/ProgramDirectory.h"
 
 namespace varo {
@@ -145,16 +147,17 @@ ManifestPage::ManifestPage(QWidget* tabControl, std::string outputDirectory)
     for (QCheckBox* box : {选择框_自定义目录名, 选择框_微端模式, 选择框_热更模式}) {
         QObject::connect(box, &QCheckBox::clicked, this, [this, box] { SelectMode(box); });
     }
-    QObject::connect(按钮_导入资源文件, &QPushButton::clicked, this, [this] { ImportResources(); });
+    QObject::connect(按钮_导入资源文件, &QPushButton::clicked, this,
+                     Guarded([this] { ImportResources(); }));
     cancelShortcut_ = new QShortcut(QKeySequence(Qt::Key_Escape), tabControl->window());
     cancelShortcut_->setEnabled(false);
     QObject::connect(cancelShortcut_, &QShortcut::activated, this, [this] { CancelImport(); });
     QObject::connect(按钮_清空json表内容, &QPushButton::clicked, this,
                      [this] { ClearResourceList(); });
     QObject::connect(按钮_生成单json文件, &QPushButton::clicked, this,
-                     [this] { WriteSingleManifest(); });
+                     Guarded([this] { WriteSingleManifest(); }));
     QObject::connect(按钮_生成独立json文件, &QPushButton::clicked, this,
-                     [this] { WriteStandaloneManifest(); });
+                     Guarded([this] { WriteStandaloneManifest(); }));
 }
 
 ManifestMode ManifestPage::Mode() const {
@@ -212,7 +215,7 @@ void ManifestPage::ImportResources() {
     ImportFiles(paths);
 }
 
-void ManifestPage::ImportFiles(const QStringList& paths) {
+void ManifestPage::ImportFiles(const QStringList& paths, QStringList skipped) {
     if (paths.isEmpty() || importing_) {
         return;
     }
@@ -242,7 +245,6 @@ void ManifestPage::ImportFiles(const QStringList& paths) {
     };
 
     std::string pending;
-    QStringList skipped;
     for (qsizetype i = 0; i < paths.size() && !cancelImport_; ++i) {
         const QString name = QFileInfo(paths[i]).fileName();
         const std::string utf8Name = ToUtf8(name);
@@ -293,16 +295,34 @@ void ManifestPage::ImportDroppedPaths(const QStringList& paths) {
         utf8Paths.push_back(ToUtf8(path));
     }
     const ExpandedResourcePaths expanded = ExpandResourcePaths(utf8Paths, Mode());
-    if (!expanded.ok) {
-        ShowMessage(MessageKind::Warning, QStringLiteral("导入失败"),
-                    QStringLiteral("无法读取文件夹：%1").arg(FromUtf8(expanded.error)));
-        return;
+    QStringList skipped;
+    for (const SkippedResource& entry : expanded.skipped) {
+        skipped << QStringLiteral("%1（%2）")
+                       .arg(FromUtf8(DisplayPath(entry.path)), SystemErrorText(entry.errorCode));
+    }
+    const QString folder = FromUtf8(DisplayPath(expanded.folder));
+    switch (expanded.problem) {
+        case ExpandedResourcePaths::Problem::None:
+            break;
+        case ExpandedResourcePaths::Problem::CannotList:
+            ShowMessage(MessageKind::Warning, QStringLiteral("导入失败"),
+                        QStringLiteral("无法读取文件夹“%1”：%2。")
+                            .arg(folder, SystemErrorText(expanded.errorCode)));
+            return;
+        case ExpandedResourcePaths::Problem::NoFiles:
+            ShowMessage(MessageKind::Warning, QStringLiteral("导入失败"),
+                        QStringLiteral("文件夹“%1”中没有当前模式可导入的文件，未导入任何文件。")
+                                .arg(folder) +
+                            (skipped.isEmpty() ? QString()
+                                               : QStringLiteral("\n无法读取的条目：\n") +
+                                                     skipped.join(QLatin1Char('\n'))));
+            return;
     }
     QStringList files;
     for (const std::string& file : expanded.files) {
         files << FromUtf8(file);
     }
-    ImportFiles(files);
+    ImportFiles(files, skipped);
 }
 
 void ManifestPage::CancelImport() {

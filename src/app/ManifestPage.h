@@ -51,8 +51,9 @@ class ManifestPage : public PageCanvas {
     void SelectMode(QCheckBox* clicked);
     void ImportResources();
     // Digests the files and appends their lines; what ImportResources does
-    // after its dialog.
-    void ImportFiles(const QStringList& paths);
+    // after its dialog. `skipped` names entries already passed over, for the
+    // summary.
+    void ImportFiles(const QStringList& paths, QStringList skipped = {});
     // Files and folders dropped on the page: a folder stands for the files in
     // it that the mode offers, sorted by name, as varo-cli takes it.
     void ImportDroppedPaths(const QStringList& paths);

@@ -2,9 +2,11 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
 #include <optional>
 
 #include "db/SqliteApi.h"
+#include "platform/FileIo.h"
 #include "text/CodePage.h"
 
 namespace varo {
@@ -135,6 +137,32 @@ ItemTable LoadItemTable(SqliteConnection& connection, std::string_view path,
             : connection.QueryTableColumns(kQuery, columns, &table.matrix, table.rows,
                                            table.columns, table.error);
     return table;
+}
+
+DatabaseFileCheck CheckDatabaseFile(const std::string& path) {
+    static constexpr std::string_view kHeader("SQLite format 3\0", 16);
+    InputFile file;
+    int error = 0;
+    if (!file.Open(path, error)) {
+        return {
+            error == EISDIR ? DatabaseFileCheck::Kind::Folder : DatabaseFileCheck::Kind::Unreadable,
+            error == EISDIR ? 0 : error};
+    }
+    char header[16];
+    std::size_t filled = 0;
+    while (filled < sizeof header) {
+        const std::int64_t count = file.Read(header + filled, sizeof header - filled, error);
+        if (count < 0) {
+            return {DatabaseFileCheck::Kind::Unreadable, error};
+        }
+        if (count == 0) {
+            break;
+        }
+        filled += static_cast<std::size_t>(count);
+    }
+    return {std::string_view(header, filled) == kHeader ? DatabaseFileCheck::Kind::Database
+                                                        : DatabaseFileCheck::Kind::NotDatabase,
+            0};
 }
 
 }  // namespace varo

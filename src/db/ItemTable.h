@@ -25,4 +25,16 @@ struct ItemTable {
 ItemTable LoadItemTable(SqliteConnection& connection, std::string_view path,
                         const std::vector<int>& columns = {});
 
+// What a file offered as the item database is, judged by its first bytes
+// before SQLite is asked to open it (a file dropped on the window, say).
+struct DatabaseFileCheck {
+    enum class Kind { Database, Folder, NotDatabase, Unreadable };
+    Kind kind = Kind::Unreadable;
+    int errorCode = 0;  // for Unreadable: the system's reason
+};
+
+// An SQLite 3 database begins with "SQLite format 3" and a zero byte; an
+// empty file holds no table and is no database either.
+DatabaseFileCheck CheckDatabaseFile(const std::string& path);
+
 }  // namespace varo

@@ -1,11 +1,13 @@
 #include <QAbstractItemModelTester>
 #include <QApplication>
 #include <QDir>
+#include <QFile>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTabWidget>
 #include <QTest>
 
@@ -329,6 +331,81 @@ class FilterPageTest : public QObject {
         QTest::mouseClick(page.按钮_导入过滤文件, Qt::LeftButton);  // Yes
         QCOMPARE(fixture.Model().GridRowCount(), 3);
         QVERIFY(!fixture.Model().Titled());
+    }
+
+    // LF line ends read as lines; a file over 64 MiB is refused unread.
+    void importAndApplyReadLfLinesAndRefuseOversizedFiles() {
+        FilterFixture fixture;
+        FilterPage& page = fixture.Page();
+        page.LoadFilterGrid();
+        const QString lf = fixture.harness.InputFile(QStringLiteral("lf.txt"));
+        test::WriteFile(lf.toStdString(), "木剑,4,1,0,0\n骨头,4,0,1,1\n");
+        fixture.harness.AnswerNextDialog({lf});
+        page.ApplyFilterFile();
+        QVERIFY(fixture.Flag(0, 2) && !fixture.Flag(0, 3) && fixture.Flag(2, 3) &&
+                fixture.Flag(2, 4));
+        QVERIFY(fixture.harness.Messages().last().text.startsWith(QStringLiteral("已按名称为2行")));
+
+        const QString huge = fixture.harness.InputFile(QStringLiteral("huge.txt"));
+        test::WriteFile(huge.toStdString(), "");
+        QVERIFY(QFile::resize(huge, static_cast<qint64>(kMaxFilterFileSize) + 1));
+        for (const auto action : {&FilterPage::ImportFilterFile, &FilterPage::ApplyFilterFile}) {
+            const qsizetype before = fixture.harness.Messages().size();
+            fixture.harness.AnswerNextDialog({huge});
+            (page.*action)();
+            QCOMPARE(fixture.harness.Messages().size(), before + 1);
+            QCOMPARE(fixture.harness.Messages().last().kind, MessageKind::Warning);
+            QVERIFY(fixture.harness.Messages().last().text.contains(QStringLiteral("大于64 MiB")));
+            QCOMPARE(fixture.Model().GridRowCount(), 5);
+            QVERIFY(fixture.Flag(0, 2) && fixture.Flag(2, 4));
+        }
+
+        fixture.harness.AnswerNextDialog({lf});
+        page.ImportFilterFile();
+        QCOMPARE(fixture.Model().GridRowCount(), 3);
+        QCOMPARE(fixture.Model().index(1, 0).data().toString(), QStringLiteral("骨头"));
+    }
+
+    // The found row is never under the find box; Ctrl+F and F3 act wherever
+    // the focus is while the page is shown; a load starts at the first row.
+    void findKeepsTheFoundRowInSightAndLoadsStartAtTheTop() {
+        GuiHarness harness;
+        std::vector<test::Row> items;
+        for (int i = 0; i < 60; ++i) {
+            items.push_back(ItemRow("物品" + std::to_string(i), "1", "0"));
+        }
+        harness.UseItemDatabase(items);
+        MainWindow& window = harness.Window();
+        FilterPage& page = *window.filterPage;
+        FilterGridView* grid = page.高级表格_过滤文件生成;
+        window.选择夹1->setCurrentIndex(1);
+        page.LoadFilterGrid();
+        QVERIFY(QTest::qWaitForWindowActive(&window));
+
+        window.编辑框_数据库文件路径->setFocus();
+        QTest::keyClick(window.编辑框_数据库文件路径, Qt::Key_F, Qt::ControlModifier);
+        GridFindBox* box = page.FindBox();
+        QVERIFY(box->isVisible());
+        for (const int row : {58, 59, 30, 0}) {
+            box->Edit()->setText(QStringLiteral("物品%1").arg(row));
+            QTest::keyClick(box->Edit(), Qt::Key_Return);
+            QCOMPARE(grid->currentIndex().row(), row);
+            const QRect found(grid->viewport()->x(),
+                              grid->viewport()->y() + grid->rowViewportPosition(row),
+                              grid->viewport()->width(), grid->rowHeight(row));
+            QVERIFY2(!found.intersects(box->geometry()), qPrintable(QString::number(row)));
+            QVERIFY(grid->viewport()->geometry().contains(found));
+        }
+        QTest::keyClick(box->Edit(), Qt::Key_Escape);
+        window.编辑框_数据库文件路径->setFocus();
+        box->Edit()->setText(QStringLiteral("物品5"));
+        QTest::keyClick(window.编辑框_数据库文件路径, Qt::Key_F3);
+        QVERIFY(box->isVisible());
+        QCOMPARE(grid->currentIndex().row(), 5);
+
+        grid->verticalScrollBar()->setValue(grid->verticalScrollBar()->maximum());
+        QTest::mouseClick(page.按钮_载入数据库, Qt::LeftButton);
+        QCOMPARE(grid->verticalScrollBar()->value(), 0);
     }
 
     void failedWriteKeepsThePreviousFileAndShowsNoSuccess() {

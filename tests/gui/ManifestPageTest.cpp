@@ -141,12 +141,52 @@ class ManifestPageTest : public QObject {
         const std::string empty = std::string(" ") + kEmptyMd5 + " 0\r\n";
         QCOMPARE(page.ResourceListText(), "A.WZL" + empty + "b.wzl" + empty + "地图.map" + empty);
 
+        // Elsewhere a dropped database becomes the path; a folder or a file
+        // of another kind is refused at once and the path stays.
         MainWindow& window = fixture.harness.Window();
         window.选择夹1->setCurrentIndex(0);
-        DropFiles(window.lightPillarPage->超级列表框1->viewport(), {single});
-        QCOMPARE(window.编辑框_数据库文件路径->text(), single);
-        DropFiles(window.编辑框_数据库文件路径, {folder});
-        QCOMPARE(window.编辑框_数据库文件路径->text(), folder);  // the name, not a URL as text
+        const QString database = fixture.harness.InputFile(QStringLiteral("服务器.DB"));
+        test::CreateItemDatabase(database.toStdString(), 40, {});
+        DropFiles(window.lightPillarPage->超级列表框1->viewport(), {database});
+        QCOMPARE(window.编辑框_数据库文件路径->text(), QDir::toNativeSeparators(database));
+        const struct {
+            QString dropped;
+            QString reason;
+        } refused[] = {{single, QStringLiteral("不是SQLite数据库文件")},
+                       {folder, QStringLiteral("是文件夹")}};
+        for (const auto& drop : refused) {
+            const qsizetype before = fixture.harness.Messages().size();
+            DropFiles(window.编辑框_数据库文件路径, {drop.dropped});
+            QCOMPARE(window.编辑框_数据库文件路径->text(), QDir::toNativeSeparators(database));
+            QCOMPARE(fixture.harness.Messages().size(), before + 1);
+            QVERIFY(fixture.harness.Messages().last().text.contains(drop.reason));
+        }
+    }
+
+    // A folder with an entry that cannot be examined is imported without it
+    // and the summary names it; a folder with no file the mode takes imports
+    // nothing and says so.
+    void droppedFoldersSkipWhatCannotBeExamined() {
+        ManifestFixture fixture;
+        ManifestPage& page = fixture.Page();
+        const QString folder = QFileInfo(fixture.MakeFile(QStringLiteral("b.wzl"))).path();
+#ifdef Q_OS_WIN
+        QSKIP("a link that loops needs POSIX symbolic links");
+#endif
+        QVERIFY(QFile::link(folder + QStringLiteral("/loop.wzl"),
+                            folder + QStringLiteral("/loop.wzl")));
+        DropFiles(page.编辑框_json文件, {folder});
+        QCOMPARE(page.ResourceListText(), std::string("b.wzl ") + kEmptyMd5 + " 0\r\n");
+        QCOMPARE(fixture.harness.Messages().size(), 1);
+        QVERIFY(fixture.harness.Messages()[0].text.contains(QStringLiteral("loop.wzl")));
+
+        const QString empty = fixture.harness.InputFile(QStringLiteral("empty"));
+        QVERIFY(QDir().mkpath(empty));
+        DropFiles(page.编辑框_json文件, {empty});
+        QCOMPARE(fixture.harness.Messages().size(), 2);
+        QVERIFY(fixture.harness.Messages()[1].text.contains(
+            QStringLiteral("没有当前模式可导入的文件")));
+        QCOMPARE(page.ResourceListText(), std::string("b.wzl ") + kEmptyMd5 + " 0\r\n");
     }
 
     void modesAreOneExclusiveChoice() {
