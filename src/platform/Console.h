@@ -1,15 +1,21 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace varo {
 
 // Sets the process up for a command-line run: a full disk fails a write
 // instead of ending the program, freed memory is kept for reuse (a run builds
-// a few large buffers one after another), and the standard streams carry
-// UTF-8, which a Windows console then shows as such.
+// a few large buffers one after another).
 void PrepareCommandLineProcess();
+
+// Writes UTF-8 text to the standard output or error stream: to a console as
+// the characters themselves (on Windows as wide text, leaving the console's
+// code page alone), to a file or a pipe as the UTF-8 bytes.
+void WriteStandardOutput(std::string_view utf8);
+void WriteStandardError(std::string_view utf8);
 
 // The program's arguments as UTF-8; on Windows read from the wide command
 // line, so that names the ANSI code page cannot hold arrive whole.

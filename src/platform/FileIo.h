@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "platform/Path.h"
+#include "platform/SystemError.h"
 
 namespace varo {
 
@@ -21,14 +22,14 @@ class InputFile {
     InputFile(const InputFile&) = delete;
     InputFile& operator=(const InputFile&) = delete;
 
-    // False, with an errno value in `error`, when the file cannot be opened
-    // or is not a regular file (EISDIR for a directory).
-    bool Open(const std::string& path, int& error);
+    // False, with the reason in `error`, when the file cannot be opened or
+    // is not a regular file (kind EISDIR for a directory).
+    bool Open(const std::string& path, SystemError& error);
     // The length the file system gave when it was opened.
     std::uint64_t Size() const { return size_; }
-    // Up to `size` bytes: their count, 0 at the end, -1 on failure (errno
-    // value in `error`).
-    std::int64_t Read(void* buffer, std::size_t size, int& error);
+    // Up to `size` bytes: their count, 0 at the end, -1 on failure (the
+    // reason in `error`).
+    std::int64_t Read(void* buffer, std::size_t size, SystemError& error);
 
   private:
     std::intptr_t handle_ = -1;
@@ -39,14 +40,15 @@ class InputFile {
 std::filesystem::path FileSystemPath(const std::string& path);
 std::string ProgramPath(const std::filesystem::path& path);
 
-// The whole content of a file, or nothing (with errno set) when it cannot be
-// read or holds more than `limit` bytes (EFBIG).
-std::optional<std::string> ReadWholeFile(const std::string& path, std::uint64_t limit = UINT64_MAX);
+// The whole content of a file, or nothing when it cannot be read or holds
+// more than `limit` bytes (kind EFBIG; such a file is not read). The reason
+// goes to `error` when given, its kind to errno in any case.
+std::optional<std::string> ReadWholeFile(const std::string& path, std::uint64_t limit = UINT64_MAX,
+                                         SystemError* error = nullptr);
 
 struct FileWriteResult {
     bool ok = false;
-    std::string error;  // the reason of a failure, from the C library
-    int errorCode = 0;  // the errno value of a failure
+    SystemError error;  // why it failed
 };
 
 // Replaces the file at `path` with `bytes` as one step: the bytes go to a

@@ -4,33 +4,37 @@
 
 namespace varo {
 
-std::optional<std::string> ReadWholeFile(const std::string& path, std::uint64_t limit) {
-    InputFile file;
-    int error = 0;
-    if (!file.Open(path, error)) {
-        errno = error;
+std::optional<std::string> ReadWholeFile(const std::string& path, std::uint64_t limit,
+                                         SystemError* error) {
+    const auto fail = [error](const SystemError& reason) -> std::optional<std::string> {
+        if (error != nullptr) {
+            *error = reason;
+        }
+        errno = reason.kind;
         return std::nullopt;
+    };
+    InputFile file;
+    SystemError reason;
+    if (!file.Open(path, reason)) {
+        return fail(reason);
     }
     if (file.Size() > limit) {
-        errno = EFBIG;
-        return std::nullopt;
+        return fail(ErrnoError(EFBIG));
     }
     std::string content;
     content.reserve(static_cast<std::size_t>(file.Size()));
     char buffer[65536];
     for (;;) {
-        const std::int64_t count = file.Read(buffer, sizeof buffer, error);
+        const std::int64_t count = file.Read(buffer, sizeof buffer, reason);
         if (count < 0) {
-            errno = error;
-            return std::nullopt;
+            return fail(reason);
         }
         if (count == 0) {
             return content;
         }
         content.append(buffer, static_cast<std::size_t>(count));
         if (content.size() > limit) {  // it grew after it was opened
-            errno = EFBIG;
-            return std::nullopt;
+            return fail(ErrnoError(EFBIG));
         }
     }
 }

@@ -22,5 +22,8 @@ std::string PathFolder(std::string_view path);
 std::string PathFileName(std::string_view path);
 // The path as the user reads it: with the system's own separator only.
 std::string DisplayPath(std::string_view path);
+// A hidden name beside `path` for a file that is written and then renamed
+// over it: ".name.SUFFIX" in the same folder.
+std::string TemporaryPathBeside(std::string_view path, std::string_view suffix);
 
 }  // namespace varo

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "platform/ProgramDirectory.h"
+
 namespace varo {
 namespace {
 
@@ -41,10 +43,25 @@ std::string PathFileName(std::string_view path) {
     return std::string(separator == std::string_view::npos ? path : path.substr(separator + 1));
 }
 
+std::string TemporaryPathBeside(std::string_view path, std::string_view suffix) {
+    const std::size_t separator = path.find_last_of(PathSeparators());
+    const std::size_t nameStart = separator == std::string_view::npos ? 0 : separator + 1;
+    std::string temporary(path.substr(0, nameStart));
+    temporary += '.';
+    temporary += path.substr(nameStart);
+    temporary += '.';
+    temporary += suffix;
+    return temporary;
+}
+
 std::string DisplayPath(std::string_view path) {
     std::string shown(path);
     std::replace_if(shown.begin(), shown.end(), IsSeparator, NativeSeparator());
     return shown;
+}
+
+std::string ProgramFilePath(std::string_view fileName) {
+    return JoinPath(ProgramDirectory(), fileName);
 }
 
 }  // namespace varo

@@ -59,7 +59,7 @@ TEST(AtomicWriteOnWindows, ATargetAnotherProgramHoldsOpenStaysAsItWas) {
     const FileWriteResult result = WriteFileAtomically(path, "new");
     CloseHandle(held);
     EXPECT_FALSE(result.ok);
-    EXPECT_TRUE(result.errorCode == EBUSY || result.errorCode == EACCES) << result.errorCode;
+    EXPECT_EQ(result.error.kind, EBUSY) << SystemErrorMessage(result.error);
     EXPECT_EQ(ReadWholeFile(path), "previous");
     EXPECT_EQ(ListDirectory(dir.Path()), std::vector<std::string>{"CustomItemNameColors.txt"})
         << "no temporary file left behind";

@@ -1,8 +1,11 @@
 #pragma once
 
 #include <optional>
+#include <ostream>
 #include <string>
 #include <vector>
+
+#include "platform/SystemError.h"
 
 // Helpers for the tests of every front end. A setup step that fails throws,
 // which the test frameworks report as a failed test.
@@ -46,3 +49,13 @@ std::optional<std::string> ReadFile(const std::string& path);
 std::vector<std::string> ListDirectory(const std::string& path);
 
 }  // namespace varo::test
+
+namespace varo {
+
+// How GoogleTest prints a system error: its kind, code and message.
+inline void PrintTo(const SystemError& error, std::ostream* out) {
+    *out << "kind " << error.kind << ", code " << error.code << " (" << SystemErrorMessage(error)
+         << ")";
+}
+
+}  // namespace varo

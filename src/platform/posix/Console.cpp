@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <csignal>
+#include <cstdio>
 
 namespace varo {
 
@@ -11,6 +12,16 @@ void PrepareCommandLineProcess() {
     std::signal(SIGXFSZ, SIG_IGN);
     mallopt(M_MMAP_THRESHOLD, 64 << 20);
     mallopt(M_TRIM_THRESHOLD, 256 << 20);
+}
+
+void WriteStandardOutput(std::string_view utf8) {
+    std::fwrite(utf8.data(), 1, utf8.size(), stdout);
+    std::fflush(stdout);
+}
+
+void WriteStandardError(std::string_view utf8) {
+    std::fwrite(utf8.data(), 1, utf8.size(), stderr);
+    std::fflush(stderr);
 }
 
 std::vector<std::string> CommandLineArguments(int argc, char** argv) {

@@ -10,10 +10,6 @@
 namespace varo {
 namespace {
 
-std::string ErrorText(int error) {
-    return std::strerror(error);
-}
-
 bool WriteAll(int fd, std::string_view bytes) {
     while (!bytes.empty()) {
         const ssize_t written = ::write(fd, bytes.data(), bytes.size());
@@ -63,10 +59,7 @@ std::optional<std::string> FollowLinks(std::string path, int& error) {
             target.resize(target.size() * 2);
         }
         // A relative target is relative to the directory that holds the link.
-        const std::size_t slash = path.rfind('/');
-        path = target.front() == '/' || slash == std::string::npos
-                   ? target
-                   : path.substr(0, slash + 1) + target;
+        path = target.front() == '/' ? target : JoinPath(PathFolder(path), target);
     }
     error = ELOOP;
     return std::nullopt;
@@ -106,16 +99,16 @@ InputFile::~InputFile() {
     }
 }
 
-bool InputFile::Open(const std::string& path, int& error) {
+bool InputFile::Open(const std::string& path, SystemError& error) {
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) {
-        error = errno;
+        error = ErrnoError(errno);
         return false;
     }
     struct stat info {};
     const bool known = ::fstat(fd, &info) == 0;
     if (!known || !S_ISREG(info.st_mode)) {
-        error = !known ? errno : S_ISDIR(info.st_mode) ? EISDIR : EINVAL;
+        error = ErrnoError(!known ? errno : S_ISDIR(info.st_mode) ? EISDIR : EINVAL);
         ::close(fd);
         return false;
     }
@@ -125,11 +118,11 @@ bool InputFile::Open(const std::string& path, int& error) {
     return true;
 }
 
-std::int64_t InputFile::Read(void* buffer, std::size_t size, int& error) {
+std::int64_t InputFile::Read(void* buffer, std::size_t size, SystemError& error) {
     for (;;) {
         const ssize_t count = ::read(static_cast<int>(handle_), buffer, size);
         if (count >= 0 || errno != EINTR) {
-            error = count < 0 ? errno : 0;
+            error = ErrnoError(count < 0 ? errno : 0);
             return count;
         }
     }
@@ -139,18 +132,14 @@ FileWriteResult WriteFileAtomically(const std::string& requestedPath, std::strin
     int linkError = 0;
     const std::optional<std::string> target = FollowLinks(requestedPath, linkError);
     if (!target) {
-        return {false, ErrorText(linkError), linkError};
+        return {false, ErrnoError(linkError)};
     }
     const std::string& path = *target;
-    const std::size_t slash = path.rfind('/');
-    const std::string directory = slash == std::string::npos ? "." : path.substr(0, slash + 1);
-    const std::string baseName = slash == std::string::npos ? path : path.substr(slash + 1);
-    std::string temporary =
-        (slash == std::string::npos ? std::string() : directory) + "." + baseName + ".XXXXXX";
+    std::string temporary = TemporaryPathBeside(path, "XXXXXX");
 
     const int fd = ::mkstemp(temporary.data());
     if (fd < 0) {
-        return {false, ErrorText(errno), errno};
+        return {false, ErrnoError(errno)};
     }
     int error = 0;
     if (::fchmod(fd, ModeForNewFile(path)) != 0 || !WriteAll(fd, bytes) || ::fsync(fd) != 0) {
@@ -164,10 +153,10 @@ FileWriteResult WriteFileAtomically(const std::string& requestedPath, std::strin
     }
     if (error != 0) {
         ::unlink(temporary.c_str());
-        return {false, ErrorText(error), error};
+        return {false, ErrnoError(error)};
     }
     // Make the rename itself durable; a failure here no longer loses data.
-    const int directoryFd = ::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    const int directoryFd = ::open(PathFolder(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (directoryFd >= 0) {
         ::fsync(directoryFd);
         ::close(directoryFd);

@@ -25,12 +25,4 @@ std::string ProgramDirectory() {
     }
 }
 
-std::string ProgramFilePath(std::string_view fileName) {
-    std::string directory = ProgramDirectory();
-    if (directory.empty() || directory.back() != '/') {
-        directory.push_back('/');
-    }
-    return directory.append(fileName);
-}
-
 }  // namespace varo

@@ -5,16 +5,50 @@
 #include <io.h>
 #include <shellapi.h>
 
+#include <algorithm>
 #include <cstdio>
 
 #include "platform/windows/WindowsText.h"
 
 namespace varo {
 
-void PrepareCommandLineProcess() {
-    // A console shows the UTF-8 the program prints; a pipe or a file gets the
-    // same bytes as on Linux.
-    SetConsoleOutputCP(CP_UTF8);
+namespace {
+
+// Text to a console as wide characters, whatever its code page; anything
+// else (a file, a pipe) gets the UTF-8 bytes, as on Linux.
+void Write(DWORD stream, FILE* file, std::string_view utf8) {
+    std::fflush(file);
+    const HANDLE handle = GetStdHandle(stream);
+    DWORD mode = 0;
+    if (handle != nullptr && handle != INVALID_HANDLE_VALUE && GetConsoleMode(handle, &mode)) {
+        const std::wstring wide = windows::Widen(utf8);
+        std::size_t written = 0;
+        while (written < wide.size()) {
+            DWORD count = 0;
+            const DWORD piece =
+                static_cast<DWORD>(std::min<std::size_t>(wide.size() - written, 8192));
+            if (!WriteConsoleW(handle, wide.data() + written, piece, &count, nullptr) ||
+                count == 0) {
+                break;
+            }
+            written += count;
+        }
+        return;
+    }
+    std::fwrite(utf8.data(), 1, utf8.size(), file);
+    std::fflush(file);
+}
+
+}  // namespace
+
+void PrepareCommandLineProcess() {}
+
+void WriteStandardOutput(std::string_view utf8) {
+    Write(STD_OUTPUT_HANDLE, stdout, utf8);
+}
+
+void WriteStandardError(std::string_view utf8) {
+    Write(STD_ERROR_HANDLE, stderr, utf8);
 }
 
 std::vector<std::string> CommandLineArguments(int argc, char** argv) {

@@ -11,12 +11,30 @@
 namespace varo {
 namespace {
 
-using windows::ErrnoOf;
+using windows::SystemErrorOf;
 using windows::WidePath;
 
-FileWriteResult Failure(DWORD windowsError) {
-    const int error = ErrnoOf(windowsError);
-    return {false, std::strerror(error), error};
+// Why writing over `path` was refused with `windowsError`. Windows answers
+// "access denied" for a target that is a directory, and often for a file
+// another program holds open too: a second look tells them apart.
+SystemError ReplacementFailure(const std::string& path, DWORD windowsError) {
+    if (windowsError == ERROR_ACCESS_DENIED) {
+        const std::wstring target = WidePath(path);
+        const DWORD attributes = GetFileAttributesW(target.c_str());
+        if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+            return {EISDIR, windowsError};
+        }
+        const HANDLE probe = CreateFileW(target.c_str(), DELETE,
+                                         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                         nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (probe == INVALID_HANDLE_VALUE && GetLastError() == ERROR_SHARING_VIOLATION) {
+            return SystemErrorOf(ERROR_SHARING_VIOLATION);
+        }
+        if (probe != INVALID_HANDLE_VALUE) {
+            CloseHandle(probe);
+        }
+    }
+    return SystemErrorOf(windowsError);
 }
 
 bool WriteAll(HANDLE file, std::string_view bytes) {
@@ -32,19 +50,15 @@ bool WriteAll(HANDLE file, std::string_view bytes) {
     return true;
 }
 
-// A temporary name beside the target: ".name.XXXXXX".
-std::string TemporaryName(const std::string& path) {
+// Six random letters and digits: the temporary name's suffix.
+std::string RandomSuffix() {
     static constexpr char kLetters[] = "abcdefghijklmnopqrstuvwxyz0123456789";
     thread_local std::mt19937 random{std::random_device{}()};
-    const std::size_t slash = path.find_last_of("/\\");
-    std::string temporary = slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
-    temporary += '.';
-    temporary += path.substr(slash == std::string::npos ? 0 : slash + 1);
-    temporary += '.';
+    std::string suffix;
     for (int i = 0; i < 6; ++i) {
-        temporary += kLetters[random() % (sizeof kLetters - 1)];
+        suffix += kLetters[random() % (sizeof kLetters - 1)];
     }
-    return temporary;
+    return suffix;
 }
 
 }  // namespace
@@ -86,25 +100,28 @@ InputFile::~InputFile() {
     }
 }
 
-bool InputFile::Open(const std::string& path, int& error) {
+bool InputFile::Open(const std::string& path, SystemError& error) {
     // Others may go on reading, writing or renaming the file meanwhile.
-    const HANDLE file =
-        CreateFileW(WidePath(path).c_str(), GENERIC_READ,
-                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-                    FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+    const std::wstring wide = WidePath(path);
+    const HANDLE file = CreateFileW(
+        wide.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+        OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
         const DWORD windowsError = GetLastError();
-        const DWORD attributes = GetFileAttributesW(WidePath(path).c_str());
+        const DWORD attributes = GetFileAttributesW(wide.c_str());
         error = attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)
-                    ? EISDIR
-                    : ErrnoOf(windowsError);
+                    ? SystemError{EISDIR, windowsError}
+                    : SystemErrorOf(windowsError);
         return false;
     }
     BY_HANDLE_FILE_INFORMATION information{};
-    if (!GetFileInformationByHandle(file, &information) ||
-        (information.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
-        error = (information.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ? EISDIR
-                                                                          : ErrnoOf(GetLastError());
+    if (!GetFileInformationByHandle(file, &information)) {
+        error = SystemErrorOf(GetLastError());
+        CloseHandle(file);
+        return false;
+    }
+    if (information.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+        error = ErrnoError(EISDIR);
         CloseHandle(file);
         return false;
     }
@@ -114,14 +131,14 @@ bool InputFile::Open(const std::string& path, int& error) {
     return true;
 }
 
-std::int64_t InputFile::Read(void* buffer, std::size_t size, int& error) {
+std::int64_t InputFile::Read(void* buffer, std::size_t size, SystemError& error) {
     DWORD count = 0;
     const DWORD wanted = size > 0x40000000u ? 0x40000000u : static_cast<DWORD>(size);
     if (!ReadFile(reinterpret_cast<HANDLE>(handle_), buffer, wanted, &count, nullptr)) {
-        error = ErrnoOf(GetLastError());
+        error = SystemErrorOf(GetLastError());
         return -1;
     }
-    error = 0;
+    error = {};
     return count;
 }
 
@@ -129,32 +146,32 @@ FileWriteResult WriteFileAtomically(const std::string& path, std::string_view by
     std::string temporary;
     HANDLE file = INVALID_HANDLE_VALUE;
     for (int attempt = 0; attempt < 100 && file == INVALID_HANDLE_VALUE; ++attempt) {
-        temporary = TemporaryName(path);
+        temporary = TemporaryPathBeside(path, RandomSuffix());
         file = CreateFileW(WidePath(temporary).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                            FILE_ATTRIBUTE_NORMAL, nullptr);
         if (file == INVALID_HANDLE_VALUE && GetLastError() != ERROR_FILE_EXISTS) {
-            return Failure(GetLastError());
+            return {false, SystemErrorOf(GetLastError())};
         }
     }
     if (file == INVALID_HANDLE_VALUE) {
-        return Failure(ERROR_FILE_EXISTS);
+        return {false, SystemErrorOf(ERROR_FILE_EXISTS)};
     }
-    DWORD windowsError = 0;
+    SystemError error;
     if (!WriteAll(file, bytes) || !FlushFileBuffers(file)) {
-        windowsError = GetLastError();
+        error = SystemErrorOf(GetLastError());
     }
     CloseHandle(file);
     // A target another program holds open without sharing refuses the
     // replacement: the error names it, and the previous file stays.
-    if (windowsError == 0 && !MoveFileExW(WidePath(temporary).c_str(), WidePath(path).c_str(),
-                                          MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-        windowsError = GetLastError();
+    if (!error && !MoveFileExW(WidePath(temporary).c_str(), WidePath(path).c_str(),
+                               MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        error = ReplacementFailure(path, GetLastError());
     }
-    if (windowsError != 0) {
+    if (error) {
         DeleteFileW(WidePath(temporary).c_str());
-        return Failure(windowsError);
+        return {false, error};
     }
-    return {true, {}, 0};
+    return {true, {}};
 }
 
 }  // namespace varo

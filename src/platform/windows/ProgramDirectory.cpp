@@ -27,12 +27,4 @@ std::string ProgramDirectory() {
                                            : windows::Narrow(path.substr(0, separator));
 }
 
-std::string ProgramFilePath(std::string_view fileName) {
-    std::string directory = ProgramDirectory();
-    if (directory.empty() || (directory.back() != '\\' && directory.back() != '/')) {
-        directory.push_back('\\');
-    }
-    return directory.append(fileName);
-}
-
 }  // namespace varo

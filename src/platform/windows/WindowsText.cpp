@@ -31,20 +31,32 @@ std::string Narrow(std::wstring_view wide) {
 
 std::wstring WidePath(std::string_view utf8) {
     std::wstring path = Widen(utf8);
-    for (wchar_t& c : path) {
-        if (c == L'/') {
-            c = L'\\';
+    if (path.empty() || path.rfind(L"\\\\?\\", 0) == 0) {
+        return path;
+    }
+    // Absolute and clean first: ".", "..", doubled and trailing separators,
+    // forward slashes and relative paths of any length are resolved by the
+    // system, which the "\\?\" form below would take literally.
+    std::wstring full(path.size() + MAX_PATH, L'\0');
+    for (;;) {
+        const DWORD length =
+            GetFullPathNameW(path.c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr);
+        if (length == 0) {
+            return path;  // the call that uses it reports why
         }
+        if (length < full.size()) {
+            full.resize(length);
+            break;
+        }
+        full.resize(length + 1);
     }
-    const bool drive = path.size() >= 3 && path[1] == L':' && path[2] == L'\\';
-    const bool unc = path.size() >= 2 && path[0] == L'\\' && path[1] == L'\\';
-    if (drive) {
-        return L"\\\\?\\" + path;
+    if (full.rfind(L"\\\\.\\", 0) == 0) {
+        return full;  // a device such as \\.\COM1
     }
-    if (unc && path.rfind(L"\\\\?\\", 0) != 0) {
-        return L"\\\\?\\UNC\\" + path.substr(2);
+    if (full.rfind(L"\\\\", 0) == 0) {
+        return L"\\\\?\\UNC\\" + full.substr(2);  // \\server\share\...
     }
-    return path;
+    return L"\\\\?\\" + full;
 }
 
 int ErrnoOf(unsigned long windowsError) {
@@ -53,6 +65,11 @@ int ErrnoOf(unsigned long windowsError) {
         case ERROR_PATH_NOT_FOUND:
         case ERROR_INVALID_DRIVE:
             return ENOENT;
+        case ERROR_BAD_NETPATH:
+        case ERROR_BAD_NET_NAME:
+        case ERROR_NETNAME_DELETED:
+        case ERROR_REM_NOT_LIST:
+            return EHOSTUNREACH;
         case ERROR_ACCESS_DENIED:
         case ERROR_WRITE_PROTECT:
             return EACCES;
@@ -60,13 +77,19 @@ int ErrnoOf(unsigned long windowsError) {
         case ERROR_LOCK_VIOLATION:
         case ERROR_USER_MAPPED_FILE:
             return EBUSY;
+        case ERROR_FILE_EXISTS:
+        case ERROR_ALREADY_EXISTS:
+            return EEXIST;
+        case ERROR_INVALID_NAME:
+        case ERROR_BAD_PATHNAME:
+            return EINVAL;
+        case ERROR_DIRECTORY:
+            return ENOTDIR;
         case ERROR_DISK_FULL:
         case ERROR_HANDLE_DISK_FULL:
             return ENOSPC;
         case ERROR_FILENAME_EXCED_RANGE:
             return ENAMETOOLONG;
-        case ERROR_DIRECTORY:
-            return ENOTDIR;
         case ERROR_TOO_MANY_OPEN_FILES:
             return EMFILE;
         case ERROR_NOT_ENOUGH_MEMORY:
@@ -77,6 +100,10 @@ int ErrnoOf(unsigned long windowsError) {
         default:
             return EIO;
     }
+}
+
+SystemError SystemErrorOf(unsigned long windowsError) {
+    return {ErrnoOf(windowsError), windowsError};
 }
 
 }  // namespace varo::windows

@@ -3,6 +3,8 @@
 #include <string>
 #include <string_view>
 
+#include "platform/SystemError.h"
+
 // The one border between the program's UTF-8 and the wide text of the
 // Windows API.
 namespace varo::windows {
@@ -16,5 +18,8 @@ std::wstring WidePath(std::string_view utf8);
 
 // The errno value closest to a Windows error code.
 int ErrnoOf(unsigned long windowsError);
+
+// A Windows error code with the errno value closest to it.
+SystemError SystemErrorOf(unsigned long windowsError);
 
 }  // namespace varo::windows
