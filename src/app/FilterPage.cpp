@@ -8,6 +8,7 @@
 #include "app/DatabaseLoad.h"
 #include "app/Dialogs.h"
 #include "app/FilterGridView.h"
+#include "app/FindingQuestion.h"
 #include "app/GridFindBox.h"
 #include "app/Guarded.h"
 #include "app/OutputFile.h"
@@ -188,8 +189,7 @@ void FilterPage::WriteFilterFile(FilterFileForm form) {
 
 // The rows of the filter file at `path`, or nothing after a warning that
 // names the file and the reason.
-std::optional<FilterRows> FilterPage::ReadFilterFileOrWarn(const QString& path,
-                                                           const QString& use) {
+std::optional<FilterRows> FilterPage::ReadFilterFileOrWarn(const QString& path, FilterFileUse use) {
     FilterFileRead read = ReadFilterFile(ToUtf8(path));
     const auto warn = [](const QString& text) {
         ShowMessage(MessageKind::Warning, QStringLiteral("导入失败"), text);
@@ -199,7 +199,7 @@ std::optional<FilterRows> FilterPage::ReadFilterFileOrWarn(const QString& path,
             break;
         case FilterFileRead::Status::Unreadable:
             warn(QStringLiteral("无法读取文件“%1”：%2\n表格保持不变。")
-                     .arg(path, SystemErrorText(read.errorCode)));
+                     .arg(path, SystemErrorText(read.error)));
             return std::nullopt;
         case FilterFileRead::Status::TooLarge:
             warn(QStringLiteral("文件“%1”大于64 MiB，不是过滤文件，未读取。\n表格保持不变。")
@@ -209,11 +209,7 @@ std::optional<FilterRows> FilterPage::ReadFilterFileOrWarn(const QString& path,
             warn(FilterImportRefusalText(path, read.refusal));
             return std::nullopt;
     }
-    if (!read.looksLikeFilterFile &&
-        !AskQuestion(QStringLiteral("导入过滤文件"),
-                     QStringLiteral("文件“%1”看起来不是过滤文件：大多数行不是“名字,类型,极品,捡取,"
-                                    "显示”的格式，或含有制表符。\n仍然%2吗？")
-                         .arg(path, use))) {
+    if (!ConfirmFinding(CheckFilterFileSource(ToUtf8(path), read, use))) {
         return std::nullopt;
     }
     return std::move(read.rows);
@@ -234,8 +230,7 @@ void FilterPage::ImportFilterFile() {
     if (path.isEmpty()) {
         return;
     }
-    std::optional<FilterRows> rows =
-        ReadFilterFileOrWarn(path, QStringLiteral("导入并替换表格中的内容"));
+    std::optional<FilterRows> rows = ReadFilterFileOrWarn(path, FilterFileUse::Import);
     if (!rows) {
         return;
     }
@@ -248,8 +243,7 @@ void FilterPage::ApplyFilterFile() {
     if (path.isEmpty()) {
         return;
     }
-    const std::optional<FilterRows> file =
-        ReadFilterFileOrWarn(path, QStringLiteral("按名称套用其中的标记"));
+    const std::optional<FilterRows> file = ReadFilterFileOrWarn(path, FilterFileUse::Apply);
     if (!file) {
         return;
     }

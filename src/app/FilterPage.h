@@ -6,6 +6,7 @@
 
 #include "app/FilterGridModel.h"
 #include "app/PageCanvas.h"
+#include "checks/Findings.h"
 #include "db/SqliteConnection.h"
 
 class QAction;
@@ -54,9 +55,10 @@ class FilterPage : public PageCanvas {
   private:
     void SetColumnWidths(int width);
     QString ChooseFilterFile();
-    // `use` says in the question what a file that looks unlike a filter file
-    // would be used for.
-    std::optional<FilterRows> ReadFilterFileOrWarn(const QString& path, const QString& use);
+    // The rows of the file at `path`, or nothing after a warning that names
+    // the file and the reason, or after the user declined a file that does
+    // not look like a filter file.
+    std::optional<FilterRows> ReadFilterFileOrWarn(const QString& path, FilterFileUse use);
 
     SqliteConnection& connection_;
     CommonDialog& dialog_;

@@ -10,6 +10,7 @@
 
 #include "app/DatabaseLoad.h"
 #include "app/Dialogs.h"
+#include "app/FindingQuestion.h"
 #include "app/Guarded.h"
 #include "app/OutputFile.h"
 #include "app/TextBridge.h"
@@ -138,7 +139,7 @@ void LightPillarPage::WriteLightPillarFile() {
     if (editing_) {
         CommitCellEdit();
     }
-    if (!ConfirmUnusableValues()) {
+    if (!ConfirmFinding(CheckLightPillarValues(model_.Rows()))) {
         return;
     }
     if (!WriteOutputFile(outputDirectory_, kLightPillarFileName,
@@ -148,33 +149,6 @@ void LightPillarPage::WriteLightPillarFile() {
     ShowMessage(MessageKind::Plain, QStringLiteral("生成成功！"),
                 QStringLiteral(
                     "手机端光柱文件写入本地成功！\n\nCustomItemNameColors.txt 该文件在本目录下！"));
-}
-
-bool LightPillarPage::ConfirmUnusableValues() {
-    const std::vector<UnusableLightPillarValue> unusable =
-        FindUnusableLightPillarValues(model_.Rows());
-    if (unusable.empty()) {
-        return true;
-    }
-    constexpr std::size_t kListed = 10;
-    QStringList lines;
-    for (std::size_t i = 0; i < unusable.size() && i < kListed; ++i) {
-        const UnusableLightPillarValue& value = unusable[i];
-        // One arg() call: a name holding "%3" stays as it is.
-        lines << QStringLiteral("第%1行 %2：%3“%4”")
-                     .arg(QString::number(value.row + 1),
-                          FromGbk(model_.CellText(static_cast<int>(value.row), kItemNameColumn)),
-                          QString::fromUtf8(LightPillarModel::kTitles[value.column]),
-                          FromGbk(model_.CellText(static_cast<int>(value.row), value.column)));
-    }
-    if (unusable.size() > kListed) {
-        lines << QStringLiteral("……另有%1处").arg(unusable.size() - kListed);
-    }
-    return AskQuestion(QStringLiteral("参数检查"),
-                       QStringLiteral("以下数值客户端无法使用（颜色应为1到255的整数，特效图片数量和"
-                                      "光柱文件编号应为正整数）：\n") +
-                           lines.join(QLatin1Char('\n')) +
-                           QStringLiteral("\n\n仍然生成光柱文件吗？"));
 }
 
 void LightPillarPage::BeginCellEdit(int x, int y) {

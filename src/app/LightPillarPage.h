@@ -64,9 +64,6 @@ class LightPillarPage : public PageCanvas {
 
     void ComputeFromDatabase();
     void WriteLightPillarFile();
-    // Lists the values a client cannot use and asks whether to write anyway;
-    // true when there are none or the user says yes.
-    bool ConfirmUnusableValues();
     // (x, y) in the list's client coordinates, its header included.
     void BeginCellEdit(int x, int y);
     void CommitCellEdit();

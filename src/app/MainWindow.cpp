@@ -161,8 +161,7 @@ void MainWindow::UseDroppedDatabase(const QString& path) {
             problem = QStringLiteral("“%1”不是SQLite数据库文件。").arg(shown);
             break;
         case DatabaseFileCheck::Kind::Unreadable:
-            problem =
-                QStringLiteral("无法读取“%1”：%2。").arg(shown, SystemErrorText(check.errorCode));
+            problem = QStringLiteral("无法读取“%1”：%2。").arg(shown, SystemErrorText(check.error));
             break;
     }
     ShowMessage(MessageKind::Warning, QStringLiteral("选择数据库"),

@@ -1,7 +1,8 @@
 #include "app/ManifestPage.h"
 
+#include <QAbstractButton>
 #include <QCheckBox>
-#include <QCoreApplication>
+#include <QDir>
 #include <QFileInfo>
 #include <QGroupBox>
 #include <QHelpEvent>
@@ -16,15 +17,12 @@
 #include <QToolTip>
 
 #include <algorithm>
-#include <atomic>
-#include <chrono>
 #include <cstdint>
-#include <functional>
-#include <future>
-#include <initializer_list>
 #include <vector>
 
 #include "app/Dialogs.h"
+#include "app/DigestTask.h"
+#include "app/FindingQuestion.h"
 #include "app/Guarded.h"
 #include "app/OutputFile.h"
 #include "app/SystemErrorText.h"
@@ -57,26 +55,13 @@ QString DialogFilter(ManifestMode mode) {
     return parts.join(QLatin1Char('|'));
 }
 
-// Runs the digest on a worker thread and keeps the window responsive until
-// it is done, so that a large file does not freeze the page.
-// `digested` counts the bytes read so far; `onWait` runs between waits.
-FileDigest DigestWhileResponsive(const std::string& path, const std::atomic<bool>& cancel,
-                                 std::atomic<std::uint64_t>& digested,
-                                 const std::function<void()>& onWait) {
-    std::future<FileDigest> digest = std::async(std::launch::async, [path, &cancel, &digested] {
-        return DigestFile(
-            path, [&digested](std::uint64_t bytes) { digested += bytes; }, &cancel);
-    });
-    while (digest.wait_for(std::chrono::milliseconds(15)) != std::future_status::ready) {
-        onWait();
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 15);
-    }
-    return digest.get();
-}
-
 // The bar's resolution; it advances by the bytes digested, each file
 // weighing its size plus one, so that empty files move it too.
 constexpr int kProgressSteps = 10000;
+
+QString Shown(const QString& path) {
+    return QDir::toNativeSeparators(path);
+}
 
 }  // namespace
 
@@ -152,6 +137,7 @@ ManifestPage::ManifestPage(QWidget* tabControl, std::string outputDirectory)
     cancelShortcut_ = new QShortcut(QKeySequence(Qt::Key_Escape), tabControl->window());
     cancelShortcut_->setEnabled(false);
     QObject::connect(cancelShortcut_, &QShortcut::activated, this, [this] { CancelImport(); });
+    tabControl->window()->installEventFilter(this);  // closing the window cancels an import
     QObject::connect(按钮_清空json表内容, &QPushButton::clicked, this,
                      [this] { ClearResourceList(); });
     QObject::connect(按钮_生成单json文件, &QPushButton::clicked, this,
@@ -216,69 +202,61 @@ void ManifestPage::ImportResources() {
 }
 
 void ManifestPage::ImportFiles(const QStringList& paths, QStringList skipped) {
-    if (paths.isEmpty() || importing_) {
+    if (paths.isEmpty() || IsImporting()) {
         return;
     }
-    // While the files are digested the window stays responsive, so nothing
-    // that reads or changes the list may run: the buttons and the mode boxes
-    // wait, Esc or closing the window cancels the import.
-    importing_ = true;
-    cancelImport_ = false;
-    SetImportControlsEnabled(false);
-    cancelShortcut_->setEnabled(true);
-    window()->installEventFilter(this);
+    // Names a line of the list cannot carry are passed over before digesting.
+    std::vector<std::string> files;
+    std::vector<std::string> names;
+    for (const QString& path : paths) {
+        const QString name = QFileInfo(path).fileName();
+        if (!ResourceListCanCarry(ToUtf8(name))) {
+            skipped << QStringLiteral("%1（文件名含换行符）").arg(name);
+            continue;
+        }
+        files.push_back(ToUtf8(path));
+        names.push_back(ToUtf8(name));
+    }
     进度条1->setRange(0, kProgressSteps);
     进度条1->setValue(0);
-    分组框1->show();
-    std::vector<std::uint64_t> weights;
-    std::uint64_t total = 0;
-    for (const QString& path : paths) {
-        weights.push_back(static_cast<std::uint64_t>(std::max<qint64>(QFileInfo(path).size(), 0)) +
-                          1);
-        total += weights.back();
-    }
-    std::uint64_t done = 0;  // the weight of the files finished
-    std::atomic<std::uint64_t> digested = 0;
-    const auto showProgress = [&] {
-        const std::uint64_t reached = std::min(done + digested.load(), total);
-        进度条1->setValue(static_cast<int>(reached * kProgressSteps / total));
-    };
+    // The files are digested on every core off the GUI thread; the page
+    // shows the progress as it comes and takes the result when it is there.
+    importTask_ = new DigestTask(
+        files, DefaultDigestThreads(),
+        [this](std::uint64_t done, std::uint64_t total) {
+            进度条1->setValue(total == 0 ? kProgressSteps
+                                         : static_cast<int>(done * kProgressSteps / total));
+        },
+        Guarded(
+            [this, files, names, skipped](std::vector<FileDigest> digests, bool cancelled) mutable {
+                FinishImport(files, names, std::move(digests), cancelled, skipped);
+            }),
+        this);
+    ShowImporting(true);
+}
 
-    std::string pending;
-    for (qsizetype i = 0; i < paths.size() && !cancelImport_; ++i) {
-        const QString name = QFileInfo(paths[i]).fileName();
-        const std::string utf8Name = ToUtf8(name);
-        if (!ResourceListCanCarry(utf8Name)) {
-            skipped << QStringLiteral("%1（文件名含换行符）").arg(name);
-        } else {
-            const FileDigest digest =
-                DigestWhileResponsive(ToUtf8(paths[i]), cancelImport_, digested, showProgress);
-            if (digest.ok) {
-                pending += FormatResourceLine(utf8Name, digest.md5, digest.size);
-            } else if (!cancelImport_) {
-                skipped << QStringLiteral("%1（%2）")
-                               .arg(paths[i], digest.errorCode != 0
-                                                  ? SystemErrorText(digest.errorCode)
-                                                  : FromUtf8(digest.error));
-            }
-        }
-        QCoreApplication::processEvents();
-        done += weights[static_cast<std::size_t>(i)];
-        digested = 0;
-        showProgress();
-    }
-
-    window()->removeEventFilter(this);
-    cancelShortcut_->setEnabled(false);
-    分组框1->hide();
-    SetImportControlsEnabled(true);
-    importing_ = false;
-    if (cancelImport_) {
+void ManifestPage::FinishImport(const std::vector<std::string>& files,
+                                const std::vector<std::string>& names,
+                                std::vector<FileDigest> digests, bool cancelled,
+                                QStringList skipped) {
+    importTask_->deleteLater();  // its threads are done: it posted this last
+    importTask_ = nullptr;
+    ShowImporting(false);
+    if (cancelled) {
         return;  // a cancelled import adds nothing
+    }
+    std::string lines;
+    for (std::size_t i = 0; i < digests.size(); ++i) {
+        if (digests[i].ok) {
+            lines += FormatResourceLine(names[i], digests[i].md5, digests[i].size);
+        } else {
+            skipped << QStringLiteral("%1（%2）")
+                           .arg(Shown(FromUtf8(files[i])), SystemErrorText(digests[i].error));
+        }
     }
     // One step after all files: the lines of one import stay together, after
     // whatever the list holds now; a name the list holds already keeps its place.
-    AppendToList(pending);
+    AppendToList(lines);
     if (!skipped.isEmpty()) {
         ShowMessage(
             MessageKind::Warning, QStringLiteral("部分文件未导入"),
@@ -287,7 +265,7 @@ void ManifestPage::ImportFiles(const QStringList& paths, QStringList skipped) {
 }
 
 void ManifestPage::ImportDroppedPaths(const QStringList& paths) {
-    if (importing_) {
+    if (IsImporting()) {
         return;
     }
     std::vector<std::string> utf8Paths;
@@ -298,7 +276,7 @@ void ManifestPage::ImportDroppedPaths(const QStringList& paths) {
     QStringList skipped;
     for (const SkippedResource& entry : expanded.skipped) {
         skipped << QStringLiteral("%1（%2）")
-                       .arg(FromUtf8(DisplayPath(entry.path)), SystemErrorText(entry.errorCode));
+                       .arg(FromUtf8(DisplayPath(entry.path)), SystemErrorText(entry.error));
     }
     const QString folder = FromUtf8(DisplayPath(expanded.folder));
     switch (expanded.problem) {
@@ -307,7 +285,7 @@ void ManifestPage::ImportDroppedPaths(const QStringList& paths) {
         case ExpandedResourcePaths::Problem::CannotList:
             ShowMessage(MessageKind::Warning, QStringLiteral("导入失败"),
                         QStringLiteral("无法读取文件夹“%1”：%2。")
-                            .arg(folder, SystemErrorText(expanded.errorCode)));
+                            .arg(folder, SystemErrorText(expanded.error)));
             return;
         case ExpandedResourcePaths::Problem::NoFiles:
             ShowMessage(MessageKind::Warning, QStringLiteral("导入失败"),
@@ -326,15 +304,23 @@ void ManifestPage::ImportDroppedPaths(const QStringList& paths) {
 }
 
 void ManifestPage::CancelImport() {
-    cancelImport_ = true;
+    if (importTask_ != nullptr) {
+        importTask_->Cancel();
+    }
 }
 
-void ManifestPage::SetImportControlsEnabled(bool enabled) {
-    for (QWidget* control : std::initializer_list<QWidget*>{
-             按钮_导入资源文件, 按钮_清空json表内容, 按钮_生成单json文件, 按钮_生成独立json文件,
-             选择框_自定义目录名, 选择框_微端模式, 选择框_热更模式}) {
-        control->setEnabled(enabled);
+void ManifestPage::ShowImporting(bool importing) {
+    // While files are digested nothing may read or change the list: every
+    // control of the page waits but the list itself, and Esc cancels.
+    for (QWidget* control : Canvas()->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+        if (qobject_cast<QAbstractButton*>(control) != nullptr ||
+            qobject_cast<QLineEdit*>(control) != nullptr) {
+            control->setEnabled(!importing);
+        }
     }
+    编辑框_自定义目录名->setEnabled(!importing && Mode() == ManifestMode::CustomDirectory);
+    分组框1->setVisible(importing);
+    cancelShortcut_->setEnabled(importing);
 }
 
 void ManifestPage::ClearResourceList() {
@@ -365,41 +351,12 @@ void ManifestPage::WriteStandaloneManifest() {
 }
 
 bool ManifestPage::ConfirmRelease(const std::string& manifest) {
-    const std::string path = OutputFilePath(outputDirectory_, kStandaloneManifestFileName);
-    const PreviousRelease previous = ReadPreviousRelease(path);
-    if (previous.state == PreviousRelease::State::Unusable) {
-        ShowMessage(MessageKind::Warning, QStringLiteral("版本检查"),
-                    QStringLiteral("已有的文件“%1”无法读取或不是有效的清单，本次不与它比较。")
-                        .arg(FromUtf8(path)));
-        return true;
-    }
-    if (previous.state == PreviousRelease::State::Absent) {
-        return true;
-    }
-    const ReleaseComparison change =
-        CompareReleases(previous.manifest, ParseStandaloneManifest(manifest));
-    if (!change.NeedsNewVersion()) {
-        return true;
-    }
-    QString download = QStringLiteral("%1字节").arg(change.downloadBytes);
-    if (change.downloadBytes >= 1024 * 1024) {
-        download +=
-            QStringLiteral("（%1 MB）")
-                .arg(static_cast<double>(change.downloadBytes) / (1024.0 * 1024.0), 0, 'f', 1);
-    }
-    return AskQuestion(
-        QStringLiteral("版本检查"),
-        QStringLiteral("版本号未变更：版本号“%1”不大于已有update.json的版本号“%2”，"
-                       "但资源有变动，客户端不会更新。\n\n"
-                       "新增%3个，变更%4个，删除%5个，客户端需下载%6。\n\n仍然生成吗？")
-            // One arg() call: a version holding "%3" stays as typed.
-            .arg(编辑框_版本号->text(), FromUtf8(previous.manifest.version),
-                 QString::number(change.added), QString::number(change.changed),
-                 QString::number(change.removed), download));
+    return ConfirmFinding(
+        CheckRelease(JoinPath(outputDirectory_, kStandaloneManifestFileName), manifest).finding);
 }
 
 bool ManifestPage::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == window() && event->type() == QEvent::Close && importing_) {
+    if (watched == window() && event->type() == QEvent::Close) {
         CancelImport();  // the window closes; the import ends at once
     }
     if (event->type() == QEvent::ToolTip &&

@@ -1,9 +1,10 @@
 #pragma once
 
-#include <atomic>
 #include <string>
+#include <vector>
 
 #include "app/PageCanvas.h"
+#include "manifest/FileDigest.h"
 #include "manifest/Manifest.h"
 
 class QCheckBox;
@@ -14,6 +15,10 @@ class QPlainTextEdit;
 class QProgressBar;
 class QPushButton;
 class QShortcut;
+
+namespace varo {
+class DigestTask;
+}
 
 namespace varo {
 
@@ -59,7 +64,7 @@ class ManifestPage : public PageCanvas {
     void ImportDroppedPaths(const QStringList& paths);
     // Ends a running import; the files digested so far are not added.
     void CancelImport();
-    bool IsImporting() const { return importing_; }
+    bool IsImporting() const { return importTask_ != nullptr; }
     void ClearResourceList();
     void WriteSingleManifest();
     void WriteStandaloneManifest();
@@ -69,7 +74,10 @@ class ManifestPage : public PageCanvas {
 
   private:
     void AppendToList(const std::string& lines);
-    void SetImportControlsEnabled(bool enabled);
+    // What the page shows while an import runs or once it is over.
+    void ShowImporting(bool importing);
+    void FinishImport(const std::vector<std::string>& files, const std::vector<std::string>& names,
+                      std::vector<FileDigest> digests, bool cancelled, QStringList skipped);
     void WriteManifest(const char* fileName, const std::string& content);
     // Compares `manifest` with the update.json already in the output folder;
     // false when the user chose not to write it.
@@ -77,8 +85,7 @@ class ManifestPage : public PageCanvas {
 
     std::string outputDirectory_;
     QShortcut* cancelShortcut_ = nullptr;
-    bool importing_ = false;
-    std::atomic<bool> cancelImport_ = false;
+    DigestTask* importTask_ = nullptr;  // the running import, a child of the page
 };
 
 }  // namespace varo

@@ -5,9 +5,6 @@
 
 namespace varo {
 
-// The path of `fileName` in `directory`.
-std::string OutputFilePath(const std::string& directory, std::string_view fileName);
-
 // Writes `bytes` as `fileName` in `directory` (a path in the file system's own
 // bytes) in one step. When that fails, a warning names the file and the reason
 // and says that the previous file is unchanged; the result is then false.

@@ -1,12 +1,14 @@
 #include "app/SystemErrorText.h"
 
 #include <cerrno>
-#include <cstring>
+
+#include "app/TextBridge.h"
 
 namespace varo {
+namespace {
 
-QString SystemErrorText(int error) {
-    switch (error) {
+QString KindText(int kind) {
+    switch (kind) {
         case EACCES:
         case EPERM:
             return QStringLiteral("没有访问权限");
@@ -26,6 +28,12 @@ QString SystemErrorText(int error) {
             return QStringLiteral("路径中有一部分不是目录");
         case EISDIR:
             return QStringLiteral("同名的目录已存在");
+        case EEXIST:
+            return QStringLiteral("文件已存在");
+        case EINVAL:
+            return QStringLiteral("文件名或路径的写法不正确");
+        case EHOSTUNREACH:
+            return QStringLiteral("找不到网络路径");
         case ENAMETOOLONG:
             return QStringLiteral("文件名过长");
         case ELOOP:
@@ -36,13 +44,27 @@ QString SystemErrorText(int error) {
         case EMFILE:
         case ENFILE:
             return QStringLiteral("打开的文件过多");
+        case ENOMEM:
+            return QStringLiteral("内存不足");
+        case ECANCELED:
+            return QStringLiteral("已取消");
         case EIO:
             return QStringLiteral("磁盘读写错误");
         default:
-            return QStringLiteral("系统错误 %1（%2）")
-                .arg(error)
-                .arg(QString::fromLocal8Bit(std::strerror(error)));
+            return QStringLiteral("系统错误 %1").arg(kind);
     }
+}
+
+}  // namespace
+
+QString SystemErrorText(const SystemError& error) {
+    QString message = FromUtf8(SystemErrorMessage(error)).trimmed();
+    while (message.endsWith(QLatin1Char('.')) || message.endsWith(QChar(0x3002))) {
+        message.chop(1);
+    }
+    const QString kind = KindText(error.kind);
+    return message.isEmpty() || message == kind ? kind
+                                                : QStringLiteral("%1（%2）").arg(kind, message);
 }
 
 }  // namespace varo

@@ -2,10 +2,12 @@
 
 #include <QString>
 
+#include "platform/SystemError.h"
+
 namespace varo {
 
-// The reason of a failed file operation (an errno value) in Chinese, for the
-// messages of the window.
-QString SystemErrorText(int error);
+// The reason of a failed file operation for the messages of the window: the
+// kind of failure in Chinese, then the system's own message in brackets.
+QString SystemErrorText(const SystemError& error);
 
 }  // namespace varo

@@ -76,7 +76,7 @@ void SaveSettingsAtClose(const std::string& path, const SettingsFileState& state
     if (save.outcome == SettingsSave::Outcome::Failed) {
         ShowMessage(MessageKind::Warning, QStringLiteral("设置未保存"),
                     QStringLiteral("无法保存设置文件“%1”：%2。\n本次的设置没有保存。")
-                        .arg(FromUtf8(DisplayPath(path)), SystemErrorText(save.errorCode)));
+                        .arg(FromUtf8(DisplayPath(path)), SystemErrorText(save.error)));
     }
 }
 

@@ -5,6 +5,8 @@
 #include <string_view>
 #include <vector>
 
+#include "checks/Findings.h"
+
 // The subcommands of varo-cli. Each returns the process exit status: 0 when
 // its file was written, 1 when it was not (the reason is on stderr).
 namespace varo::cli {
@@ -15,6 +17,7 @@ struct PillarOptions {
     std::string effectCount = "20";
     std::string pillarFile = "1";
     std::string outputDirectory = ".";
+    bool force = false;  // write despite values a client cannot use
 };
 
 struct FilterOptions {
@@ -26,6 +29,7 @@ struct FilterOptions {
     std::optional<bool> pickUp;
     std::optional<bool> showName;
     std::string outputDirectory = ".";
+    bool force = false;  // read a file that does not look like a filter file
 };
 
 struct ManifestOptions {
@@ -33,7 +37,7 @@ struct ManifestOptions {
     std::string directory = "layout";
     std::string version = "1.2.5";
     bool single = false;
-    bool requireNewVersion = false;  // refuse a changed update.json under an old version
+    bool force = false;  // write despite the release check
     int jobs = 1;
     bool quiet = false;
     std::string outputDirectory = ".";
@@ -46,6 +50,15 @@ int RunManifest(const ManifestOptions& options);
 
 // Prints "varo-cli: message" on stderr and gives the failure status.
 int Fail(std::string_view message);
+// Prints "varo-cli: message" on stderr: what the run found, not a failure.
+void Note(std::string_view message);
+
+// A check's finding: refused (on stderr, false) unless `force`, which prints
+// it as a warning and lets the file be written (true). No finding: true.
+bool AllowFinding(const std::optional<Finding>& finding, bool force);
+
+// A path as the user reads it, with the system's own separator.
+std::string Shown(std::string_view path);
 
 // The path of an output file in the output directory ("." when empty).
 std::string OutputPath(const std::string& directory, const char* fileName);

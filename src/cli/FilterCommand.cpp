@@ -1,7 +1,6 @@
-#include <cstdio>
-#include <cstring>
 #include <optional>
 
+#include "checks/Findings.h"
 #include "cli/Commands.h"
 #include "db/ItemTable.h"
 #include "filter/FilterFile.h"
@@ -22,21 +21,26 @@ std::string HexBytes(std::string_view bytes) {
     return text;
 }
 
-// The rows of a filter file, or nothing after saying why on stderr.
-std::optional<FilterRows> ReadFilterFileOrFail(const std::string& path) {
+// The rows of a filter file, or nothing after saying why on stderr. A file
+// that does not look like a filter file is refused unless --force.
+std::optional<FilterRows> ReadFilterFileOrFail(const std::string& path, FilterFileUse use,
+                                               bool force) {
     FilterFileRead read = ReadFilterFile(path);
     switch (read.status) {
         case FilterFileRead::Status::Ok:
+            if (!AllowFinding(CheckFilterFileSource(path, read, use), force)) {
+                return std::nullopt;
+            }
             return std::move(read.rows);
         case FilterFileRead::Status::Unreadable:
-            Fail(path + ": cannot read: " + std::strerror(read.errorCode));
+            Fail(Shown(path) + ": cannot read: " + SystemErrorMessage(read.error));
             break;
         case FilterFileRead::Status::TooLarge:
-            Fail(path + ": larger than 64 MiB, no filter file; nothing was written");
+            Fail(Shown(path) + ": larger than 64 MiB, no filter file; nothing was written");
             break;
         case FilterFileRead::Status::Refused: {
             const FilterFileRefusal& refusal = read.refusal;
-            Fail(path + ": line " + std::to_string(refusal.line) + ": " +
+            Fail(Shown(path) + ": line " + std::to_string(refusal.line) + ": " +
                  (refusal.characterOutsideGbk
                       ? "the character \"" + refusal.bytes + "\" has no GBK form"
                       : "bytes " + HexBytes(refusal.bytes) + " are neither UTF-8 nor GBK") +
@@ -56,12 +60,13 @@ int RunFilter(const FilterOptions& options) {
         SqliteConnection connection;
         const ItemTable table = LoadItemTable(connection, options.database, kFilterItemColumns);
         if (!table.ok) {
-            return Fail(options.database +
+            return Fail(Shown(options.database) +
                         ": cannot read the item table: " + GbkToUtf8(table.error));
         }
         rows = LoadFilterRows(table.matrix, table.rows);
         if (!options.applyFile.empty()) {
-            std::optional<FilterRows> file = ReadFilterFileOrFail(options.applyFile);
+            std::optional<FilterRows> file =
+                ReadFilterFileOrFail(options.applyFile, FilterFileUse::Apply, options.force);
             if (!file) {
                 return 1;
             }
@@ -73,13 +78,13 @@ int RunFilter(const FilterOptions& options) {
             if (applied.namesNotFound.size() > 20) {
                 missing += " and " + std::to_string(applied.namesNotFound.size() - 20) + " more";
             }
-            std::fprintf(stderr,
-                         "varo-cli: %s: flags set on %zu rows; %zu names not in the database%s\n",
-                         options.applyFile.c_str(), applied.rowsSet, applied.namesNotFound.size(),
-                         missing.c_str());
+            Note(Shown(options.applyFile) + ": flags set on " + std::to_string(applied.rowsSet) +
+                 " rows; " + std::to_string(applied.namesNotFound.size()) +
+                 " names not in the database" + missing);
         }
     } else {
-        std::optional<FilterRows> file = ReadFilterFileOrFail(options.importFile);
+        std::optional<FilterRows> file =
+            ReadFilterFileOrFail(options.importFile, FilterFileUse::Import, options.force);
         if (!file) {
             return 1;
         }

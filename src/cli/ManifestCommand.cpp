@@ -3,10 +3,10 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
-#include <cstring>
 #include <mutex>
 #include <thread>
 
+#include "checks/Findings.h"
 #include "cli/Commands.h"
 #include "manifest/FileDigest.h"
 #include "manifest/Manifest.h"
@@ -42,7 +42,7 @@ class ProgressBar {
         wake_.notify_all();
         thread_.join();
         Draw();
-        std::fputc('\n', stderr);
+        WriteStandardError("\n");
     }
     // From the digest threads: the engine keeps `done` within `total`.
     void Set(std::uint64_t done, std::uint64_t total) {
@@ -66,12 +66,13 @@ class ProgressBar {
         const double fraction = total > 0 ? done / total : 1.0;
         const int filled = std::clamp(static_cast<int>(fraction * kWidth), 0, kWidth);
         const double left = rate > 0 ? (total - done) / rate : 0;
-        std::fprintf(stderr, "\r[%s%s] %s / %s  %s/s  %ds left   ",
-                     std::string(static_cast<std::size_t>(filled), '#').c_str(),
-                     std::string(static_cast<std::size_t>(kWidth - filled), '.').c_str(),
-                     Mebibytes(done).c_str(), Mebibytes(total).c_str(), Mebibytes(rate).c_str(),
-                     static_cast<int>(left + 0.5));
-        std::fflush(stderr);
+        char line[160];
+        std::snprintf(line, sizeof line, "\r[%s%s] %s / %s  %s/s  %ds left   ",
+                      std::string(static_cast<std::size_t>(filled), '#').c_str(),
+                      std::string(static_cast<std::size_t>(kWidth - filled), '.').c_str(),
+                      Mebibytes(done).c_str(), Mebibytes(total).c_str(), Mebibytes(rate).c_str(),
+                      static_cast<int>(left + 0.5));
+        WriteStandardError(line);
     }
 
     static constexpr int kWidth = 30;
@@ -84,34 +85,16 @@ class ProgressBar {
     std::thread thread_;
 };
 
-// Compares the new update.json with the one in the output directory and says
-// how they differ on stderr. False when the version should have been raised
-// and `requireNewVersion` forbids writing.
-bool CheckRelease(const std::string& path, const std::string& manifest, bool requireNewVersion) {
-    const PreviousRelease previous = ReadPreviousRelease(path);
-    if (previous.state == PreviousRelease::State::Absent) {
-        return true;
+// Says on stderr how the new update.json differs from the one it replaces.
+void ReportRelease(const ReleaseCheckResult& check) {
+    if (!check.change) {
+        return;
     }
-    if (previous.state == PreviousRelease::State::Unusable) {
-        std::fprintf(stderr, "varo-cli: %s: not a readable manifest (%s); not compared\n",
-                     path.c_str(), previous.error.c_str());
-        return true;
-    }
-    const ReleaseComparison change =
-        CompareReleases(previous.manifest, ParseStandaloneManifest(manifest));
-    std::fprintf(stderr,
-                 "varo-cli: against the previous update.json (version %s): %zu added, %zu "
-                 "changed, %zu removed; a client downloads %llu byte%s\n",
-                 previous.manifest.version.c_str(), change.added, change.changed, change.removed,
-                 static_cast<unsigned long long>(change.downloadBytes),
-                 change.downloadBytes == 1 ? "" : "s");
-    if (!change.NeedsNewVersion()) {
-        return true;
-    }
-    std::fprintf(
-        stderr, "varo-cli: the version is not greater than %s although entries changed%s\n",
-        previous.manifest.version.c_str(), requireNewVersion ? "; nothing was written" : "");
-    return !requireNewVersion;
+    const ReleaseComparison& change = *check.change;
+    Note("against the previous update.json (version " + check.previous.manifest.version +
+         "): " + std::to_string(change.added) + " added, " + std::to_string(change.changed) +
+         " changed, " + std::to_string(change.removed) + " removed; a client downloads " +
+         std::to_string(change.downloadBytes) + (change.downloadBytes == 1 ? " byte" : " bytes"));
 }
 
 }  // namespace
@@ -121,22 +104,22 @@ int RunManifest(const ManifestOptions& options) {
     const ManifestMode mode = ModeNamed(options.mode);
     const ExpandedResourcePaths expanded = ExpandResourcePaths(options.paths, mode);
     for (const SkippedResource& skipped : expanded.skipped) {
-        std::fprintf(stderr, "varo-cli: %s: skipped: %s\n", skipped.path.c_str(),
-                     std::strerror(skipped.errorCode));
+        Note(Shown(skipped.path) + ": skipped: " + SystemErrorMessage(skipped.error));
     }
     switch (expanded.problem) {
         case ExpandedResourcePaths::Problem::None:
             break;
         case ExpandedResourcePaths::Problem::CannotList:
-            return Fail(expanded.folder + ": cannot list: " + std::strerror(expanded.errorCode));
+            return Fail(Shown(expanded.folder) +
+                        ": cannot list: " + SystemErrorMessage(expanded.error));
         case ExpandedResourcePaths::Problem::NoFiles:
-            return Fail(expanded.folder + ": holds no file that the " + options.mode +
+            return Fail(Shown(expanded.folder) + ": holds no file that the " + options.mode +
                         " mode takes; nothing was written");
     }
     const std::vector<std::string>& files = expanded.files;
     for (const std::string& file : files) {
         if (!ResourceListCanCarry(PathFileName(file))) {
-            return Fail(file + ": a file name with a line break cannot be listed");
+            return Fail(Shown(file) + ": a file name with a line break cannot be listed");
         }
     }
 
@@ -155,7 +138,7 @@ int RunManifest(const ManifestOptions& options) {
     std::string list;
     for (std::size_t i = 0; i < files.size(); ++i) {
         if (!digests[i].ok) {
-            return Fail(files[i] + ": cannot read: " + digests[i].error);
+            return Fail(Shown(files[i]) + ": cannot read: " + SystemErrorMessage(digests[i].error));
         }
         list += FormatResourceLine(PathFileName(files[i]), digests[i].md5, digests[i].size);
     }
@@ -167,8 +150,10 @@ int RunManifest(const ManifestOptions& options) {
         return WriteOutput(options.outputDirectory, kSingleManifestFileName, body, entries);
     }
     const std::string manifest = BuildStandaloneManifest(body, options.version);
-    if (!CheckRelease(OutputPath(options.outputDirectory, kStandaloneManifestFileName), manifest,
-                      options.requireNewVersion)) {
+    const ReleaseCheckResult check =
+        CheckRelease(OutputPath(options.outputDirectory, kStandaloneManifestFileName), manifest);
+    ReportRelease(check);
+    if (!AllowFinding(check.finding, options.force)) {
         return 1;
     }
     return WriteOutput(options.outputDirectory, kStandaloneManifestFileName, manifest, entries);

@@ -3,12 +3,12 @@
 
 #include <CLI/CLI.hpp>
 
-#include <cstdio>
+#include <sstream>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "cli/Commands.h"
+#include "manifest/FileDigest.h"
 #include "platform/Console.h"
 
 namespace {
@@ -16,18 +16,28 @@ namespace {
 constexpr const char* kUsage =
     "usage:\n"
     "  varo-cli pillar   --db PATH [--color TEXT] [--effect-count TEXT] [--pillar-file TEXT] "
-    "[--out DIR]\n"
+    "[--force] [--out DIR]\n"
     "  varo-cli filter   (--db PATH [--apply FILE] | --import FILE) [--form mobile|pc] [--best "
     "on|off] [--pickup on|off] "
-    "[--show-name on|off] [--out DIR]\n"
+    "[--show-name on|off] [--force] [--out DIR]\n"
     "  varo-cli manifest [--mode micro|hot|custom] [--dir TEXT] [--version TEXT] [--single] "
-    "[--require-new-version] [--jobs N] "
+    "[--jobs N] [--force] "
     "[--quiet] [--out DIR] PATH...\n"
     "  varo-cli --help | --version\n";
 
 int UsageError(const std::string& message) {
-    std::fprintf(stderr, "varo-cli: %s\n%s", message.c_str(), kUsage);
+    varo::WriteStandardError("varo-cli: " + message + "\n" + kUsage);
     return 2;
+}
+
+// CLI11's own answers (help, version) through the console functions.
+int Exit(const CLI::App& app, const CLI::Error& error) {
+    std::ostringstream out;
+    std::ostringstream err;
+    const int status = app.exit(error, out, err);
+    varo::WriteStandardOutput(out.str());
+    varo::WriteStandardError(err.str());
+    return status;
 }
 
 // "on"/"off" options: unset leaves the flag as loaded or read.
@@ -73,6 +83,8 @@ int main(int argc, char** argv) {
         ->capture_default_str();
     pillarCommand->add_option("--pillar-file", pillar.pillarFile, "light-pillar file number")
         ->capture_default_str();
+    pillarCommand->add_flag("--force", pillar.force,
+                            "write even values a client cannot use (they are refused otherwise)");
     pillarCommand->add_option("--out", pillar.outputDirectory, "output directory")
         ->capture_default_str();
 
@@ -94,11 +106,14 @@ int main(int argc, char** argv) {
     AddSwitch(filterCommand, "--best", filter.best, "column 是否显示极品(红字) in every row");
     AddSwitch(filterCommand, "--pickup", filter.pickUp, "column 自动捡取 in every row");
     AddSwitch(filterCommand, "--show-name", filter.showName, "column 显示名字 in every row");
+    filterCommand->add_flag(
+        "--force", filter.force,
+        "read a file that does not look like a filter file (refused otherwise)");
     filterCommand->add_option("--out", filter.outputDirectory, "output directory")
         ->capture_default_str();
 
     varo::cli::ManifestOptions manifest;
-    manifest.jobs = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+    manifest.jobs = varo::DefaultDigestThreads();
     CLI::App* manifestCommand = app.add_subcommand(
         "manifest",
         "Writes update.json (or 单json文件.json) for resource files; a directory stands for "
@@ -112,9 +127,12 @@ int main(int argc, char** argv) {
         ->capture_default_str();
     manifestCommand->add_flag("--single", manifest.single,
                               "write 单json文件.json, the entries only");
-    manifestCommand->add_flag("--require-new-version", manifest.requireNewVersion,
-                              "write nothing when entries changed against the update.json in "
-                              "--out but --version is not greater than its version");
+    manifestCommand->add_flag("--force", manifest.force,
+                              "write update.json even when entries changed against the one in "
+                              "--out but --version is not greater, or that one cannot be read "
+                              "(refused otherwise)");
+    // What the release check does by default now; kept for the scripts that name it.
+    manifestCommand->add_flag("--require-new-version")->group("");
     manifestCommand->add_option("--jobs", manifest.jobs, "digest threads")
         ->check(CLI::PositiveNumber)
         ->capture_default_str();
@@ -127,11 +145,11 @@ int main(int argc, char** argv) {
     try {
         app.parse(static_cast<int>(argumentPointers.size()), argumentPointers.data());
     } catch (const CLI::CallForHelp& help) {
-        return app.exit(help);
+        return Exit(app, help);
     } catch (const CLI::CallForAllHelp& help) {
-        return app.exit(help);
+        return Exit(app, help);
     } catch (const CLI::CallForVersion& version) {
-        return app.exit(version);
+        return Exit(app, version);
     } catch (const CLI::ParseError& error) {
         return UsageError(error.what());
     }

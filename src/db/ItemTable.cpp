@@ -142,11 +142,11 @@ ItemTable LoadItemTable(SqliteConnection& connection, std::string_view path,
 DatabaseFileCheck CheckDatabaseFile(const std::string& path) {
     static constexpr std::string_view kHeader("SQLite format 3\0", 16);
     InputFile file;
-    int error = 0;
+    SystemError error;
     if (!file.Open(path, error)) {
-        return {
-            error == EISDIR ? DatabaseFileCheck::Kind::Folder : DatabaseFileCheck::Kind::Unreadable,
-            error == EISDIR ? 0 : error};
+        return {error.kind == EISDIR ? DatabaseFileCheck::Kind::Folder
+                                     : DatabaseFileCheck::Kind::Unreadable,
+                error};
     }
     char header[16];
     std::size_t filled = 0;
@@ -162,7 +162,7 @@ DatabaseFileCheck CheckDatabaseFile(const std::string& path) {
     }
     return {std::string_view(header, filled) == kHeader ? DatabaseFileCheck::Kind::Database
                                                         : DatabaseFileCheck::Kind::NotDatabase,
-            0};
+            {}};
 }
 
 }  // namespace varo

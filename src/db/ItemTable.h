@@ -6,6 +6,7 @@
 
 #include "db/ItemMatrix.h"
 #include "db/SqliteConnection.h"
+#include "platform/SystemError.h"
 
 namespace varo {
 
@@ -30,7 +31,7 @@ ItemTable LoadItemTable(SqliteConnection& connection, std::string_view path,
 struct DatabaseFileCheck {
     enum class Kind { Database, Folder, NotDatabase, Unreadable };
     Kind kind = Kind::Unreadable;
-    int errorCode = 0;  // for Unreadable: the system's reason
+    SystemError error;  // for Unreadable: the system's reason
 };
 
 // An SQLite 3 database begins with "SQLite format 3" and a zero byte; an

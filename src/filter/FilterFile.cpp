@@ -243,12 +243,10 @@ bool LooksLikeFilterFile(std::string_view bytes) {
 
 FilterFileRead ReadFilterFile(const std::string& path) {
     FilterFileRead read;
-    errno = 0;
-    const std::optional<std::string> bytes = ReadWholeFile(path, kMaxFilterFileSize);
+    const std::optional<std::string> bytes = ReadWholeFile(path, kMaxFilterFileSize, &read.error);
     if (!bytes) {
-        read.errorCode = errno != 0 ? errno : EIO;
-        read.status = read.errorCode == EFBIG ? FilterFileRead::Status::TooLarge
-                                              : FilterFileRead::Status::Unreadable;
+        read.status = read.error.kind == EFBIG ? FilterFileRead::Status::TooLarge
+                                               : FilterFileRead::Status::Unreadable;
         return read;
     }
     std::optional<FilterRows> rows = ParseFilterFile(*bytes, &read.refusal);

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "db/ItemMatrix.h"
+#include "platform/SystemError.h"
 #include "text/GbkText.h"
 
 namespace varo {
@@ -122,12 +123,12 @@ inline constexpr std::uint64_t kMaxFilterFileSize = 64u << 20;
 struct FilterFileRead {
     enum class Status {
         Ok,
-        Unreadable,  // errorCode holds the system's reason
+        Unreadable,  // error holds the system's reason
         TooLarge,    // over kMaxFilterFileSize; not read
         Refused,     // neither encoding, or a character GBK lacks: see refusal
     };
     Status status = Status::Unreadable;
-    int errorCode = 0;
+    SystemError error;
     FilterFileRefusal refusal;
     FilterRows rows;
     bool looksLikeFilterFile = true;  // see LooksLikeFilterFile

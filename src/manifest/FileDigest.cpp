@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <cstring>
 #include <filesystem>
 #include <mutex>
 #include <new>
@@ -17,11 +16,14 @@ namespace {
 
 constexpr std::size_t kChunkSize = 1 << 20;
 
-FileDigest Failure(int error) {
+FileDigest Failure(const SystemError& error) {
     FileDigest digest;
-    digest.error = std::strerror(error);
-    digest.errorCode = error;
+    digest.error = error;
     return digest;
+}
+
+FileDigest Failure(int kind) {
+    return Failure(ErrnoError(kind));
 }
 
 std::string Hex(const Md5Digest& bytes) {
@@ -90,7 +92,7 @@ FileDigest DigestFile(const std::string& path,
         return Failure(ECANCELED);
     }
     InputFile file;
-    int error = 0;
+    SystemError error;
     if (!file.Open(path, error)) {
         return Failure(error);
     }
@@ -146,7 +148,9 @@ std::vector<FileDigest> DigestFiles(const DigestJob& job) {
             } catch (const std::bad_alloc&) {
                 digests[i] = Failure(ENOMEM);
             }
-            progress.Finish(i, counted);
+            if (job.cancel == nullptr || !job.cancel->load()) {
+                progress.Finish(i, counted);  // a cancelled job stops where it was
+            }
         }
     };
     const std::size_t wanted = std::min<std::size_t>(

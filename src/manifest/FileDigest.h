@@ -6,14 +6,15 @@
 #include <string>
 #include <vector>
 
+#include "platform/SystemError.h"
+
 namespace varo {
 
 struct FileDigest {
     bool ok = false;
     std::string md5;         // 32 lowercase hexadecimal digits
     std::uint64_t size = 0;  // the bytes digested
-    std::string error;       // why the file could not be digested
-    int errorCode = 0;       // its errno value
+    SystemError error;       // why the file could not be digested
 };
 
 // Streams the file through MD5 in large chunks; never holds it whole. The

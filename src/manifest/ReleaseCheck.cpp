@@ -338,13 +338,12 @@ int CompareVersions(std::string_view a, std::string_view b) {
 
 PreviousRelease ReadPreviousRelease(const std::string& path) {
     PreviousRelease previous;
-    const std::optional<std::string> text = ReadWholeFile(path, kLargestManifest);
+    SystemError error;
+    const std::optional<std::string> text = ReadWholeFile(path, kLargestManifest, &error);
     if (!text) {
-        const int error = errno;
-        if (error != ENOENT && error != EISDIR) {  // a directory is no previous release
+        if (error.kind != ENOENT && error.kind != EISDIR) {  // a directory is no previous release
             previous.state = PreviousRelease::State::Unusable;
-            previous.error =
-                error == EFBIG ? "larger than 64 MiB" : std::generic_category().message(error);
+            previous.readError = error;
         }
         return previous;
     }

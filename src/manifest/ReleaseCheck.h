@@ -5,6 +5,8 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/SystemError.h"
+
 namespace varo {
 
 // One entry of a manifest as a client reads it.
@@ -52,12 +54,13 @@ int CompareVersions(std::string_view a, std::string_view b);
 // Where a previous update.json stands before a new one is written.
 struct PreviousRelease {
     enum class State { Absent, Unusable, Present } state = State::Absent;
-    std::string error;  // for Unusable: the reason, English
+    SystemError readError;  // Unusable because it could not be read (EFBIG: over 64 MiB)
+    std::string error;      // Unusable because it is no manifest: why, English
     ParsedManifest manifest;
 };
 
-// Reads the update.json at `path`: Absent when there is no file, Unusable when
-// it cannot be read or parsed (the caller then treats it as absent).
+// Reads the update.json at `path`: Absent when there is no file (or a
+// folder of that name), Unusable when it cannot be read or parsed.
 PreviousRelease ReadPreviousRelease(const std::string& path);
 
 }  // namespace varo

@@ -15,7 +15,7 @@ ExpandedResourcePaths ExpandResourcePaths(const std::vector<std::string>& paths,
                           const std::error_code& error) {
         expanded.problem = problem;
         expanded.folder = folder;
-        expanded.errorCode = error.value();
+        expanded.error = error ? FileSystemError(error) : SystemError{};
         expanded.files.clear();
         return expanded;
     };
@@ -30,15 +30,17 @@ ExpandedResourcePaths ExpandResourcePaths(const std::vector<std::string>& paths,
         std::vector<std::string> inside;
         fs::directory_iterator entry(FileSystemPath(path), error);
         for (const fs::directory_iterator end; !error && entry != end; entry.increment(error)) {
-            if (!ModeOffersFile(mode, ProgramPath(entry->path().filename()))) {
+            const std::string name = ProgramPath(entry->path().filename());
+            if (!ModeOffersFile(mode, name)) {
                 continue;
             }
+            // The folder as given and the name: the path as the user wrote it.
             std::error_code entryError;
             const bool regular = entry->is_regular_file(entryError);
             if (entryError) {
-                expanded.skipped.push_back({ProgramPath(entry->path()), entryError.value()});
+                expanded.skipped.push_back({JoinPath(path, name), FileSystemError(entryError)});
             } else if (regular) {
-                inside.push_back(ProgramPath(entry->path()));
+                inside.push_back(JoinPath(path, name));
             }
         }
         if (error) {

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "manifest/Manifest.h"
+#include "platform/SystemError.h"
 
 namespace varo {
 
@@ -11,18 +12,18 @@ namespace varo {
 // not be examined (a link loop, a dangling link, no permission).
 struct SkippedResource {
     std::string path;
-    int errorCode = 0;
+    SystemError error;
 };
 
 struct ExpandedResourcePaths {
     enum class Problem {
         None,
-        CannotList,  // `folder` could not be listed: errorCode
+        CannotList,  // `folder` could not be listed: error
         NoFiles,     // `folder` holds no file the mode takes
     };
     Problem problem = Problem::None;
     std::string folder;
-    int errorCode = 0;
+    SystemError error;
     std::vector<std::string> files;
     std::vector<SkippedResource> skipped;
 

@@ -133,14 +133,15 @@ bool IsSettingsText(std::string_view text) {
 
 SettingsFileState ReadSettingsFile(const std::string& path) {
     SettingsFileState state;
-    errno = 0;
-    const std::optional<std::string> bytes = ReadWholeFile(path, kMaxSettingsFileSize);
+    SystemError error;
+    const std::optional<std::string> bytes = ReadWholeFile(path, kMaxSettingsFileSize, &error);
     if (!bytes) {
-        const int error = errno != 0 ? errno : EIO;
-        state.kind = error == ENOENT || error == ENOTDIR ? SettingsFileState::Kind::Absent
-                     : error == EFBIG                    ? SettingsFileState::Kind::Foreign
-                                                         : SettingsFileState::Kind::Unreadable;
-        state.errorCode = state.kind == SettingsFileState::Kind::Unreadable ? error : 0;
+        state.kind = error.kind == ENOENT || error.kind == ENOTDIR ? SettingsFileState::Kind::Absent
+                     : error.kind == EFBIG ? SettingsFileState::Kind::Foreign
+                                           : SettingsFileState::Kind::Unreadable;
+        if (state.kind == SettingsFileState::Kind::Unreadable) {
+            state.error = error;
+        }
         return state;
     }
     const std::string text = DecodeSettingsText(*bytes);
@@ -157,23 +158,23 @@ SettingsSave SaveSettingsFile(const std::string& path, const SettingsFileState& 
                               const Settings& settings) {
     switch (state.kind) {
         case SettingsFileState::Kind::Foreign:
-            return {SettingsSave::Outcome::Kept, 0};
+            return {SettingsSave::Outcome::Kept, {}};
         case SettingsFileState::Kind::Unreadable:
-            return {SettingsSave::Outcome::Failed, state.errorCode};
+            return {SettingsSave::Outcome::Failed, state.error};
         case SettingsFileState::Kind::Absent:
         case SettingsFileState::Kind::Settings:
             break;
     }
     if (IsReadOnlyFile(path)) {
-        return {SettingsSave::Outcome::Kept, 0};
+        return {SettingsSave::Outcome::Kept, {}};
     }
     std::error_code ignored;  // a folder that cannot be made fails the write below
     std::filesystem::create_directories(FileSystemPath(PathFolder(path)), ignored);
     const FileWriteResult result = WriteFileAtomically(path, FormatSettings(settings));
     if (!result.ok) {
-        return {SettingsSave::Outcome::Failed, result.errorCode};
+        return {SettingsSave::Outcome::Failed, result.error};
     }
-    return {SettingsSave::Outcome::Written, 0};
+    return {SettingsSave::Outcome::Written, {}};
 }
 
 }  // namespace varo

@@ -4,6 +4,8 @@
 #include <string>
 #include <string_view>
 
+#include "platform/SystemError.h"
+
 namespace varo {
 
 // The window's remembered settings: names and UTF-8 values.
@@ -42,11 +44,11 @@ struct SettingsFileState {
         Absent,      // no file: the first run; written at close
         Settings,    // read; written back at close
         Foreign,     // a file that is no settings file: never written
-        Unreadable,  // cannot be read (a directory, no permission): errorCode
+        Unreadable,  // cannot be read (a directory, no permission): error
     };
     Kind kind = Kind::Absent;
     Settings settings;
-    int errorCode = 0;
+    SystemError error;
 };
 
 SettingsFileState ReadSettingsFile(const std::string& path);
@@ -56,10 +58,10 @@ struct SettingsSave {
     enum class Outcome {
         Written,
         Kept,    // not written on purpose: a read-only file, a foreign file
-        Failed,  // errorCode holds the reason
+        Failed,  // error holds the reason
     };
     Outcome outcome = Outcome::Written;
-    int errorCode = 0;
+    SystemError error;
 };
 
 // Writes the settings in one step, creating the file's folder when needed,

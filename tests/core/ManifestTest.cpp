@@ -199,7 +199,7 @@ TEST(DigestFile, DigestsAndSizes) {
     EXPECT_EQ(reported, large.size());
 
     EXPECT_FALSE(DigestFile(dir.File("absent")).ok);
-    EXPECT_FALSE(DigestFile(dir.File("absent")).error.empty());
+    EXPECT_EQ(DigestFile(dir.File("absent")).error.kind, ENOENT);
     EXPECT_FALSE(DigestFile(dir.Path()).ok) << "a directory";
 }
 
@@ -210,7 +210,7 @@ TEST(DigestFile, SparseFileBeyondFourGibibytesGetsItsTrueSize) {
     test::WriteFile(path, "");
     std::filesystem::resize_file(FileSystemPath(path), size);
     const FileDigest digest = DigestFile(path);
-    ASSERT_TRUE(digest.ok) << digest.error;
+    ASSERT_TRUE(digest.ok) << SystemErrorMessage(digest.error);
     EXPECT_EQ(digest.size, size);
     EXPECT_EQ(digest.md5.size(), 32u);
 }
@@ -255,7 +255,7 @@ TEST(DigestFiles, ParallelResultsKeepTheOrderOfThePathsAndProgressEndsAtTheTotal
     // Cancelled before it starts: every file fails as cancelled, none is read.
     const std::atomic<bool> cancel = true;
     for (const FileDigest& digest : DigestFiles({paths, 2, &cancel, {}})) {
-        EXPECT_EQ(digest.errorCode, ECANCELED);
+        EXPECT_EQ(digest.error.kind, ECANCELED);
     }
 }
 
@@ -277,7 +277,7 @@ TEST(DigestFiles, AGrowingFileGetsTheBytesReadAndProgressStaysWithinTheTotal) {
                              std::ofstream(path, std::ios::app | std::ios::binary) << more;
                          }
                      }});
-    ASSERT_TRUE(digests[0].ok) << digests[0].error;
+    ASSERT_TRUE(digests[0].ok) << SystemErrorMessage(digests[0].error);
     EXPECT_EQ(digests[0].size, start.size() + more.size());
     EXPECT_EQ(digests[0].md5, OneShotMd5(start + more));
     EXPECT_TRUE(withinTotal);

@@ -139,7 +139,7 @@ TEST(SettingsFile, ReplacesOnlyAbsentOrSettingsFilesAndSaysWhySavingFailed) {
         EXPECT_EQ(state.kind, c.kind) << c.name;
         const SettingsSave save = SaveSettingsFile(path, state, settings);
         EXPECT_EQ(save.outcome, c.outcome) << c.name;
-        EXPECT_EQ(save.errorCode, c.errorCode) << c.name;
+        EXPECT_EQ(save.error.kind, c.errorCode) << c.name;
         if (c.written) {
             EXPECT_EQ(ReadSettingsFile(path).settings, settings) << c.name;
         } else {

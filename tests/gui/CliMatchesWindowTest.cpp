@@ -5,9 +5,13 @@
 #include <QProcess>
 #include <QTest>
 
+#include <functional>
+
 #include "GuiHarness.h"
 #include "app/FilterPage.h"
+#include "app/LightPillarPage.h"
 #include "app/ManifestPage.h"
+#include "manifest/Manifest.h"
 #include "platform/ProgramDirectory.h"
 #include "support/TestSupport.h"
 
@@ -46,7 +50,8 @@ class CliMatchesWindowTest : public QObject {
             test::ReadBytes(harness.OutputFile(QStringLiteral("CustomItemNameColors.txt")));
         QVERIFY(!pillar.isEmpty());
         QCOMPARE(RunCli({QStringLiteral("pillar"), QStringLiteral("--db"), database,
-                         QStringLiteral("--color"), QStringLiteral("２００")},
+                         QStringLiteral("--color"), QStringLiteral("２００"),
+                         QStringLiteral("--force")},  // the window was answered 是
                         cliOut, QStringLiteral("CustomItemNameColors.txt")),
                  pillar);
 
@@ -91,7 +96,7 @@ class CliMatchesWindowTest : public QObject {
         }
         ManifestPage& manifest = *window.manifestPage;
         manifest.选择框_热更模式->click();
-        manifest.ImportFiles(files);
+        QVERIFY(test::ImportAndWait(manifest, files));
         manifest.WriteStandaloneManifest();
         manifest.WriteSingleManifest();
         const QStringList cliArguments =
@@ -103,6 +108,134 @@ class CliMatchesWindowTest : public QObject {
         QCOMPARE(RunCli(cliArguments + QStringList{QStringLiteral("--single")}, cliOut,
                         QStringLiteral("单json文件.json")),
                  test::ReadBytes(harness.OutputFile(QStringLiteral("单json文件.json"))));
+    }
+
+    // Each check of the one rulebook in both front ends: the window asks (否:
+    // nothing happens, 是: it does), varo-cli refuses unless --force.
+    void everyFindingIsAskedByTheWindowAndRefusedByTheCommandLine() {
+        struct Case {
+            const char* label;
+            const char* question;  // the start of the window's question
+            const char* refusal;   // what varo-cli says
+            // Prepares the window and varo-cli's output folder alike; gives
+            // varo-cli's arguments without --out.
+            std::function<QStringList(GuiHarness&, const QString& cliOut)> prepare;
+            // Runs the window's action; true when it took effect.
+            std::function<bool(GuiHarness&)> act;
+            const char* cliFile;  // the file varo-cli writes
+        };
+        const auto input = [](GuiHarness& harness, const char* name, const std::string& bytes) {
+            const QString path = harness.InputFile(QString::fromUtf8(name));
+            test::WriteFile(path.toStdString(), bytes);
+            return path;
+        };
+        const auto resourcesAndPrevious = [input](GuiHarness& harness, const QString& cliOut,
+                                                  const std::string& previous) {
+            const QString resource = input(harness, "a.wzl", "new content");
+            test::WriteFile(harness.OutputFile(QStringLiteral("update.json")).toStdString(),
+                            previous);
+            test::WriteFile(QDir(cliOut).filePath(QStringLiteral("update.json")).toStdString(),
+                            previous);
+            if (!test::ImportAndWait(*harness.Window().manifestPage, {resource})) {
+                return QStringList();
+            }
+            return QStringList{QStringLiteral("manifest"), resource};
+        };
+        const auto updateWritten = [](GuiHarness& harness) {
+            harness.Window().manifestPage->WriteStandaloneManifest();
+            return test::ReadBytes(harness.OutputFile(QStringLiteral("update.json")))
+                .contains("a.wzl");
+        };
+        const std::string notFilter = "a\t255\t0\t20\t1\r\nb\t255\t0\t20\t1\r\n";
+        const Case cases[] = {
+            {"light-pillar values a client cannot use", "以下数值客户端无法使用",
+             "light-pillar value a client cannot use",
+             [](GuiHarness& harness, const QString&) {
+                 const QString database =
+                     harness.UseItemDatabase({test::ItemRow("木剑", "1", "150")});
+                 harness.Window().lightPillarPage->编辑框_颜色值->setText(QStringLiteral("0"));
+                 return QStringList{QStringLiteral("pillar"), QStringLiteral("--db"), database,
+                                    QStringLiteral("--color"), QStringLiteral("0")};
+             },
+             [](GuiHarness& harness) {
+                 harness.Window().lightPillarPage->ComputeFromDatabase();
+                 harness.Window().lightPillarPage->WriteLightPillarFile();
+                 return QFile::exists(
+                     harness.OutputFile(QStringLiteral("CustomItemNameColors.txt")));
+             },
+             "CustomItemNameColors.txt"},
+            {"a file to import that is no filter file", "文件“", "does not look like a filter file",
+             [&](GuiHarness& harness, const QString&) {
+                 const QString file = input(harness, "colors.txt", notFilter);
+                 harness.AnswerNextDialog({file});
+                 return QStringList{QStringLiteral("filter"), QStringLiteral("--import"), file};
+             },
+             [](GuiHarness& harness) {
+                 harness.Window().filterPage->ImportFilterFile();
+                 return harness.Window().filterPage->Model().GridRowCount() == 3;
+             },
+             "lsDefaultItemFilter.txt"},
+            {"a file to apply that is no filter file", "文件“", "does not look like a filter file",
+             [&](GuiHarness& harness, const QString&) {
+                 const QString database = harness.UseItemDatabase({test::ItemRow("a", "1", "0")});
+                 harness.Window().filterPage->LoadFilterGrid();
+                 const QString file = input(harness, "colors.txt", "a\t1,4,1,1,1\r\n");
+                 harness.AnswerNextDialog({file});
+                 return QStringList{QStringLiteral("filter"), QStringLiteral("--db"), database,
+                                    QStringLiteral("--apply"), file};
+             },
+             [](GuiHarness& harness) {
+                 FilterPage& page = *harness.Window().filterPage;
+                 page.ApplyFilterFile();
+                 return harness.Messages().size() == 1;  // the summary of an apply
+             },
+             "lsDefaultItemFilter.txt"},
+            {"changes under a version that is not greater", "版本号未变更",
+             "is not greater than 1.2.5",
+             [=](GuiHarness& harness, const QString& cliOut) {
+                 return resourcesAndPrevious(
+                     harness, cliOut,
+                     BuildStandaloneManifest(
+                         BuildManifestBody("b.wzl m 1\r\n", ManifestMode::MicroClient, ""),
+                         "1.2.5"));
+             },
+             updateWritten, "update.json"},
+            {"a previous update.json that cannot be read", "已有的文件“", "not a readable manifest",
+             [=](GuiHarness& harness, const QString& cliOut) {
+                 return resourcesAndPrevious(harness, cliOut, "{\"assets_version\":");
+             },
+             updateWritten, "update.json"},
+        };
+        for (const Case& c : cases) {
+            for (const bool yes : {false, true}) {
+                GuiHarness harness;
+                const QString cliOut = harness.InputFile(QStringLiteral("cli"));
+                QVERIFY(QDir().mkpath(cliOut));
+                const QStringList arguments = c.prepare(harness, cliOut);
+                QVERIFY2(!arguments.isEmpty(), c.label);
+                harness.AnswerNextQuestion(yes);
+                QCOMPARE(c.act(harness), yes);
+                QCOMPARE(harness.Questions().size(), 1);
+                QVERIFY2(harness.Questions()[0].startsWith(QString::fromUtf8(c.question)),
+                         qPrintable(harness.Questions()[0]));
+
+                // varo-cli: refused without --force, written with it.
+                const QString target = QDir(cliOut).filePath(QString::fromUtf8(c.cliFile));
+                const QByteArray before = test::ReadBytes(target);
+                QProcess cli;
+                cli.start(QString::fromStdString(ProgramDirectory() + "/varo-cli"),
+                          arguments + QStringList{QStringLiteral("--out"), cliOut} +
+                              (yes ? QStringList{QStringLiteral("--force")} : QStringList()));
+                QVERIFY(cli.waitForFinished(30000));
+                const QString err = QString::fromUtf8(cli.readAllStandardError());
+                QCOMPARE(cli.exitCode(), yes ? 0 : 1);
+                QVERIFY2(err.contains(QString::fromUtf8(c.refusal)), qPrintable(err));
+                QVERIFY2(err.contains(yes ? QStringLiteral("warning: ")
+                                          : QStringLiteral("nothing was written")),
+                         qPrintable(err));
+                QCOMPARE(test::ReadBytes(target) != before, yes);
+            }
+        }
     }
 };
 

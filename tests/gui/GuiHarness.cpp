@@ -52,4 +52,13 @@ QByteArray ReadBytes(const QString& path) {
     return file.readAll();
 }
 
+bool WaitForImport(ManifestPage& page) {
+    return QTest::qWaitFor([&page] { return !page.IsImporting(); }, 120000);
+}
+
+bool ImportAndWait(ManifestPage& page, const QStringList& files) {
+    page.ImportFiles(files);
+    return WaitForImport(page);
+}
+
 }  // namespace varo::test

@@ -11,6 +11,7 @@
 
 #include "app/Dialogs.h"
 #include "app/MainWindow.h"
+#include "app/ManifestPage.h"
 
 namespace varo::test {
 
@@ -60,5 +61,11 @@ class GuiHarness {
 
 // The bytes of a file, or a null array when it cannot be read.
 QByteArray ReadBytes(const QString& path);
+
+// Imports the files on the manifest page and waits until the import is
+// over (it runs in the background); false when it did not end in time.
+bool ImportAndWait(ManifestPage& page, const QStringList& files);
+// Waits until an import started otherwise (a drop, the button) is over.
+bool WaitForImport(ManifestPage& page);
 
 }  // namespace varo::test

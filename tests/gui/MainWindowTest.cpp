@@ -252,6 +252,7 @@ class MainWindowTest : public QObject {
             window.选择夹1->setCurrentIndex(2);
             harness.AnswerNextDialog({QString::fromStdString(folder.File("a.wzl"))});
             window.manifestPage->ImportResources();
+            QVERIFY(test::WaitForImport(*window.manifestPage));
             const std::string path = folder.File("sub/varo-toolkit.ini");
             QVERIFY(SaveSettingsFile(path, ReadSettingsFile(path), CaptureWindowSettings(window))
                         .outcome == SettingsSave::Outcome::Written);

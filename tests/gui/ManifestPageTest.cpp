@@ -1,3 +1,4 @@
+#include <QAbstractButton>
 #include <QApplication>
 #include <QCheckBox>
 #include <QDir>
@@ -138,6 +139,8 @@ class ManifestPageTest : public QObject {
         QDir(folder).mkdir(QStringLiteral("sub.wzl"));
         const QString single = fixture.MakeFile(QStringLiteral("地图.map"));
         DropFiles(page.编辑框_json文件, {folder, single});
+        QVERIFY(page.IsImporting());  // the drop returned at once; the import goes on
+        QVERIFY(test::WaitForImport(page));
         const std::string empty = std::string(" ") + kEmptyMd5 + " 0\r\n";
         QCOMPARE(page.ResourceListText(), "A.WZL" + empty + "b.wzl" + empty + "地图.map" + empty);
 
@@ -176,6 +179,7 @@ class ManifestPageTest : public QObject {
         QVERIFY(QFile::link(folder + QStringLiteral("/loop.wzl"),
                             folder + QStringLiteral("/loop.wzl")));
         DropFiles(page.编辑框_json文件, {folder});
+        QVERIFY(test::WaitForImport(page));
         QCOMPARE(page.ResourceListText(), std::string("b.wzl ") + kEmptyMd5 + " 0\r\n");
         QCOMPARE(fixture.harness.Messages().size(), 1);
         QVERIFY(fixture.harness.Messages()[0].text.contains(QStringLiteral("loop.wzl")));
@@ -219,6 +223,7 @@ class ManifestPageTest : public QObject {
         const QString b = fixture.MakeFile(QStringLiteral("地图 1.map"), "abc");
         fixture.harness.AnswerNextDialog({b, a, a});  // one name twice: one entry
         QTest::mouseClick(page.按钮_导入资源文件, Qt::LeftButton);
+        QVERIFY(test::WaitForImport(page));
 
         const OpenFileRequest request = fixture.harness.DialogRequests().last();
         QCOMPARE(request.title, QStringLiteral("选择对应的文件"));
@@ -237,6 +242,7 @@ class ManifestPageTest : public QObject {
         test::WriteFile(b.toStdString(), "abcd");
         fixture.harness.AnswerNextDialog({b});
         QTest::mouseClick(page.按钮_导入资源文件, Qt::LeftButton);
+        QVERIFY(test::WaitForImport(page));
         QCOMPARE(
             fixture.harness.DialogRequests().last().filter,
             QStringLiteral(
@@ -270,20 +276,21 @@ class ManifestPageTest : public QObject {
             }
         }
         QVERIFY(broken.size() >= 5);
-        page.ImportFiles(
-            QStringList{fixture.harness.InputFile(QStringLiteral("vanished.wzl")), good} + broken);
+        QVERIFY(test::ImportAndWait(
+            page,
+            QStringList{fixture.harness.InputFile(QStringLiteral("vanished.wzl")), good} + broken));
         QCOMPARE(page.ResourceListText(), std::string("good.wzl ") + kEmptyMd5 + " 0\r\n");
         QCOMPARE(fixture.harness.Messages().size(), 1);
         const QString text = fixture.harness.Messages()[0].text;
-        QVERIFY(text.contains(QStringLiteral("vanished.wzl（文件或目录不存在）")));
+        QVERIFY(text.contains(QStringLiteral("vanished.wzl（文件或目录不存在")));
         for (const QString& path : broken) {
             QVERIFY2(text.contains(QFileInfo(path).fileName()), qPrintable(path));
         }
         QVERIFY(!text.contains(QStringLiteral("good.wzl")));
     }
 
-    // While files are digested the window stays responsive: what reads or
-    // changes the list waits, Esc cancels, closing the window cancels.
+    // The import runs in the background and the call returns at once; what
+    // reads or changes the list waits, Esc cancels, closing the window cancels.
     void importLocksTheListAndCanBeCancelled() {
         ManifestFixture fixture;
         ManifestPage& page = fixture.Page();
@@ -292,43 +299,41 @@ class ManifestPageTest : public QObject {
             files << fixture.MakeFile(QStringLiteral("big%1.wzl").arg(i),
                                       QByteArray(16 << 20, 'x'));
         }
-        page.ImportFiles(files);
+        QVERIFY(test::ImportAndWait(page, files));
         const std::string imported = page.ResourceListText();
         QCOMPARE(std::count(imported.begin(), imported.end(), '\n'), 4L);
         QCOMPARE(page.进度条1->value(), page.进度条1->maximum());
 
-        const QList<QWidget*> locked = {page.按钮_导入资源文件,   page.按钮_清空json表内容,
-                                        page.按钮_生成单json文件, page.按钮_生成独立json文件,
-                                        page.选择框_自定义目录名, page.选择框_微端模式,
-                                        page.选择框_热更模式};
+        // Every control of the page but the list follows the one importing state.
+        QList<QWidget*> controls;
+        for (QWidget* control : page.findChildren<QWidget*>()) {
+            if (qobject_cast<QAbstractButton*>(control) || qobject_cast<QLineEdit*>(control)) {
+                controls << control;
+            }
+        }
+        QVERIFY(controls.size() >= 9);
         enum class Then { Clicks, Escape, Close };
         for (const Then then : {Then::Clicks, Then::Escape, Then::Close}) {
             const QString small =
                 fixture.MakeFile(QStringLiteral("small%1.wzl").arg(static_cast<int>(then)));
             const std::string before = page.ResourceListText();
-            bool lockedDuringImport = false;
-            int progressAtStart = -1;
-            QTimer::singleShot(0, &page, [&] {
-                lockedDuringImport = std::none_of(locked.begin(), locked.end(),
-                                                  [](QWidget* w) { return w->isEnabled(); });
-                progressAtStart = page.进度条1->value();
-                if (then == Then::Clicks) {
-                    QTest::mouseClick(page.按钮_清空json表内容, Qt::LeftButton);
-                    QTest::mouseClick(page.按钮_生成独立json文件, Qt::LeftButton);
-                } else if (then == Then::Escape) {
-                    QTest::keyClick(&fixture.harness.Window(), Qt::Key_Escape);
-                } else {
-                    fixture.harness.Window().close();
-                }
-            });
-            page.ImportFiles({files[0], small});
-            QVERIFY(lockedDuringImport);
-            QVERIFY(progressAtStart < page.进度条1->maximum());  // not full from the last import
-
-            QVERIFY(std::all_of(locked.begin(), locked.end(),
-                                [](QWidget* w) { return w->isEnabled(); }) ||
-                    then == Then::Close);
-            QVERIFY(!page.IsImporting());
+            page.ImportFiles({files[0], files[1], files[2], small});
+            QVERIFY(page.IsImporting());
+            QVERIFY(std::none_of(controls.begin(), controls.end(),
+                                 [](QWidget* w) { return w->isEnabled(); }));
+            QVERIFY(page.进度条1->value() <
+                    page.进度条1->maximum());  // not full from the last import
+            if (then == Then::Clicks) {
+                QTest::mouseClick(page.按钮_清空json表内容, Qt::LeftButton);
+                QTest::mouseClick(page.按钮_生成独立json文件, Qt::LeftButton);
+            } else if (then == Then::Escape) {
+                QTest::keyClick(&fixture.harness.Window(), Qt::Key_Escape);
+            } else {
+                fixture.harness.Window().close();
+            }
+            QVERIFY(test::WaitForImport(page));
+            QCOMPARE(page.按钮_导入资源文件->isEnabled(), true);
+            QCOMPARE(page.编辑框_自定义目录名->isEnabled(), false);  // not in the custom mode
             const std::string list = page.ResourceListText();
             if (then == Then::Clicks) {
                 QCOMPARE(list, imported + "small0.wzl " + kEmptyMd5 + " 0\r\n");
@@ -345,8 +350,8 @@ class ManifestPageTest : public QObject {
         ManifestFixture fixture;
         ManifestPage& page = fixture.Page();
         QTest::mouseClick(page.选择框_热更模式, Qt::LeftButton);
-        page.ImportFiles(
-            {fixture.MakeFile(QStringLiteral("a.wzl")), fixture.MakeFile(QStringLiteral("b.map"))});
+        QVERIFY(test::ImportAndWait(page, {fixture.MakeFile(QStringLiteral("a.wzl")),
+                                           fixture.MakeFile(QStringLiteral("b.map"))}));
         const QByteArray body =
             "{\r\n  \"filename\":\"data/a.wzl\",\r\n  "
             "\"md5\":\"d41d8cd98f00b204e9800998ecf8427e\",\r\n  \"size\":\"0\"\r\n},\r\n"
@@ -383,14 +388,14 @@ class ManifestPageTest : public QObject {
         ManifestPage& page = fixture.Page();
         const QString update = fixture.harness.OutputFile(QStringLiteral("update.json"));
         const QString a = fixture.MakeFile(QStringLiteral("a.wzl"), "aaa");
-        page.ImportFiles({a});
+        QVERIFY(test::ImportAndWait(page, {a}));
         QTest::mouseClick(page.按钮_生成独立json文件, Qt::LeftButton);
         QVERIFY(fixture.harness.Questions().isEmpty());  // nothing to compare with
         const QByteArray released = test::ReadBytes(update);
 
         // A changed file under the same version: No writes nothing, Yes writes.
         fixture.MakeFile(QStringLiteral("a.wzl"), QByteArray(2 * 1024 * 1024, 'x'));
-        page.ImportFiles({a, fixture.MakeFile(QStringLiteral("b.wzl"), "bb")});
+        QVERIFY(test::ImportAndWait(page, {a, fixture.MakeFile(QStringLiteral("b.wzl"), "bb")}));
         fixture.harness.AnswerNextQuestion(false);
         QTest::mouseClick(page.按钮_生成独立json文件, Qt::LeftButton);
         QCOMPARE(fixture.harness.Questions().size(), 1);
@@ -411,18 +416,21 @@ class ManifestPageTest : public QObject {
         // A raised version, or nothing changed: no question.
         page.编辑框_版本号->setText(QStringLiteral("1.2.10"));
         page.ClearResourceList();
-        page.ImportFiles({a});
+        QVERIFY(test::ImportAndWait(page, {a}));
         QTest::mouseClick(page.按钮_生成独立json文件, Qt::LeftButton);
         QTest::mouseClick(page.按钮_生成独立json文件, Qt::LeftButton);
         QCOMPARE(fixture.harness.Questions().size(), 2);
 
-        // A previous file that is no manifest: a warning, then written as if absent.
+        // A previous file that is no manifest: asked too, naming the reason.
         test::WriteFile(update.toStdString(), "not json");
-        page.ImportFiles({fixture.MakeFile(QStringLiteral("c.wzl"))});
+        QVERIFY(test::ImportAndWait(page, {fixture.MakeFile(QStringLiteral("c.wzl"))}));
+        fixture.harness.AnswerNextQuestion(false);
         QTest::mouseClick(page.按钮_生成独立json文件, Qt::LeftButton);
-        QCOMPARE(fixture.harness.Questions().size(), 2);
-        QVERIFY(fixture.harness.Messages()[fixture.harness.Messages().size() - 2].kind ==
-                MessageKind::Warning);
+        QCOMPARE(fixture.harness.Questions().size(), 3);
+        QVERIFY2(fixture.harness.Questions().last().contains(QStringLiteral("不是有效的清单")),
+                 qPrintable(fixture.harness.Questions().last()));
+        QCOMPARE(test::ReadBytes(update), QByteArray("not json"));
+        QTest::mouseClick(page.按钮_生成独立json文件, Qt::LeftButton);
         QVERIFY(test::ReadBytes(update).contains("c.wzl"));
     }
 
