@@ -28,6 +28,7 @@
 #include "app/FilterPage.h"
 #include "app/GridFindBox.h"
 #include "app/InterfaceFont.h"
+#include "app/InterfaceLanguage.h"
 #include "app/MainWindow.h"
 #include "app/ManifestPage.h"
 
@@ -55,6 +56,12 @@ bool Shoot(QWidget& widget, const QString& path, Frame frame = Frame::Window) {
     return shot.save(path);
 }
 
+void WaitForImport(varo::ManifestPage& page) {
+    while (page.IsImporting()) {
+        QApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -64,6 +71,7 @@ int main(int argc, char** argv) {
         return 2;
     }
     varo::ApplyInterfaceFont();
+    varo::LoadQtTranslation();
     const QString database = QString::fromLocal8Bit(argv[1]);
     const QDir out(QString::fromLocal8Bit(argv[2]));
     QTemporaryDir work;
@@ -114,16 +122,16 @@ int main(int argc, char** argv) {
          {"Items.wzl", "Items.wzx", "Prguse.wzl", "0.map", "3.map", "Login.mp3", "地图1.map"}) {
         const QString path = QDir(work.path()).filePath(QString::fromUtf8(name));
         QFile file(path);
-        if (!file.open(QIODevice::WriteOnly) || file.write(QByteArray(24 << 20, 'v')) < 0) {
+        if (!file.open(QIODevice::WriteOnly) || file.write(QByteArray(48 << 20, 'v')) < 0) {
             ok = false;
         }
         files << path;
     }
     window.manifestPage->选择框_热更模式->click();
-    QTimer::singleShot(150, &window, [&] {
-        ok &= Shoot(window, out.filePath(QStringLiteral("3-manifest-importing.png")));
-    });
+    // The import runs in the background: the page while it runs, then done.
     window.manifestPage->ImportFiles(files);
+    ok &= Shoot(window, out.filePath(QStringLiteral("3-manifest-importing.png")));
+    WaitForImport(*window.manifestPage);
     ok &= Shoot(window, out.filePath(QStringLiteral("3-manifest.png")));
 
     // The release check: update.json written, then one file changed under the
@@ -136,6 +144,7 @@ int main(int argc, char** argv) {
     }
     changed.close();
     window.manifestPage->ImportFiles({files.front()});
+    WaitForImport(*window.manifestPage);
     // The question box shown without a modal loop (closing a modal box from
     // code is unreliable under Wine), pictured and answered No.
     varo::SetQuestionRoutine([&](const QString& caption, const QString& text) {

@@ -51,6 +51,10 @@ QPixmap IconPixmap(int side) {
 
 }  // namespace
 
+QImage ApplicationIconImage(int side) {
+    return IconPixmap(side).toImage().convertToFormat(QImage::Format_ARGB32);
+}
+
 QIcon ApplicationIcon() {
     QIcon icon;
     for (const int side : {16, 24, 32, 48, 64, 128, 256}) {

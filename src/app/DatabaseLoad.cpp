@@ -1,9 +1,11 @@
 #include "app/DatabaseLoad.h"
 
+#include <QDir>
 #include <QFileInfo>
 
 #include "app/Dialogs.h"
 #include "app/TextBridge.h"
+#include "platform/Path.h"
 
 namespace varo {
 namespace {
@@ -27,8 +29,10 @@ QString FailureReason(const QString& path, const std::string& error) {
 
 }  // namespace
 
-std::optional<ItemTable> LoadItemTableOrWarn(SqliteConnection& connection, const QString& path,
+std::optional<ItemTable> LoadItemTableOrWarn(SqliteConnection& connection, const QString& typed,
                                              const std::vector<int>& columns) {
+    // Pasted from Explorer's 复制为路径 the path comes in double quotes.
+    const QString path = FromUtf8(UnquotedPath(ToUtf8(typed.trimmed())));
     ItemTable table = LoadItemTable(connection, ToUtf8(path), columns);
     if (table.ok) {
         return table;
@@ -38,7 +42,7 @@ std::optional<ItemTable> LoadItemTableOrWarn(SqliteConnection& connection, const
         path.isEmpty()
             ? QStringLiteral("尚未选择数据库文件，请先点击“选择Sqlite数据库”。\n表格保持不变。")
             : QStringLiteral("无法读取数据库“%1”：%2。\n表格保持不变。")
-                  .arg(path, FailureReason(path, table.error)));
+                  .arg(QDir::toNativeSeparators(path), FailureReason(path, table.error)));
     return std::nullopt;
 }
 

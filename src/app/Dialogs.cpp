@@ -1,6 +1,7 @@
 #include "app/Dialogs.h"
 
 #include <QAbstractButton>
+#include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMessageBox>
@@ -85,7 +86,8 @@ QStringList RunOpenFileDialog(QWidget* parent, const OpenFileRequest& request) {
         }
     }
     if (!request.folderKey.isEmpty() && !chosen.isEmpty()) {
-        Folders()[request.folderKey] = QFileInfo(chosen.first()).absolutePath();
+        Folders()[request.folderKey] =
+            QDir::toNativeSeparators(QFileInfo(chosen.first()).absolutePath());
     }
     return chosen;
 }

@@ -6,11 +6,13 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScrollBar>
+#include <QStyleOptionHeader>
 #include <QStyledItemDelegate>
 
 #include <algorithm>
 
 #include "app/FilterGridModel.h"
+#include "app/PageCanvas.h"
 
 namespace varo {
 namespace {
@@ -89,6 +91,25 @@ class CheckCellDelegate : public QStyledItemDelegate {
     }
 };
 
+// The first column, drawn as part of the grid: its selection shows in the
+// active colour whenever the grid has the focus (a view without the focus
+// draws it grey, and this view never takes the focus).
+class FrozenColumnView : public QTableView {
+  public:
+    explicit FrozenColumnView(QTableView* grid) : QTableView(grid), grid_(grid) {}
+
+  protected:
+    void initViewItemOption(QStyleOptionViewItem* option) const override {
+        QTableView::initViewItemOption(option);
+        if (grid_->hasFocus() && isActiveWindow()) {
+            option->state |= QStyle::State_Active;
+        }
+    }
+
+  private:
+    QTableView* grid_;
+};
+
 void ConfigureGrid(QTableView* view) {
     view->setItemDelegate(new CheckCellDelegate(view));
     view->verticalHeader()->hide();
@@ -107,7 +128,7 @@ void ConfigureGrid(QTableView* view) {
 }  // namespace
 
 FilterGridView::FilterGridView(QWidget* parent)
-    : QTableView(parent), frozen_(new QTableView(this)) {
+    : QTableView(parent), frozen_(new FrozenColumnView(this)) {
     ConfigureGrid(this);
     ConfigureGrid(frozen_);
     frozen_->setObjectName(QStringLiteral("frozenColumn"));
@@ -116,8 +137,16 @@ FilterGridView::FilterGridView(QWidget* parent)
     frozen_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     frozen_->setFrameShape(QFrame::NoFrame);
     frozen_->horizontalHeader()->setSectionResizeMode(QHeaderView::Fixed);
-    frozen_->setStyleSheet(QStringLiteral("QTableView { border: none; }"));
     viewport()->stackUnder(frozen_);
+    // The first column is the frozen view's: its right-click opens the
+    // grid's own menu, at the same place.
+    frozen_->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(frozen_, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
+        emit customContextMenuRequested(
+            viewport()->mapFromGlobal(frozen_->viewport()->mapToGlobal(at)));
+    });
+    // Titles wider than their column get the canvas' smaller font.
+    connect(horizontalHeader(), &QHeaderView::sectionResized, this, [this] { FitHeaderFont(); });
 
     connect(horizontalHeader(), &QHeaderView::sectionResized, this,
             [this](int section, int, int size) {
@@ -147,6 +176,49 @@ void FilterGridView::setModel(QAbstractItemModel* model) {
         scrollToTop();
         horizontalScrollBar()->setValue(0);
     });
+    connect(model, &QAbstractItemModel::headerDataChanged, this, [this] { FitHeaderFont(); });
+    FitHeaderFont();
+}
+
+QRect FilterGridView::HeaderLabelRect(int section) const {
+    QHeaderView* header = horizontalHeader();
+    QStyleOptionHeader option;
+    option.initFrom(header);
+    option.rect = QRect(0, 0, header->sectionSize(section), header->height());
+    option.section = section;
+    option.text = model()->headerData(section, Qt::Horizontal, Qt::DisplayRole).toString();
+    option.textAlignment = header->defaultAlignment();
+    return header->style()->subElementRect(QStyle::SE_HeaderLabel, &option, header);
+}
+
+void FilterGridView::FitHeaderFont() {
+    QHeaderView* header = horizontalHeader();
+    if (model() == nullptr) {
+        return;
+    }
+    const QFont fitting = FontThatFits(font(), [&](const QFont& candidate) {
+        const QFontMetrics metrics(candidate);
+        for (int section = 0; section < header->count(); ++section) {
+            const QString title =
+                model()->headerData(section, Qt::Horizontal, Qt::DisplayRole).toString();
+            if (metrics.horizontalAdvance(title) > HeaderLabelRect(section).width()) {
+                return false;
+            }
+        }
+        return true;
+    });
+    header->setFont(fitting);
+    frozen_->horizontalHeader()->setFont(fitting);
+}
+
+void FilterGridView::focusInEvent(QFocusEvent* event) {
+    QTableView::focusInEvent(event);
+    frozen_->viewport()->update();
+}
+
+void FilterGridView::focusOutEvent(QFocusEvent* event) {
+    QTableView::focusOutEvent(event);
+    frozen_->viewport()->update();
 }
 
 void FilterGridView::resizeEvent(QResizeEvent* event) {

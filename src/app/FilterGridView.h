@@ -23,15 +23,22 @@ class FilterGridView : public QTableView {
     void GoToRow(int row);
     // The selected rows and the current one as sorted, disjoint [first, last] ranges.
     std::vector<std::pair<int, int>> SelectedRowRanges() const;
+    // Where a column's title is drawn in the header, by the header's style.
+    QRect HeaderLabelRect(int section) const;
 
   protected:
     void resizeEvent(QResizeEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     QModelIndex moveCursor(CursorAction cursorAction, Qt::KeyboardModifiers modifiers) override;
     void scrollTo(const QModelIndex& index, ScrollHint hint = EnsureVisible) override;
 
   private:
     void UpdateFrozenGeometry();
+    // The header's font: the grid's, or a smaller one when a title is wider
+    // than its column.
+    void FitHeaderFont();
 
     QTableView* frozen_;
 };

@@ -1,6 +1,7 @@
 #include "app/FilterPage.h"
 
 #include <QAction>
+#include <QDir>
 #include <QMenu>
 #include <QPushButton>
 
@@ -45,7 +46,8 @@ QString FilterImportRefusalText(const QString& path, const FilterFileRefusal& re
                      .arg(refusal.line)
                      .arg(hex.join(QLatin1Char(' ')));
     }
-    return QStringLiteral("文件“%1”未导入：%2。\n表格保持不变。").arg(path, reason);
+    return QStringLiteral("文件“%1”未导入：%2。\n表格保持不变。")
+        .arg(QDir::toNativeSeparators(path), reason);
 }
 
 }  // namespace
@@ -199,11 +201,11 @@ std::optional<FilterRows> FilterPage::ReadFilterFileOrWarn(const QString& path, 
             break;
         case FilterFileRead::Status::Unreadable:
             warn(QStringLiteral("无法读取文件“%1”：%2\n表格保持不变。")
-                     .arg(path, SystemErrorText(read.error)));
+                     .arg(QDir::toNativeSeparators(path), SystemErrorText(read.error)));
             return std::nullopt;
         case FilterFileRead::Status::TooLarge:
             warn(QStringLiteral("文件“%1”大于64 MiB，不是过滤文件，未读取。\n表格保持不变。")
-                     .arg(path));
+                     .arg(QDir::toNativeSeparators(path)));
             return std::nullopt;
         case FilterFileRead::Status::Refused:
             warn(FilterImportRefusalText(path, read.refusal));

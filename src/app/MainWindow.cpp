@@ -179,7 +179,7 @@ void MainWindow::SelectDatabaseFile() {
     const QString path =
         通用对话框1->Show(this, FromUtf8(ProgramDirectory()), QStringLiteral("database"));
     if (!path.isEmpty()) {
-        编辑框_数据库文件路径->setText(path);
+        编辑框_数据库文件路径->setText(QDir::toNativeSeparators(path));
     }
 }
 

@@ -1,8 +1,20 @@
 #include "app/PageCanvas.h"
 
+#include <QFontInfo>
+#include <QFontMetrics>
 #include <QLabel>
 
 namespace varo {
+
+QFont FontThatFits(QFont font, const std::function<bool(const QFont&)>& fits) {
+    if (font.pixelSize() <= 0) {
+        font.setPixelSize(QFontInfo(font).pixelSize());
+    }
+    while (font.pixelSize() > 9 && !fits(font)) {
+        font.setPixelSize(font.pixelSize() - 1);
+    }
+    return font;
+}
 
 PageCanvas::PageCanvas(QWidget* tabControl, QWidget* parent)
     : QWidget(parent), tabControl_(tabControl), canvas_(new QWidget(this)) {
@@ -33,10 +45,10 @@ void PageCanvas::showEvent(QShowEvent* event) {
             label->text().contains(QLatin1Char('\n'))) {
             continue;
         }
-        QFont font = label->font();
-        while (font.pixelSize() > 9 &&
-               QFontMetrics(font).horizontalAdvance(label->text()) > label->width()) {
-            font.setPixelSize(font.pixelSize() - 1);
+        const QFont font = FontThatFits(label->font(), [label](const QFont& candidate) {
+            return QFontMetrics(candidate).horizontalAdvance(label->text()) <= label->width();
+        });
+        if (font != label->font()) {
             label->setFont(font);
         }
     }

@@ -18,6 +18,10 @@ bool HasGraphicalDisplay();
 // console, in a message box. Gives the exit status.
 int ShowCommandLineText(int argc, char** argv, const QString& text, bool error, int exitCode);
 
+// Where to move a program folder that cannot be written, as an example for
+// the user of this system.
+QString WritableFolderHint();
+
 // Requests to end the program (SIGTERM, SIGINT) close `window` the way its
 // close box does, so that the program shuts down in order.
 void CloseWindowOnTermination(QWidget& window);

@@ -6,7 +6,6 @@
 #include <QTabWidget>
 
 #include <array>
-#include <filesystem>
 #include <utility>
 
 #include "app/Dialogs.h"
@@ -50,13 +49,8 @@ std::pair<const char*, QCheckBox*> ModeBox(const ManifestPage& page, ManifestMod
 }  // namespace
 
 std::string SettingsFilePath(const std::string& programDirectory) {
-    // A probe file shows whether the program folder takes new files.
-    const std::string local = JoinPath(programDirectory, kSettingsFileName);
-    const std::string probe = local + ".probe";
-    if (WriteFileAtomically(probe, {}).ok) {
-        std::error_code ignored;
-        std::filesystem::remove(FileSystemPath(probe), ignored);
-        return local;
+    if (FolderTakesNewFiles(programDirectory)) {
+        return JoinPath(programDirectory, kSettingsFileName);
     }
     return JoinPath(ToUtf8(QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation)),
                     kSettingsFileName);

@@ -7,6 +7,7 @@
 
 #include "app/Dialogs.h"
 #include "app/InterfaceFont.h"
+#include "app/InterfaceLanguage.h"
 #include "app/MainWindow.h"
 #include "app/TextBridge.h"
 #include "app/WindowCommandLine.h"
@@ -49,6 +50,7 @@ int main(int argc, char** argv) {
     }
     QApplication application(argc, argv);
     varo::ApplyInterfaceFont();
+    varo::LoadQtTranslation();  // Qt's own texts in Chinese when the file is there
     varo::SetFatalErrorHook(&ShowFatalError);
 
     // The process-wide objects exist before the window and outlive it.

@@ -10,6 +10,7 @@
 #include "cli/Commands.h"
 #include "manifest/FileDigest.h"
 #include "platform/Console.h"
+#include "platform/Path.h"
 
 namespace {
 
@@ -152,6 +153,16 @@ int main(int argc, char** argv) {
         return Exit(app, version);
     } catch (const CLI::ParseError& error) {
         return UsageError(error.what());
+    }
+
+    // Paths pasted from Explorer's 复制为路径 come in double quotes.
+    for (std::string* path :
+         {&pillar.database, &pillar.outputDirectory, &filter.database, &filter.importFile,
+          &filter.applyFile, &filter.outputDirectory, &manifest.outputDirectory}) {
+        *path = varo::UnquotedPath(*path);
+    }
+    for (std::string& path : manifest.paths) {
+        path = varo::UnquotedPath(path);
     }
 
     if (pillarCommand->parsed()) {

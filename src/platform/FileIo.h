@@ -58,6 +58,10 @@ struct FileWriteResult {
 // when the link dangles). A hard link is replaced, not written through.
 FileWriteResult WriteFileAtomically(const std::string& path, std::string_view bytes);
 
+// True when a new file can be made in `folder` (a probe file is written and
+// removed again).
+bool FolderTakesNewFiles(const std::string& folder);
+
 // True when `path` is an existing file marked read-only: without write
 // permission (POSIX), with the read-only attribute (Windows).
 bool IsReadOnlyFile(const std::string& path);

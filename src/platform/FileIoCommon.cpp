@@ -1,4 +1,5 @@
 #include <cerrno>
+#include <filesystem>
 
 #include "platform/FileIo.h"
 
@@ -37,6 +38,16 @@ std::optional<std::string> ReadWholeFile(const std::string& path, std::uint64_t 
             return fail(ErrnoError(EFBIG));
         }
     }
+}
+
+bool FolderTakesNewFiles(const std::string& folder) {
+    const std::string probe = JoinPath(folder, ".varo-toolkit.probe");
+    if (!WriteFileAtomically(probe, {}).ok) {
+        return false;
+    }
+    std::error_code ignored;
+    std::filesystem::remove(FileSystemPath(probe), ignored);
+    return true;
 }
 
 }  // namespace varo

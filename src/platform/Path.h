@@ -22,6 +22,9 @@ std::string PathFolder(std::string_view path);
 std::string PathFileName(std::string_view path);
 // The path as the user reads it: with the system's own separator only.
 std::string DisplayPath(std::string_view path);
+// A path as pasted from Explorer's 复制为路径, wrapped in one pair of double
+// quotes, without them; any other text as it is.
+std::string UnquotedPath(std::string_view path);
 // A hidden name beside `path` for a file that is written and then renamed
 // over it: ".name.SUFFIX" in the same folder.
 std::string TemporaryPathBeside(std::string_view path, std::string_view suffix);

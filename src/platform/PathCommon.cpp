@@ -43,6 +43,13 @@ std::string PathFileName(std::string_view path) {
     return std::string(separator == std::string_view::npos ? path : path.substr(separator + 1));
 }
 
+std::string UnquotedPath(std::string_view path) {
+    if (path.size() >= 2 && path.front() == '"' && path.back() == '"') {
+        path = path.substr(1, path.size() - 2);
+    }
+    return std::string(path);
+}
+
 std::string TemporaryPathBeside(std::string_view path, std::string_view suffix) {
     const std::size_t separator = path.find_last_of(PathSeparators());
     const std::size_t nameStart = separator == std::string_view::npos ? 0 : separator + 1;

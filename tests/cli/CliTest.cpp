@@ -91,8 +91,9 @@ TEST_F(CliTest, PillarWritesWhatTheCoreComputes) {
 }
 
 TEST_F(CliTest, FilterFromTheDatabaseAndFromAFile) {
-    CliRun run = RunCli(dir, {"filter", "--db", database, "--form", "pc", "--best", "on",
-                              "--show-name", "off", "--out", out});
+    // Paths as Explorer's 复制为路径 gives them, in double quotes.
+    CliRun run = RunCli(dir, {"filter", "--db", "\"" + database + "\"", "--form", "pc", "--best",
+                              "on", "--show-name", "off", "--out", "\"" + out + "\""});
     ASSERT_EQ(run.status, 0) << run.err;
     const ItemTable table = Table();
     FilterRows rows = LoadFilterRows(table.matrix, table.rows);

@@ -1,15 +1,21 @@
 #include <QAbstractItemModelTester>
+#include <QAction>
 #include <QApplication>
+#include <QContextMenuEvent>
 #include <QDir>
 #include <QFile>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QStyle>
+#include <QStyleFactory>
 #include <QTabWidget>
 #include <QTest>
+#include <QTimer>
 
 #include "GuiHarness.h"
 #include "app/CommonDialog.h"
@@ -406,6 +412,55 @@ class FilterPageTest : public QObject {
         grid->verticalScrollBar()->setValue(grid->verticalScrollBar()->maximum());
         QTest::mouseClick(page.按钮_载入数据库, Qt::LeftButton);
         QCOMPARE(grid->verticalScrollBar()->value(), 0);
+    }
+
+    // The first column is a view of its own over the grid's left edge: the
+    // same menu and the same selection colour as every other column.
+    void theFirstColumnHasTheMenuAndTheSelectionColourOfTheOthers() {
+        QStyle* previous = QApplication::style();
+        const QString previousName = previous->name();
+        for (const QString& styleName : {QStringLiteral("Windows"), previousName}) {
+            QApplication::setStyle(QStyleFactory::create(styleName));
+            // As on Windows: a view without the focus shows its selection grey.
+            QPalette palette = QApplication::palette();
+            palette.setColor(QPalette::Active, QPalette::Highlight, QColor(0, 120, 215));
+            palette.setColor(QPalette::Inactive, QPalette::Highlight, QColor(204, 204, 204));
+            QApplication::setPalette(palette);
+            FilterFixture fixture;
+            fixture.harness.Window().选择夹1->setCurrentIndex(1);
+            fixture.Page().LoadFilterGrid();
+            FilterGridView* grid = fixture.Page().高级表格_过滤文件生成;
+            QTableView* frozen = grid->FrozenColumn();
+            grid->selectRow(1);
+            grid->setFocus();
+            QVERIFY(QTest::qWaitForWindowActive(&fixture.harness.Window()));
+
+            // The colour a cell is drawn in, a little in from its left edge.
+            const auto colourAt = [](QTableView* view, const QModelIndex& index) {
+                const QImage image = view->viewport()->grab().toImage();
+                const QRect cell = view->visualRect(index);
+                return image.pixelColor(cell.left() + 3, cell.center().y());
+            };
+            QCOMPARE(colourAt(frozen, fixture.Model().index(1, 0)),
+                     colourAt(grid, fixture.Model().index(1, 1)));
+
+            QStringList shown;
+            QTimer::singleShot(0, [&] {
+                if (auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget())) {
+                    for (const QAction* action : menu->actions()) {
+                        shown << action->text();
+                    }
+                    menu->close();
+                }
+            });
+            const QPoint inFirstColumn = frozen->visualRect(fixture.Model().index(2, 0)).center();
+            QContextMenuEvent click(QContextMenuEvent::Mouse, inFirstColumn,
+                                    frozen->viewport()->mapToGlobal(inFirstColumn));
+            QApplication::sendEvent(frozen->viewport(), &click);
+            QCOMPARE(shown, (QStringList{QStringLiteral("按名称套用过滤文件…"),
+                                         QStringLiteral("查找物品名字…")}));
+        }
+        QApplication::setStyle(QStyleFactory::create(previousName));
     }
 
     void failedWriteKeepsThePreviousFileAndShowsNoSuccess() {

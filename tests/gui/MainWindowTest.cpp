@@ -1,25 +1,35 @@
+#include <QAction>
 #include <QCheckBox>
 #include <QDir>
 #include <QFileInfo>
 #include <QGroupBox>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
+#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QProcess>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
+#include <QStyle>
+#include <QStyleFactory>
 #include <QTabWidget>
 #include <QTest>
 
 #include "GuiHarness.h"
 #include "app/AboutPage.h"
 #include "app/CommonDialog.h"
+#include "app/FilterGridView.h"
+#include "app/FilterPage.h"
 #include "app/InterfaceFont.h"
+#include "app/InterfaceLanguage.h"
 #include "app/LightPillarPage.h"
 #include "app/ManifestPage.h"
 #include "app/WindowCommandLine.h"
 #include "app/WindowSettings.h"
+#include "app/WrappingButton.h"
 #include "db/SqliteApi.h"
 #include "platform/Path.h"
 #include "platform/ProgramDirectory.h"
@@ -273,7 +283,8 @@ class MainWindowTest : public QObject {
         QCOMPARE(window.选择夹1->currentIndex(), 2);
         window.manifestPage->ImportResources();  // opens where the last one chose from
         QCOMPARE(harness.DialogRequests().last().directory,
-                 QFileInfo(QString::fromStdString(folder.Path())).absoluteFilePath());
+                 QDir::toNativeSeparators(
+                     QFileInfo(QString::fromStdString(folder.Path())).absoluteFilePath()));
 
         // Values that fit no control leave it as it is.
         RestoreWindowSettings(window, {{"manifest.mode", "hot "}, {"page", "9"}});
@@ -558,6 +569,92 @@ class MainWindowTest : public QObject {
             QCOMPARE(request.directory, QString::fromStdString(ProgramDirectory()));
             QVERIFY(!request.multipleFiles);
         }
+    }
+
+    // Qt's own texts in Chinese when the translation is beside the program;
+    // English, and everything working, when it is not.
+    void qtTextsFollowTheTranslationBesideTheProgram() {
+        QVERIFY(LoadQtTranslation());
+        const auto okText = [] {
+            QMessageBox box(QMessageBox::NoIcon, QStringLiteral("信息："), QStringLiteral("x"),
+                            QMessageBox::Ok);
+            return box.button(QMessageBox::Ok)->text();
+        };
+        const auto menuTexts = [] {
+            QLineEdit edit;
+            const std::unique_ptr<QMenu> menu(edit.createStandardContextMenu());
+            QStringList texts;
+            for (const QAction* action : menu->actions()) {
+                texts << action->text();
+            }
+            return texts.join(QLatin1Char('|'));
+        };
+        QCOMPARE(okText(), QStringLiteral("确定"));
+        QVERIFY2(menuTexts().contains(QStringLiteral("粘贴")), qPrintable(menuTexts()));
+
+        test::TempDir empty;
+        QVERIFY(!LoadQtTranslation({QString::fromStdString(empty.Path())}));
+        QCOMPARE(okText(), QStringLiteral("OK"));
+        QVERIFY(menuTexts().contains(QStringLiteral("Paste")));
+        GuiHarness harness;  // the window starts and works without it
+        harness.UseItemDatabase({test::ItemRow("木剑", "1", "150")});
+        harness.Window().lightPillarPage->ComputeFromDatabase();
+        QCOMPARE(harness.Window().lightPillarPage->Model().rowCount(), 1);
+    }
+
+    // Under Windows' own style too, every button caption and every column
+    // title fits the room it has: two lines at most, broken between words,
+    // never one character alone on a line.
+    void everyCaptionFitsItsRoomUnderTheWindowsStyle() {
+        QStyle* previous = QApplication::style();
+        const QString previousName = previous->name();
+        for (const QString& styleName : {QStringLiteral("Windows"), previousName}) {
+            QApplication::setStyle(QStyleFactory::create(styleName));
+            ApplyInterfaceFont();
+            GuiHarness harness;
+            MainWindow& window = harness.Window();
+            harness.UseItemDatabase({test::ItemRow("木剑", "1", "150")});
+            window.filterPage->LoadFilterGrid();
+            for (WrappingButton* button : window.findChildren<WrappingButton*>()) {
+                const ButtonTextLayout layout = button->TextLayout();
+                const QFontMetrics metrics(layout.font);
+                const QString name = styleName + QLatin1Char(' ') + button->objectName();
+                QVERIFY2(layout.lines.size() <= 2, qPrintable(name));
+                QVERIFY2(layout.lines.size() * metrics.height() <= button->TextRoom().height(),
+                         qPrintable(name));
+                for (const QString& line : layout.lines) {
+                    QVERIFY2(metrics.horizontalAdvance(line) <= button->TextRoom().width(),
+                             qPrintable(name + QStringLiteral(": ") + line));
+                    QVERIFY2(layout.lines.size() == 1 || line.size() >= 2,
+                             qPrintable(name + QStringLiteral(": ") + line));
+                }
+                QCOMPARE(layout.lines.join(QString()).remove(QLatin1Char(' ')),
+                         button->text().remove(QLatin1Char(' ')));
+            }
+            FilterGridView* grid = window.filterPage->高级表格_过滤文件生成;
+            const QFontMetrics header(grid->horizontalHeader()->font());
+            for (int section = 0; section < grid->model()->columnCount(); ++section) {
+                const QString title = grid->model()->headerData(section, Qt::Horizontal).toString();
+                QVERIFY2(header.horizontalAdvance(title) <= grid->HeaderLabelRect(section).width(),
+                         qPrintable(styleName + QLatin1Char(' ') + title));
+            }
+        }
+        QApplication::setStyle(QStyleFactory::create(previousName));
+    }
+
+    // A path pasted from Explorer's 复制为路径 comes in double quotes.
+    void aQuotedDatabasePathIsTakenWithoutItsQuotes() {
+        GuiHarness harness;
+        MainWindow& window = harness.Window();
+        const QString database = harness.UseItemDatabase({test::ItemRow("木剑", "1", "150")});
+        window.编辑框_数据库文件路径->setText(
+            QLatin1Char('"') + QDir::toNativeSeparators(database) + QLatin1Char('"'));
+        window.lightPillarPage->ComputeFromDatabase();
+        QCOMPARE(window.lightPillarPage->Model().rowCount(), 1);
+        QVERIFY(harness.Messages().isEmpty());
+        harness.AnswerNextDialog({database});
+        QTest::mouseClick(window.按钮_选择数据库, Qt::LeftButton);
+        QCOMPARE(window.编辑框_数据库文件路径->text(), QDir::toNativeSeparators(database));
     }
 
     void dialogFiltersInQtForm_data() {

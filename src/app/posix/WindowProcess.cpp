@@ -39,6 +39,10 @@ int ShowCommandLineText(int, char**, const QString& text, bool error, int exitCo
     return exitCode;
 }
 
+QString WritableFolderHint() {
+    return QStringLiteral("例如主目录下");
+}
+
 void CloseWindowOnTermination(QWidget& window) {
     if (::pipe2(terminationPipe, O_CLOEXEC) != 0) {
         return;

@@ -19,6 +19,10 @@ int ShowCommandLineText(int argc, char** argv, const QString& text, bool error, 
     return exitCode;
 }
 
+QString WritableFolderHint() {
+    return QStringLiteral("例如D:\\下");
+}
+
 void CloseWindowOnTermination(QWidget&) {
     // Windows ends a session by closing the windows themselves.
 }

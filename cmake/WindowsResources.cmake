@@ -1,0 +1,21 @@
+# Explorer's view of a program on Windows: the icon, the version information
+# and the application manifest, compiled by MinGW's windres.
+#   varo_add_windows_resources(TARGET NAME DESCRIPTION DESCRIPTION_ASCII)
+function(varo_add_windows_resources target name description description_ascii)
+  if(NOT WIN32)
+    return()
+  endif()
+  if(NOT VARO_ICON_FILE)
+    message(FATAL_ERROR "VARO_ICON_FILE: the program icon (.ico), drawn by the Linux build's varo-make-icon")
+  endif()
+  set(VARO_RESOURCE_NAME ${name})
+  set(VARO_RESOURCE_DESCRIPTION ${description})
+  set(VARO_RESOURCE_DESCRIPTION_ASCII ${description_ascii})
+  set(VARO_VERSION_DOTTED ${PROJECT_VERSION})
+  string(REPLACE "." "," VARO_VERSION_COMMAS ${PROJECT_VERSION})
+  set(VARO_MANIFEST_FILE ${CMAKE_CURRENT_BINARY_DIR}/${name}.manifest)
+  configure_file(${PROJECT_SOURCE_DIR}/data/windows/program.manifest ${VARO_MANIFEST_FILE} @ONLY)
+  configure_file(${PROJECT_SOURCE_DIR}/data/windows/program.rc.in
+                 ${CMAKE_CURRENT_BINARY_DIR}/${name}.rc @ONLY)
+  target_sources(${target} PRIVATE ${CMAKE_CURRENT_BINARY_DIR}/${name}.rc)
+endfunction()
