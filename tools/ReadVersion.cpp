@@ -47,11 +47,12 @@ int main() {
         std::printf("%s: %s\n", varo::windows::Narrow(name).c_str(),
                     varo::windows::Narrow(Value(block, name)).c_str());
     }
+    // RT_GROUP_ICON is type 14, RT_MANIFEST type 24.
     const HMODULE module = LoadLibraryExW(program, nullptr, LOAD_LIBRARY_AS_DATAFILE);
     const bool icon =
-        module != nullptr && FindResourceW(module, MAKEINTRESOURCEW(1), RT_GROUP_ICON);
+        module != nullptr && FindResourceW(module, MAKEINTRESOURCEW(1), MAKEINTRESOURCEW(14));
     const bool manifest =
-        module != nullptr && FindResourceW(module, MAKEINTRESOURCEW(1), RT_MANIFEST);
+        module != nullptr && FindResourceW(module, MAKEINTRESOURCEW(1), MAKEINTRESOURCEW(24));
     std::printf("Icon: %s\nManifest: %s\n", icon ? "yes" : "no", manifest ? "yes" : "no");
     return icon && manifest ? 0 : 1;
 }

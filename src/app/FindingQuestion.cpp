@@ -13,13 +13,6 @@
 namespace varo {
 namespace {
 
-template <typename... Ts>
-struct Overloaded : Ts... {
-    using Ts::operator()...;
-};
-template <typename... Ts>
-Overloaded(Ts...) -> Overloaded<Ts...>;
-
 QString Shown(const std::string& path) {
     return FromUtf8(DisplayPath(path));
 }
@@ -37,7 +30,7 @@ QString DownloadText(std::uint64_t bytes) {
 
 QString FindingCaption(const Finding& finding) {
     return std::visit(
-        Overloaded{
+        FindingVisitor{
             [](const UnusableValuesFinding&) { return QStringLiteral("参数检查"); },
             [](const NotAFilterFileFinding&) { return QStringLiteral("导入过滤文件"); },
             [](const VersionNotRaisedFinding&) { return QStringLiteral("版本检查"); },
@@ -48,7 +41,7 @@ QString FindingCaption(const Finding& finding) {
 
 QString FindingQuestionText(const Finding& finding) {
     return std::visit(
-        Overloaded{
+        FindingVisitor{
             [](const UnusableValuesFinding& unusable) {
                 constexpr std::size_t kListed = 10;
                 QStringList lines;

@@ -58,6 +58,14 @@ struct UnreadablePreviousManifestFinding {
 using Finding = std::variant<UnusableValuesFinding, NotAFilterFileFinding, VersionNotRaisedFinding,
                              UnreadablePreviousManifestFinding>;
 
+// Lambdas combined into one visitor, for std::visit over a Finding.
+template <typename... Handlers>
+struct FindingVisitor : Handlers... {
+    using Handlers::operator()...;
+};
+template <typename... Handlers>
+FindingVisitor(Handlers...) -> FindingVisitor<Handlers...>;
+
 std::optional<Finding> CheckLightPillarValues(const LightPillarList& rows);
 
 // `read` is the file at `path` as ReadFilterFile gave it.

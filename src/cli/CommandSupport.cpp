@@ -11,13 +11,6 @@
 namespace varo::cli {
 namespace {
 
-template <typename... Ts>
-struct Overloaded : Ts... {
-    using Ts::operator()...;
-};
-template <typename... Ts>
-Overloaded(Ts...) -> Overloaded<Ts...>;
-
 const char* ColumnName(int column) {
     switch (column) {
         case kColorColumn:
@@ -35,7 +28,7 @@ const char* ColumnName(int column) {
 
 std::string FindingText(const Finding& finding) {
     return std::visit(
-        Overloaded{
+        FindingVisitor{
             [](const UnusableValuesFinding& unusable) {
                 constexpr std::size_t kListed = 10;
                 std::string text = std::to_string(unusable.values.size()) + " light-pillar value" +

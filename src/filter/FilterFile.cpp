@@ -71,20 +71,6 @@ std::optional<GbkText> DecodeFilterFileText(std::string_view bytes, FilterFileRe
     return std::nullopt;
 }
 
-// The lines of a filter file: a line ends at LF, and a CR right before the
-// LF belongs to the line end (CR LF as written, LF alone as editors and
-// version control leave it). A lone CR stays part of the text. LF and CR are
-// never a trail byte of GBK, so the bytes can be split as they are.
-std::vector<std::string_view> FilterFileLines(std::string_view text) {
-    std::vector<std::string_view> lines = SplitUtf8(text, "\n");
-    for (std::string_view& line : lines) {
-        if (!line.empty() && line.back() == '\r') {
-            line.remove_suffix(1);
-        }
-    }
-    return lines;
-}
-
 bool IsFlagField(std::string_view field) {
     return field == "0" || field == "1";
 }
@@ -207,7 +193,7 @@ std::optional<FilterRows> ParseFilterFile(std::string_view bytes, FilterFileRefu
     const std::string_view content = std::string_view(text).substr(0, text.find('\0'));
 
     FilterRows rows;
-    for (const std::string_view line : FilterFileLines(content)) {
+    for (const std::string_view line : SplitLines(content)) {
         if (line.empty()) {
             continue;
         }
@@ -231,7 +217,7 @@ bool LooksLikeFilterFile(std::string_view bytes) {
     }
     std::size_t lines = 0;
     std::size_t withFields = 0;
-    for (const std::string_view line : FilterFileLines(bytes)) {
+    for (const std::string_view line : SplitLines(bytes)) {
         if (line.empty()) {
             continue;
         }

@@ -55,21 +55,11 @@ std::string_view Trimmed(std::string_view line) {
     return line.substr(first, line.find_last_not_of(" \t\r") - first + 1);
 }
 
-std::vector<std::string_view> Lines(std::string_view text) {
-    std::vector<std::string_view> lines = SplitUtf8(text, "\n");
-    for (std::string_view& line : lines) {
-        if (!line.empty() && line.back() == '\r') {
-            line.remove_suffix(1);
-        }
-    }
-    return lines;
-}
-
 }  // namespace
 
 Settings ParseSettings(std::string_view text) {
     Settings settings;
-    const std::vector<std::string_view> lines = Lines(text);
+    const std::vector<std::string_view> lines = SplitLines(text);
     const bool escaped = !lines.empty() && lines.front() == kEscapedHeader;
     for (const std::string_view line : lines) {
         if (settings.size() == kMaxSettings) {
@@ -121,7 +111,7 @@ std::string DecodeSettingsText(std::string_view bytes) {
 }
 
 bool IsSettingsText(std::string_view text) {
-    for (const std::string_view line : Lines(text)) {
+    for (const std::string_view line : SplitLines(text)) {
         const std::string_view trimmed = Trimmed(line);
         if (trimmed.empty() || trimmed.front() == ';' || trimmed.front() == '#') {
             continue;

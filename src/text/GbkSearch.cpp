@@ -72,4 +72,14 @@ std::vector<std::string_view> SplitUtf8(std::string_view text, std::string_view 
     return Split(text, separator, [](std::string_view, std::size_t) { return std::size_t{1}; });
 }
 
+std::vector<std::string_view> SplitLines(std::string_view text) {
+    std::vector<std::string_view> lines = SplitUtf8(text, "\n");
+    for (std::string_view& line : lines) {
+        if (!line.empty() && line.back() == '\r') {
+            line.remove_suffix(1);
+        }
+    }
+    return lines;
+}
+
 }  // namespace varo

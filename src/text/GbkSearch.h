@@ -16,6 +16,11 @@ bool GbkContains(std::string_view text, std::string_view needle);
 // separator; an empty text gives no parts.
 std::vector<std::string_view> SplitGbk(std::string_view text, std::string_view separator);
 
+// The lines of a text file as editors leave them: a line ends at LF, and a
+// CR right before the LF belongs to the line end; a lone CR stays in the
+// line. LF and CR are never part of a GBK or UTF-8 character.
+std::vector<std::string_view> SplitLines(std::string_view text);
+
 // The same split for UTF-8 text (or any text whose separators are ASCII and
 // never occur inside a character), stepping byte by byte.
 std::vector<std::string_view> SplitUtf8(std::string_view text, std::string_view separator);
