@@ -551,15 +551,18 @@ class MainWindowTest : public QObject {
         MainWindow& window = harness.Window();
         harness.AnswerNextDialog({QStringLiteral("/data/first/QELDA.DB")});
         QTest::mouseClick(window.按钮_选择数据库, Qt::LeftButton);
-        QCOMPARE(window.编辑框_数据库文件路径->text(), QStringLiteral("/data/first/QELDA.DB"));
+        QCOMPARE(window.编辑框_数据库文件路径->text(),
+                 QDir::toNativeSeparators(QStringLiteral("/data/first/QELDA.DB")));
 
         harness.AnswerNextDialog({});
         QTest::mouseClick(window.按钮_选择数据库, Qt::LeftButton);
-        QCOMPARE(window.编辑框_数据库文件路径->text(), QStringLiteral("/data/first/QELDA.DB"));
+        QCOMPARE(window.编辑框_数据库文件路径->text(),
+                 QDir::toNativeSeparators(QStringLiteral("/data/first/QELDA.DB")));
 
         harness.AnswerNextDialog({QStringLiteral("/data/二/items.DB")});
         QTest::mouseClick(window.按钮_选择数据库, Qt::LeftButton);
-        QCOMPARE(window.编辑框_数据库文件路径->text(), QStringLiteral("/data/二/items.DB"));
+        QCOMPARE(window.编辑框_数据库文件路径->text(),
+                 QDir::toNativeSeparators(QStringLiteral("/data/二/items.DB")));
 
         QCOMPARE(harness.DialogRequests().size(), 3);
         for (const OpenFileRequest& request : harness.DialogRequests()) {
