@@ -49,8 +49,16 @@ enum class Frame { Window, Screen };
 bool Shoot(QWidget& widget, const QString& path, Frame frame = Frame::Window) {
     Settle();
     QPixmap shot = widget.screen()->grabWindow(frame == Frame::Window ? widget.winId() : 0);
+    // A copy that failed is black all over; the page's own black list is not.
     const QImage image = shot.toImage();
-    if (image.isNull() || image.pixel(image.width() / 2, image.height() / 2) == qRgb(0, 0, 0)) {
+    bool black = true;
+    for (int y = 1; y < 8 && !image.isNull(); ++y) {
+        for (int x = 1; x < 8; ++x) {
+            black = black &&
+                    image.pixel(image.width() * x / 8, image.height() * y / 8) == qRgb(0, 0, 0);
+        }
+    }
+    if (image.isNull() || black) {
         shot = widget.grab();
     }
     return shot.save(path);
