@@ -8,6 +8,8 @@
 #include <QLineEdit>
 #include <QToolButton>
 
+#include "app/Guarded.h"
+
 namespace varo {
 
 GridFindBox::GridFindBox(QAbstractScrollArea* area, FindRoutine find)
@@ -65,8 +67,11 @@ void GridFindBox::Close() {
 }
 
 void GridFindBox::Find(int step, bool includeCurrent) {
-    const bool found = edit_->text().isEmpty() || find_(edit_->text(), step, includeCurrent);
-    status_->setText(found ? QString() : QStringLiteral("无匹配"));
+    // Typing, Enter and F3 all come here: nothing thrown leaves it.
+    Guarded([&] {
+        const bool found = edit_->text().isEmpty() || find_(edit_->text(), step, includeCurrent);
+        status_->setText(found ? QString() : QStringLiteral("无匹配"));
+    })();
 }
 
 void GridFindBox::keyPressEvent(QKeyEvent* event) {
