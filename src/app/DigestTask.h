@@ -15,7 +15,7 @@ namespace varo {
 
 // The core's digest engine run off the GUI thread. Progress and the result
 // arrive on the GUI thread through queued calls, so the window never waits:
-// no nested event loop, no processEvents. Destroying the task cancels it and
+// no nested event loop, no pumping of events. Destroying the task cancels it and
 // waits for its threads, which stop within a chunk.
 class DigestTask : public QObject {
   public:

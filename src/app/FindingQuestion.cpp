@@ -43,9 +43,9 @@ QString FindingQuestionText(const Finding& finding) {
     return std::visit(
         FindingVisitor{
             [](const UnusableValuesFinding& unusable) {
-                constexpr std::size_t kListed = 10;
                 QStringList lines;
-                for (std::size_t i = 0; i < unusable.values.size() && i < kListed; ++i) {
+                for (std::size_t i = 0; i < unusable.values.size() && i < kUnusableValuesListed;
+                     ++i) {
                     const UnusableValuesFinding::Value& value = unusable.values[i];
                     // One arg() call: a name holding "%3" stays as it is.
                     lines << QStringLiteral("第%1行 %2：%3“%4”")
@@ -53,8 +53,9 @@ QString FindingQuestionText(const Finding& finding) {
                                       QString::fromUtf8(LightPillarModel::kTitles[value.column]),
                                       FromGbk(value.text));
                 }
-                if (unusable.values.size() > kListed) {
-                    lines << QStringLiteral("……另有%1处").arg(unusable.values.size() - kListed);
+                if (unusable.values.size() > kUnusableValuesListed) {
+                    lines << QStringLiteral("……另有%1处")
+                                 .arg(unusable.values.size() - kUnusableValuesListed);
                 }
                 return QStringLiteral(
                            "以下数值客户端无法使用（颜色应为1到255的整数，特效图片数量和"

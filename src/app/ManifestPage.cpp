@@ -2,8 +2,6 @@
 
 #include <QAbstractButton>
 #include <QCheckBox>
-#include <QDir>
-#include <QFileInfo>
 #include <QGroupBox>
 #include <QHelpEvent>
 #include <QLabel>
@@ -58,10 +56,6 @@ QString DialogFilter(ManifestMode mode) {
 // The bar's resolution; it advances by the bytes digested, each file
 // weighing its size plus one, so that empty files move it too.
 constexpr int kProgressSteps = 10000;
-
-QString Shown(const QString& path) {
-    return QDir::toNativeSeparators(path);
-}
 
 }  // namespace
 
@@ -207,15 +201,13 @@ void ManifestPage::ImportFiles(const QStringList& paths, QStringList skipped) {
     }
     // Names a line of the list cannot carry are passed over before digesting.
     std::vector<std::string> files;
-    std::vector<std::string> names;
     for (const QString& path : paths) {
-        const QString name = QFileInfo(path).fileName();
-        if (!ResourceListCanCarry(ToUtf8(name))) {
-            skipped << QStringLiteral("%1（文件名含换行符）").arg(name);
+        const std::string file = ToUtf8(path);
+        if (!ResourceListCanCarry(PathFileName(file))) {
+            skipped << QStringLiteral("%1（文件名含换行符）").arg(FromUtf8(PathFileName(file)));
             continue;
         }
-        files.push_back(ToUtf8(path));
-        names.push_back(ToUtf8(name));
+        files.push_back(file);
     }
     进度条1->setRange(0, kProgressSteps);
     进度条1->setValue(0);
@@ -227,16 +219,14 @@ void ManifestPage::ImportFiles(const QStringList& paths, QStringList skipped) {
             进度条1->setValue(total == 0 ? kProgressSteps
                                          : static_cast<int>(done * kProgressSteps / total));
         },
-        Guarded(
-            [this, files, names, skipped](std::vector<FileDigest> digests, bool cancelled) mutable {
-                FinishImport(files, names, std::move(digests), cancelled, skipped);
-            }),
+        Guarded([this, files, skipped](std::vector<FileDigest> digests, bool cancelled) mutable {
+            FinishImport(files, std::move(digests), cancelled, skipped);
+        }),
         this);
     ShowImporting(true);
 }
 
 void ManifestPage::FinishImport(const std::vector<std::string>& files,
-                                const std::vector<std::string>& names,
                                 std::vector<FileDigest> digests, bool cancelled,
                                 QStringList skipped) {
     importTask_->deleteLater();  // its threads are done: it posted this last
@@ -248,10 +238,10 @@ void ManifestPage::FinishImport(const std::vector<std::string>& files,
     std::string lines;
     for (std::size_t i = 0; i < digests.size(); ++i) {
         if (digests[i].ok) {
-            lines += FormatResourceLine(names[i], digests[i].md5, digests[i].size);
+            lines += FormatResourceLine(PathFileName(files[i]), digests[i].md5, digests[i].size);
         } else {
             skipped << QStringLiteral("%1（%2）")
-                           .arg(Shown(FromUtf8(files[i])), SystemErrorText(digests[i].error));
+                           .arg(FromUtf8(DisplayPath(files[i])), SystemErrorText(digests[i].error));
         }
     }
     // One step after all files: the lines of one import stay together, after

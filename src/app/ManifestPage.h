@@ -76,8 +76,8 @@ class ManifestPage : public PageCanvas {
     void AppendToList(const std::string& lines);
     // What the page shows while an import runs or once it is over.
     void ShowImporting(bool importing);
-    void FinishImport(const std::vector<std::string>& files, const std::vector<std::string>& names,
-                      std::vector<FileDigest> digests, bool cancelled, QStringList skipped);
+    void FinishImport(const std::vector<std::string>& files, std::vector<FileDigest> digests,
+                      bool cancelled, QStringList skipped);
     void WriteManifest(const char* fileName, const std::string& content);
     // Compares `manifest` with the update.json already in the output folder;
     // false when the user chose not to write it.

@@ -28,6 +28,9 @@ struct UnusableValuesFinding {
     std::vector<Value> values;
 };
 
+// How many of the values a message lists before it says how many more there are.
+inline constexpr std::size_t kUnusableValuesListed = 10;
+
 // What a filter file is read for.
 enum class FilterFileUse { Import, Apply };
 

@@ -30,19 +30,21 @@ std::string FindingText(const Finding& finding) {
     return std::visit(
         FindingVisitor{
             [](const UnusableValuesFinding& unusable) {
-                constexpr std::size_t kListed = 10;
                 std::string text = std::to_string(unusable.values.size()) + " light-pillar value" +
                                    (unusable.values.size() == 1 ? "" : "s") +
                                    " a client cannot use (the colour must be a whole number from 1 "
                                    "to 255, the effect-image count and file number above 0):";
-                for (std::size_t i = 0; i < unusable.values.size() && i < kListed; ++i) {
+                for (std::size_t i = 0; i < unusable.values.size() && i < kUnusableValuesListed;
+                     ++i) {
                     const UnusableValuesFinding::Value& value = unusable.values[i];
                     text += (i == 0 ? " row " : "; row ") + std::to_string(value.row + 1) + " " +
                             GbkToUtf8(value.itemName) + " " + ColumnName(value.column) + " \"" +
                             GbkToUtf8(value.text) + "\"";
                 }
-                if (unusable.values.size() > kListed) {
-                    text += "; and " + std::to_string(unusable.values.size() - kListed) + " more";
+                if (unusable.values.size() > kUnusableValuesListed) {
+                    text += "; and " +
+                            std::to_string(unusable.values.size() - kUnusableValuesListed) +
+                            " more";
                 }
                 return text;
             },

@@ -43,6 +43,9 @@ class ProgressCounter {
   public:
     ProgressCounter(const std::vector<std::string>& paths, DigestProgress onProgress)
         : onProgress_(std::move(onProgress)) {
+        if (!onProgress_) {
+            return;  // nobody listens: no sizes to look up
+        }
         weights_.reserve(paths.size());
         for (const std::string& path : paths) {
             std::error_code error;
@@ -52,10 +55,11 @@ class ProgressCounter {
         }
     }
 
-    std::uint64_t Weight(std::size_t file) const { return weights_[file]; }
-
     // Adds `bytes` of a file that has counted `counted` so far; gives the new count.
     std::uint64_t AddChunk(std::size_t file, std::uint64_t counted, std::uint64_t bytes) {
+        if (!onProgress_) {
+            return counted + bytes;
+        }
         const std::uint64_t room = weights_[file] - 1 - std::min(counted, weights_[file] - 1);
         Report(std::min(bytes, room));
         return counted + bytes;
@@ -63,14 +67,14 @@ class ProgressCounter {
 
     // A file is done (digested, failed or cancelled): the rest of its weight.
     void Finish(std::size_t file, std::uint64_t counted) {
+        if (!onProgress_) {
+            return;
+        }
         Report(weights_[file] - std::min(counted, weights_[file] - 1));
     }
 
   private:
     void Report(std::uint64_t bytes) {
-        if (!onProgress_) {
-            return;
-        }
         std::lock_guard lock(mutex_);
         done_ += bytes;
         onProgress_(std::min(done_, total_), total_);

@@ -251,23 +251,23 @@ class ManifestReader : public nlohmann::json_sax<nlohmann::json> {
 // space a Chinese input method types).
 std::string_view TrimmedVersion(std::string_view version) {
     constexpr std::string_view kIdeographicSpace = "\xE3\x80\x80";
-    for (bool trimmed = true; trimmed;) {
-        trimmed = false;
-        if (!version.empty() &&
-            std::string_view(" \t\r\n\v\f").find(version.front()) != std::string_view::npos) {
+    constexpr std::string_view kAsciiSpace = " \t\r\n\v\f";
+    for (;;) {
+        if (!version.empty() && kAsciiSpace.find(version.front()) != std::string_view::npos) {
             version.remove_prefix(1);
-            trimmed = true;
         } else if (version.substr(0, 3) == kIdeographicSpace) {
             version.remove_prefix(3);
-            trimmed = true;
+        } else {
+            break;
         }
-        if (!version.empty() &&
-            std::string_view(" \t\r\n\v\f").find(version.back()) != std::string_view::npos) {
+    }
+    for (;;) {
+        if (!version.empty() && kAsciiSpace.find(version.back()) != std::string_view::npos) {
             version.remove_suffix(1);
-            trimmed = true;
         } else if (version.size() >= 3 && version.substr(version.size() - 3) == kIdeographicSpace) {
             version.remove_suffix(3);
-            trimmed = true;
+        } else {
+            break;
         }
     }
     return version;
