@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/Path.h"
 #include "platform/SystemError.h"
@@ -13,6 +14,20 @@
 namespace varo {
 
 // Paths are UTF-8 on Windows and the file system's own bytes elsewhere.
+
+// How a file stood when it was looked at: its size and times tell whether
+// its content may have changed, its device and number whether it is still
+// the same file. Times count in the finest unit the system keeps
+// (nanoseconds on POSIX, 100 ns on Windows).
+struct FileState {
+    std::uint64_t size = 0;
+    std::int64_t modified = 0;  // st_mtim, LastWriteTime
+    std::int64_t changed = 0;   // st_ctim, ChangeTime
+    std::uint64_t device = 0;   // st_dev, the volume serial number
+    std::uint64_t file = 0;     // st_ino, the file index
+
+    bool operator==(const FileState&) const = default;
+};
 
 // A regular file opened for reading from start to end.
 class InputFile {
@@ -23,18 +38,56 @@ class InputFile {
     InputFile& operator=(const InputFile&) = delete;
 
     // False, with the reason in `error`, when the file cannot be opened or
-    // is not a regular file (kind EISDIR for a directory).
+    // is not a regular file: kind EISDIR for a folder, kNotRegularFile for a
+    // pipe, a device or a socket (opened without waiting for a writer, and
+    // never read), kReservedDeviceName for CON, NUL … on Windows.
     bool Open(const std::string& path, SystemError& error);
     // The length the file system gave when it was opened.
-    std::uint64_t Size() const { return size_; }
+    std::uint64_t Size() const { return state_.size; }
+    // The file as it was when it was opened.
+    const FileState& State() const { return state_; }
     // Up to `size` bytes: their count, 0 at the end, -1 on failure (the
     // reason in `error`).
     std::int64_t Read(void* buffer, std::size_t size, SystemError& error);
+    // False, with kind kChangedWhileRead, when the file's size or
+    // modification time is no longer what it was when it was opened.
+    bool Unchanged(SystemError& error) const;
+    // Tells the system that the file will be read from start to end soon, so
+    // that it can fetch the data while other files are digested.
+    void Prefetch() const;
 
   private:
     std::intptr_t handle_ = -1;
-    std::uint64_t size_ = 0;
+    FileState state_;
 };
+
+// What a path names, looked at without opening it (links are followed).
+enum class PathKind { Missing, File, Folder, Other };
+// The kind; for Missing the reason (ENOENT, ENOTDIR, EACCES …) goes to `error`.
+PathKind KindOfPath(const std::string& path, SystemError* error = nullptr);
+
+// One entry of a folder listing.
+struct FolderEntry {
+    std::string name;  // as the file system has it
+    std::string path;  // the form that opens this very entry (see ListFolder)
+    enum class Kind {
+        File,  // a regular file
+        Folder,
+        Other,    // a pipe, a device, a socket
+        Unknown,  // cannot be examined (a link loop, a dangling link): error says why
+    };
+    Kind kind = Kind::Unknown;
+    SystemError error;
+};
+
+// The entries directly inside `folder` ("." and ".." left out), in the order
+// the system gives them; links are followed to tell an entry's kind. False,
+// with the reason, when the folder cannot be listed. On Windows the listing
+// and the entries' paths use the "\\?\" form, so that a folder longer than
+// 260 characters is listed, and a name that ends in a dot or a space stays
+// the name of its own file; a name Windows keeps for a device comes as
+// Unknown with kReservedDeviceName.
+bool ListFolder(const std::string& folder, std::vector<FolderEntry>& entries, SystemError& error);
 
 // A path of the program as std::filesystem takes it, and back.
 std::filesystem::path FileSystemPath(const std::string& path);

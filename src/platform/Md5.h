@@ -23,6 +23,9 @@ class Md5 {
     bool Update(const void* data, std::size_t size);
     // Nothing when the system failed to finish the digest.
     std::optional<Md5Digest> Finish();
+    // Starts a new digest with the same object, so that a thread digesting
+    // many files sets the algorithm up once. False when the system failed.
+    bool Restart();
 
   private:
     struct State;

@@ -12,18 +12,28 @@ std::string_view PathSeparators();
 // The separator the system shows and the program adds: '/' or '\\'.
 char NativeSeparator();
 
+// The length of the drive a path starts with: 2 for "D:" on Windows ("D:\x"
+// and the drive-relative "D:x" alike), 0 for every other path and system.
+std::size_t DrivePrefixLength(std::string_view path);
+// False on Windows, where a double quote can never be part of a name.
+bool NamesMayHoldQuotes();
+
 // `name` in `folder`, with one separator between them ("." or empty folder:
-// the name alone); a separator that ends the folder is not doubled.
+// the name alone); a separator that ends the folder is not doubled, and a
+// bare drive ("D:", its current folder) takes the name without one.
 std::string JoinPath(std::string_view folder, std::string_view name);
 // The folder that holds `path`: "." when it names none, the root for a file
-// in the root.
+// in the root, the drive for "D:x".
 std::string PathFolder(std::string_view path);
-// The part after the last separator.
+// The part after the last separator (and after a drive: "D:x" gives "x").
 std::string PathFileName(std::string_view path);
-// The path as the user reads it: with the system's own separator only.
+// The path as the user reads it: with the system's own separator only, and
+// on Windows without the "\\?\" prefix of long paths.
 std::string DisplayPath(std::string_view path);
 // A path as pasted from Explorer's 复制为路径, wrapped in one pair of double
-// quotes, without them; any other text as it is.
+// quotes, without them; any other text as it is. Where names hold no quotes
+// (Windows), a lone quote at the end goes too: the command line of
+// `"D:\out\"` gives `D:\out"`, its backslash taken as quoting the quote.
 std::string UnquotedPath(std::string_view path);
 // A hidden name beside `path` for a file that is written and then renamed
 // over it: ".name.SUFFIX" in the same folder.

@@ -1,7 +1,5 @@
 #include "platform/Path.h"
 
-#include <algorithm>
-
 #include "platform/ProgramDirectory.h"
 
 namespace varo {
@@ -18,7 +16,7 @@ std::string JoinPath(std::string_view folder, std::string_view name) {
         return std::string(name);
     }
     std::string path(folder);
-    if (!IsSeparator(path.back())) {
+    if (!IsSeparator(path.back()) && path.size() != DrivePrefixLength(path)) {
         path += NativeSeparator();
     }
     path += name;
@@ -26,26 +24,31 @@ std::string JoinPath(std::string_view folder, std::string_view name) {
 }
 
 std::string PathFolder(std::string_view path) {
+    const std::size_t drive = DrivePrefixLength(path);
     const std::size_t separator = path.find_last_of(PathSeparators());
     if (separator == std::string_view::npos) {
-        return ".";
+        return drive > 0 ? std::string(path.substr(0, drive)) : ".";
     }
     // The separators before the name, all of them: "a//b" is in "a".
     std::size_t end = separator;
-    while (end > 0 && IsSeparator(path[end - 1])) {
+    while (end > drive && IsSeparator(path[end - 1])) {
         --end;
     }
-    return std::string(end == 0 ? path.substr(0, 1) : path.substr(0, end));
+    // A file in the root ("/c", "D:\c") is in the root itself, its separator kept.
+    return std::string(end == drive ? path.substr(0, drive + 1) : path.substr(0, end));
 }
 
 std::string PathFileName(std::string_view path) {
     const std::size_t separator = path.find_last_of(PathSeparators());
-    return std::string(separator == std::string_view::npos ? path : path.substr(separator + 1));
+    return std::string(separator == std::string_view::npos ? path.substr(DrivePrefixLength(path))
+                                                           : path.substr(separator + 1));
 }
 
 std::string UnquotedPath(std::string_view path) {
     if (path.size() >= 2 && path.front() == '"' && path.back() == '"') {
         path = path.substr(1, path.size() - 2);
+    } else if (!NamesMayHoldQuotes() && !path.empty() && path.back() == '"') {
+        path.remove_suffix(1);
     }
     return std::string(path);
 }
@@ -59,12 +62,6 @@ std::string TemporaryPathBeside(std::string_view path, std::string_view suffix) 
     temporary += '.';
     temporary += suffix;
     return temporary;
-}
-
-std::string DisplayPath(std::string_view path) {
-    std::string shown(path);
-    std::replace_if(shown.begin(), shown.end(), IsSeparator, NativeSeparator());
-    return shown;
 }
 
 std::string ProgramFilePath(std::string_view fileName) {

@@ -8,10 +8,37 @@
 #include <sstream>
 #include <stdexcept>
 
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <sys/stat.h>
+#endif
+
 #include "db/SqliteApi.h"
 #include "platform/FileIo.h"
 
 namespace varo::test {
+
+std::string MakePipe(const TempDir& dir, const std::string& name) {
+#ifdef _WIN32
+    static int serial = 0;
+    const std::string path = "\\\\.\\pipe\\varo-test-" + std::to_string(GetCurrentProcessId()) +
+                             "-" + std::to_string(++serial) + "-" + name;
+    const std::wstring wide(path.begin(), path.end());
+    const HANDLE pipe = CreateNamedPipeW(wide.c_str(), PIPE_ACCESS_DUPLEX, PIPE_TYPE_BYTE, 1, 4096,
+                                         4096, 0, nullptr);
+    if (pipe == INVALID_HANDLE_VALUE) {
+        throw std::runtime_error("cannot create a named pipe");
+    }
+    return path;  // the handle stays open: the pipe lives until the process ends
+#else
+    const std::string path = dir.File(name);
+    if (::mkfifo(path.c_str(), 0600) != 0) {
+        throw std::runtime_error("cannot create a FIFO");
+    }
+    return path;
+#endif
+}
 
 TempDir::TempDir() {
     std::random_device random;

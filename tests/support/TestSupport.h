@@ -45,6 +45,11 @@ Row ItemRow(const Cell& name, const Cell& kind, const Cell& shine);
 void WriteFile(const std::string& path, const std::string& bytes);
 std::optional<std::string> ReadFile(const std::string& path);
 
+// A pipe no one writes to, whose reading would wait for good: a FIFO named
+// `name` in `dir` on POSIX, a named pipe (\\.\pipe\...) on Windows, kept
+// open until the process ends. Gives its path.
+std::string MakePipe(const TempDir& dir, const std::string& name);
+
 // The names of the entries of a directory, sorted.
 std::vector<std::string> ListDirectory(const std::string& path);
 

@@ -1,5 +1,6 @@
 #include "platform/FileIo.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -83,6 +84,18 @@ char NativeSeparator() {
     return '/';
 }
 
+std::size_t DrivePrefixLength(std::string_view) {
+    return 0;
+}
+
+bool NamesMayHoldQuotes() {
+    return true;
+}
+
+std::string DisplayPath(std::string_view path) {
+    return std::string(path);
+}
+
 bool IsReadOnlyFile(const std::string& path) {
     struct stat info {};
     if (::stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) {
@@ -93,6 +106,27 @@ bool IsReadOnlyFile(const std::string& path) {
     return (info.st_mode & 0222) == 0 || (::access(path.c_str(), W_OK) != 0 && errno == EACCES);
 }
 
+namespace {
+
+FileState StateOf(const struct stat& info) {
+    FileState state;
+    state.size = static_cast<std::uint64_t>(info.st_size);
+    state.modified =
+        static_cast<std::int64_t>(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec;
+    state.changed =
+        static_cast<std::int64_t>(info.st_ctim.tv_sec) * 1000000000 + info.st_ctim.tv_nsec;
+    state.device = static_cast<std::uint64_t>(info.st_dev);
+    state.file = static_cast<std::uint64_t>(info.st_ino);
+    return state;
+}
+
+// The kind of failure for something that is not a regular file.
+int NotRegularKind(mode_t mode) {
+    return S_ISDIR(mode) ? EISDIR : kNotRegularFile;
+}
+
+}  // namespace
+
 InputFile::~InputFile() {
     if (handle_ >= 0) {
         ::close(static_cast<int>(handle_));
@@ -100,7 +134,8 @@ InputFile::~InputFile() {
 }
 
 bool InputFile::Open(const std::string& path, SystemError& error) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    // Without O_NONBLOCK, opening a pipe waits for a writer, for good if none comes.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) {
         error = ErrnoError(errno);
         return false;
@@ -108,13 +143,20 @@ bool InputFile::Open(const std::string& path, SystemError& error) {
     struct stat info {};
     const bool known = ::fstat(fd, &info) == 0;
     if (!known || !S_ISREG(info.st_mode)) {
-        error = ErrnoError(!known ? errno : S_ISDIR(info.st_mode) ? EISDIR : EINVAL);
+        error = ErrnoError(!known ? errno : NotRegularKind(info.st_mode));
+        ::close(fd);
+        return false;
+    }
+    // A regular file: reads may block again, as reads of a disk do.
+    const int flags = ::fcntl(fd, F_GETFL);
+    if (flags < 0 || ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) {
+        error = ErrnoError(errno);
         ::close(fd);
         return false;
     }
     ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
     handle_ = fd;
-    size_ = static_cast<std::uint64_t>(info.st_size);
+    state_ = StateOf(info);
     return true;
 }
 
@@ -126,6 +168,77 @@ std::int64_t InputFile::Read(void* buffer, std::size_t size, SystemError& error)
             return count;
         }
     }
+}
+
+bool InputFile::Unchanged(SystemError& error) const {
+    struct stat info {};
+    if (::fstat(static_cast<int>(handle_), &info) != 0) {
+        error = ErrnoError(errno);
+        return false;
+    }
+    const FileState now = StateOf(info);
+    if (now.size != state_.size || now.modified != state_.modified) {
+        error = ErrnoError(kChangedWhileRead);
+        return false;
+    }
+    return true;
+}
+
+void InputFile::Prefetch() const {
+    ::posix_fadvise(static_cast<int>(handle_), 0, 0, POSIX_FADV_WILLNEED);
+}
+
+PathKind KindOfPath(const std::string& path, SystemError* error) {
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0) {
+        if (error != nullptr) {
+            *error = ErrnoError(errno);
+        }
+        return PathKind::Missing;
+    }
+    return S_ISREG(info.st_mode)   ? PathKind::File
+           : S_ISDIR(info.st_mode) ? PathKind::Folder
+                                   : PathKind::Other;
+}
+
+bool ListFolder(const std::string& folder, std::vector<FolderEntry>& entries, SystemError& error) {
+    DIR* directory = ::opendir(folder.c_str());
+    if (directory == nullptr) {
+        error = ErrnoError(errno);
+        return false;
+    }
+    const int directoryFd = ::dirfd(directory);
+    for (;;) {
+        errno = 0;
+        const dirent* entry = ::readdir(directory);
+        if (entry == nullptr) {
+            break;
+        }
+        const std::string_view name = entry->d_name;
+        if (name == "." || name == "..") {
+            continue;
+        }
+        FolderEntry listed;
+        listed.name = std::string(name);
+        listed.path = JoinPath(folder, name);
+        // The entry's own kind, links followed: a link to a file is a file.
+        struct stat info {};
+        if (::fstatat(directoryFd, entry->d_name, &info, 0) != 0) {
+            listed.error = ErrnoError(errno);
+        } else {
+            listed.kind = S_ISREG(info.st_mode)   ? FolderEntry::Kind::File
+                          : S_ISDIR(info.st_mode) ? FolderEntry::Kind::Folder
+                                                  : FolderEntry::Kind::Other;
+        }
+        entries.push_back(std::move(listed));
+    }
+    const int listError = errno;
+    ::closedir(directory);
+    if (listError != 0) {
+        error = ErrnoError(listError);
+        return false;
+    }
+    return true;
 }
 
 FileWriteResult WriteFileAtomically(const std::string& requestedPath, std::string_view bytes) {

@@ -5,7 +5,9 @@
 namespace varo {
 
 SystemError ErrnoError(int kind) {
-    return {kind, static_cast<unsigned long>(kind)};
+    // The program's own kinds are no errno value: no code of the system's.
+    const bool own = ProgramFailureMessage(kind) != nullptr;
+    return {kind, own ? 0ul : static_cast<unsigned long>(kind)};
 }
 
 SystemError FileSystemError(const std::error_code& error) {
@@ -13,6 +15,9 @@ SystemError FileSystemError(const std::error_code& error) {
 }
 
 std::string SystemErrorMessage(const SystemError& error) {
+    if (const char* own = ProgramFailureMessage(error.kind)) {
+        return own;
+    }
     return std::strerror(error.kind);
 }
 

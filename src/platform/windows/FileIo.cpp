@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <random>
@@ -88,11 +89,82 @@ char NativeSeparator() {
     return '\\';
 }
 
+std::size_t DrivePrefixLength(std::string_view path) {
+    const bool letter =
+        !path.empty() && ((path[0] >= 'A' && path[0] <= 'Z') || (path[0] >= 'a' && path[0] <= 'z'));
+    return letter && path.size() >= 2 && path[1] == ':' ? 2 : 0;
+}
+
+bool NamesMayHoldQuotes() {
+    return false;
+}
+
+std::string DisplayPath(std::string_view path) {
+    // The long-path forms as the user knows them: \\?\UNC\server\x is \\server\x.
+    std::string shown;
+    if (path.rfind("\\\\?\\UNC\\", 0) == 0) {
+        shown = "\\\\" + std::string(path.substr(8));
+    } else if (path.rfind("\\\\?\\", 0) == 0) {
+        shown = std::string(path.substr(4));
+    } else {
+        shown = std::string(path);
+    }
+    std::replace(shown.begin(), shown.end(), '/', '\\');
+    return shown;
+}
+
 bool IsReadOnlyFile(const std::string& path) {
     const DWORD attributes = GetFileAttributesW(WidePath(path).c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY) &&
            (attributes & FILE_ATTRIBUTE_READONLY);
 }
+
+namespace {
+
+std::int64_t FileTimeValue(const FILETIME& time) {
+    return static_cast<std::int64_t>((static_cast<std::uint64_t>(time.dwHighDateTime) << 32) |
+                                     time.dwLowDateTime);
+}
+
+// The state of an open file: size, times, volume and file index.
+bool StateOfHandle(HANDLE file, FileState& state, DWORD& attributes) {
+    BY_HANDLE_FILE_INFORMATION information{};
+    if (!GetFileInformationByHandle(file, &information)) {
+        return false;
+    }
+    attributes = information.dwFileAttributes;
+    state.size =
+        (static_cast<std::uint64_t>(information.nFileSizeHigh) << 32) | information.nFileSizeLow;
+    state.modified = FileTimeValue(information.ftLastWriteTime);
+    state.device = information.dwVolumeSerialNumber;
+    state.file =
+        (static_cast<std::uint64_t>(information.nFileIndexHigh) << 32) | information.nFileIndexLow;
+    // The change time (attributes, renames, content) is only in the basic information.
+    FILE_BASIC_INFO basic{};
+    state.changed = GetFileInformationByHandleEx(file, FileBasicInfo, &basic, sizeof basic)
+                        ? basic.ChangeTime.QuadPart
+                        : state.modified;
+    return true;
+}
+
+// The last part of a path, without the separators before it.
+std::wstring_view LastName(std::wstring_view path) {
+    const std::size_t separator = path.find_last_of(L"\\/");
+    return separator == std::wstring_view::npos ? path : path.substr(separator + 1);
+}
+
+// For a path (as WidePath gives it) that would open a device rather than a
+// file: kReservedDeviceName for a name such as aux.wzl or CON (which the
+// system turns into \\.\AUX), kNotRegularFile for the rest of the device
+// space (\\.\pipe\x, \\.\COM1 spelt out); 0 for a file's path.
+int DeviceKind(std::wstring_view wide) {
+    if (windows::IsReservedDeviceName(LastName(wide))) {
+        return kReservedDeviceName;
+    }
+    return wide.rfind(L"\\\\.\\", 0) == 0 ? kNotRegularFile : 0;
+}
+
+}  // namespace
 
 InputFile::~InputFile() {
     if (handle_ != -1) {
@@ -101,8 +173,12 @@ InputFile::~InputFile() {
 }
 
 bool InputFile::Open(const std::string& path, SystemError& error) {
-    // Others may go on reading, writing or renaming the file meanwhile.
     const std::wstring wide = WidePath(path);
+    if (const int kind = DeviceKind(wide)) {
+        error = ErrnoError(kind);
+        return false;
+    }
+    // Others may go on reading, writing or renaming the file meanwhile.
     const HANDLE file = CreateFileW(
         wide.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
         OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
@@ -114,20 +190,24 @@ bool InputFile::Open(const std::string& path, SystemError& error) {
                     : SystemErrorOf(windowsError);
         return false;
     }
-    BY_HANDLE_FILE_INFORMATION information{};
-    if (!GetFileInformationByHandle(file, &information)) {
+    // A pipe or a console is no file on a disk: reading it may wait for good.
+    if (GetFileType(file) != FILE_TYPE_DISK) {
+        error = ErrnoError(kNotRegularFile);
+        CloseHandle(file);
+        return false;
+    }
+    DWORD attributes = 0;
+    if (!StateOfHandle(file, state_, attributes)) {
         error = SystemErrorOf(GetLastError());
         CloseHandle(file);
         return false;
     }
-    if (information.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+    if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
         error = ErrnoError(EISDIR);
         CloseHandle(file);
         return false;
     }
     handle_ = reinterpret_cast<std::intptr_t>(file);
-    size_ =
-        (static_cast<std::uint64_t>(information.nFileSizeHigh) << 32) | information.nFileSizeLow;
     return true;
 }
 
@@ -142,7 +222,108 @@ std::int64_t InputFile::Read(void* buffer, std::size_t size, SystemError& error)
     return count;
 }
 
+bool InputFile::Unchanged(SystemError& error) const {
+    FileState now;
+    DWORD attributes = 0;
+    if (!StateOfHandle(reinterpret_cast<HANDLE>(handle_), now, attributes)) {
+        error = SystemErrorOf(GetLastError());
+        return false;
+    }
+    if (now.size != state_.size || now.modified != state_.modified) {
+        error = ErrnoError(kChangedWhileRead);
+        return false;
+    }
+    return true;
+}
+
+void InputFile::Prefetch() const {
+    // FILE_FLAG_SEQUENTIAL_SCAN makes the cache manager read ahead already.
+}
+
+PathKind KindOfPath(const std::string& path, SystemError* error) {
+    const std::wstring wide = WidePath(path);
+    if (DeviceKind(wide) != 0) {
+        return PathKind::Other;
+    }
+    const DWORD attributes = GetFileAttributesW(wide.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) {
+        if (error != nullptr) {
+            *error = SystemErrorOf(GetLastError());
+        }
+        return PathKind::Missing;
+    }
+    return (attributes & FILE_ATTRIBUTE_DIRECTORY) ? PathKind::Folder : PathKind::File;
+}
+
+bool ListFolder(const std::string& folder, std::vector<FolderEntry>& entries, SystemError& error) {
+    // The "\\?\" form all through: FindFirstFileExW reaches folders of any
+    // length, and the names come back as they are, trailing dots included.
+    std::wstring base = WidePath(folder);
+    if (base.empty()) {
+        base = WidePath(".");
+    }
+    if (base.back() != L'\\') {
+        base += L'\\';
+    }
+    WIN32_FIND_DATAW data{};
+    const HANDLE find = FindFirstFileExW((base + L"*").c_str(), FindExInfoBasic, &data,
+                                         FindExSearchNameMatch, nullptr, FIND_FIRST_EX_LARGE_FETCH);
+    if (find == INVALID_HANDLE_VALUE) {
+        const DWORD windowsError = GetLastError();
+        if (windowsError == ERROR_FILE_NOT_FOUND) {
+            return true;  // an empty root folder has not even "." and ".."
+        }
+        error = SystemErrorOf(windowsError);
+        return false;
+    }
+    do {
+        const std::wstring_view name = data.cFileName;
+        if (name == L"." || name == L"..") {
+            continue;
+        }
+        FolderEntry entry;
+        entry.name = windows::Narrow(name);
+        entry.path = windows::Narrow(base) + entry.name;
+        DWORD attributes = data.dwFileAttributes;
+        if (windows::IsReservedDeviceName(name)) {
+            entry.error = ErrnoError(kReservedDeviceName);
+            entries.push_back(std::move(entry));
+            continue;
+        }
+        if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) {
+            // A link: the kind of what it leads to.
+            const std::wstring wide = base + std::wstring(name);
+            const HANDLE target =
+                CreateFileW(wide.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                            nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+            FileState ignored;
+            if (target == INVALID_HANDLE_VALUE || !StateOfHandle(target, ignored, attributes)) {
+                entry.error = SystemErrorOf(GetLastError());
+                if (target != INVALID_HANDLE_VALUE) {
+                    CloseHandle(target);
+                }
+                entries.push_back(std::move(entry));
+                continue;
+            }
+            CloseHandle(target);
+        }
+        entry.kind = (attributes & FILE_ATTRIBUTE_DIRECTORY) ? FolderEntry::Kind::Folder
+                                                             : FolderEntry::Kind::File;
+        entries.push_back(std::move(entry));
+    } while (FindNextFileW(find, &data));
+    const DWORD windowsError = GetLastError();
+    FindClose(find);
+    if (windowsError != ERROR_NO_MORE_FILES) {
+        error = SystemErrorOf(windowsError);
+        return false;
+    }
+    return true;
+}
+
 FileWriteResult WriteFileAtomically(const std::string& path, std::string_view bytes) {
+    if (windows::IsReservedDeviceName(LastName(WidePath(path)))) {
+        return {false, ErrnoError(kReservedDeviceName)};
+    }
     std::string temporary;
     HANDLE file = INVALID_HANDLE_VALUE;
     for (int attempt = 0; attempt < 100 && file == INVALID_HANDLE_VALUE; ++attempt) {

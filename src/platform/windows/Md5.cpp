@@ -41,10 +41,23 @@ Md5::Md5() : state_(std::make_unique<State>()) {
         return;
     }
     state_->object.resize(objectSize);
-    if (BCryptCreateHash(provider, &state_->hash, state_->object.data(), objectSize, nullptr, 0,
-                         0) != 0) {
+    Restart();
+}
+
+bool Md5::Restart() {
+    // A finished hash object cannot take data again: a new one in the same memory.
+    if (state_->hash != nullptr) {
+        BCryptDestroyHash(state_->hash);
         state_->hash = nullptr;
     }
+    const BCRYPT_ALG_HANDLE provider = Md5Provider();
+    if (provider == nullptr || state_->object.empty() ||
+        BCryptCreateHash(provider, &state_->hash, state_->object.data(),
+                         static_cast<ULONG>(state_->object.size()), nullptr, 0, 0) != 0) {
+        state_->hash = nullptr;
+        return false;
+    }
+    return true;
 }
 
 Md5::~Md5() {

@@ -22,6 +22,9 @@ SystemError FileSystemError(const std::error_code& error) {
 }
 
 std::string SystemErrorMessage(const SystemError& error) {
+    if (const char* own = ProgramFailureMessage(error.kind); own != nullptr && error.code == 0) {
+        return own;
+    }
     if (error.code == 0) {
         return std::strerror(error.kind);
     }

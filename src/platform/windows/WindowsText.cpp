@@ -59,6 +59,29 @@ std::wstring WidePath(std::string_view utf8) {
     return L"\\\\?\\" + full;
 }
 
+bool IsReservedDeviceName(std::wstring_view name) {
+    std::wstring_view stem = name.substr(0, name.find(L'.'));
+    while (!stem.empty() && (stem.back() == L' ' || stem.back() == L'.')) {
+        stem.remove_suffix(1);
+    }
+    std::wstring upper(stem);
+    for (wchar_t& c : upper) {
+        if (c >= L'a' && c <= L'z') {
+            c = static_cast<wchar_t>(c - L'a' + L'A');
+        }
+    }
+    if (upper == L"CON" || upper == L"PRN" || upper == L"AUX" || upper == L"NUL") {
+        return true;
+    }
+    // COM1..COM9, LPT1..LPT9, and the superscript digits ¹ ² ³ Windows counts too.
+    if (upper.size() == 4 && (upper.rfind(L"COM", 0) == 0 || upper.rfind(L"LPT", 0) == 0)) {
+        const wchar_t digit = upper[3];
+        return (digit >= L'1' && digit <= L'9') || digit == L'\u00B9' || digit == L'\u00B2' ||
+               digit == L'\u00B3';
+    }
+    return false;
+}
+
 int ErrnoOf(unsigned long windowsError) {
     switch (windowsError) {
         case ERROR_FILE_NOT_FOUND:

@@ -16,6 +16,11 @@ std::string Narrow(std::wstring_view wide);
 // on absolute paths, so that paths longer than 260 characters work.
 std::wstring WidePath(std::string_view utf8);
 
+// True for a name Windows keeps for a device: CON, PRN, AUX, NUL, COM1 to
+// COM9 and LPT1 to LPT9 in any letter case, alone or before a dot (aux.wzl),
+// with trailing spaces or dots.
+bool IsReservedDeviceName(std::wstring_view name);
+
 // The errno value closest to a Windows error code.
 int ErrnoOf(unsigned long windowsError);
 

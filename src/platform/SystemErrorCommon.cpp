@@ -1,0 +1,20 @@
+#include "platform/SystemError.h"
+
+namespace varo {
+
+const char* ProgramFailureMessage(int kind) {
+    switch (kind) {
+        case kNotRegularFile:
+            return "not a regular file (a pipe, a device or a socket)";
+        case kChangedWhileRead:
+            return "changed while it was read";
+        case kReservedDeviceName:
+            return "a name Windows reserves for a device";
+        case kNameHoldsLineBreak:
+            return "the name holds a line break, which a list line cannot carry";
+        default:
+            return nullptr;
+    }
+}
+
+}  // namespace varo
