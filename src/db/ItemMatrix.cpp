@@ -13,25 +13,48 @@ int ItemMatrix::Rows() const {
                             static_cast<std::size_t>(keptCount_));
 }
 
-std::string_view ItemMatrix::Cell(int row, int column) const {
+std::ptrdiff_t ItemMatrix::CellIndex(int row, int column) const {
     if (row < 1 || column < 1 || column > columns_) {
-        return {};
+        return -1;
     }
     std::size_t index = static_cast<std::size_t>(column - 1);
     if (row > 1) {
         const int slot = slotOfColumn_[index];
         if (slot < 0) {
-            return {};
+            return -1;
         }
         index = static_cast<std::size_t>(columns_) +
                 static_cast<std::size_t>(row - 2) * static_cast<std::size_t>(keptCount_) +
                 static_cast<std::size_t>(slot);
     }
-    if (index >= ends_.size()) {
+    return index < ends_.size() ? static_cast<std::ptrdiff_t>(index) : -1;
+}
+
+std::string_view ItemMatrix::Cell(int row, int column) const {
+    const std::ptrdiff_t found = CellIndex(row, column);
+    if (found < 0) {
         return {};
     }
+    const auto index = static_cast<std::size_t>(found);
     const std::size_t begin = index == 0 ? 0 : ends_[index - 1];
     return std::string_view(text_).substr(begin, ends_[index] - begin);
+}
+
+std::string_view ItemMatrix::LostText(int row, int column) const {
+    const std::ptrdiff_t index = CellIndex(row, column);
+    if (index < 0 || lost_.empty()) {
+        return {};
+    }
+    const auto found = std::lower_bound(lost_.begin(), lost_.end(), static_cast<std::size_t>(index),
+                                        [](const std::pair<std::size_t, std::string>& cell,
+                                           std::size_t at) { return cell.first < at; });
+    return found != lost_.end() && found->first == static_cast<std::size_t>(index)
+               ? std::string_view(found->second)
+               : std::string_view();
+}
+
+void ItemMatrix::KeepLostText(std::string_view original) {
+    lost_.emplace_back(ends_.size(), std::string(original));
 }
 
 void ItemMatrix::Reset(int columns, const std::vector<int>& keptColumns) {
@@ -47,6 +70,7 @@ void ItemMatrix::Reset(int columns, const std::vector<int>& keptColumns) {
     }
     text_.clear();
     ends_.clear();
+    lost_.clear();
 }
 
 bool ItemMatrix::EndCell() {

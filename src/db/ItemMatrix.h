@@ -1,8 +1,10 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "text/GbkText.h"
@@ -21,20 +23,30 @@ class ItemMatrix {
 
     // The cell at (row, column), 1-based; empty text outside the matrix.
     std::string_view Cell(int row, int column) const;
+    // The cell as the database held it (UTF-8, or bytes that are no UTF-8)
+    // when its GBK text lost characters to '?'; empty text otherwise.
+    std::string_view LostText(int row, int column) const;
 
     // Building: start with the column count (and the 1-based columns whose
     // data cells are kept, ascending; none given: all), then append the
     // column names and the kept cells row-major.
     void Reset(int columns, const std::vector<int>& keptColumns = {});
     GbkText& CellBuffer() { return text_; }  // append a cell's bytes here, then EndCell()
-    bool EndCell();                          // false when the buffer outgrew 32-bit offsets
+    // Before EndCell: the cell's own text, when its conversion lost characters.
+    void KeepLostText(std::string_view original);
+    bool EndCell();  // false when the buffer outgrew 32-bit offsets
 
   private:
+    // The index of a cell among the stored ones; -1 when it is not stored.
+    std::ptrdiff_t CellIndex(int row, int column) const;
+
     int columns_ = 0;
     int keptCount_ = 0;
     std::vector<int> slotOfColumn_;  // per column: its place among the kept ones, or -1
     GbkText text_;
     std::vector<std::uint32_t> ends_;  // the header's cells, then the kept data cells
+    // The cells that lost characters (few, if any): index and original text, by index.
+    std::vector<std::pair<std::size_t, std::string>> lost_;
 };
 
 // The columns of a StdItems row that the tool reads, by 1-based position.

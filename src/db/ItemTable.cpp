@@ -101,9 +101,11 @@ std::optional<ItemTable> LoadColumns(SqliteConnection& connection, const std::ve
             const auto* text = VARO_SQLITE(sqlite3_column_text)(projection.GetHandle(), column);
             const int bytes = VARO_SQLITE(sqlite3_column_bytes)(projection.GetHandle(), column);
             if (text != nullptr) {
-                AppendUtf8AsGbk(matrix.CellBuffer(),
-                                std::string_view(reinterpret_cast<const char*>(text),
-                                                 static_cast<std::size_t>(bytes)));
+                const std::string_view cell(reinterpret_cast<const char*>(text),
+                                            static_cast<std::size_t>(bytes));
+                if (!AppendUtf8AsGbk(matrix.CellBuffer(), cell)) {
+                    matrix.KeepLostText(cell.substr(0, cell.find('\0')));
+                }
             }
             if (!matrix.EndCell()) {
                 return std::nullopt;
@@ -112,8 +114,9 @@ std::optional<ItemTable> LoadColumns(SqliteConnection& connection, const std::ve
         ++table.rows;
     }
     if (table.rows == 0) {
-        return ItemTable{
-            true, 0, 0, ItemMatrix(), {}};  // no rows: no columns, as the plain query says
+        ItemTable empty;  // no rows: no columns, as the plain query says
+        empty.ok = true;
+        return empty;
     }
     table.columns = columns;
     return table;
@@ -124,10 +127,18 @@ std::optional<ItemTable> LoadColumns(SqliteConnection& connection, const std::ve
 ItemTable LoadItemTable(SqliteConnection& connection, std::string_view path,
                         const std::vector<int>& columns) {
     ItemTable table;
+    // A pipe would hang SQLite's first read, an empty file would open as an
+    // empty database: neither gets that far.
+    table.file = CheckDatabaseFile(std::string(path));
+    if (table.file.kind != DatabaseFileCheck::Kind::Database) {
+        table.problem = ItemTable::Problem::File;
+        return table;
+    }
     // The open result is not looked at: a failed open shows itself as a failed query.
     connection.Open(path, SqliteConnection::kOpenReadWrite, /*pathIsUtf8=*/true);
     if (!columns.empty()) {
         if (std::optional<ItemTable> projected = LoadColumns(connection, columns)) {
+            projected->file = table.file;
             return std::move(*projected);
         }
     }
@@ -136,6 +147,13 @@ ItemTable LoadItemTable(SqliteConnection& connection, std::string_view path,
             ? connection.QueryTable(kQuery, &table.matrix, table.rows, table.columns, table.error)
             : connection.QueryTableColumns(kQuery, columns, &table.matrix, table.rows,
                                            table.columns, table.error);
+    if (!table.ok) {
+        table.sqliteCode = connection.GetHandle() != nullptr ? connection.ErrorCode() & 0xFF : 0;
+        // "no such table: StdItems", SQLite's words for a database without the table.
+        const bool noTable = table.sqliteCode == 1 /* SQLITE_ERROR */ &&
+                             table.error.find("no such table") != std::string::npos;
+        table.problem = noTable ? ItemTable::Problem::NoTable : ItemTable::Problem::Sqlite;
+    }
     return table;
 }
 
@@ -144,9 +162,15 @@ DatabaseFileCheck CheckDatabaseFile(const std::string& path) {
     InputFile file;
     SystemError error;
     if (!file.Open(path, error)) {
-        return {error.kind == EISDIR ? DatabaseFileCheck::Kind::Folder
-                                     : DatabaseFileCheck::Kind::Unreadable,
-                error};
+        using Kind = DatabaseFileCheck::Kind;
+        const Kind kind = error.kind == EISDIR                            ? Kind::Folder
+                          : error.kind == kNotRegularFile                 ? Kind::NotRegularFile
+                          : error.kind == ENOENT || error.kind == ENOTDIR ? Kind::Missing
+                                                                          : Kind::Unreadable;
+        return {kind, error};
+    }
+    if (file.Size() == 0) {
+        return {DatabaseFileCheck::Kind::Empty, {}};
     }
     char header[16];
     std::size_t filled = 0;

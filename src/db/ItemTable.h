@@ -10,32 +10,48 @@
 
 namespace varo {
 
-struct ItemTable {
-    bool ok = false;
-    int rows = 0;     // data rows; 0 after a failure or for an empty table
-    int columns = 0;  // 0 after a failure or for an empty table
-    ItemMatrix matrix;
-    std::string error;  // SQLite's message of a failure, GBK
-};
-
-// Opens the item database at `path` (file-system encoding) on `connection`
-// and reads the whole StdItems table. Never writes to the database.
-// With `columns` (1-based positions) only those cells of the data rows are
-// read (all column names are); the others
-// stay empty, which spares large tables the work the pages never look at.
-ItemTable LoadItemTable(SqliteConnection& connection, std::string_view path,
-                        const std::vector<int>& columns = {});
-
-// What a file offered as the item database is, judged by its first bytes
-// before SQLite is asked to open it (a file dropped on the window, say).
+// What a path offered as the item database names, judged by its first
+// bytes before SQLite is asked to open it. Both front ends phrase this one
+// reading of a bad path.
 struct DatabaseFileCheck {
-    enum class Kind { Database, Folder, NotDatabase, Unreadable };
+    enum class Kind {
+        Database,
+        Missing,  // no such file (or a part of the path is missing)
+        Folder,
+        NotRegularFile,  // a pipe, a device: never opened for reading
+        Empty,           // zero bytes: no SQLite database
+        NotDatabase,     // no SQLite 3 header
+        Unreadable,      // error holds the system's reason
+    };
     Kind kind = Kind::Unreadable;
-    SystemError error;  // for Unreadable: the system's reason
+    SystemError error;  // for Missing and Unreadable: the system's reason
 };
 
 // An SQLite 3 database begins with "SQLite format 3" and a zero byte; an
 // empty file holds no table and is no database either.
 DatabaseFileCheck CheckDatabaseFile(const std::string& path);
+
+struct ItemTable {
+    // Why a load failed: the file is no database, the database has no
+    // StdItems table, or SQLite failed (sqliteCode).
+    enum class Problem { None, File, NoTable, Sqlite };
+
+    bool ok = false;
+    int rows = 0;     // data rows; 0 after a failure or for an empty table
+    int columns = 0;  // 0 after a failure or for an empty table
+    ItemMatrix matrix;
+    Problem problem = Problem::None;
+    DatabaseFileCheck file;  // the path as it was checked before SQLite opened it
+    int sqliteCode = 0;      // SQLite's primary result code of a failure (SQLITE_BUSY …)
+    std::string error;       // SQLite's message of a failure, GBK
+};
+
+// Checks the file at `path` (file-system encoding), opens it as the item
+// database on `connection` and reads the whole StdItems table. Never writes
+// to the database. With `columns` (1-based positions) only those cells of
+// the data rows are read (all column names are); the others stay empty,
+// which spares large tables the work the pages never look at.
+ItemTable LoadItemTable(SqliteConnection& connection, std::string_view path,
+                        const std::vector<int>& columns = {});
 
 }  // namespace varo

@@ -17,16 +17,17 @@ struct StatementCloser {
 };
 
 // Appends one cell in the caller's encoding. Text ends at its first zero byte,
-// as it would in the C string of a table result.
-void AppendCell(GbkText& buffer, const unsigned char* text, int bytes, bool raw) {
+// as it would in the C string of a table result. A cell whose GBK text lost
+// characters keeps its own text beside.
+void AppendCell(ItemMatrix& matrix, const unsigned char* text, int bytes, bool raw) {
     if (text == nullptr) {
         return;
     }
     std::string_view cell(reinterpret_cast<const char*>(text), static_cast<std::size_t>(bytes));
     if (raw) {
-        buffer.append(cell.substr(0, cell.find('\0')));
-    } else {
-        AppendUtf8AsGbk(buffer, cell);
+        matrix.CellBuffer().append(cell.substr(0, cell.find('\0')));
+    } else if (!AppendUtf8AsGbk(matrix.CellBuffer(), cell)) {
+        matrix.KeepLostText(cell.substr(0, cell.find('\0')));
     }
 }
 
@@ -115,7 +116,7 @@ bool SqliteConnection::RunTableQuery(std::string_view sql, const std::vector<int
                 result.Reset(columns, kept);
                 for (int k = 0; k < columns; ++k) {
                     const char* name = VARO_SQLITE(sqlite3_column_name)(rawStatement, k);
-                    AppendCell(result.CellBuffer(), reinterpret_cast<const unsigned char*>(name),
+                    AppendCell(result, reinterpret_cast<const unsigned char*>(name),
                                name != nullptr ? static_cast<int>(std::strlen(name)) : 0,
                                sqlIsUtf8);
                     result.EndCell();
@@ -131,7 +132,7 @@ bool SqliteConnection::RunTableQuery(std::string_view sql, const std::vector<int
                 }
                 const unsigned char* text = VARO_SQLITE(sqlite3_column_text)(rawStatement, k);
                 const int bytes = VARO_SQLITE(sqlite3_column_bytes)(rawStatement, k);
-                AppendCell(result.CellBuffer(), text, bytes, sqlIsUtf8);
+                AppendCell(result, text, bytes, sqlIsUtf8);
                 if (!result.EndCell()) {
                     error = "query result too large";
                     rows = columns = 0;

@@ -31,44 +31,58 @@ const std::vector<std::pair<GbkText, GbkText>>& KindLegend() {
     return legend;
 }
 
-// The file's text in GBK by the import's encoding rule, or nothing with the
-// reason filled in.
-std::optional<GbkText> DecodeFilterFileText(std::string_view bytes, FilterFileRefusal* refusal) {
-    constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
-    const bool marked = bytes.substr(0, kByteOrderMark.size()) == kByteOrderMark;
-    if (marked) {
-        bytes.remove_prefix(kByteOrderMark.size());
-    }
+enum class FilterEncoding { Gbk, Utf8 };
+
+constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+
+// The file's encoding by the import's rule, for `bytes` without the
+// byte-order mark; nothing, with the reason filled in, when the text cannot
+// be held as GBK. Looks at the bytes only: nothing is converted yet.
+std::optional<FilterEncoding> FilterFileEncoding(std::string_view bytes, bool marked,
+                                                 FilterFileRefusal* refusal) {
     const bool utf8 = marked || IsValidUtf8(bytes);
     if (utf8 && !marked) {
         // Only two-byte sequences (U+0080..U+07FF) and valid GBK: the PC form.
         const bool twoByteOnly = std::none_of(bytes.begin(), bytes.end(), [](char c) {
             return static_cast<unsigned char>(c) >= 0xE0;
         });
-        if (twoByteOnly && StrictGbkToUtf8(bytes)) {
-            return GbkText(bytes);
+        if (twoByteOnly && !FindGbkToUtf8Failure(bytes)) {
+            return FilterEncoding::Gbk;
         }
     }
-    if (utf8) {
-        if (auto gbk = StrictUtf8ToGbk(bytes)) {
-            return gbk;
-        }
-    } else if (StrictGbkToUtf8(bytes)) {
-        return GbkText(bytes);
+    // The failure of the reading that applies: UTF-8 when the bytes are UTF-8.
+    const std::optional<ConversionFailure> failure =
+        utf8 ? FindUtf8ToGbkFailure(bytes) : FindGbkToUtf8Failure(bytes);
+    if (!failure) {
+        return utf8 ? FilterEncoding::Utf8 : FilterEncoding::Gbk;
     }
     if (refusal != nullptr) {
-        // The failure of the reading that applies: UTF-8 when the bytes are UTF-8.
-        const std::optional<ConversionFailure> failure =
-            utf8 ? FindUtf8ToGbkFailure(bytes) : FindGbkToUtf8Failure(bytes);
-        const std::size_t offset = failure ? failure->offset : 0;
-        const std::string_view before = bytes.substr(0, offset);
+        const std::string_view before = bytes.substr(0, failure->offset);
         const auto line =
             static_cast<std::size_t>(std::count(before.begin(), before.end(), '\n')) + 1;
         // Valid UTF-8 that does not convert holds a character GBK lacks.
-        const std::string_view character = bytes.substr(offset, failure ? failure->length : 0);
+        const std::string_view character = bytes.substr(failure->offset, failure->length);
         *refusal = {utf8 && IsValidUtf8(character), line, std::string(character)};
     }
     return std::nullopt;
+}
+
+// Calls `visit(line)` for every line of the text, its LF and a CR before
+// it left out, without a list of lines.
+template <typename Visit>
+void ForEachLine(std::string_view text, Visit&& visit) {
+    while (!text.empty()) {
+        const std::size_t end = text.find('\n');
+        std::string_view line = text.substr(0, end);
+        if (!line.empty() && line.back() == '\r') {
+            line.remove_suffix(1);
+        }
+        visit(line);
+        if (end == std::string_view::npos) {
+            break;
+        }
+        text.remove_prefix(end + 1);
+    }
 }
 
 bool IsFlagField(std::string_view field) {
@@ -86,22 +100,63 @@ bool IsIntegerField(std::string_view field) {
 // as it stands, commas included, so a line of more than five fields that ends
 // in an integer and three flags has its name in everything before those four.
 // Otherwise the first field is the name; missing fields are empty, fields
-// after the fifth are ignored.
-std::array<std::string_view, 5> FilterLineFields(std::string_view line) {
-    const std::vector<std::string_view> fields = SplitGbk(line, ",");
-    const std::size_t count = fields.size();
-    if (count > 5 && IsIntegerField(fields[count - 4]) && IsFlagField(fields[count - 3]) &&
-        IsFlagField(fields[count - 2]) && IsFlagField(fields[count - 1])) {
-        const auto nameLength =
-            static_cast<std::size_t>(fields[count - 4].data() - line.data()) - 1;
-        return {line.substr(0, nameLength), fields[count - 4], fields[count - 3], fields[count - 2],
-                fields[count - 1]};
+// after the fifth are ignored. `commas` is scratch space, kept between lines.
+std::array<std::string_view, 5> FilterLineFields(std::string_view line, FilterEncoding encoding,
+                                                 std::vector<std::size_t>& commas) {
+    commas.clear();
+    for (std::size_t i = 0; i < line.size();) {
+        const auto byte = static_cast<unsigned char>(line[i]);
+        if (byte == ',') {
+            commas.push_back(i);
+        }
+        // In GBK a lead byte takes the next byte with it; a comma is never a trail byte anyway.
+        i += encoding == FilterEncoding::Gbk && byte >= 0x81 && byte <= 0xFE && i + 1 < line.size()
+                 ? 2
+                 : 1;
+    }
+    const std::size_t count = commas.size() + 1;
+    const auto field = [&](std::size_t index) {  // 0-based, index < count
+        const std::size_t begin = index == 0 ? 0 : commas[index - 1] + 1;
+        const std::size_t end = index + 1 == count ? line.size() : commas[index];
+        return line.substr(begin, end - begin);
+    };
+    if (count > 5 && IsIntegerField(field(count - 4)) && IsFlagField(field(count - 3)) &&
+        IsFlagField(field(count - 2)) && IsFlagField(field(count - 1))) {
+        return {line.substr(0, commas[count - 5]), field(count - 4), field(count - 3),
+                field(count - 2), field(count - 1)};
     }
     std::array<std::string_view, 5> first{};
     for (std::size_t i = 0; i < first.size() && i < count; ++i) {
-        first[i] = fields[i];
+        first[i] = field(i);
     }
     return first;
+}
+
+// The rows of the text of a filter file in the given encoding, the text
+// ending at its first zero byte.
+FilterRows ParseFilterLines(std::string_view text, FilterEncoding encoding) {
+    text = text.substr(0, text.find('\0'));
+    FilterRows rows;
+    rows.reserve(static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n')) + 1);
+    std::vector<std::size_t> commas;
+    ForEachLine(text, [&](std::string_view line) {
+        if (line.empty()) {
+            return;
+        }
+        const auto [name, kind, best, autoPickUp, showName] =
+            FilterLineFields(line, encoding, commas);
+        FilterRow row;
+        // The whole text converts, so each name does.
+        row.itemName = encoding == FilterEncoding::Gbk
+                           ? GbkText(name)
+                           : StrictUtf8ToGbk(name).value_or(Utf8ToGbk(name));
+        row.itemKind = KindLegendLabel(kind).value_or(GbkText());
+        row.best = best == "1";
+        row.autoPickUp = autoPickUp == "1";
+        row.showName = showName == "1";
+        rows.push_back(std::move(row));
+    });
+    return rows;
 }
 
 }  // namespace
@@ -139,6 +194,7 @@ FilterRows LoadFilterRows(const ItemMatrix& matrix, int rows) {
         row.itemName = GbkText(matrix.Cell(item + 1, ItemRecord::kNameColumn));
         row.itemKind = KindLegendLabel(matrix.Cell(item + 1, ItemRecord::kKindColumn))
                            .value_or(OtherKindLabel());
+        row.lostName = std::string(matrix.LostText(item + 1, ItemRecord::kNameColumn));
         filterRows.push_back(std::move(row));
     }
     return filterRows;
@@ -185,28 +241,15 @@ FilterFileBytes EncodeFilterFile(const FilterRows& rows, FilterFileForm form) {
 }
 
 std::optional<FilterRows> ParseFilterFile(std::string_view bytes, FilterFileRefusal* refusal) {
-    std::optional<GbkText> decoded = DecodeFilterFileText(bytes, refusal);
-    if (!decoded) {
+    const bool marked = bytes.substr(0, kByteOrderMark.size()) == kByteOrderMark;
+    if (marked) {
+        bytes.remove_prefix(kByteOrderMark.size());
+    }
+    const std::optional<FilterEncoding> encoding = FilterFileEncoding(bytes, marked, refusal);
+    if (!encoding) {
         return std::nullopt;
     }
-    const GbkText& text = *decoded;
-    const std::string_view content = std::string_view(text).substr(0, text.find('\0'));
-
-    FilterRows rows;
-    for (const std::string_view line : SplitLines(content)) {
-        if (line.empty()) {
-            continue;
-        }
-        const auto [name, kind, best, autoPickUp, showName] = FilterLineFields(line);
-        FilterRow row;
-        row.itemName = GbkText(name);
-        row.itemKind = KindLegendLabel(kind).value_or(GbkText());
-        row.best = best == "1";
-        row.autoPickUp = autoPickUp == "1";
-        row.showName = showName == "1";
-        rows.push_back(std::move(row));
-    }
-    return rows;
+    return ParseFilterLines(bytes, *encoding);
 }
 
 bool LooksLikeFilterFile(std::string_view bytes) {
@@ -217,33 +260,58 @@ bool LooksLikeFilterFile(std::string_view bytes) {
     }
     std::size_t lines = 0;
     std::size_t withFields = 0;
-    for (const std::string_view line : SplitLines(bytes)) {
-        if (line.empty()) {
-            continue;
+    ForEachLine(bytes, [&](std::string_view line) {
+        if (!line.empty()) {
+            ++lines;
+            withFields += std::count(line.begin(), line.end(), ',') >= 4 ? 1 : 0;
         }
-        ++lines;
-        withFields += std::count(line.begin(), line.end(), ',') >= 4 ? 1 : 0;
-    }
+    });
     return withFields * 2 >= lines;
 }
 
 FilterFileRead ReadFilterFile(const std::string& path) {
     FilterFileRead read;
-    const std::optional<std::string> bytes = ReadWholeFile(path, kMaxFilterFileSize, &read.error);
+    std::optional<std::string> bytes = ReadWholeFile(path, kMaxFilterFileSize, &read.error);
     if (!bytes) {
         read.status = read.error.kind == EFBIG ? FilterFileRead::Status::TooLarge
                                                : FilterFileRead::Status::Unreadable;
         return read;
     }
-    std::optional<FilterRows> rows = ParseFilterFile(*bytes, &read.refusal);
-    if (!rows) {
+    // Sized up and looked at before any row is made: such a file costs its
+    // bytes and, once taken, its rows.
+    if (static_cast<std::size_t>(std::count(bytes->begin(), bytes->end(), '\n')) >=
+        kMaxFilterFileLines) {
+        read.status = FilterFileRead::Status::TooManyLines;
+        return read;
+    }
+    std::string_view text = *bytes;
+    const bool marked = text.substr(0, kByteOrderMark.size()) == kByteOrderMark;
+    if (marked) {
+        text.remove_prefix(kByteOrderMark.size());
+    }
+    const std::optional<FilterEncoding> encoding = FilterFileEncoding(text, marked, &read.refusal);
+    if (!encoding) {
         read.status = FilterFileRead::Status::Refused;
         return read;
     }
     read.status = FilterFileRead::Status::Ok;
-    read.rows = std::move(*rows);
     read.looksLikeFilterFile = LooksLikeFilterFile(*bytes);
+    read.utf8 = *encoding == FilterEncoding::Utf8;
+    read.bytes = std::move(*bytes);
     return read;
+}
+
+FilterRows TakeFilterRows(FilterFileRead& read) {
+    if (read.status != FilterFileRead::Status::Ok) {
+        return {};
+    }
+    std::string bytes = std::move(read.bytes);
+    read.bytes = std::string();
+    std::string_view text = bytes;
+    if (text.substr(0, kByteOrderMark.size()) == kByteOrderMark) {
+        text.remove_prefix(kByteOrderMark.size());
+    }
+    return ParseFilterLines(text, read.utf8 ? FilterEncoding::Utf8 : FilterEncoding::Gbk);
 }
 
 namespace {
@@ -285,27 +353,40 @@ std::ptrdiff_t FindFilterRow(const FilterRows& rows, std::string_view needle, st
 }
 
 FilterApplication ApplyFilterRows(FilterRows& rows, const FilterRows& file) {
-    std::unordered_map<std::string_view, const FilterRow*> byName;
-    for (const FilterRow& row : file) {
-        byName[row.itemName] = &row;  // the last line of a name wins
+    // Each name's lines in file order, and how many rows of the name took one so far.
+    struct Lines {
+        std::vector<const FilterRow*> lines;
+        std::size_t rowsSet = 0;
+    };
+    std::unordered_map<std::string_view, Lines> byName;
+    for (const FilterRow& line : file) {
+        byName[line.itemName].lines.push_back(&line);
     }
     FilterApplication application;
-    std::unordered_set<std::string_view> found;
     for (FilterRow& row : rows) {
         const auto named = byName.find(row.itemName);
         if (named == byName.end()) {
             continue;
         }
-        row.best = named->second->best;
-        row.autoPickUp = named->second->autoPickUp;
-        row.showName = named->second->showName;
-        found.insert(named->first);
+        // The k-th row of a name takes the k-th line, the rows beyond the last line the last.
+        Lines& lines = named->second;
+        const FilterRow& line = *lines.lines[std::min(lines.rowsSet, lines.lines.size() - 1)];
+        row.best = line.best;
+        row.autoPickUp = line.autoPickUp;
+        row.showName = line.showName;
+        ++lines.rowsSet;
         ++application.rowsSet;
     }
     std::unordered_set<std::string_view> listed;
-    for (const FilterRow& row : file) {
-        if (!found.contains(row.itemName) && listed.insert(row.itemName).second) {
-            application.namesNotFound.push_back(row.itemName);
+    for (const FilterRow& line : file) {
+        const Lines& lines = byName[line.itemName];
+        if (!listed.insert(line.itemName).second) {
+            continue;
+        }
+        if (lines.rowsSet == 0) {
+            application.namesNotFound.push_back(line.itemName);
+        } else if (lines.rowsSet > 1 || lines.lines.size() > 1) {
+            ++application.repeatedNames;
         }
     }
     return application;

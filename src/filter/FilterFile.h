@@ -29,6 +29,9 @@ struct FilterRow {
     bool best = false;
     bool autoPickUp = false;
     bool showName = false;
+    // The name as the database held it, when GBK lacks some of its
+    // characters (they are '?' in itemName); empty otherwise.
+    std::string lostName;
 
     bool& Flag(int column);
     bool Flag(int column) const;
@@ -92,15 +95,23 @@ std::optional<FilterRows> ParseFilterFile(std::string_view bytes,
                                           FilterFileRefusal* refusal = nullptr);
 
 // What applying a filter file to the grid did: how many rows took the flags
-// of their name, and the names of the file that no row holds (file order).
+// of their name, the names of the file that no row holds (file order), and
+// how many of the names found are on more than one row or line.
+// How many names of a file that no row holds a summary lists before it says
+// how many more there are.
+inline constexpr std::size_t kNamesNotFoundListed = 10;
+
 struct FilterApplication {
     std::size_t rowsSet = 0;
     std::vector<GbkText> namesNotFound;
+    std::size_t repeatedNames = 0;
 };
 
 // Sets the three flags of every row whose name the file holds (compared byte
-// for byte; a name the file holds twice takes its last line); the other rows
-// keep theirs.
+// for byte); the other rows keep theirs. A name on several rows and lines
+// pairs them in order, the k-th row with the k-th line, and rows beyond the
+// name's last line take that line: so a file written from the grid and
+// applied again gives every row its own flags back.
 FilterApplication ApplyFilterRows(FilterRows& rows, const FilterRows& file);
 
 // The find box of the grid: the first row, visiting `start`, then `start` +
@@ -116,25 +127,35 @@ std::ptrdiff_t FindFilterRow(const FilterRows& rows, std::string_view needle, st
 bool LooksLikeFilterFile(std::string_view bytes);
 
 // A filter file of 100,000 items is about 2.5 MB; a larger file than this is
-// refused before it is read.
+// refused before it is read, and so is one of more lines than this, ten
+// times the items of a large database: the rows it would make could take
+// several times its bytes.
 inline constexpr std::uint64_t kMaxFilterFileSize = 64u << 20;
+inline constexpr std::size_t kMaxFilterFileLines = 1000000;
 
 // A filter file read for import or apply, and what the front ends report.
 struct FilterFileRead {
     enum class Status {
         Ok,
-        Unreadable,  // error holds the system's reason
-        TooLarge,    // over kMaxFilterFileSize; not read
-        Refused,     // neither encoding, or a character GBK lacks: see refusal
+        Unreadable,    // error holds the system's reason
+        TooLarge,      // over kMaxFilterFileSize; not read
+        TooManyLines,  // kMaxFilterFileLines lines or more
+        Refused,       // neither encoding, or a character GBK lacks: see refusal
     };
     Status status = Status::Unreadable;
     SystemError error;
     FilterFileRefusal refusal;
-    FilterRows rows;
     bool looksLikeFilterFile = true;  // see LooksLikeFilterFile
+    bool utf8 = false;                // the encoding the file is read in
+    std::string bytes;                // the file's bytes, until TakeFilterRows
 };
 
+// Reads the file and looks at it (size, lines, encoding, "does this look like
+// a filter file"); builds no rows yet, so that a question about the file
+// comes before the work and the memory of a large one.
 FilterFileRead ReadFilterFile(const std::string& path);
+// The rows of a read that is Ok; its bytes are released.
+FilterRows TakeFilterRows(FilterFileRead& read);
 
 inline constexpr const char* kFilterFileName = "lsDefaultItemFilter.txt";
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <filesystem>
+#include <memory>
 #include <mutex>
 #include <new>
 #include <system_error>
@@ -28,14 +29,83 @@ FileDigest Failure(int kind) {
 
 std::string Hex(const Md5Digest& bytes) {
     static constexpr char kHex[] = "0123456789abcdef";
-    std::string text;
-    text.reserve(32);
-    for (const unsigned char byte : bytes) {
-        text += kHex[byte >> 4];
-        text += kHex[byte & 0x0F];
+    std::string text(32, '0');
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        text[2 * i] = kHex[bytes[i] >> 4];
+        text[2 * i + 1] = kHex[bytes[i] & 0x0F];
     }
     return text;
 }
+
+bool Cancelled(const std::atomic<bool>* cancel) {
+    return cancel != nullptr && cancel->load(std::memory_order_relaxed);
+}
+
+// What one thread needs to digest file after file: its read buffer (never
+// cleared: every byte used was read) and its MD5 object, made once.
+class DigestWorker {
+  public:
+    DigestWorker() : buffer_(new unsigned char[kChunkSize]) {}
+
+    // `onBytes(count)` after every chunk.
+    template <typename OnBytes>
+    FileDigest Digest(const std::string& path, OnBytes&& onBytes, const std::atomic<bool>* cancel) {
+        if (Cancelled(cancel)) {
+            return Failure(ECANCELED);
+        }
+        InputFile file;
+        SystemError error;
+        if (!file.Open(path, error)) {
+            return Failure(error);
+        }
+        if (used_ && !md5_.Restart()) {
+            return Failure(EIO);
+        }
+        if (!md5_.Ok()) {
+            return Failure(ENOMEM);
+        }
+        used_ = true;
+        std::uint64_t total = 0;
+        for (;;) {
+            if (Cancelled(cancel)) {
+                return Failure(ECANCELED);
+            }
+            const std::int64_t count = file.Read(buffer_.get(), kChunkSize, error);
+            if (count < 0) {
+                return Failure(error);
+            }
+            if (count == 0) {
+                break;
+            }
+            if (!md5_.Update(buffer_.get(), static_cast<std::size_t>(count))) {
+                return Failure(EIO);
+            }
+            total += static_cast<std::uint64_t>(count);
+            onBytes(static_cast<std::uint64_t>(count));
+        }
+        // The bytes read must be the file as it was opened, and still is.
+        if (total != file.Size()) {
+            return Failure(kChangedWhileRead);
+        }
+        if (!file.Unchanged(error)) {
+            return Failure(error);
+        }
+        const std::optional<Md5Digest> finished = md5_.Finish();
+        if (!finished) {
+            return Failure(EIO);
+        }
+        FileDigest digest;
+        digest.ok = true;
+        digest.size = total;
+        digest.md5 = Hex(*finished);
+        return digest;
+    }
+
+  private:
+    std::unique_ptr<unsigned char[]> buffer_;
+    Md5 md5_;
+    bool used_ = false;
+};
 
 // The progress of a job as the files report their chunks: each file counts
 // at most its weight, so a file that grows does not push the total past 100 %.
@@ -54,6 +124,8 @@ class ProgressCounter {
             total_ += weights_.back();
         }
     }
+
+    bool Listening() const { return static_cast<bool>(onProgress_); }
 
     // Adds `bytes` of a file that has counted `counted` so far; gives the new count.
     std::uint64_t AddChunk(std::size_t file, std::uint64_t counted, std::uint64_t bytes) {
@@ -77,7 +149,11 @@ class ProgressCounter {
     void Report(std::uint64_t bytes) {
         std::lock_guard lock(mutex_);
         done_ += bytes;
-        onProgress_(std::min(done_, total_), total_);
+        // The listener's failure is no file's failure: the digests go on.
+        try {
+            onProgress_(std::min(done_, total_), total_);
+        } catch (...) {
+        }
     }
 
     DigestProgress onProgress_;
@@ -87,53 +163,51 @@ class ProgressCounter {
     std::mutex mutex_;
 };
 
+// Joins the helper threads when it goes, however the job ends.
+class ThreadJoiner {
+  public:
+    explicit ThreadJoiner(std::size_t count) { threads_.reserve(count); }
+    ~ThreadJoiner() {
+        for (std::thread& thread : threads_) {
+            thread.join();
+        }
+    }
+    ThreadJoiner(const ThreadJoiner&) = delete;
+    ThreadJoiner& operator=(const ThreadJoiner&) = delete;
+
+    // False when the system would start no more threads.
+    template <typename Work>
+    bool Start(Work& work) {
+        try {
+            threads_.emplace_back(std::ref(work));
+            return true;
+        } catch (const std::system_error&) {
+            return false;
+        }
+    }
+
+  private:
+    std::vector<std::thread> threads_;
+};
+
 }  // namespace
 
 FileDigest DigestFile(const std::string& path,
                       const std::function<void(std::uint64_t bytes)>& onBytes,
                       const std::atomic<bool>* cancel) {
-    if (cancel != nullptr && cancel->load(std::memory_order_relaxed)) {
-        return Failure(ECANCELED);
-    }
-    InputFile file;
-    SystemError error;
-    if (!file.Open(path, error)) {
-        return Failure(error);
-    }
-    Md5 md5;
-    if (!md5.Ok()) {
+    try {
+        DigestWorker worker;
+        return worker.Digest(
+            path,
+            [&](std::uint64_t bytes) {
+                if (onBytes) {
+                    onBytes(bytes);
+                }
+            },
+            cancel);
+    } catch (const std::bad_alloc&) {
         return Failure(ENOMEM);
     }
-    std::vector<unsigned char> buffer(kChunkSize);
-    std::uint64_t total = 0;
-    for (;;) {
-        if (cancel != nullptr && cancel->load(std::memory_order_relaxed)) {
-            return Failure(ECANCELED);
-        }
-        const std::int64_t count = file.Read(buffer.data(), buffer.size(), error);
-        if (count < 0) {
-            return Failure(error);
-        }
-        if (count == 0) {
-            break;
-        }
-        if (!md5.Update(buffer.data(), static_cast<std::size_t>(count))) {
-            return Failure(EIO);
-        }
-        total += static_cast<std::uint64_t>(count);
-        if (onBytes) {
-            onBytes(static_cast<std::uint64_t>(count));
-        }
-    }
-    const std::optional<Md5Digest> finished = md5.Finish();
-    if (!finished) {
-        return Failure(EIO);
-    }
-    FileDigest digest;
-    digest.ok = true;
-    digest.size = total;
-    digest.md5 = Hex(*finished);
-    return digest;
 }
 
 std::vector<FileDigest> DigestFiles(const DigestJob& job) {
@@ -141,35 +215,47 @@ std::vector<FileDigest> DigestFiles(const DigestJob& job) {
     std::vector<FileDigest> digests(paths.size());
     ProgressCounter progress(paths, job.onProgress);
     std::atomic<std::size_t> next{0};
-    const auto work = [&] {
+    // Each thread takes the next file until none is left; nothing that goes
+    // wrong with one file leaves the thread.
+    const auto work = [&]() noexcept {
+        std::unique_ptr<DigestWorker> worker;
+        try {
+            worker = std::make_unique<DigestWorker>();
+        } catch (...) {
+        }
         for (std::size_t i = next++; i < paths.size(); i = next++) {
             std::uint64_t counted = 0;
             try {
-                digests[i] = DigestFile(
-                    paths[i],
-                    [&](std::uint64_t bytes) { counted = progress.AddChunk(i, counted, bytes); },
-                    job.cancel);
+                if (worker == nullptr) {
+                    digests[i] = Failure(ENOMEM);
+                } else if (progress.Listening()) {
+                    digests[i] = worker->Digest(
+                        paths[i],
+                        [&](std::uint64_t bytes) {
+                            counted = progress.AddChunk(i, counted, bytes);
+                        },
+                        job.cancel);
+                } else {
+                    digests[i] = worker->Digest(
+                        paths[i], [](std::uint64_t) {}, job.cancel);
+                }
             } catch (const std::bad_alloc&) {
                 digests[i] = Failure(ENOMEM);
+            } catch (...) {
+                digests[i] = Failure(EIO);
             }
-            if (job.cancel == nullptr || !job.cancel->load()) {
+            if (!Cancelled(job.cancel)) {
                 progress.Finish(i, counted);  // a cancelled job stops where it was
             }
         }
     };
     const std::size_t wanted = std::min<std::size_t>(
         static_cast<std::size_t>(std::max(job.threads, 1)), std::max<std::size_t>(paths.size(), 1));
-    std::vector<std::thread> helpers;
-    for (std::size_t t = 1; t < wanted; ++t) {
-        try {
-            helpers.emplace_back(work);
-        } catch (const std::system_error&) {
-            break;  // fewer threads than asked for: the others take the files
+    {
+        ThreadJoiner helpers(wanted - 1);
+        for (std::size_t t = 1; t < wanted && helpers.Start(work); ++t) {
         }
-    }
-    work();
-    for (std::thread& helper : helpers) {
-        helper.join();
+        work();  // this thread takes files too; fewer helpers than asked: more for it
     }
     return digests;
 }

@@ -17,12 +17,12 @@ struct FileDigest {
     SystemError error;       // why the file could not be digested
 };
 
-// Streams the file through MD5 in large chunks; never holds it whole. The
-// size is the count of bytes digested, so a file that grows or shrinks while
-// it is read (resources still being copied) gets a digest and a size that
-// belong together. `onBytes` hears of every chunk read. When `cancel` turns
-// true the digest stops after the chunk at hand (ECANCELED). A failure of
-// the system's MD5 fails the file (EIO), as a read error would.
+// Streams the file through MD5 in large chunks; never holds it whole. A file
+// that grows, shrinks or is rewritten while it is read (resources still
+// being copied) fails with kChangedWhileRead: its digest would match neither
+// the old file nor the new one. `onBytes` hears of every chunk read. When
+// `cancel` turns true the digest stops after the chunk at hand (ECANCELED).
+// A failure of the system's MD5 fails the file (EIO), as a read error would.
 FileDigest DigestFile(const std::string& path,
                       const std::function<void(std::uint64_t bytes)>& onBytes = {},
                       const std::atomic<bool>* cancel = nullptr);
@@ -40,7 +40,9 @@ struct DigestJob {
 };
 
 // The digest engine of both front ends: digests the files on the job's
-// threads and returns their digests in the order of the paths.
+// threads and returns their digests in the order of the paths. Whatever
+// happens to one file (an exception included) fails that file only, and
+// every thread the job starts has ended when it returns.
 std::vector<FileDigest> DigestFiles(const DigestJob& job);
 
 // The number of threads a digest job uses unless told otherwise: one per

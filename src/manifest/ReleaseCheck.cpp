@@ -55,7 +55,7 @@ constexpr std::size_t kMaxDepth = 16;
 // size of the entries, and nesting stops at kMaxDepth.
 class ManifestReader : public nlohmann::json_sax<nlohmann::json> {
   public:
-    explicit ManifestReader(ParsedManifest& parsed) : parsed_(parsed) {}
+    ManifestReader(ParsedManifest& parsed, std::string_view text) : parsed_(parsed), text_(text) {}
 
     bool null() override { return Scalar(); }
     bool boolean(bool) override { return Scalar(); }
@@ -74,7 +74,7 @@ class ManifestReader : public nlohmann::json_sax<nlohmann::json> {
                 sawVersion_ = true;
                 return true;
             case Slot::List:
-                return Fail(kNoList);
+                return Fail(kNoList, ManifestFault::Kind::NoList);
             case Slot::Filename:
                 return SetField(entry_.filename, value, 1);
             case Slot::Md5:
@@ -89,7 +89,7 @@ class ManifestReader : public nlohmann::json_sax<nlohmann::json> {
 
     bool start_object(std::size_t) override {
         if (frames_.size() >= kMaxDepth) {
-            return Fail(TooDeep());
+            return Fail(TooDeep(), ManifestFault::Kind::TooDeep);
         }
         if (frames_.empty()) {
             frames_.push_back(Frame::Root);
@@ -110,10 +110,10 @@ class ManifestReader : public nlohmann::json_sax<nlohmann::json> {
 
     bool start_array(std::size_t) override {
         if (frames_.size() >= kMaxDepth) {
-            return Fail(TooDeep());
+            return Fail(TooDeep(), ManifestFault::Kind::TooDeep);
         }
         if (frames_.empty()) {
-            return Fail(kNoVersion);
+            return Fail(kNoVersion, ManifestFault::Kind::NoVersion);
         }
         if (frames_.back() == Frame::List) {
             return FailEntry();
@@ -163,21 +163,38 @@ class ManifestReader : public nlohmann::json_sax<nlohmann::json> {
         return true;
     }
 
-    bool parse_error(std::size_t, const std::string&,
+    bool parse_error(std::size_t position, const std::string&,
                      const nlohmann::detail::exception& error) override {
         // "[json.exception.parse_error.101] parse error at …": the part after the tag
         const std::string_view what = error.what();
         const std::size_t tagEnd = what.find("] ");
-        return Fail(std::string(tagEnd == std::string_view::npos ? what : what.substr(tagEnd + 2)));
+        Fail(std::string(tagEnd == std::string_view::npos ? what : what.substr(tagEnd + 2)),
+             ManifestFault::Kind::Syntax);
+        // The byte the parser stopped at is the last one it read: its line and
+        // column, counting characters.
+        const std::string_view before = text_.substr(0, position > 0 ? position - 1 : 0);
+        const std::size_t lineStart = before.rfind('\n');
+        const std::string_view line =
+            lineStart == std::string_view::npos ? before : before.substr(lineStart + 1);
+        parsed_.fault.line =
+            static_cast<std::size_t>(std::count(before.begin(), before.end(), '\n')) + 1;
+        parsed_.fault.column = static_cast<std::size_t>(std::count_if(
+                                   line.begin(), line.end(),
+                                   [](char c) {
+                                       return (static_cast<unsigned char>(c) & 0xC0) !=
+                                              0x80;  // not a continuation byte
+                                   })) +
+                               1;
+        return false;
     }
 
     // After the whole text was read: the parts a manifest must have.
     bool Complete() {
         if (!sawVersion_) {
-            return Fail(kNoVersion);
+            return Fail(kNoVersion, ManifestFault::Kind::NoVersion);
         }
         if (!sawList_) {
-            return Fail(kNoList);
+            return Fail(kNoList, ManifestFault::Kind::NoList);
         }
         return true;
     }
@@ -198,7 +215,7 @@ class ManifestReader : public nlohmann::json_sax<nlohmann::json> {
     // A number, true, false, null: only allowed where no text is expected.
     bool Scalar() {
         if (frames_.empty()) {
-            return Fail(kNoVersion);
+            return Fail(kNoVersion, ManifestFault::Kind::NoVersion);
         }
         if (frames_.back() == Frame::List) {
             return FailEntry();
@@ -209,9 +226,9 @@ class ManifestReader : public nlohmann::json_sax<nlohmann::json> {
     bool NestedValueAllowed(Slot slot) {
         switch (slot) {
             case Slot::Version:
-                return Fail(kNoVersion);
+                return Fail(kNoVersion, ManifestFault::Kind::NoVersion);
             case Slot::List:
-                return Fail(kNoList);
+                return Fail(kNoList, ManifestFault::Kind::NoList);
             case Slot::Filename:
             case Slot::Md5:
             case Slot::Size:
@@ -229,16 +246,20 @@ class ManifestReader : public nlohmann::json_sax<nlohmann::json> {
     }
 
     bool FailEntry() {
-        return Fail("entry " + std::to_string(parsed_.entries.size() + 1) +
-                    " of \"md5list\" lacks \"filename\", \"md5\" or \"size\" text");
+        parsed_.fault.entry = parsed_.entries.size() + 1;
+        return Fail("entry " + std::to_string(parsed_.fault.entry) +
+                        " of \"md5list\" lacks \"filename\", \"md5\" or \"size\" text",
+                    ManifestFault::Kind::BadEntry);
     }
 
-    bool Fail(std::string error) {
+    bool Fail(std::string error, ManifestFault::Kind kind) {
         parsed_.error = std::move(error);
+        parsed_.fault.kind = kind;
         return false;
     }
 
     ParsedManifest& parsed_;
+    std::string_view text_;
     std::vector<Frame> frames_;
     Slot slot_ = Slot::None;
     ManifestEntry entry_;
@@ -277,12 +298,13 @@ std::string_view TrimmedVersion(std::string_view version) {
 
 ParsedManifest ParseStandaloneManifest(std::string_view json) {
     ParsedManifest parsed;
-    ManifestReader reader(parsed);
+    ManifestReader reader(parsed, json);
     bool read = false;
     try {
         read = nlohmann::json::sax_parse(json.begin(), json.end(), &reader) && reader.Complete();
     } catch (const nlohmann::json::exception& error) {
         parsed.error = error.what();
+        parsed.fault.kind = ManifestFault::Kind::Syntax;
     }
     if (!read) {
         parsed.version.clear();
@@ -320,6 +342,20 @@ ReleaseComparison CompareReleases(const ParsedManifest& previous, const ParsedMa
     return comparison;
 }
 
+bool IsComparableVersion(std::string_view version) {
+    version = TrimmedVersion(version);
+    if (version.empty()) {
+        return false;
+    }
+    while (!version.empty()) {
+        const bool last = version.find('.') == std::string_view::npos;
+        if (!IsNumber(NextPart(version)) || (!last && version.empty())) {
+            return false;  // an empty or non-digit part, or a dot at the end
+        }
+    }
+    return true;
+}
+
 int CompareVersions(std::string_view a, std::string_view b) {
     a = TrimmedVersion(a);
     b = TrimmedVersion(b);
@@ -351,6 +387,7 @@ PreviousRelease ReadPreviousRelease(const std::string& path) {
     previous.state =
         previous.manifest.ok ? PreviousRelease::State::Present : PreviousRelease::State::Unusable;
     previous.error = previous.manifest.error;
+    previous.fault = previous.manifest.fault;
     return previous;
 }
 

@@ -16,10 +16,27 @@ struct ManifestEntry {
     std::string size;
 };
 
+// Why a text is no update.json, for each front end to phrase.
+struct ManifestFault {
+    enum class Kind {
+        None,
+        Syntax,     // no JSON (or no UTF-8) at line, column
+        NoVersion,  // no "assets_version" text
+        NoList,     // no "md5list" array
+        BadEntry,   // entry `entry` of md5list lacks "filename", "md5" or "size" text
+        TooDeep,    // nested deeper than a manifest ever is
+    };
+    Kind kind = Kind::None;
+    std::size_t line = 0;    // Syntax: 1-based line
+    std::size_t column = 0;  // Syntax: 1-based column, in characters
+    std::size_t entry = 0;   // BadEntry: 1-based
+};
+
 // An update.json read back: its version and entries, or why it cannot be used.
 struct ParsedManifest {
     bool ok = false;
-    std::string error;  // English, for varo-cli; the window gives its own text
+    std::string error;  // English, for varo-cli; the window phrases `fault`
+    ManifestFault fault;
     std::string version;
     std::vector<ManifestEntry> entries;
 };
@@ -46,6 +63,11 @@ struct ReleaseComparison {
 
 ReleaseComparison CompareReleases(const ParsedManifest& previous, const ParsedManifest& next);
 
+// True for a version clients can compare: decimal numbers separated by single
+// dots ("1.2.5", "10"), once white space around it is set aside. "v1.3",
+// "1.2.11-beta", "abc" and the empty text are not.
+bool IsComparableVersion(std::string_view version);
+
 // Compares dotted versions part by part: parts of digits by their number,
 // any other pair of parts as text; a missing part counts as "0". White space
 // around a version is ignored. Negative, zero or positive like strcmp.
@@ -56,6 +78,7 @@ struct PreviousRelease {
     enum class State { Absent, Unusable, Present } state = State::Absent;
     SystemError readError;  // Unusable because it could not be read (EFBIG: over 64 MiB)
     std::string error;      // Unusable because it is no manifest: why, English
+    ManifestFault fault;    // and why, for the window
     ParsedManifest manifest;
 };
 

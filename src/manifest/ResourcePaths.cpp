@@ -1,7 +1,6 @@
 #include "manifest/ResourcePaths.h"
 
 #include <algorithm>
-#include <filesystem>
 
 #include "platform/FileIo.h"
 
@@ -9,48 +8,55 @@ namespace varo {
 
 ExpandedResourcePaths ExpandResourcePaths(const std::vector<std::string>& paths,
                                           ManifestMode mode) {
-    namespace fs = std::filesystem;
     ExpandedResourcePaths expanded;
     const auto fail = [&](ExpandedResourcePaths::Problem problem, const std::string& folder,
-                          const std::error_code& error) {
+                          const SystemError& error) {
         expanded.problem = problem;
         expanded.folder = folder;
-        expanded.error = error ? FileSystemError(error) : SystemError{};
+        expanded.error = error;
         expanded.files.clear();
         return expanded;
     };
     for (const std::string& path : paths) {
-        std::error_code error;
-        if (!fs::is_directory(FileSystemPath(path), error)) {
+        if (KindOfPath(path) != PathKind::Folder) {
             expanded.files.push_back(path);
             continue;
         }
+        std::vector<FolderEntry> entries;
+        SystemError error;
+        if (!ListFolder(path, entries, error)) {
+            return fail(ExpandedResourcePaths::Problem::CannotList, path, error);
+        }
         // Each entry is examined on its own: one that cannot be (a link
-        // loop, say) is named and skipped, the others are taken.
-        std::vector<std::string> inside;
-        fs::directory_iterator entry(FileSystemPath(path), error);
-        for (const fs::directory_iterator end; !error && entry != end; entry.increment(error)) {
-            const std::string name = ProgramPath(entry->path().filename());
-            if (!ModeOffersFile(mode, name)) {
+        // loop, say) or that is no file (a pipe) is named and skipped, the
+        // others are taken. Folders inside are not looked into.
+        std::vector<FolderEntry*> inside;
+        for (FolderEntry& entry : entries) {
+            if (!ModeOffersFile(mode, entry.name)) {
                 continue;
             }
-            // The folder as given and the name: the path as the user wrote it.
-            std::error_code entryError;
-            const bool regular = entry->is_regular_file(entryError);
-            if (entryError) {
-                expanded.skipped.push_back({JoinPath(path, name), FileSystemError(entryError)});
-            } else if (regular) {
-                inside.push_back(JoinPath(path, name));
+            switch (entry.kind) {
+                case FolderEntry::Kind::File:
+                    inside.push_back(&entry);
+                    break;
+                case FolderEntry::Kind::Folder:
+                    break;
+                case FolderEntry::Kind::Other:
+                    expanded.skipped.push_back({entry.path, ErrnoError(kNotRegularFile)});
+                    break;
+                case FolderEntry::Kind::Unknown:
+                    expanded.skipped.push_back({entry.path, entry.error});
+                    break;
             }
-        }
-        if (error) {
-            return fail(ExpandedResourcePaths::Problem::CannotList, path, error);
         }
         if (inside.empty()) {
             return fail(ExpandedResourcePaths::Problem::NoFiles, path, {});
         }
-        std::sort(inside.begin(), inside.end());
-        expanded.files.insert(expanded.files.end(), inside.begin(), inside.end());
+        std::sort(inside.begin(), inside.end(),
+                  [](const FolderEntry* a, const FolderEntry* b) { return a->name < b->name; });
+        for (const FolderEntry* entry : inside) {
+            expanded.files.push_back(entry->path);
+        }
     }
     return expanded;
 }

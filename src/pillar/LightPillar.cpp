@@ -41,13 +41,16 @@ LightPillarList ComputeLightPillarRows(const ItemMatrix& matrix,
         if (shine < kShineBase) {
             continue;
         }
-        rows.push_back(LightPillarRow{{
-            GbkText(matrix.Cell(row, ItemRecord::kNameColumn)),
-            parameters.color,
-            ShineValueText(shine, effectImageCount),
-            parameters.effectImageCount,
-            parameters.pillarFileNumber,
-        }});
+        rows.push_back(LightPillarRow{
+            {
+                GbkText(matrix.Cell(row, ItemRecord::kNameColumn)),
+                parameters.color,
+                ShineValueText(shine, effectImageCount),
+                parameters.effectImageCount,
+                parameters.pillarFileNumber,
+            },
+            std::string(matrix.LostText(row, ItemRecord::kNameColumn)),
+        });
     }
     return rows;
 }

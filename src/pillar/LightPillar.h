@@ -2,6 +2,7 @@
 
 #include <array>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "db/ItemMatrix.h"
@@ -20,7 +21,14 @@ enum LightPillarColumn {
 };
 
 struct LightPillarRow {
+    LightPillarRow() = default;
+    LightPillarRow(std::array<GbkText, kLightPillarColumnCount> rowFields, std::string lost = {})
+        : fields(std::move(rowFields)), lostName(std::move(lost)) {}
+
     std::array<GbkText, kLightPillarColumnCount> fields;
+    // The name as the database or the user gave it, when GBK lacks some of
+    // its characters (they are '?' in the name field); empty otherwise.
+    std::string lostName;
 
     bool operator==(const LightPillarRow&) const = default;
 };

@@ -80,22 +80,41 @@ Settings ParseSettings(std::string_view text) {
     return settings;
 }
 
-std::string FormatSettings(const Settings& settings) {
+std::string FormatSettings(const Settings& settings, std::vector<std::string>* tooLong) {
+    // The lines that can be written, in name order.
+    std::vector<const Settings::value_type*> kept;
+    std::size_t size = kHeader.size() + kSection.size() + 4;
+    for (const auto& setting : settings) {
+        if (kept.size() == kMaxSettings || !IsValidName(setting.first) ||
+            !CanCarry(setting.second)) {
+            continue;
+        }
+        kept.push_back(&setting);
+        size += setting.first.size() + setting.second.size() + 3;
+    }
+    // A file the reader refuses would lose every setting at the next start:
+    // the longest values go until the rest fits.
+    while (size > kMaxSettingsFileSize) {
+        const auto longest = std::max_element(kept.begin(), kept.end(), [](auto* a, auto* b) {
+            return a->first.size() + a->second.size() < b->first.size() + b->second.size();
+        });
+        size -= (*longest)->first.size() + (*longest)->second.size() + 3;
+        if (tooLong != nullptr) {
+            tooLong->push_back((*longest)->first);
+        }
+        kept.erase(longest);
+    }
     std::string text;
+    text.reserve(size);
     text += kHeader;
     text += "\r\n";
     text += kSection;
     text += "\r\n";
-    std::size_t written = 0;
-    for (const auto& [name, value] : settings) {
-        if (written == kMaxSettings || !IsValidName(name) || !CanCarry(value)) {
-            continue;
-        }
-        text += name;
+    for (const auto* setting : kept) {
+        text += setting->first;
         text += '=';
-        text += value;
+        text += setting->second;
         text += "\r\n";
-        ++written;
     }
     return text;
 }
@@ -148,23 +167,25 @@ SettingsSave SaveSettingsFile(const std::string& path, const SettingsFileState& 
                               const Settings& settings) {
     switch (state.kind) {
         case SettingsFileState::Kind::Foreign:
-            return {SettingsSave::Outcome::Kept, {}};
+            return {SettingsSave::Outcome::Kept, {}, {}};
         case SettingsFileState::Kind::Unreadable:
-            return {SettingsSave::Outcome::Failed, state.error};
+            return {SettingsSave::Outcome::Failed, state.error, {}};
         case SettingsFileState::Kind::Absent:
         case SettingsFileState::Kind::Settings:
             break;
     }
     if (IsReadOnlyFile(path)) {
-        return {SettingsSave::Outcome::Kept, {}};
+        return {SettingsSave::Outcome::Kept, {}, {}};
     }
     std::error_code ignored;  // a folder that cannot be made fails the write below
     std::filesystem::create_directories(FileSystemPath(PathFolder(path)), ignored);
-    const FileWriteResult result = WriteFileAtomically(path, FormatSettings(settings));
+    SettingsSave save;
+    const FileWriteResult result =
+        WriteFileAtomically(path, FormatSettings(settings, &save.tooLong));
     if (!result.ok) {
-        return {SettingsSave::Outcome::Failed, result.error};
+        return {SettingsSave::Outcome::Failed, result.error, {}};
     }
-    return {SettingsSave::Outcome::Written, {}};
+    return save;
 }
 
 }  // namespace varo

@@ -3,6 +3,7 @@
 #include <map>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/SystemError.h"
 
@@ -23,8 +24,10 @@ Settings ParseSettings(std::string_view text);
 
 // The file ParseSettings reads back as the same settings, UTF-8 without a
 // byte-order mark. Names it would ignore and values holding CR or LF (which
-// no line can carry) are left out.
-std::string FormatSettings(const Settings& settings);
+// no line can carry) are left out, and so are values that would make the
+// file larger than the reader takes (kMaxSettingsFileSize), the longest
+// first; the names of those go to `tooLong` when given.
+std::string FormatSettings(const Settings& settings, std::vector<std::string>* tooLong = nullptr);
 
 // A settings file's bytes as UTF-8 text, as editors save it: UTF-8 with or
 // without a byte-order mark, UTF-16 LE or BE with one, and bytes that are
@@ -62,6 +65,7 @@ struct SettingsSave {
     };
     Outcome outcome = Outcome::Written;
     SystemError error;
+    std::vector<std::string> tooLong;  // Written: the settings left out to keep the file readable
 };
 
 // Writes the settings in one step, creating the file's folder when needed,

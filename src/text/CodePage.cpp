@@ -202,9 +202,9 @@ bool DecodeGbk(std::string_view gbk, std::string& out, bool strict,
 
 // UTF-8 to GBK through the tables, appended to `out`. A character GBK lacks, or
 // an ill-formed sequence, fails a strict conversion and becomes '?' in a
-// lenient one.
+// lenient one, which then sets `lossy`.
 bool EncodeUtf8(std::string_view utf8, GbkText& out, bool strict,
-                ConversionFailure* failure = nullptr) {
+                ConversionFailure* failure = nullptr, bool* lossy = nullptr) {
     Cp936Tables& tables = Tables();
     // GBK is never longer than UTF-8: convert in place at the end of `out`.
     const std::size_t start = out.size();
@@ -226,6 +226,9 @@ bool EncodeUtf8(std::string_view utf8, GbkText& out, bool strict,
                     *failure = {characterStart, i - characterStart};
                 }
                 return false;
+            }
+            if (lossy != nullptr) {
+                *lossy = true;
             }
             *write++ = '?';
         } else if (code < 0x100) {
@@ -257,13 +260,15 @@ GbkText Utf8ToGbk(std::string_view utf8) {
     return out;
 }
 
-void AppendUtf8AsGbk(GbkText& out, std::string_view utf8) {
+bool AppendUtf8AsGbk(GbkText& out, std::string_view utf8) {
     utf8 = UpToFirstZero(utf8);
     if (IsAscii(utf8)) {
         out.append(utf8);
-        return;
+        return true;
     }
-    EncodeUtf8(utf8, out, false);
+    bool lossy = false;
+    EncodeUtf8(utf8, out, false, nullptr, &lossy);
+    return !lossy;
 }
 
 std::optional<std::string> StrictGbkToUtf8(std::string_view gbk) {
@@ -282,22 +287,41 @@ std::optional<GbkText> StrictUtf8ToGbk(std::string_view utf8) {
     return out;
 }
 
+// The strict conversions' checks, without building the converted text: a
+// large file is looked at before anything is made of it.
 std::optional<ConversionFailure> FindGbkToUtf8Failure(std::string_view gbk) {
-    std::string scratch;
-    ConversionFailure failure;
-    if (DecodeGbk(gbk, scratch, true, &failure)) {
-        return std::nullopt;
+    Cp936Tables& tables = Tables();
+    for (std::size_t i = 0; i < gbk.size();) {
+        const unsigned char lead = static_cast<unsigned char>(gbk[i]);
+        if (lead <= 0x80) {
+            ++i;
+            continue;
+        }
+        const unsigned trail = i + 1 < gbk.size() ? static_cast<unsigned char>(gbk[i + 1]) : 0;
+        const bool pair =
+            lead <= kLeadLast && trail >= kTrailFirst && trail != 0x7F && trail <= kTrailLast;
+        if (!pair || tables.Decode(lead, trail) == 0) {
+            return ConversionFailure{i, pair ? 2u : 1u};
+        }
+        i += 2;
     }
-    return failure;
+    return std::nullopt;
 }
 
 std::optional<ConversionFailure> FindUtf8ToGbkFailure(std::string_view utf8) {
-    GbkText scratch;
-    ConversionFailure failure;
-    if (EncodeUtf8(utf8, scratch, true, &failure)) {
-        return std::nullopt;
+    Cp936Tables& tables = Tables();
+    for (std::size_t i = 0; i < utf8.size();) {
+        const std::size_t characterStart = i;
+        const char32_t c = NextUtf8(utf8, i);
+        if (c < 0x80) {
+            continue;
+        }
+        const std::uint16_t code = c < 0x10000 ? tables.Encode(static_cast<char16_t>(c)) : 0;
+        if (code == 0 || code == 0xFF) {
+            return ConversionFailure{characterStart, i - characterStart};
+        }
     }
-    return failure;
+    return std::nullopt;
 }
 
 std::string ToValidUtf8(std::string_view text) {

@@ -15,7 +15,8 @@ namespace varo {
 std::string GbkToUtf8(std::string_view gbk);
 GbkText Utf8ToGbk(std::string_view utf8);
 // Utf8ToGbk appending to `out`, for bulk conversion without a string per call.
-void AppendUtf8AsGbk(GbkText& out, std::string_view utf8);
+// False when a character became '?' (GBK lacks it, or the bytes are no UTF-8).
+bool AppendUtf8AsGbk(GbkText& out, std::string_view utf8);
 
 // Strict whole-text conversions with the same code page: the whole converted
 // text (zero bytes included), or nothing when any byte cannot be converted.

@@ -1,5 +1,6 @@
 #include "text/TextToInt.h"
 
+#include <algorithm>
 #include <string>
 
 namespace varo {
@@ -39,28 +40,59 @@ bool IsAtoiSpace(char c) {
     return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
 }
 
-}  // namespace
+// The leading integer's sign and digits, after the white space before it.
+struct LeadingInteger {
+    bool negative = false;
+    std::string_view digits;
+};
 
-std::int32_t TextToInt(std::string_view gbk) {
-    const std::string text = FoldFullWidth(gbk);
+LeadingInteger ReadLeadingInteger(std::string_view text) {
     std::size_t i = 0;
     while (i < text.size() && IsAtoiSpace(text[i])) {
         ++i;
     }
-    bool negative = false;
+    LeadingInteger integer;
     if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
-        negative = text[i] == '-';
+        integer.negative = text[i] == '-';
         ++i;
     }
+    const std::size_t start = i;
+    while (i < text.size() && text[i] >= '0' && text[i] <= '9') {
+        ++i;
+    }
+    integer.digits = text.substr(start, i - start);
+    return integer;
+}
+
+}  // namespace
+
+std::int32_t TextToInt(std::string_view gbk) {
+    const std::string text = FoldFullWidth(gbk);
+    const LeadingInteger integer = ReadLeadingInteger(text);
     // Unsigned arithmetic gives the two's-complement wrap-around without overflow.
     std::uint32_t value = 0;
-    for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
-        value = value * 10u + static_cast<std::uint32_t>(text[i] - '0');
+    for (const char digit : integer.digits) {
+        value = value * 10u + static_cast<std::uint32_t>(digit - '0');
     }
-    if (negative) {
+    if (integer.negative) {
         value = 0u - value;
     }
     return static_cast<std::int32_t>(value);
+}
+
+bool TextToIntFits(std::string_view gbk) {
+    const std::string text = FoldFullWidth(gbk);
+    const LeadingInteger integer = ReadLeadingInteger(text);
+    std::string_view digits = integer.digits;
+    digits.remove_prefix(std::min(digits.find_first_not_of('0'), digits.size()));
+    if (digits.size() > 10) {
+        return false;
+    }
+    std::uint64_t value = 0;
+    for (const char digit : digits) {
+        value = value * 10u + static_cast<std::uint64_t>(digit - '0');
+    }
+    return value <= (integer.negative ? 2147483648u : 2147483647u);
 }
 
 }  // namespace varo

@@ -10,4 +10,8 @@ namespace varo {
 // 32-bit range wrap around.
 std::int32_t TextToInt(std::string_view gbk);
 
+// False when the leading integer TextToInt reads lies outside
+// -2,147,483,648 … 2,147,483,647, so that TextToInt gives a wrapped value.
+bool TextToIntFits(std::string_view gbk);
+
 }  // namespace varo

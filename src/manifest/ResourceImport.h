@@ -1,0 +1,39 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "manifest/FileDigest.h"
+#include "manifest/ResourcePaths.h"
+
+namespace varo {
+
+// What an import makes of the resource files it is given, decided once for
+// both front ends: which files are digested, which are refused and why,
+// which entry names two files share; then the list lines of the digests.
+struct ResourceImportPlan {
+    // The same entry name from two different paths in one import (one file
+    // name in two folders, say): the later file's line stays, as in the list.
+    struct SharedName {
+        std::string name;
+        std::string earlier;
+        std::string later;
+    };
+    std::vector<std::string> files;        // to digest, in the order given
+    std::vector<SkippedResource> refused;  // never digested: names a list line cannot carry
+    std::vector<SharedName> sharedNames;
+};
+
+ResourceImportPlan PlanResourceImport(const std::vector<std::string>& paths);
+
+// The digests of a plan's files as list lines, and the files that failed.
+struct ImportedResources {
+    std::string lines;                    // "name md5 size\r\n" per file digested, in order
+    std::vector<SkippedResource> failed;  // with the reason of each
+};
+
+// `digests` are those of plan.files, in their order.
+ImportedResources ResourceListLines(const ResourceImportPlan& plan,
+                                    const std::vector<FileDigest>& digests);
+
+}  // namespace varo
