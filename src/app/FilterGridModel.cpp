@@ -49,9 +49,18 @@ bool FilterGridModel::setData(const QModelIndex& index, const QVariant& value, i
     FilterRow& row = rows_[static_cast<std::size_t>(index.row())];
     if (IsFlagColumn(index.column()) && role == Qt::CheckStateRole && checkBoxColumns_) {
         row.Flag(index.column()) = value.value<Qt::CheckState>() == Qt::Checked;
-    } else if (!IsFlagColumn(index.column()) && role == Qt::EditRole) {
-        (index.column() == kFilterNameColumn ? row.itemName : row.itemKind) =
-            ToGbk(value.toString());
+    } else if (index.column() == kFilterKindColumn && role == Qt::EditRole) {
+        row.itemKind = ToGbk(value.toString());
+    } else if (index.column() == kFilterNameColumn && role == Qt::EditRole) {
+        // A name with a character GBK lacks keeps its own text beside the
+        // '?' the file would hold; a name set to the text it has keeps what it lost.
+        const std::string typed = ToUtf8(value.toString());
+        const std::optional<GbkText> exact = StrictUtf8ToGbk(typed);
+        GbkText name = exact ? *exact : Utf8ToGbk(typed);
+        if (name != row.itemName || !exact) {
+            row.lostName = exact ? std::string() : typed;
+        }
+        row.itemName = std::move(name);
     } else {
         return false;
     }

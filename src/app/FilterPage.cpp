@@ -12,11 +12,13 @@
 #include "app/FindingQuestion.h"
 #include "app/GridFindBox.h"
 #include "app/Guarded.h"
+#include "app/MessageText.h"
 #include "app/OutputFile.h"
 #include "app/SystemErrorText.h"
 #include "app/TextBridge.h"
 #include "app/WrappingButton.h"
 #include "db/ItemTable.h"
+#include "platform/Path.h"
 
 namespace varo {
 namespace {
@@ -27,7 +29,7 @@ constexpr int kDesignColumnWidth = 60;
 QString FilterImportRefusalText(const QString& path, const FilterFileRefusal& refusal) {
     QString reason;
     if (refusal.characterOutsideGbk) {
-        const QString character = FromUtf8(refusal.bytes);
+        const QString character = ShownUtf8(refusal.bytes);
         const char32_t codePoint = character.isEmpty() ? 0 : character.toUcs4().front();
         reason = QStringLiteral("第%1行的字符“%2”（U+%3）无法用GBK编码表示")
                      .arg(refusal.line)
@@ -47,7 +49,7 @@ QString FilterImportRefusalText(const QString& path, const FilterFileRefusal& re
                      .arg(hex.join(QLatin1Char(' ')));
     }
     return QStringLiteral("文件“%1”未导入：%2。\n表格保持不变。")
-        .arg(QDir::toNativeSeparators(path), reason);
+        .arg(ShownPath(ToUtf8(path)), reason);
 }
 
 }  // namespace
@@ -166,6 +168,9 @@ void FilterPage::LoadFilterGrid() {
     }
     model_.Load(LoadFilterRows(table->matrix, table->rows));
     SetColumnWidths(kLoadedColumnWidth);
+    if (const auto note = ExplainEmptyFilterGrid(*table)) {
+        ShowEmptyTableNote(*note, QStringLiteral("载入数据库"), QStringLiteral("表格"));
+    }
 }
 
 void FilterPage::SetFlagForAll(int column, bool value) {
@@ -177,8 +182,12 @@ void FilterPage::WriteFilterFile(FilterFileForm form) {
     if (!bytes.ok) {
         ShowMessage(MessageKind::Warning, QStringLiteral("生成失败"),
                     QStringLiteral("第%1行物品“%2”的名字无法转换为UTF-8编码，过滤文件未生成。")
-                        .arg(bytes.failedRow + 1)
-                        .arg(FromGbk(model_.Rows()[bytes.failedRow].itemName)));
+                        .arg(QString::number(bytes.failedRow + 1),
+                             ShownGbk(model_.Rows()[bytes.failedRow].itemName)));
+        return;
+    }
+    if (!ConfirmFindings(
+            CheckFilterFile(model_.Rows(), JoinPath(outputDirectory_, kFilterFileName)))) {
         return;
     }
     if (!WriteOutputFile(outputDirectory_, kFilterFileName, bytes.bytes)) {
@@ -196,16 +205,22 @@ std::optional<FilterRows> FilterPage::ReadFilterFileOrWarn(const QString& path, 
     const auto warn = [](const QString& text) {
         ShowMessage(MessageKind::Warning, QStringLiteral("导入失败"), text);
     };
+    const QString shown = ShownPath(ToUtf8(path));
     switch (read.status) {
         case FilterFileRead::Status::Ok:
             break;
         case FilterFileRead::Status::Unreadable:
-            warn(QStringLiteral("无法读取文件“%1”：%2\n表格保持不变。")
-                     .arg(QDir::toNativeSeparators(path), SystemErrorText(read.error)));
+            warn(QStringLiteral("无法读取文件“%1”：%2。\n表格保持不变。")
+                     .arg(shown, SystemErrorText(read.error, FileAccess::Read)));
             return std::nullopt;
         case FilterFileRead::Status::TooLarge:
-            warn(QStringLiteral("文件“%1”大于64 MiB，不是过滤文件，未读取。\n表格保持不变。")
-                     .arg(QDir::toNativeSeparators(path)));
+            warn(QStringLiteral("文件“%1”大于64\u00A0MiB，不是过滤文件，未读取。\n表格保持不变。")
+                     .arg(shown));
+            return std::nullopt;
+        case FilterFileRead::Status::TooManyLines:
+            warn(QStringLiteral("文件“%1”有%2行以上，不是过滤文件，未读取。\n表格保持不变。")
+                     .arg(shown)
+                     .arg(kMaxFilterFileLines));
             return std::nullopt;
         case FilterFileRead::Status::Refused:
             warn(FilterImportRefusalText(path, read.refusal));
@@ -214,7 +229,7 @@ std::optional<FilterRows> FilterPage::ReadFilterFileOrWarn(const QString& path, 
     if (!ConfirmFinding(CheckFilterFileSource(ToUtf8(path), read, use))) {
         return std::nullopt;
     }
-    return std::move(read.rows);
+    return TakeFilterRows(read);
 }
 
 QString FilterPage::ChooseFilterFile() {
@@ -251,18 +266,18 @@ void FilterPage::ApplyFilterFile() {
     }
     const FilterApplication applied = model_.ApplyFilterRows(*file);
     QString text = QStringLiteral("已按名称为%1行设置了标记。").arg(applied.rowsSet);
+    if (applied.repeatedNames > 0) {
+        text += QStringLiteral("\n其中%1个名字出现在多行：同名的行按顺序与文件中同名的行一一对应。")
+                    .arg(applied.repeatedNames);
+    }
     if (!applied.namesNotFound.empty()) {
-        constexpr std::size_t kListed = 20;
         QStringList names;
-        for (std::size_t i = 0; i < applied.namesNotFound.size() && i < kListed; ++i) {
-            names << FromGbk(applied.namesNotFound[i]);
-        }
-        if (applied.namesNotFound.size() > kListed) {
-            names << QStringLiteral("……另有%1个").arg(applied.namesNotFound.size() - kListed);
+        for (std::size_t i = 0; i < applied.namesNotFound.size() && i < kNamesNotFoundListed; ++i) {
+            names << ShownGbk(applied.namesNotFound[i]);
         }
         text += QStringLiteral("\n过滤文件中有%1个名字不在数据库中：\n")
                     .arg(applied.namesNotFound.size()) +
-                names.join(QLatin1Char('\n'));
+                ListedLines(names, applied.namesNotFound.size(), QStringLiteral("个"));
     }
     ShowMessage(MessageKind::Plain, QStringLiteral("套用完成"), text);
 }

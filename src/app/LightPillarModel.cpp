@@ -59,11 +59,15 @@ const GbkText& LightPillarModel::CellText(int row, int column) const {
     return rows_[static_cast<std::size_t>(row)].fields[column];
 }
 
-void LightPillarModel::SetCellText(int row, int column, GbkText text) {
+void LightPillarModel::SetCellText(int row, int column, GbkText text, std::string lostText) {
     if (row < 0 || row >= rowCount() || column < 0 || column >= kLightPillarColumnCount) {
         return;
     }
-    rows_[static_cast<std::size_t>(row)].fields[column] = std::move(text);
+    LightPillarRow& edited = rows_[static_cast<std::size_t>(row)];
+    if (column == kItemNameColumn && (edited.fields[column] != text || !lostText.empty())) {
+        edited.lostName = std::move(lostText);
+    }
+    edited.fields[column] = std::move(text);
     const QModelIndex cell = index(row, column);
     emit dataChanged(cell, cell, {Qt::DisplayRole});
 }

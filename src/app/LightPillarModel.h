@@ -21,7 +21,9 @@ class LightPillarModel : public QAbstractTableModel {
     void ReplaceRows(LightPillarList rows);
     const GbkText& CellText(int row, int column) const;
     // Out-of-range cells are ignored: the list may have been replaced meanwhile.
-    void SetCellText(int row, int column, GbkText text);
+    // `lostText` is the name as typed when GBK lacks some of its characters
+    // (kItemNameColumn only); a name set to the text it has keeps what it lost.
+    void SetCellText(int row, int column, GbkText text, std::string lostText = {});
 
     static const char* const kTitles[kLightPillarColumnCount];
     static const int kWidths[kLightPillarColumnCount];

@@ -16,6 +16,7 @@
 #include "app/TextBridge.h"
 #include "app/WrappingButton.h"
 #include "db/ItemTable.h"
+#include "platform/Path.h"
 
 namespace varo {
 
@@ -126,20 +127,24 @@ void LightPillarPage::ComputeFromDatabase() {
     }
     const std::optional<ItemTable> table =
         LoadItemTableOrWarn(connection_, databasePath_(), kLightPillarItemColumns);
-    if (!table) {
+    if (!table || !ConfirmFinding(CheckShineValues(table->matrix))) {
         return;  // the list keeps its rows
     }
     const LightPillarParameters parameters{ToGbk(编辑框_颜色值->text()),
                                            ToGbk(编辑框_特效图片数量自计算->text()),
                                            ToGbk(编辑框_光柱wzl文件序号->text())};
     model_.ReplaceRows(ComputeLightPillarRows(table->matrix, parameters));
+    if (const auto note = ExplainEmptyLightPillarList(*table, model_.Rows().size())) {
+        ShowEmptyTableNote(*note, QStringLiteral("DB一键计算"), QStringLiteral("列表"));
+    }
 }
 
 void LightPillarPage::WriteLightPillarFile() {
     if (editing_) {
         CommitCellEdit();
     }
-    if (!ConfirmFinding(CheckLightPillarValues(model_.Rows()))) {
+    if (!ConfirmFindings(CheckLightPillarFile(model_.Rows(),
+                                              JoinPath(outputDirectory_, kLightPillarFileName)))) {
         return;
     }
     if (!WriteOutputFile(outputDirectory_, kLightPillarFileName,
@@ -195,7 +200,12 @@ void LightPillarPage::CommitCellEdit() {
         return;
     }
     editing_ = false;
-    model_.SetCellText(hitTest_.item, hitTest_.subItem, ToGbk(编辑框_AFI超级列表框编辑->text()));
+    // A name with a character GBK lacks keeps its own text beside the '?'
+    // the file would hold, for the check before writing.
+    const std::string typed = ToUtf8(编辑框_AFI超级列表框编辑->text());
+    const std::optional<GbkText> exact = StrictUtf8ToGbk(typed);
+    model_.SetCellText(hitTest_.item, hitTest_.subItem, exact ? *exact : Utf8ToGbk(typed),
+                       exact ? std::string() : typed);
     编辑框_AFI超级列表框编辑->hide();
     超级列表框1->setUpdatesEnabled(true);
 }

@@ -21,11 +21,13 @@
 #include "app/FilterPage.h"
 #include "app/Guarded.h"
 #include "app/ManifestPage.h"
+#include "app/MessageText.h"
 #include "app/ProjectLinks.h"
 #include "app/SystemErrorText.h"
 #include "app/TextBridge.h"
 #include "app/WrappingButton.h"
 #include "db/ItemTable.h"
+#include "platform/Path.h"
 #include "platform/ProgramDirectory.h"
 
 namespace varo {
@@ -147,25 +149,15 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
 void MainWindow::UseDroppedDatabase(const QString& path) {
     // A folder or a file of another kind is refused at once, not at the next
     // load; the path box keeps what it holds.
-    const DatabaseFileCheck check = CheckDatabaseFile(ToUtf8(path));
-    const QString shown = QDir::toNativeSeparators(path);
-    QString problem;
-    switch (check.kind) {
-        case DatabaseFileCheck::Kind::Database:
-            编辑框_数据库文件路径->setText(shown);
-            return;
-        case DatabaseFileCheck::Kind::Folder:
-            problem = QStringLiteral("“%1”是文件夹，不是数据库文件。").arg(shown);
-            break;
-        case DatabaseFileCheck::Kind::NotDatabase:
-            problem = QStringLiteral("“%1”不是SQLite数据库文件。").arg(shown);
-            break;
-        case DatabaseFileCheck::Kind::Unreadable:
-            problem = QStringLiteral("无法读取“%1”：%2。").arg(shown, SystemErrorText(check.error));
-            break;
+    const std::string file = ToUtf8(path);
+    const DatabaseFileCheck check = CheckDatabaseFile(file);
+    if (check.kind == DatabaseFileCheck::Kind::Database) {
+        编辑框_数据库文件路径->setText(FromUtf8(DisplayPath(file)));
+        return;
     }
     ShowMessage(MessageKind::Warning, QStringLiteral("选择数据库"),
-                problem + QStringLiteral("\n数据库路径保持不变。"));
+                QStringLiteral("“%1”：%2。\n数据库路径保持不变。")
+                    .arg(ShownPath(file), DatabaseFileProblemText(check)));
 }
 
 MainWindow::~MainWindow() {

@@ -22,12 +22,14 @@
 #include "app/DigestTask.h"
 #include "app/FindingQuestion.h"
 #include "app/Guarded.h"
+#include "app/MessageText.h"
 #include "app/OutputFile.h"
 #include "app/SystemErrorText.h"
 #include "app/TextBridge.h"
 #include "app/WrappingButton.h"
 #include "manifest/FileDigest.h"
 #include "manifest/ReleaseCheck.h"
+#include "manifest/ResourceImport.h"
 #include "manifest/ResourcePaths.h"
 #include "platform/Path.h"
 #include "platform/ProgramDirectory.h"
@@ -195,63 +197,79 @@ void ManifestPage::ImportResources() {
     ImportFiles(paths);
 }
 
-void ManifestPage::ImportFiles(const QStringList& paths, QStringList skipped) {
+void ManifestPage::ImportFiles(const QStringList& paths, std::vector<SkippedResource> skipped) {
     if (paths.isEmpty() || IsImporting()) {
         return;
     }
-    // Names a line of the list cannot carry are passed over before digesting.
-    std::vector<std::string> files;
+    std::vector<std::string> utf8Paths;
     for (const QString& path : paths) {
-        const std::string file = ToUtf8(path);
-        if (!ResourceListCanCarry(PathFileName(file))) {
-            skipped << QStringLiteral("%1（文件名含换行符）").arg(FromUtf8(PathFileName(file)));
-            continue;
-        }
-        files.push_back(file);
+        utf8Paths.push_back(ToUtf8(path));
     }
+    // Names a line of the list cannot carry are passed over before digesting.
+    ResourceImportPlan plan = PlanResourceImport(utf8Paths);
+    skipped.insert(skipped.end(), plan.refused.begin(), plan.refused.end());
     进度条1->setRange(0, kProgressSteps);
     进度条1->setValue(0);
     // The files are digested on every core off the GUI thread; the page
     // shows the progress as it comes and takes the result when it is there.
+    std::vector<std::string> files = plan.files;
     importTask_ = new DigestTask(
-        files, DefaultDigestThreads(),
+        std::move(files), DefaultDigestThreads(),
         [this](std::uint64_t done, std::uint64_t total) {
             进度条1->setValue(total == 0 ? kProgressSteps
                                          : static_cast<int>(done * kProgressSteps / total));
         },
-        Guarded([this, files, skipped](std::vector<FileDigest> digests, bool cancelled) mutable {
-            FinishImport(files, std::move(digests), cancelled, skipped);
+        Guarded([this, plan = std::move(plan), skipped = std::move(skipped)](
+                    std::vector<FileDigest> digests, bool cancelled) mutable {
+            FinishImport(plan, std::move(digests), cancelled, std::move(skipped));
         }),
         this);
     ShowImporting(true);
 }
 
-void ManifestPage::FinishImport(const std::vector<std::string>& files,
-                                std::vector<FileDigest> digests, bool cancelled,
-                                QStringList skipped) {
+void ManifestPage::FinishImport(const ResourceImportPlan& plan, std::vector<FileDigest> digests,
+                                bool cancelled, std::vector<SkippedResource> skipped) {
     importTask_->deleteLater();  // its threads are done: it posted this last
     importTask_ = nullptr;
     ShowImporting(false);
     if (cancelled) {
         return;  // a cancelled import adds nothing
     }
-    std::string lines;
-    for (std::size_t i = 0; i < digests.size(); ++i) {
-        if (digests[i].ok) {
-            lines += FormatResourceLine(PathFileName(files[i]), digests[i].md5, digests[i].size);
-        } else {
-            skipped << QStringLiteral("%1（%2）")
-                           .arg(FromUtf8(DisplayPath(files[i])), SystemErrorText(digests[i].error));
-        }
-    }
+    ImportedResources imported = ResourceListLines(plan, digests);
+    skipped.insert(skipped.end(), imported.failed.begin(), imported.failed.end());
     // One step after all files: the lines of one import stay together, after
     // whatever the list holds now; a name the list holds already keeps its place.
-    AppendToList(lines);
-    if (!skipped.isEmpty()) {
-        ShowMessage(
-            MessageKind::Warning, QStringLiteral("部分文件未导入"),
-            QStringLiteral("以下文件无法计算，未加入列表：\n") + skipped.join(QLatin1Char('\n')));
+    AppendToList(imported.lines);
+    ShowImportSummary(skipped, plan.sharedNames);
+}
+
+void ManifestPage::ShowImportSummary(const std::vector<SkippedResource>& skipped,
+                                     const std::vector<ResourceImportPlan::SharedName>& shared) {
+    if (skipped.empty() && shared.empty()) {
+        return;
     }
+    QStringList parts;
+    if (!skipped.empty()) {
+        QStringList lines;
+        for (const SkippedResource& entry : skipped) {
+            lines << QStringLiteral("%1：%2").arg(ShownPath(entry.path),
+                                                  SystemErrorText(entry.error, FileAccess::Read));
+        }
+        parts << QStringLiteral("以下文件无法计算，未加入列表：\n") +
+                     ListedLines(lines, skipped.size(), QStringLiteral("项"));
+    }
+    if (!shared.empty()) {
+        QStringList lines;
+        for (const ResourceImportPlan::SharedName& name : shared) {
+            lines << QStringLiteral("%1：%2 与 %3")
+                         .arg(ShownUtf8(name.name), ShownPath(name.earlier), ShownPath(name.later));
+        }
+        parts << QStringLiteral("以下文件名在本次导入中出现了多次，列表中保留后一个文件：\n") +
+                     ListedLines(lines, shared.size(), QStringLiteral("项"));
+    }
+    ShowMessage(MessageKind::Warning,
+                skipped.empty() ? QStringLiteral("同名文件") : QStringLiteral("部分文件未导入"),
+                parts.join(QStringLiteral("\n\n")));
 }
 
 void ManifestPage::ImportDroppedPaths(const QStringList& paths) {
@@ -263,34 +281,36 @@ void ManifestPage::ImportDroppedPaths(const QStringList& paths) {
         utf8Paths.push_back(ToUtf8(path));
     }
     const ExpandedResourcePaths expanded = ExpandResourcePaths(utf8Paths, Mode());
-    QStringList skipped;
-    for (const SkippedResource& entry : expanded.skipped) {
-        skipped << QStringLiteral("%1（%2）")
-                       .arg(FromUtf8(DisplayPath(entry.path)), SystemErrorText(entry.error));
-    }
-    const QString folder = FromUtf8(DisplayPath(expanded.folder));
+    const QString folder = ShownPath(expanded.folder);
     switch (expanded.problem) {
         case ExpandedResourcePaths::Problem::None:
             break;
         case ExpandedResourcePaths::Problem::CannotList:
             ShowMessage(MessageKind::Warning, QStringLiteral("导入失败"),
                         QStringLiteral("无法读取文件夹“%1”：%2。")
-                            .arg(folder, SystemErrorText(expanded.error)));
+                            .arg(folder, SystemErrorText(expanded.error, FileAccess::Read)));
             return;
-        case ExpandedResourcePaths::Problem::NoFiles:
-            ShowMessage(MessageKind::Warning, QStringLiteral("导入失败"),
-                        QStringLiteral("文件夹“%1”中没有当前模式可导入的文件，未导入任何文件。")
-                                .arg(folder) +
-                            (skipped.isEmpty() ? QString()
-                                               : QStringLiteral("\n无法读取的条目：\n") +
-                                                     skipped.join(QLatin1Char('\n'))));
+        case ExpandedResourcePaths::Problem::NoFiles: {
+            QStringList lines;
+            for (const SkippedResource& entry : expanded.skipped) {
+                lines << QStringLiteral("%1：%2").arg(
+                    ShownPath(entry.path), SystemErrorText(entry.error, FileAccess::Read));
+            }
+            ShowMessage(
+                MessageKind::Warning, QStringLiteral("导入失败"),
+                QStringLiteral("文件夹“%1”中没有当前模式可导入的文件，未导入任何文件。")
+                        .arg(folder) +
+                    (lines.isEmpty() ? QString()
+                                     : QStringLiteral("\n无法读取的条目：\n") +
+                                           ListedLines(lines, lines.size(), QStringLiteral("项"))));
             return;
+        }
     }
     QStringList files;
     for (const std::string& file : expanded.files) {
         files << FromUtf8(file);
     }
-    ImportFiles(files, skipped);
+    ImportFiles(files, expanded.skipped);
 }
 
 void ManifestPage::CancelImport() {
@@ -327,8 +347,12 @@ void ManifestPage::WriteManifest(const char* fileName, const std::string& conten
 }
 
 void ManifestPage::WriteSingleManifest() {
-    WriteManifest(kSingleManifestFileName, BuildManifestBody(ResourceListText(), Mode(),
-                                                             ToUtf8(编辑框_自定义目录名->text())));
+    const std::string body =
+        BuildManifestBody(ResourceListText(), Mode(), ToUtf8(编辑框_自定义目录名->text()));
+    if (ConfirmFindings(
+            CheckSingleManifest(body, JoinPath(outputDirectory_, kSingleManifestFileName)))) {
+        WriteManifest(kSingleManifestFileName, body);
+    }
 }
 
 void ManifestPage::WriteStandaloneManifest() {
@@ -341,8 +365,8 @@ void ManifestPage::WriteStandaloneManifest() {
 }
 
 bool ManifestPage::ConfirmRelease(const std::string& manifest) {
-    return ConfirmFinding(
-        CheckRelease(JoinPath(outputDirectory_, kStandaloneManifestFileName), manifest).finding);
+    return ConfirmFindings(
+        CheckRelease(JoinPath(outputDirectory_, kStandaloneManifestFileName), manifest).findings);
 }
 
 bool ManifestPage::eventFilter(QObject* watched, QEvent* event) {

@@ -6,6 +6,7 @@
 #include "app/PageCanvas.h"
 #include "manifest/FileDigest.h"
 #include "manifest/Manifest.h"
+#include "manifest/ResourceImport.h"
 
 class QCheckBox;
 class QGroupBox;
@@ -58,7 +59,7 @@ class ManifestPage : public PageCanvas {
     // Digests the files and appends their lines; what ImportResources does
     // after its dialog. `skipped` names entries already passed over, for the
     // summary.
-    void ImportFiles(const QStringList& paths, QStringList skipped = {});
+    void ImportFiles(const QStringList& paths, std::vector<SkippedResource> skipped = {});
     // Files and folders dropped on the page: a folder stands for the files in
     // it that the mode offers, sorted by name, as varo-cli takes it.
     void ImportDroppedPaths(const QStringList& paths);
@@ -76,8 +77,11 @@ class ManifestPage : public PageCanvas {
     void AppendToList(const std::string& lines);
     // What the page shows while an import runs or once it is over.
     void ShowImporting(bool importing);
-    void FinishImport(const std::vector<std::string>& files, std::vector<FileDigest> digests,
-                      bool cancelled, QStringList skipped);
+    void FinishImport(const ResourceImportPlan& plan, std::vector<FileDigest> digests,
+                      bool cancelled, std::vector<SkippedResource> skipped);
+    // The files an import passed over and the names two of its files share.
+    void ShowImportSummary(const std::vector<SkippedResource>& skipped,
+                           const std::vector<ResourceImportPlan::SharedName>& shared);
     void WriteManifest(const char* fileName, const std::string& content);
     // Compares `manifest` with the update.json already in the output folder;
     // false when the user chose not to write it.

@@ -7,6 +7,7 @@
 #include "platform/FileIo.h"
 #include "platform/Path.h"
 #include "text/CodePage.h"
+#include "text/Printable.h"
 
 namespace varo::cli {
 namespace {
@@ -26,27 +27,31 @@ const char* ColumnName(int column) {
     }
 }
 
+// "; row 3 …; row 7 …; and 5 more": the first values of a finding, then how
+// many are left.
+template <typename Values, typename Describe>
+std::string ListedValues(const Values& values, Describe describe) {
+    std::string text;
+    for (std::size_t i = 0; i < values.size() && i < kFindingValuesListed; ++i) {
+        text += (i == 0 ? ": " : "; ") + describe(values[i]);
+    }
+    if (values.size() > kFindingValuesListed) {
+        text += "; and " + std::to_string(values.size() - kFindingValuesListed) + " more";
+    }
+    return text;
+}
+
 std::string FindingText(const Finding& finding) {
     return std::visit(
         FindingVisitor{
             [](const UnusableValuesFinding& unusable) {
-                std::string text = std::to_string(unusable.values.size()) + " light-pillar value" +
-                                   (unusable.values.size() == 1 ? "" : "s") +
-                                   " a client cannot use (the colour must be a whole number from 1 "
-                                   "to 255, the effect-image count and file number above 0):";
-                for (std::size_t i = 0; i < unusable.values.size() && i < kUnusableValuesListed;
-                     ++i) {
-                    const UnusableValuesFinding::Value& value = unusable.values[i];
-                    text += (i == 0 ? " row " : "; row ") + std::to_string(value.row + 1) + " " +
-                            GbkToUtf8(value.itemName) + " " + ColumnName(value.column) + " \"" +
-                            GbkToUtf8(value.text) + "\"";
-                }
-                if (unusable.values.size() > kUnusableValuesListed) {
-                    text += "; and " +
-                            std::to_string(unusable.values.size() - kUnusableValuesListed) +
-                            " more";
-                }
-                return text;
+                return Counted(unusable.values.size(), "light-pillar value") +
+                       " a client cannot use (the colour must be a whole number from 1 to 255, "
+                       "the effect-image count and file number above 0)" +
+                       ListedValues(unusable.values, [](const UnusableValuesFinding::Value& v) {
+                           return "row " + std::to_string(v.row + 1) + " " + ShownGbk(v.itemName) +
+                                  " " + ColumnName(v.column) + " \"" + ShownGbk(v.text) + "\"";
+                       });
             },
             [](const NotAFilterFileFinding& file) {
                 return Shown(file.path) +
@@ -54,8 +59,8 @@ std::string FindingText(const Finding& finding) {
                        "\"name,kind,best,pickup,show\", or a line holds a tab";
             },
             [](const VersionNotRaisedFinding& release) {
-                return "the version " + release.version + " is not greater than " +
-                       release.previousVersion +
+                return "the version " + ShownUtf8(release.version) + " is not greater than " +
+                       ShownUtf8(release.previousVersion) +
                        " of the previous update.json although entries changed; clients would "
                        "not fetch them";
             },
@@ -66,8 +71,64 @@ std::string FindingText(const Finding& finding) {
                 return Shown(previous.path) + ": not a readable manifest (" + reason +
                        "); the new one cannot be checked against it";
             },
+            [](const EmptyResultFinding& empty) {
+                return empty.previousEntries > 0
+                           ? "the new update.json would list no file, but " + Shown(empty.path) +
+                                 " lists " + Counted(empty.previousEntries, "file")
+                           : "the result is empty, but " + Shown(empty.path) + " holds " +
+                                 Counted(empty.previousSize, "byte") + "; writing would empty it";
+            },
+            [](const UncarriableNamesFinding& names) {
+                const bool tabs = names.fileName == std::string(kLightPillarFileName);
+                return Counted(names.names.size(), "name") + " holding " +
+                       (tabs ? "a tab or a line break" : "a line break") + ", which would split " +
+                       "its line of " + names.fileName +
+                       ListedValues(names.names, [](const UncarriableNamesFinding::Name& n) {
+                           return "row " + std::to_string(n.row + 1) + " \"" + ShownGbk(n.name) +
+                                  "\"";
+                       });
+            },
+            [](const LostCharactersFinding& lost) {
+                return Counted(lost.names.size(), "name") +
+                       " holding characters GBK lacks, written as '?' in " + lost.fileName +
+                       ListedValues(lost.names, [](const LostCharactersFinding::Name& n) {
+                           return "row " + std::to_string(n.row + 1) + " " + ShownUtf8(n.original) +
+                                  " becomes " + ShownGbk(n.written);
+                       });
+            },
+            [](const ShineOutOfRangeFinding& shine) {
+                return Counted(shine.values.size(), "shine value") +
+                       " (column 38) beyond 32 bits, which the light-pillar values would get "
+                       "wrong" +
+                       ListedValues(shine.values, [](const ShineOutOfRangeFinding::Value& v) {
+                           return "item " + std::to_string(v.item) + " " + ShownGbk(v.itemName) +
+                                  " \"" + ShownGbk(v.text) + "\"";
+                       });
+            },
+            [](const UncomparableVersionFinding& version) {
+                return "the version \"" + ShownUtf8(version.version) +
+                       "\" is not dotted decimal numbers (such as 1.2.5), which clients compare";
+            },
         },
         finding);
+}
+
+const char* DatabaseFileProblem(const DatabaseFileCheck& check) {
+    switch (check.kind) {
+        case DatabaseFileCheck::Kind::Folder:
+            return "a folder, not a database file";
+        case DatabaseFileCheck::Kind::NotRegularFile:
+            return "not a regular file (a pipe, a device or a socket), not a database";
+        case DatabaseFileCheck::Kind::Empty:
+            return "an empty file, not an SQLite database";
+        case DatabaseFileCheck::Kind::NotDatabase:
+            return "not an SQLite database";
+        case DatabaseFileCheck::Kind::Database:
+        case DatabaseFileCheck::Kind::Missing:
+        case DatabaseFileCheck::Kind::Unreadable:
+            break;
+    }
+    return nullptr;
 }
 
 }  // namespace
@@ -81,20 +142,85 @@ void Note(std::string_view message) {
     WriteStandardError("varo-cli: " + std::string(message) + "\n");
 }
 
+bool AllowFindings(const std::vector<Finding>& findings, bool force) {
+    for (const Finding& finding : findings) {
+        if (force) {
+            Note("warning: " + FindingText(finding));
+        } else {
+            Note(FindingText(finding));
+        }
+    }
+    if (!findings.empty() && !force) {
+        Fail("nothing was written (--force writes it anyway)");
+        return false;
+    }
+    return true;
+}
+
 bool AllowFinding(const std::optional<Finding>& finding, bool force) {
-    if (!finding) {
-        return true;
+    return AllowFindings(finding ? std::vector<Finding>{*finding} : std::vector<Finding>{}, force);
+}
+
+void NoteEmptyTable(const EmptyTableNote& note, std::string_view result) {
+    switch (note.reason) {
+        case EmptyTableNote::Reason::NoItems:
+            Note(std::string(result) + " is empty: the StdItems table holds no item");
+            break;
+        case EmptyTableNote::Reason::TooFewColumns:
+            Note(std::string(result) + " is empty: the StdItems table has " +
+                 Counted(static_cast<std::size_t>(note.columns), "column") +
+                 ", no column 38 (the shine value)");
+            break;
+        case EmptyTableNote::Reason::NoShineValue:
+            Note(std::string(result) +
+                 " is empty: no item has a shine value (column 38) of "
+                 "100 or more");
+            break;
     }
-    if (force) {
-        Note("warning: " + FindingText(*finding));
-        return true;
+}
+
+std::optional<ItemTable> LoadItemTableOrFail(const std::string& path,
+                                             const std::vector<int>& columns) {
+    SqliteConnection connection;
+    ItemTable table = LoadItemTable(connection, path, columns);
+    switch (table.problem) {
+        case ItemTable::Problem::None:
+            return table;
+        case ItemTable::Problem::File:
+            if (const char* problem = DatabaseFileProblem(table.file)) {
+                Fail(Shown(path) + ": " + problem);
+            } else {
+                Fail(Shown(path) + ": cannot read: " + SystemErrorMessage(table.file.error));
+            }
+            break;
+        case ItemTable::Problem::NoTable:
+            Fail(Shown(path) + ": the database has no StdItems table");
+            break;
+        case ItemTable::Problem::Sqlite:
+            Fail(Shown(path) + ": cannot read the item table: " + ShownGbk(table.error));
+            break;
     }
-    Fail(FindingText(*finding) + "; nothing was written (--force writes it anyway)");
-    return false;
+    return std::nullopt;
 }
 
 std::string Shown(std::string_view path) {
-    return DisplayPath(path);
+    return EscapeControlBytes(DisplayPath(path));
+}
+
+std::string ShownGbk(std::string_view gbk) {
+    return EscapeControlBytes(GbkToUtf8(gbk));
+}
+
+std::string ShownUtf8(std::string_view utf8) {
+    return EscapeControlBytes(ToValidUtf8(utf8));
+}
+
+std::string Counted(std::size_t count, std::string_view noun, std::string_view plural) {
+    if (count == 1) {
+        return "1 " + std::string(noun);
+    }
+    return std::to_string(count) + " " +
+           (plural.empty() ? std::string(noun) + "s" : std::string(plural));
 }
 
 std::string OutputPath(const std::string& directory, const char* fileName) {
@@ -104,12 +230,16 @@ std::string OutputPath(const std::string& directory, const char* fileName) {
 int WriteOutput(const std::string& directory, const char* fileName, std::string_view bytes,
                 std::size_t entries) {
     const std::string path = OutputPath(directory, fileName);
+    const PathKind folder = KindOfPath(directory.empty() ? "." : directory);
+    if (folder == PathKind::File || folder == PathKind::Other) {
+        return Fail(Shown(directory) + ": not a folder; --out names the folder the file goes into");
+    }
     const FileWriteResult result = WriteFileAtomically(path, bytes);
     if (!result.ok) {
         return Fail(Shown(path) + ": cannot write: " + SystemErrorMessage(result.error));
     }
-    WriteStandardOutput("wrote " + Shown(path) + " (" + std::to_string(entries) +
-                        (entries == 1 ? " entry)\n" : " entries)\n"));
+    WriteStandardOutput("wrote " + Shown(path) + " (" + Counted(entries, "entry", "entries") +
+                        ")\n");
     return 0;
 }
 

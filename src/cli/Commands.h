@@ -53,12 +53,30 @@ int Fail(std::string_view message);
 // Prints "varo-cli: message" on stderr: what the run found, not a failure.
 void Note(std::string_view message);
 
-// A check's finding: refused (on stderr, false) unless `force`, which prints
-// it as a warning and lets the file be written (true). No finding: true.
+// A check's findings: each named on stderr; refused (false) unless `force`,
+// which prints them as warnings and lets the file be written (true). No
+// finding: true.
+bool AllowFindings(const std::vector<Finding>& findings, bool force);
 bool AllowFinding(const std::optional<Finding>& finding, bool force);
 
-// A path as the user reads it, with the system's own separator.
+// Says on stderr why a table gave an empty result (a note, not a failure).
+void NoteEmptyTable(const EmptyTableNote& note, std::string_view result);
+
+// The item table of the database at `path`, or nothing after saying on
+// stderr what is wrong with the path or the database.
+std::optional<ItemTable> LoadItemTableOrFail(const std::string& path,
+                                             const std::vector<int>& columns);
+
+// A path as the user reads it, with the system's own separator; control
+// characters escaped, as in every text taken from data (see Printable).
 std::string Shown(std::string_view path);
+// Database text (GBK) as the messages show it: UTF-8, control characters escaped.
+std::string ShownGbk(std::string_view gbk);
+// UTF-8 text from a file (a version, say), control characters escaped.
+std::string ShownUtf8(std::string_view utf8);
+// "1 row", "2 rows": a count and its noun, singular or plural (the noun and
+// "s", unless `plural` says otherwise).
+std::string Counted(std::size_t count, std::string_view noun, std::string_view plural = {});
 
 // The path of an output file in the output directory ("." when empty).
 std::string OutputPath(const std::string& directory, const char* fileName);

@@ -31,18 +31,22 @@ std::optional<FilterRows> ReadFilterFileOrFail(const std::string& path, FilterFi
             if (!AllowFinding(CheckFilterFileSource(path, read, use), force)) {
                 return std::nullopt;
             }
-            return std::move(read.rows);
+            return TakeFilterRows(read);
         case FilterFileRead::Status::Unreadable:
             Fail(Shown(path) + ": cannot read: " + SystemErrorMessage(read.error));
             break;
         case FilterFileRead::Status::TooLarge:
             Fail(Shown(path) + ": larger than 64 MiB, no filter file; nothing was written");
             break;
+        case FilterFileRead::Status::TooManyLines:
+            Fail(Shown(path) + ": " + std::to_string(kMaxFilterFileLines) +
+                 " lines or more, no filter file; nothing was written");
+            break;
         case FilterFileRead::Status::Refused: {
             const FilterFileRefusal& refusal = read.refusal;
             Fail(Shown(path) + ": line " + std::to_string(refusal.line) + ": " +
                  (refusal.characterOutsideGbk
-                      ? "the character \"" + refusal.bytes + "\" has no GBK form"
+                      ? "the character \"" + ShownUtf8(refusal.bytes) + "\" has no GBK form"
                       : "bytes " + HexBytes(refusal.bytes) + " are neither UTF-8 nor GBK") +
                  "; nothing was written");
             break;
@@ -57,13 +61,15 @@ std::optional<FilterRows> ReadFilterFileOrFail(const std::string& path, FilterFi
 int RunFilter(const FilterOptions& options) {
     FilterRows rows;
     if (!options.database.empty()) {
-        SqliteConnection connection;
-        const ItemTable table = LoadItemTable(connection, options.database, kFilterItemColumns);
-        if (!table.ok) {
-            return Fail(Shown(options.database) +
-                        ": cannot read the item table: " + GbkToUtf8(table.error));
+        const std::optional<ItemTable> table =
+            LoadItemTableOrFail(options.database, kFilterItemColumns);
+        if (!table) {
+            return 1;
         }
-        rows = LoadFilterRows(table.matrix, table.rows);
+        if (const auto note = ExplainEmptyFilterGrid(*table)) {
+            NoteEmptyTable(*note, "the filter list");
+        }
+        rows = LoadFilterRows(table->matrix, table->rows);
         if (!options.applyFile.empty()) {
             std::optional<FilterRows> file =
                 ReadFilterFileOrFail(options.applyFile, FilterFileUse::Apply, options.force);
@@ -72,15 +78,21 @@ int RunFilter(const FilterOptions& options) {
             }
             const FilterApplication applied = ApplyFilterRows(rows, *file);
             std::string missing;
-            for (std::size_t i = 0; i < applied.namesNotFound.size() && i < 20; ++i) {
-                missing += (i == 0 ? ": " : ", ") + GbkToUtf8(applied.namesNotFound[i]);
+            for (std::size_t i = 0; i < applied.namesNotFound.size() && i < kNamesNotFoundListed;
+                 ++i) {
+                missing += (i == 0 ? ": " : ", ") + ShownGbk(applied.namesNotFound[i]);
             }
-            if (applied.namesNotFound.size() > 20) {
-                missing += " and " + std::to_string(applied.namesNotFound.size() - 20) + " more";
+            if (applied.namesNotFound.size() > kNamesNotFoundListed) {
+                missing += " and " +
+                           std::to_string(applied.namesNotFound.size() - kNamesNotFoundListed) +
+                           " more";
             }
-            Note(Shown(options.applyFile) + ": flags set on " + std::to_string(applied.rowsSet) +
-                 " rows; " + std::to_string(applied.namesNotFound.size()) +
-                 " names not in the database" + missing);
+            Note(Shown(options.applyFile) + ": flags set on " + Counted(applied.rowsSet, "row") +
+                 (applied.repeatedNames > 0 ? " (" + Counted(applied.repeatedNames, "name") +
+                                                  " on several rows or lines, paired in order)"
+                                            : std::string()) +
+                 "; " + Counted(applied.namesNotFound.size(), "name") + " not in the database" +
+                 missing);
         }
     } else {
         std::optional<FilterRows> file =
@@ -104,8 +116,12 @@ int RunFilter(const FilterOptions& options) {
     const FilterFileBytes bytes = EncodeFilterFile(rows, form);
     if (!bytes.ok) {
         return Fail("item " + std::to_string(bytes.failedRow + 1) + " (" +
-                    GbkToUtf8(rows[bytes.failedRow].itemName) +
+                    ShownGbk(rows[bytes.failedRow].itemName) +
                     "): the name has no UTF-8 form; nothing was written");
+    }
+    if (!AllowFindings(CheckFilterFile(rows, OutputPath(options.outputDirectory, kFilterFileName)),
+                       options.force)) {
+        return 1;
     }
     return WriteOutput(options.outputDirectory, kFilterFileName, bytes.bytes, rows.size());
 }

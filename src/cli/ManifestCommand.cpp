@@ -11,6 +11,7 @@
 #include "manifest/FileDigest.h"
 #include "manifest/Manifest.h"
 #include "manifest/ReleaseCheck.h"
+#include "manifest/ResourceImport.h"
 #include "manifest/ResourcePaths.h"
 #include "platform/Console.h"
 #include "platform/Path.h"
@@ -91,10 +92,10 @@ void ReportRelease(const ReleaseCheckResult& check) {
         return;
     }
     const ReleaseComparison& change = *check.change;
-    Note("against the previous update.json (version " + check.previous.manifest.version +
+    Note("against the previous update.json (version " + ShownUtf8(check.previous.manifest.version) +
          "): " + std::to_string(change.added) + " added, " + std::to_string(change.changed) +
          " changed, " + std::to_string(change.removed) + " removed; a client downloads " +
-         std::to_string(change.downloadBytes) + (change.downloadBytes == 1 ? " byte" : " bytes"));
+         Counted(change.downloadBytes, "byte"));
 }
 
 }  // namespace
@@ -116,14 +117,19 @@ int RunManifest(const ManifestOptions& options) {
             return Fail(Shown(expanded.folder) + ": holds no file that the " + options.mode +
                         " mode takes; nothing was written");
     }
-    const std::vector<std::string>& files = expanded.files;
-    for (const std::string& file : files) {
-        if (!ResourceListCanCarry(PathFileName(file))) {
-            return Fail(Shown(file) + ": a file name with a line break cannot be listed");
+    const ResourceImportPlan plan = PlanResourceImport(expanded.files);
+    if (!plan.refused.empty()) {
+        for (const SkippedResource& refused : plan.refused) {
+            Note(Shown(refused.path) + ": " + SystemErrorMessage(refused.error));
         }
+        return Fail("nothing was written");
+    }
+    for (const ResourceImportPlan::SharedName& shared : plan.sharedNames) {
+        Note("warning: " + Shown(shared.earlier) + " and " + Shown(shared.later) +
+             " give the same entry name " + Shown(shared.name) + "; the manifest lists the latter");
     }
 
-    DigestJob job{files, options.jobs, nullptr, {}};
+    DigestJob job{plan.files, options.jobs, nullptr, {}};
     std::vector<FileDigest> digests;
     if (!options.quiet && StandardErrorIsTerminal()) {
         ProgressBar progress;
@@ -135,25 +141,30 @@ int RunManifest(const ManifestOptions& options) {
         digests = DigestFiles(job);
     }
 
-    std::string list;
-    for (std::size_t i = 0; i < files.size(); ++i) {
-        if (!digests[i].ok) {
-            return Fail(Shown(files[i]) + ": cannot read: " + SystemErrorMessage(digests[i].error));
+    const ImportedResources imported = ResourceListLines(plan, digests);
+    if (!imported.failed.empty()) {
+        for (const SkippedResource& failed : imported.failed) {
+            Note(Shown(failed.path) + ": cannot read: " + SystemErrorMessage(failed.error));
         }
-        list += FormatResourceLine(PathFileName(files[i]), digests[i].md5, digests[i].size);
+        return Fail("nothing was written");
     }
     // One entry per name, as in the window: a later file of the same name wins.
-    list = MergeResourceLines({}, list);
+    const std::string list = MergeResourceLines({}, imported.lines);
     const auto entries = static_cast<std::size_t>(std::count(list.begin(), list.end(), '\n'));
     const std::string body = BuildManifestBody(list, mode, options.directory);
     if (options.single) {
+        if (!AllowFindings(CheckSingleManifest(
+                               body, OutputPath(options.outputDirectory, kSingleManifestFileName)),
+                           options.force)) {
+            return 1;
+        }
         return WriteOutput(options.outputDirectory, kSingleManifestFileName, body, entries);
     }
     const std::string manifest = BuildStandaloneManifest(body, options.version);
     const ReleaseCheckResult check =
         CheckRelease(OutputPath(options.outputDirectory, kStandaloneManifestFileName), manifest);
     ReportRelease(check);
-    if (!AllowFinding(check.finding, options.force)) {
+    if (!AllowFindings(check.findings, options.force)) {
         return 1;
     }
     return WriteOutput(options.outputDirectory, kStandaloneManifestFileName, manifest, entries);

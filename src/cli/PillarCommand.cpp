@@ -8,16 +8,22 @@ namespace varo::cli {
 
 // As "DB一键计算" followed by "生成光柱文件".
 int RunPillar(const PillarOptions& options) {
-    SqliteConnection connection;
-    const ItemTable table = LoadItemTable(connection, options.database, kLightPillarItemColumns);
-    if (!table.ok) {
-        return Fail(Shown(options.database) +
-                    ": cannot read the item table: " + GbkToUtf8(table.error));
+    const std::optional<ItemTable> table =
+        LoadItemTableOrFail(options.database, kLightPillarItemColumns);
+    if (!table) {
+        return 1;
+    }
+    if (!AllowFinding(CheckShineValues(table->matrix), options.force)) {
+        return 1;
     }
     const LightPillarParameters parameters{Utf8ToGbk(options.color), Utf8ToGbk(options.effectCount),
                                            Utf8ToGbk(options.pillarFile)};
-    const LightPillarList rows = ComputeLightPillarRows(table.matrix, parameters);
-    if (!AllowFinding(CheckLightPillarValues(rows), options.force)) {
+    const LightPillarList rows = ComputeLightPillarRows(table->matrix, parameters);
+    if (const auto note = ExplainEmptyLightPillarList(*table, rows.size())) {
+        NoteEmptyTable(*note, "the light-pillar list");
+    }
+    const std::string path = OutputPath(options.outputDirectory, kLightPillarFileName);
+    if (!AllowFindings(CheckLightPillarFile(rows, path), options.force)) {
         return 1;
     }
     return WriteOutput(options.outputDirectory, kLightPillarFileName, FormatLightPillarFile(rows),

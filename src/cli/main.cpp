@@ -3,6 +3,7 @@
 
 #include <CLI/CLI.hpp>
 
+#include <algorithm>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -25,6 +26,9 @@ constexpr const char* kUsage =
     "[--jobs N] [--force] "
     "[--quiet] [--out DIR] PATH...\n"
     "  varo-cli --help | --version\n";
+
+// More digest threads than this never help: the disk or the cores are busy long before.
+constexpr int kMostJobs = 1024;
 
 int UsageError(const std::string& message) {
     varo::WriteStandardError("varo-cli: " + message + "\n" + kUsage);
@@ -84,8 +88,11 @@ int main(int argc, char** argv) {
         ->capture_default_str();
     pillarCommand->add_option("--pillar-file", pillar.pillarFile, "light-pillar file number")
         ->capture_default_str();
-    pillarCommand->add_flag("--force", pillar.force,
-                            "write even values a client cannot use (they are refused otherwise)");
+    pillarCommand->add_flag(
+        "--force", pillar.force,
+        "write despite what the checks find (refused otherwise): values a client cannot use, "
+        "shine values beyond 32 bits, names with a tab or a line break or with characters GBK "
+        "lacks, an empty list over a file that holds rows");
     pillarCommand->add_option("--out", pillar.outputDirectory, "output directory")
         ->capture_default_str();
 
@@ -99,7 +106,8 @@ int main(int argc, char** argv) {
     filterDatabase->excludes(filterImport);
     filterCommand
         ->add_option("--apply", filter.applyFile,
-                     "a filter file whose flags the database's items take by name")
+                     "a filter file whose flags the database's items take by name; it is applied "
+                     "first, then --best, --pickup and --show-name set their column in every row")
         ->needs(filterDatabase);
     filterCommand->add_option("--form", filter.form, "mobile (UTF-8) or pc (GBK)")
         ->check(CLI::IsMember({"mobile", "pc"}))
@@ -109,7 +117,9 @@ int main(int argc, char** argv) {
     AddSwitch(filterCommand, "--show-name", filter.showName, "column 显示名字 in every row");
     filterCommand->add_flag(
         "--force", filter.force,
-        "read a file that does not look like a filter file (refused otherwise)");
+        "go on despite what the checks find (refused otherwise): a file to read that does not "
+        "look like a filter file, names with a line break or with characters GBK lacks, an "
+        "empty list over a file that holds rows");
     filterCommand->add_option("--out", filter.outputDirectory, "output directory")
         ->capture_default_str();
 
@@ -128,21 +138,48 @@ int main(int argc, char** argv) {
         ->capture_default_str();
     manifestCommand->add_flag("--single", manifest.single,
                               "write 单json文件.json, the entries only");
-    manifestCommand->add_flag("--force", manifest.force,
-                              "write update.json even when entries changed against the one in "
-                              "--out but --version is not greater, or that one cannot be read "
-                              "(refused otherwise)");
+    manifestCommand->add_flag(
+        "--force", manifest.force,
+        "write despite what the checks find (refused otherwise): a --version that is not dotted "
+        "decimal numbers, changed entries under a --version not greater than that of the "
+        "update.json in --out, an update.json there that cannot be read, an empty list over a "
+        "file that holds entries");
     // What the release check does by default now; kept for the scripts that name it.
     manifestCommand->add_flag("--require-new-version")->group("");
-    manifestCommand->add_option("--jobs", manifest.jobs, "digest threads")
-        ->check(CLI::PositiveNumber)
-        ->capture_default_str();
+    // Any count of threads above what the files need changes nothing: a
+    // large number is taken as the most a job uses.
+    manifestCommand
+        ->add_option_function<std::string>(
+            "--jobs",
+            [&manifest](const std::string& value) {
+                const std::size_t digits = value.size() - value.find_first_not_of('0');
+                manifest.jobs = digits > 4 ? kMostJobs : std::min(std::stoi(value), kMostJobs);
+            },
+            "digest threads (default: " + std::to_string(manifest.jobs) + ")")
+        ->check(CLI::Validator(
+            [](const std::string& value) {
+                const bool number = !value.empty() &&
+                                    value.find_first_not_of("0123456789") == std::string::npos &&
+                                    value.find_first_not_of('0') != std::string::npos;
+                return number ? std::string() : std::string("a whole number, 1 or more");
+            },
+            ""))
+        ->type_name("N");
     manifestCommand->add_flag("--quiet", manifest.quiet, "no progress bar");
     manifestCommand->add_option("--out", manifest.outputDirectory, "output directory")
         ->capture_default_str();
     manifestCommand->add_option("PATH", manifest.paths, "resource files or directories")
         ->required();
 
+    // A first word that names no command is said to be one, not "a subcommand is required".
+    const auto isCommand = [&](const std::string& word) {
+        return word == pillarCommand->get_name() || word == filterCommand->get_name() ||
+               word == manifestCommand->get_name();
+    };
+    if (arguments.size() > 1 && !arguments[1].empty() && arguments[1][0] != '-' &&
+        !isCommand(arguments[1])) {
+        return UsageError("unknown command '" + arguments[1] + "'");
+    }
     try {
         app.parse(static_cast<int>(argumentPointers.size()), argumentPointers.data());
     } catch (const CLI::CallForHelp& help) {

@@ -220,6 +220,8 @@ TEST_F(CliTest, ErrorsAreLoudAndLeaveTheOutputUntouched) {
     std::filesystem::create_directory(dir.File("taken/CustomItemNameColors.txt"));
     test::WriteFile(dir.File("huge.txt"), "");
     std::filesystem::resize_file(dir.File("huge.txt"), kMaxFilterFileSize + 1);
+    test::WriteFile(dir.File("zero.DB"), "");
+    const std::string pipe = test::MakePipe(dir, "pipe.wzl");
 
     const struct {
         const char* label;
@@ -230,11 +232,20 @@ TEST_F(CliTest, ErrorsAreLoudAndLeaveTheOutputUntouched) {
         {"missing database",
          {"pillar", "--db", dir.File("absent.DB"), "--out", out},
          1,
-         "absent.DB"},
+         "absent.DB: cannot read: No such file"},
+        {"a folder as the database",
+         {"pillar", "--db", dir.Path(), "--out", out},
+         1,
+         "a folder, not a database file"},
+        {"an empty database file",
+         {"filter", "--db", dir.File("zero.DB"), "--out", out},
+         1,
+         "an empty file, not an SQLite database"},
+        {"a pipe as the database", {"pillar", "--db", pipe, "--out", out}, 1, "not a regular file"},
         {"no StdItems",
          {"filter", "--db", dir.File("other.DB"), "--out", out},
          1,
-         "no such table: StdItems"},
+         "the database has no StdItems table"},
         {"unreadable import",
          {"filter", "--import", dir.File("absent.txt"), "--out", out},
          1,
@@ -248,6 +259,10 @@ TEST_F(CliTest, ErrorsAreLoudAndLeaveTheOutputUntouched) {
          1,
          "line 2: the character \"😀\" has no GBK form"},
         {"missing resource", {"manifest", "--out", out, dir.File("absent.wzl")}, 1, "absent.wzl"},
+        {"a pipe as a resource",
+         {"manifest", "--out", out, pipe},
+         1,
+         "pipe.wzl: cannot read: not a regular file"},
         {"oversized filter file",
          {"filter", "--import", dir.File("huge.txt"), "--out", out},
          1,
@@ -264,13 +279,22 @@ TEST_F(CliTest, ErrorsAreLoudAndLeaveTheOutputUntouched) {
          {"pillar", "--db", database, "--out", dir.File("nowhere")},
          1,
          "nowhere"},
+        {"output directory a file",
+         {"pillar", "--db", database, "--out", dir.File("binary.txt")},
+         1,
+         "binary.txt: not a folder"},
         {"both sources",
          {"filter", "--db", database, "--import", dir.File("binary.txt")},
          2,
          "usage:"},
         {"no source", {"filter", "--out", out}, 2, "usage:"},
         {"unknown mode", {"manifest", "--mode", "cold", database}, 2, "usage:"},
-        {"no jobs", {"manifest", "--jobs", "0", database}, 2, "usage:"},
+        {"no jobs", {"manifest", "--jobs", "0", database}, 2, "--jobs: a whole number, 1 or more"},
+        {"jobs as text",
+         {"manifest", "--jobs", "abc", database},
+         2,
+         "--jobs: a whole number, 1 or more"},
+        {"unknown command", {"bogus", "--db", database}, 2, "unknown command 'bogus'"},
         {"bad switch", {"filter", "--db", database, "--best", "yes"}, 2, "usage:"},
         {"no subcommand", {}, 2, "usage:"},
     };

@@ -27,7 +27,7 @@ const std::string kWeaponGbk = "\xCE\xE4\xC6\xF7";  // 武器
 const std::string kOtherGbk = "\xC6\xE4\xCB\xFC";   // 其它
 
 FilterRow Row(std::string name, std::string kind, bool best, bool pickUp, bool show) {
-    return FilterRow{std::move(name), std::move(kind), best, pickUp, show};
+    return FilterRow{std::move(name), std::move(kind), best, pickUp, show, {}};
 }
 
 TEST(FilterFile, LoadGivesKindsFromTheLegendByteForByte) {
@@ -234,28 +234,51 @@ TEST(FilterFile, ReadingRefusesAnOversizedFileWithoutReadingIt) {
     const std::string path = dir.File("huge.txt");
     test::WriteFile(path, "a,4,1,1,1\r\n");
     std::filesystem::resize_file(path, kMaxFilterFileSize + 1);  // sparse: nothing to read
-    const FilterFileRead huge = ReadFilterFile(path);
+    FilterFileRead huge = ReadFilterFile(path);
     EXPECT_EQ(huge.status, FilterFileRead::Status::TooLarge);
-    EXPECT_TRUE(huge.rows.empty());
+    EXPECT_TRUE(TakeFilterRows(huge).empty());
 
     std::filesystem::resize_file(path, 11);
-    const FilterFileRead small = ReadFilterFile(path);
+    FilterFileRead small = ReadFilterFile(path);
     ASSERT_EQ(small.status, FilterFileRead::Status::Ok);
-    EXPECT_EQ(small.rows, (FilterRows{Row("a", kOtherGbk, true, true, true)}));
+    EXPECT_EQ(TakeFilterRows(small), (FilterRows{Row("a", kOtherGbk, true, true, true)}));
     EXPECT_EQ(ReadFilterFile(dir.File("absent")).status, FilterFileRead::Status::Unreadable);
 }
 
 TEST(FilterFile, ApplyingAFileSetsTheFlagsOfTheRowsItNames) {
-    FilterRows grid = {Row("a", kWeaponGbk, false, false, false),
-                       Row("b", kOtherGbk, true, true, true), Row("a", "", false, false, false)};
+    FilterRows grid = {
+        Row("a", kWeaponGbk, false, false, false), Row("b", kOtherGbk, true, true, true),
+        Row("a", "", false, false, false),         Row("c", "", false, false, false),
+        Row("c", "", false, false, false),         Row("c", "", false, false, false)};
     const FilterRows file = {Row("a", "", true, false, false), Row("x", "", true, true, true),
-                             Row("a", "", false, true, true), Row("x", "", false, false, false)};
+                             Row("a", "", false, true, true),  Row("x", "", false, false, false),
+                             Row("c", "", true, false, false), Row("c", "", false, false, true)};
     const FilterApplication applied = ApplyFilterRows(grid, file);
-    EXPECT_EQ(applied.rowsSet, 2u) << "both rows named a";
+    EXPECT_EQ(applied.rowsSet, 5u) << "both rows named a, the three named c";
     EXPECT_EQ(applied.namesNotFound, std::vector<GbkText>{"x"}) << "once, though listed twice";
-    EXPECT_EQ(grid, (FilterRows{Row("a", kWeaponGbk, false, true, true),  // the last line of a
-                                Row("b", kOtherGbk, true, true, true),    // not named: kept
-                                Row("a", "", false, true, true)}));
+    EXPECT_EQ(applied.repeatedNames, 2u) << "a and c";
+    EXPECT_EQ(grid, (FilterRows{Row("a", kWeaponGbk, true, false, false),  // the first line of a
+                                Row("b", kOtherGbk, true, true, true),     // not named: kept
+                                Row("a", "", false, true, true),           // the second
+                                Row("c", "", true, false, false), Row("c", "", false, false, true),
+                                Row("c", "", false, false, true)}))  // beyond the lines: the last
+        << "the k-th row of a name takes the k-th line";
+
+    // A file written from a grid of repeated names and applied again gives
+    // every row its own flags back.
+    const GbkText woodenSword = "\xC4\xBE\xBD\xA3";  // 木剑
+    FilterRows written = {Row(woodenSword, "", true, false, false),
+                          Row(woodenSword, "", false, true, false),
+                          Row("b", "", false, false, true)};
+    const std::optional<FilterRows> reread =
+        ParseFilterFile(EncodeFilterFile(written, FilterFileForm::Pc).bytes);
+    ASSERT_TRUE(reread.has_value());
+    FilterRows fresh = written;
+    SetFlagForAll(fresh, kFilterBestColumn, false);
+    SetFlagForAll(fresh, kFilterAutoPickUpColumn, false);
+    SetFlagForAll(fresh, kFilterShowNameColumn, false);
+    ApplyFilterRows(fresh, *reread);
+    EXPECT_EQ(fresh, written);
 }
 
 TEST(FilterFile, FindGoesRoundTheGridIgnoringAsciiCaseOnly) {

@@ -19,33 +19,55 @@ using test::TempDir;
 struct FailureCase {
     const char* label;
     std::string path;
-    bool ok;
+    ItemTable::Problem problem;
+    DatabaseFileCheck::Kind file;  // how the path was judged before SQLite opened it
 };
 
-TEST(LoadItemTable, FailuresGiveNoRowsNoColumnsAndAnEmptyMatrix) {
+// One reading of a bad database path for both front ends: the file is
+// judged before SQLite sees it, so a pipe never hangs the load and an empty
+// file is not taken for an empty database.
+TEST(LoadItemTable, FailuresSayWhatThePathNamesAndGiveNoRows) {
+    using Kind = DatabaseFileCheck::Kind;
+    using Problem = ItemTable::Problem;
     TempDir dir;
     test::WriteFile(dir.File("not-a-db.DB"), std::string(4096, 'x'));
+    test::WriteFile(dir.File("zero.DB"), "");
+    const std::string pipe = test::MakePipe(dir, "pipe.DB");
     ASSERT_EQ(
         test::RunSql(dir.File("other.DB"), "CREATE TABLE Other (a); INSERT INTO Other VALUES (1);"),
         "");
     CreateItemDatabase(dir.File("empty.DB"), 40, {});
+    std::string corrupt = test::ReadFile(dir.File("other.DB")).value();
+    corrupt.replace(100, 300, std::string(300, '\xFF'));  // the schema page, past the header
+    test::WriteFile(dir.File("corrupt.DB"), corrupt);
 
     const FailureCase cases[] = {
-        {"empty path", "", false},
-        {"missing file", dir.File("absent.DB"), false},
-        {"not a database", dir.File("not-a-db.DB"), false},
-        {"no StdItems table", dir.File("other.DB"), false},
-        {"empty StdItems table", dir.File("empty.DB"), true},
-        {"a directory", dir.Path(), false},
+        {"empty path", "", Problem::File, Kind::Missing},
+        {"missing file", dir.File("absent.DB"), Problem::File, Kind::Missing},
+        {"under a file", dir.File("not-a-db.DB/x.DB"), Problem::File, Kind::Missing},
+        {"not a database", dir.File("not-a-db.DB"), Problem::File, Kind::NotDatabase},
+        {"zero bytes", dir.File("zero.DB"), Problem::File, Kind::Empty},
+        {"a pipe", pipe, Problem::File, Kind::NotRegularFile},
+        {"a directory", dir.Path(), Problem::File, Kind::Folder},
+        {"no StdItems table", dir.File("other.DB"), Problem::NoTable, Kind::Database},
+        {"a corrupt schema", dir.File("corrupt.DB"), Problem::Sqlite, Kind::Database},
+        {"empty StdItems table", dir.File("empty.DB"), Problem::None, Kind::Database},
     };
     SqliteConnection connection;
     for (const auto& c : cases) {
         const ItemTable table = LoadItemTable(connection, c.path);
-        EXPECT_EQ(table.ok, c.ok) << c.label;
+        EXPECT_EQ(table.ok, c.problem == Problem::None) << c.label;
+        EXPECT_EQ(table.problem, c.problem) << c.label;
+        EXPECT_EQ(table.file.kind, c.file) << c.label;
         EXPECT_EQ(table.rows, 0) << c.label;
         EXPECT_EQ(table.columns, 0) << c.label;
         EXPECT_TRUE(table.matrix.Empty()) << c.label;
-        EXPECT_EQ(table.error.empty(), c.ok) << c.label;
+        EXPECT_EQ(table.error.empty(),
+                  c.problem != Problem::Sqlite && c.problem != Problem::NoTable)
+            << c.label;
+        if (c.problem == Problem::Sqlite) {
+            EXPECT_EQ(table.sqliteCode, 11) << "SQLITE_CORRUPT: " << table.error;
+        }
     }
     EXPECT_FALSE(std::filesystem::exists(dir.File("absent.DB"))) << "opening must not create";
 }

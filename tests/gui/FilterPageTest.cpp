@@ -362,7 +362,8 @@ class FilterPageTest : public QObject {
             (page.*action)();
             QCOMPARE(fixture.harness.Messages().size(), before + 1);
             QCOMPARE(fixture.harness.Messages().last().kind, MessageKind::Warning);
-            QVERIFY(fixture.harness.Messages().last().text.contains(QStringLiteral("大于64 MiB")));
+            QVERIFY(
+                fixture.harness.Messages().last().text.contains(QStringLiteral("大于64\u00A0MiB")));
             QCOMPARE(fixture.Model().GridRowCount(), 5);
             QVERIFY(fixture.Flag(0, 2) && fixture.Flag(2, 4));
         }

@@ -23,6 +23,7 @@
 #include "app/Dialogs.h"
 #include "app/LightPillarPage.h"
 #include "app/ManifestPage.h"
+#include "app/MessageText.h"
 #include "platform/ProgramDirectory.h"
 #include "support/TestSupport.h"
 
@@ -155,8 +156,8 @@ class ManifestPageTest : public QObject {
         const struct {
             QString dropped;
             QString reason;
-        } refused[] = {{single, QStringLiteral("不是SQLite数据库文件")},
-                       {folder, QStringLiteral("是文件夹")}};
+        } refused[] = {{single, QStringLiteral("文件为空，不是SQLite数据库")},
+                       {folder, QStringLiteral("这是一个文件夹，不是数据库文件")}};
         for (const auto& drop : refused) {
             const qsizetype before = fixture.harness.Messages().size();
             DropFiles(window.编辑框_数据库文件路径, {drop.dropped});
@@ -282,9 +283,10 @@ class ManifestPageTest : public QObject {
         QCOMPARE(page.ResourceListText(), std::string("good.wzl ") + kEmptyMd5 + " 0\r\n");
         QCOMPARE(fixture.harness.Messages().size(), 1);
         const QString text = fixture.harness.Messages()[0].text;
-        QVERIFY(text.contains(QStringLiteral("vanished.wzl（文件或目录不存在")));
+        QVERIFY(text.contains(QStringLiteral("vanished.wzl：文件或目录不存在")));
         for (const QString& path : broken) {
-            QVERIFY2(text.contains(QFileInfo(path).fileName()), qPrintable(path));
+            // Shown with its line break as a visible symbol (␊), not as a break.
+            QVERIFY2(text.contains(Visible(QFileInfo(path).fileName())), qPrintable(path));
         }
         QVERIFY(!text.contains(QStringLiteral("good.wzl")));
     }
@@ -403,7 +405,7 @@ class ManifestPageTest : public QObject {
         QVERIFY2(question.startsWith(QStringLiteral("版本号未变更")), qPrintable(question));
         QVERIFY2(question.endsWith(QStringLiteral("仍然生成吗？")), qPrintable(question));
         QVERIFY2(question.contains(QStringLiteral(
-                     "新增1个，变更1个，删除0个，客户端需下载2097154字节（2.0 MB）")),
+                     "新增1个，变更1个，删除0个，客户端需下载2097154字节（2.0\u00A0MB）")),
                  qPrintable(question));
         QCOMPARE(test::ReadBytes(update), released);
         const int messages = fixture.harness.Messages().size();
