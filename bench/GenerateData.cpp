@@ -3,6 +3,7 @@
 // DIR/items.DB     a StdItems table of 100,000 items and 40 columns
 // DIR/big/*.wzl    100 files of 8 MiB
 // DIR/small/*.wzl  2,000 files of 0 to 64 KiB
+// DIR/filters/*.txt filter files of almost 64 MiB: 999,999 lines, 6.1 million short lines
 // Existing files of the right size are kept, so a second run is quick.
 
 #include <sys/stat.h>
@@ -70,6 +71,33 @@ bool MakeDatabase(const std::string& path) {
     return result == SQLITE_OK && std::rename(temporary.c_str(), path.c_str()) == 0;
 }
 
+// Filter files of almost 64 MiB, the most an import reads: `lines` lines of
+// GBK names ("物品" and a number, padded) spread evenly over the size, or
+// (no lines given) as many lines "a,4,0,0,0" as fit.
+bool WriteFilterFile(const std::string& path, std::size_t lines) {
+    constexpr std::size_t kSize = (64u << 20) - 4096;
+    std::error_code error;
+    if (std::filesystem::exists(path, error) && std::filesystem::file_size(path, error) <= kSize &&
+        std::filesystem::file_size(path, error) > kSize - 65536) {
+        return true;
+    }
+    std::string content;
+    content.reserve(kSize);
+    while (lines == 0 && content.size() + 11 <= kSize) {
+        content += "a,4,0,0,0\r\n";
+    }
+    for (std::size_t i = 0; i < lines; ++i) {
+        const std::string name = "\xCE\xEF\xC6\xB7" + std::to_string(i);  // 物品
+        const std::size_t room = (kSize - content.size()) / (lines - i);
+        content += name;
+        content += std::string(room > name.size() + 11 ? room - name.size() - 11 : 0, 'x');
+        content += ",4,0,1,0\r\n";
+    }
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(content.data(), static_cast<std::streamsize>(content.size()));
+    return out.good();
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -80,6 +108,12 @@ int main(int argc, char** argv) {
     const std::string directory = argv[1];
     std::filesystem::create_directories(directory + "/big");
     std::filesystem::create_directories(directory + "/small");
+    std::filesystem::create_directories(directory + "/filters");
+    // The most lines an import takes, and short lines far beyond that.
+    if (!WriteFilterFile(directory + "/filters/long-lines.txt", 999999) ||
+        !WriteFilterFile(directory + "/filters/short-lines.txt", 0)) {
+        return 1;
+    }
     if (!MakeDatabase(directory + "/items.DB")) {
         std::fprintf(stderr, "cannot make %s/items.DB\n", directory.c_str());
         return 1;

@@ -6,6 +6,9 @@
 //   varo-bench-models --import RUNS PATH...
 // the manifest page's import of the files and folders (as a drop), from the
 // start to the list filled; prints the median in milliseconds.
+//   varo-bench-models --import-filter FILE
+// 导入过滤文件 of FILE into the grid, once (for its peak memory); prints the
+// time in milliseconds and the grid's rows.
 
 #include <QApplication>
 #include <QCheckBox>
@@ -69,9 +72,32 @@ int ImportBenchmark(int runs, const QStringList& paths) {
     return lines > 0 ? 0 : 1;
 }
 
+// 导入过滤文件 of a large file, answered 是 if it asks.
+int FilterImportBenchmark(const QString& path) {
+    QTemporaryDir output;
+    varo::SqliteConnection connection;
+    varo::ListHitTestRecord hitTest;
+    varo::MainWindow window(connection, hitTest, output.path().toStdString());
+    window.show();
+    varo::SetOpenFileDialogRoutine(
+        [&](QWidget*, const varo::OpenFileRequest&) { return QStringList{path}; });
+    varo::SetQuestionRoutine([](const QString&, const QString&) { return true; });
+    QElapsedTimer timer;
+    timer.start();
+    window.filterPage->ImportFilterFile();
+    QApplication::processEvents();
+    std::printf("%.0f ms, %d rows\n", static_cast<double>(timer.nsecsElapsed()) / 1e6,
+                window.filterPage->Model().rowCount());
+    return 0;
+}
+
 int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication application(argc, argv);
+    if (argc == 3 && QByteArray(argv[1]) == "--import-filter") {
+        varo::SetMessageRoutine([](varo::MessageKind, const QString&, const QString&) {});
+        return FilterImportBenchmark(QString::fromLocal8Bit(argv[2]));
+    }
     if (argc > 3 && QByteArray(argv[1]) == "--import") {
         varo::SetMessageRoutine([](varo::MessageKind, const QString&, const QString&) {});
         QStringList paths;

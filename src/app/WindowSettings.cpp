@@ -12,6 +12,7 @@
 #include "app/LightPillarPage.h"
 #include "app/MainWindow.h"
 #include "app/ManifestPage.h"
+#include "app/MessageText.h"
 #include "app/SystemErrorText.h"
 #include "app/TextBridge.h"
 #include "platform/FileIo.h"
@@ -46,6 +47,25 @@ std::pair<const char*, QCheckBox*> ModeBox(const ManifestPage& page, ManifestMod
     return {"hot", page.选择框_热更模式};
 }
 
+// What the user calls a setting: the caption beside its box.
+QString SettingCaption(const std::string& name) {
+    static const std::pair<const char*, const char*> kCaptions[] = {
+        {"database", "数据库路径"},
+        {"pillar.color", "全部颜色"},
+        {"pillar.effectCount", "特效图片数量自计算"},
+        {"pillar.fileNumber", "gz.wzl文件序号"},
+        {"manifest.directory", "目录名(字体)"},
+        {"manifest.version", "版本号"},
+    };
+    for (const auto& [key, caption] : kCaptions) {
+        if (name == key) {
+            return QString::fromUtf8(caption);
+        }
+    }
+    return name.rfind(kDialogFolderPrefix, 0) == 0 ? QStringLiteral("对话框上次的文件夹")
+                                                   : FromUtf8(name);
+}
+
 }  // namespace
 
 std::string SettingsFilePath(const std::string& programDirectory) {
@@ -58,9 +78,9 @@ std::string SettingsFilePath(const std::string& programDirectory) {
 
 void ReportSettingsFileAtStart(const std::string& path, const SettingsFileState& state) {
     if (state.kind == SettingsFileState::Kind::Foreign) {
-        ShowMessage(MessageKind::Warning, QStringLiteral("设置"),
-                    QStringLiteral("文件“%1”不是设置文件，本次的设置不会保存。")
-                        .arg(FromUtf8(DisplayPath(path))));
+        ShowMessage(
+            MessageKind::Warning, QStringLiteral("设置"),
+            QStringLiteral("文件“%1”不是设置文件，本次的设置不会保存。").arg(ShownPath(path)));
     }
 }
 
@@ -70,7 +90,17 @@ void SaveSettingsAtClose(const std::string& path, const SettingsFileState& state
     if (save.outcome == SettingsSave::Outcome::Failed) {
         ShowMessage(MessageKind::Warning, QStringLiteral("设置未保存"),
                     QStringLiteral("无法保存设置文件“%1”：%2。\n本次的设置没有保存。")
-                        .arg(FromUtf8(DisplayPath(path)), SystemErrorText(save.error)));
+                        .arg(ShownPath(path), SystemErrorText(save.error)));
+        return;
+    }
+    if (!save.tooLong.empty()) {
+        QStringList names;
+        for (const std::string& name : save.tooLong) {
+            names << SettingCaption(name);
+        }
+        ShowMessage(MessageKind::Warning, QStringLiteral("设置未全部保存"),
+                    QStringLiteral("以下设置的内容太长，没有记住：%1。\n其它设置已保存在“%2”中。")
+                        .arg(names.join(QStringLiteral("、")), ShownPath(path)));
     }
 }
 

@@ -403,3 +403,33 @@ TEST_F(CliTest, HelpAndVersion) {
 
 }  // namespace
 }  // namespace varo
+
+namespace varo {
+namespace {
+
+// Texts from files reach the terminal with their control characters escaped
+// (a version holding ESC sequences cannot clear or colour it); one entry name
+// from two folders is named with both paths.
+TEST_F(CliTest, DataReachesTheTerminalEscapedAndSharedNamesAreNamed) {
+    test::WriteFile(out + "/update.json",
+                    "{\"assets_version\":\"1\\u001b[2J\\u001b[31m\",\"md5list\":[]}");
+    std::filesystem::create_directory(dir.File("one"));
+    std::filesystem::create_directory(dir.File("two"));
+    test::WriteFile(dir.File("one/x.wzl"), "first");
+    test::WriteFile(dir.File("two/x.wzl"), "abc");
+    const CliRun run =
+        RunCli(dir, {"manifest", "--version", "2", "--out", out, dir.File("one"), dir.File("two")});
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.err.find('\x1b'), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find("(version 1\\x1B[2J\\x1B[31m)"), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find(dir.File("one/x.wzl") + " and " + dir.File("two/x.wzl") +
+                           " give the same entry name x.wzl"),
+              std::string::npos)
+        << run.err;
+    EXPECT_NE(ReadFile(out + "/update.json")->find("900150983cd24fb0d6963f7d28e17f72"),
+              std::string::npos)
+        << "the later file's entry";
+}
+
+}  // namespace
+}  // namespace varo

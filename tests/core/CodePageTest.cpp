@@ -1,4 +1,5 @@
 #include "text/CodePage.h"
+#include "text/Printable.h"
 
 #include <gtest/gtest.h>
 
@@ -144,6 +145,22 @@ TEST(Utf8Validation, AcceptsWellFormedOnly) {
     EXPECT_FALSE(IsValidUtf8("\xC4\xBE\xBD\xA3")) << "GBK is no UTF-8";
     EXPECT_FALSE(IsValidUtf8("\xF4\x90\x80\x80"));  // beyond U+10FFFF
     EXPECT_FALSE(IsValidUtf8("\xE0\x80\xAF"));      // overlong
+}
+
+TEST(Printable, ControlBytesFromDataAreEscapedForATerminal) {
+    const struct {
+        std::string text;
+        std::string printable;
+    } cases[] = {
+        {"1.2.5", "1.2.5"},
+        {"\x1B[2J\x1B[31mred", "\\x1B[2J\\x1B[31mred"},  // clear the screen, colour
+        {"a\tb\r\nc\x7F", "a\\x09b\\x0D\\x0Ac\\x7F"},
+        {"木剑 \\ 1", "木剑 \\ 1"},  // UTF-8 and backslashes stay
+        {std::string("a\0b", 3), "a\\x00b"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(EscapeControlBytes(c.text), c.printable) << c.printable;
+    }
 }
 
 }  // namespace

@@ -334,6 +334,34 @@ TEST(ReleaseCheck, ComparesVersionsPartByPart) {
     }
 }
 
+// The one rule for versions: decimal numbers separated by single dots.
+TEST(ReleaseCheck, VersionsClientsCanCompare) {
+    const struct {
+        const char* version;
+        bool comparable;
+    } cases[] = {
+        {"1.2.5", true},
+        {"10", true},
+        {" 1.2.6\t", true},
+        {"\xE3\x80\x80"
+         "2.0",
+         true},
+        {"", false},
+        {"abc", false},
+        {"v1.3", false},
+        {"1.2.11-beta", false},
+        {"1..2", false},
+        {"1.2.", false},
+        {".1", false},
+        {"1 .2", false},
+        {"１.２", false},
+        {"99999999999999999999.1", true},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(IsComparableVersion(c.version), c.comparable) << c.version;
+    }
+}
+
 TEST(ReleaseCheck, ParsesOnlyTheShapeOfUpdateJson) {
     const std::string good = BuildStandaloneManifest(
         BuildManifestBody("a.wzl m1 10\r\n\"q\".wzl m2 20\r\n", ManifestMode::HotUpdate, ""),
@@ -409,6 +437,31 @@ TEST(ReleaseCheck, ReadsThePreviousFileOrSaysWhyNot) {
     const PreviousRelease broken = ReadPreviousRelease(dir.File("update.json"));
     EXPECT_EQ(broken.state, PreviousRelease::State::Unusable);
     EXPECT_NE(broken.error.find("parse error"), std::string::npos) << broken.error;
+    EXPECT_EQ(broken.fault.kind, ManifestFault::Kind::Syntax);
+
+    // Where the reader stopped, for the window's 第N行第M列: line and character.
+    const struct {
+        const char* text;
+        ManifestFault::Kind kind;
+        std::size_t line;
+        std::size_t column;
+        std::size_t entry;
+    } faults[] = {
+        {"{\r\n  \"assets_version\":\"1\",\r\n  x", ManifestFault::Kind::Syntax, 3, 3, 0},
+        {"{\"assets_version\":\"版本\",,}", ManifestFault::Kind::Syntax, 1, 24, 0},
+        {"{\"md5list\":[]}", ManifestFault::Kind::NoVersion, 0, 0, 0},
+        {"{\"assets_version\":\"1\"}", ManifestFault::Kind::NoList, 0, 0, 0},
+        {"{\"assets_version\":\"1\",\"md5list\":[{\"filename\":\"a\",\"md5\":\"m\",\"size\":"
+         "\"1\"},{\"filename\":\"b\"}]}",
+         ManifestFault::Kind::BadEntry, 0, 0, 2},
+    };
+    for (const auto& f : faults) {
+        const ManifestFault fault = ParseStandaloneManifest(f.text).fault;
+        EXPECT_EQ(fault.kind, f.kind) << f.text;
+        EXPECT_EQ(fault.line, f.line) << f.text;
+        EXPECT_EQ(fault.column, f.column) << f.text;
+        EXPECT_EQ(fault.entry, f.entry) << f.text;
+    }
     test::WriteFile(dir.File("update.json"), BuildStandaloneManifest("", "3"));
     const PreviousRelease good = ReadPreviousRelease(dir.File("update.json"));
     EXPECT_EQ(good.state, PreviousRelease::State::Present);

@@ -176,5 +176,48 @@ TEST(SettingsFile, AnyBytesGiveAtMostTheLimit) {
     }
 }
 
+// The writer never makes a file its reader refuses: values that would push
+// the file past the limit are left out, the longest first, and named.
+TEST(SettingsFile, TheFileStaysWithinWhatTheReaderTakes) {
+    // A text box holds up to 32,767 characters: six such boxes of Chinese
+    // text are nine times the limit.
+    std::string longest;
+    for (int i = 0; i < 32767; ++i) {
+        longest += "中";
+    }
+    const Settings settings = {{"database", longest},
+                               {"manifest.version", longest},
+                               {"pillar.color", "255"},
+                               {"manifest.directory", "layout"},
+                               {"dialog.resources", longest + "x"},
+                               {"page", "2"}};
+    std::vector<std::string> tooLong;
+    const std::string text = FormatSettings(settings, &tooLong);
+    EXPECT_LE(text.size(), kMaxSettingsFileSize);
+    EXPECT_EQ(tooLong,
+              (std::vector<std::string>{"dialog.resources", "manifest.version", "database"}))
+        << "the longest lines first";
+    Settings kept = settings;
+    for (const std::string& name : tooLong) {
+        kept.erase(name);
+    }
+    EXPECT_EQ(ParseSettings(text), kept);
+
+    // One value that fits on its own stays; the limit is the reader's own.
+    const Settings one = {{"database", std::string(kMaxSettingsFileSize - 200, 'd')}};
+    tooLong.clear();
+    EXPECT_EQ(ParseSettings(FormatSettings(one, &tooLong)), one);
+    EXPECT_TRUE(tooLong.empty());
+
+    test::TempDir dir;
+    const std::string path = dir.File("varo-toolkit.ini");
+    const SettingsSave save = SaveSettingsFile(path, ReadSettingsFile(path), settings);
+    EXPECT_EQ(save.outcome, SettingsSave::Outcome::Written);
+    EXPECT_EQ(save.tooLong.size(), 3u);
+    const SettingsFileState reread = ReadSettingsFile(path);
+    EXPECT_EQ(reread.kind, SettingsFileState::Kind::Settings);
+    EXPECT_EQ(reread.settings, kept);
+}
+
 }  // namespace
 }  // namespace varo

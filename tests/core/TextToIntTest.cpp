@@ -51,5 +51,29 @@ TEST(TextToInt, ReadsTheLeadingIntegerAsAtoiDoes) {
     }
 }
 
+// Whether the leading integer lies within 32 bits, read as TextToInt reads it.
+TEST(TextToInt, SaysWhenTheLeadingIntegerLeaves32Bits) {
+    const struct {
+        std::string text;
+        bool fits;
+    } cases[] = {
+        {"2147483647", true},
+        {"2147483648", false},
+        {"-2147483648", true},
+        {"-2147483649", false},
+        {"99999999999", false},
+        {"000000000002147483647", true},  // leading zeros are no digits of value
+        {"2147483648abc", false},
+        {"abc99999999999", true},  // no leading integer: 0
+        {"", true},
+        {"\xA3\xB9\xA3\xB9\xA3\xB9\xA3\xB9\xA3\xB9\xA3\xB9\xA3\xB9\xA3\xB9\xA3\xB9\xA3\xB9",
+         false},  // full-width 9999999999
+        {" +4294967397", false},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(TextToIntFits(c.text), c.fits) << c.text;
+    }
+}
+
 }  // namespace
 }  // namespace varo

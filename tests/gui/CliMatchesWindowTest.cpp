@@ -1,6 +1,7 @@
 #include <QCheckBox>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QProcess>
 #include <QTest>
@@ -147,6 +148,46 @@ class CliMatchesWindowTest : public QObject {
                 .contains("a.wzl");
         };
         const std::string notFilter = "a\t255\t0\t20\t1\r\nb\t255\t0\t20\t1\r\n";
+        // A database of these items, and the light-pillar file written from it.
+        const auto pillarFrom = [](std::vector<test::Row> rows) {
+            return [rows](GuiHarness& harness, const QString&) {
+                const QString database = harness.UseItemDatabase(rows);
+                return QStringList{QStringLiteral("pillar"), QStringLiteral("--db"), database};
+            };
+        };
+        const auto pillarWritten = [](GuiHarness& harness) {
+            harness.Window().lightPillarPage->ComputeFromDatabase();
+            harness.Window().lightPillarPage->WriteLightPillarFile();
+            return QFile::exists(harness.OutputFile(QStringLiteral("CustomItemNameColors.txt")));
+        };
+        const auto filterFrom = [](std::vector<test::Row> rows) {
+            return [rows](GuiHarness& harness, const QString&) {
+                const QString database = harness.UseItemDatabase(rows);
+                return QStringList{QStringLiteral("filter"), QStringLiteral("--db"), database,
+                                   QStringLiteral("--form"), QStringLiteral("pc")};
+            };
+        };
+        const auto filterWritten = [](GuiHarness& harness) {
+            harness.Window().filterPage->LoadFilterGrid();
+            harness.Window().filterPage->WriteFilterFile(FilterFileForm::Pc);
+            return QFile::exists(harness.OutputFile(QStringLiteral("lsDefaultItemFilter.txt")));
+        };
+        // An existing file in both output folders, which an empty result would empty.
+        const auto over = [](auto prepare, const char* file) {
+            return [prepare, file](GuiHarness& harness, const QString& cliOut) {
+                for (const QString& folder : {harness.OutputDirectory(), cliOut}) {
+                    test::WriteFile(QDir(folder).filePath(QString::fromUtf8(file)).toStdString(),
+                                    "previous\r\n");
+                }
+                return prepare(harness, cliOut);
+            };
+        };
+        const auto emptied = [](auto written, const char* file) {
+            return [written, file](GuiHarness& harness) {
+                written(harness);
+                return QFileInfo(harness.OutputFile(QString::fromUtf8(file))).size() == 0;
+            };
+        };
         const Case cases[] = {
             {"light-pillar values a client cannot use", "以下数值客户端无法使用",
              "light-pillar value a client cannot use",
@@ -203,6 +244,42 @@ class CliMatchesWindowTest : public QObject {
             {"a previous update.json that cannot be read", "已有的文件“", "not a readable manifest",
              [=](GuiHarness& harness, const QString& cliOut) {
                  return resourcesAndPrevious(harness, cliOut, "{\"assets_version\":");
+             },
+             updateWritten, "update.json"},
+            {"an empty light-pillar list over a file with rows", "要生成的内容为空",
+             "the result is empty",
+             over(pillarFrom({test::ItemRow("木剑", "1", "50")}), "CustomItemNameColors.txt"),
+             emptied(pillarWritten, "CustomItemNameColors.txt"), "CustomItemNameColors.txt"},
+            {"an empty grid over a filter file", "要生成的内容为空", "the result is empty",
+             over(filterFrom({}), "lsDefaultItemFilter.txt"),
+             emptied(filterWritten, "lsDefaultItemFilter.txt"), "lsDefaultItemFilter.txt"},
+            {"a tab in a light-pillar name", "以下物品名字含有制表符或换行符",
+             "holding a tab or a line break", pillarFrom({test::ItemRow("木\t剑", "1", "150")}),
+             pillarWritten, "CustomItemNameColors.txt"},
+            {"a line break in a filter name", "以下物品名字含有换行符", "holding a line break",
+             filterFrom({test::ItemRow("木\n剑", "1", "0")}), filterWritten,
+             "lsDefaultItemFilter.txt"},
+            {"characters GBK lacks", "以下物品名字含有GBK编码中没有的字符", "characters GBK lacks",
+             pillarFrom({test::ItemRow("表情😀", "1", "150")}), pillarWritten,
+             "CustomItemNameColors.txt"},
+            {"a shine value beyond 32 bits", "以下物品的光柱值（第38列）超出32位整数的范围",
+             "beyond 32 bits",
+             pillarFrom({test::ItemRow("a", "1", "2147483748"), test::ItemRow("b", "1", "150")}),
+             [](GuiHarness& harness) {
+                 harness.Window().lightPillarPage->ComputeFromDatabase();
+                 return harness.Window().lightPillarPage->Model().rowCount() == 1;
+             },
+             "CustomItemNameColors.txt"},
+            {"a version clients cannot compare", "版本号“v1.3”不是用点分隔的数字",
+             "is not dotted decimal numbers",
+             [input](GuiHarness& harness, const QString&) {
+                 const QString resource = input(harness, "a.wzl", "content");
+                 harness.Window().manifestPage->编辑框_版本号->setText(QStringLiteral("v1.3"));
+                 if (!test::ImportAndWait(*harness.Window().manifestPage, {resource})) {
+                     return QStringList();
+                 }
+                 return QStringList{QStringLiteral("manifest"), QStringLiteral("--version"),
+                                    QStringLiteral("v1.3"), resource};
              },
              updateWritten, "update.json"},
         };

@@ -374,6 +374,30 @@ class FilterPageTest : public QObject {
         QCOMPARE(fixture.Model().index(1, 0).data().toString(), QStringLiteral("骨头"));
     }
 
+    // A file written from the grid and applied again gives every row its own
+    // flags back, names on several rows included (the demo database has 木剑
+    // twice): the k-th row of a name takes the k-th line.
+    void applyingTheGridsOwnFileGivesRepeatedNamesTheirOwnFlags() {
+        GuiHarness harness;
+        harness.UseItemDatabase(
+            {ItemRow("木剑", "1", "0"), ItemRow("青铜剑", "1", "0"), ItemRow("木剑", "1", "0")});
+        FilterPage& page = *harness.Window().filterPage;
+        page.LoadFilterGrid();
+        QVERIFY(page.Model().setData(page.Model().index(0, kFilterBestColumn), Qt::Checked,
+                                     Qt::CheckStateRole));
+        page.WriteFilterFile(FilterFileForm::Pc);
+        const QString written = harness.OutputFile(QStringLiteral("lsDefaultItemFilter.txt"));
+        page.LoadFilterGrid();
+        harness.AnswerNextDialog({written});
+        page.ApplyFilterFile();
+        QVERIFY(page.Model().Rows()[0].best);
+        QVERIFY(!page.Model().Rows()[2].best);
+        const QString summary = harness.Messages().last().text;
+        QVERIFY2(summary.startsWith(QStringLiteral("已按名称为3行设置了标记。")) &&
+                     summary.contains(QStringLiteral("其中1个名字出现在多行")),
+                 qPrintable(summary));
+    }
+
     // The found row is never under the find box; Ctrl+F and F3 act wherever
     // the focus is while the page is shown; a load starts at the first row.
     void findKeepsTheFoundRowInSightAndLoadsStartAtTheTop() {

@@ -325,6 +325,34 @@ class MainWindowTest : public QObject {
 #endif
     }
 
+    // The longest text every box takes (32,767 characters, Chinese at that)
+    // would make a file its reader refuses at the next start: the close keeps
+    // the file readable, leaves those values out and names them.
+    void theLongestValuesNeverMakeAnUnreadableSettingsFile() {
+        test::TempDir folder;
+        GuiHarness harness;
+        MainWindow& window = harness.Window();
+        const std::string path = folder.File("varo-toolkit.ini");
+        const SettingsFileState state = ReadSettingsFile(path);
+        const QList<QLineEdit*> boxes = window.findChildren<QLineEdit*>();
+        QVERIFY(boxes.size() >= 6);
+        for (QLineEdit* box : boxes) {
+            box->setText(QString(box->maxLength(), QChar(0x4E2D)));  // 中
+            QCOMPARE(box->text().size(), 32767);
+        }
+        window.lightPillarPage->编辑框_颜色值->setText(QStringLiteral("200"));
+        SaveSettingsAtClose(path, state, CaptureWindowSettings(window));
+        const SettingsFileState reread = ReadSettingsFile(path);
+        QCOMPARE(reread.kind, SettingsFileState::Kind::Settings);
+        QCOMPARE(reread.settings.at("pillar.color"), std::string("200"));
+        QCOMPARE(harness.Messages().size(), 1);
+        const QString said = harness.Messages()[0].text;
+        QVERIFY2(
+            said.contains(QStringLiteral("数据库路径")) && said.contains(QStringLiteral("版本号")),
+            qPrintable(said));
+        QVERIFY(!said.contains(QStringLiteral("全部颜色")));
+    }
+
     void windowCommandLine_data() {
         QTest::addColumn<QStringList>("arguments");
         QTest::addColumn<int>("action");

@@ -145,9 +145,10 @@ class ManifestPageTest : public QObject {
         const std::string empty = std::string(" ") + kEmptyMd5 + " 0\r\n";
         QCOMPARE(page.ResourceListText(), "A.WZL" + empty + "b.wzl" + empty + "地图.map" + empty);
 
-        // Elsewhere a dropped database becomes the path; a folder or a file
-        // of another kind is refused at once and the path stays.
+        // Elsewhere a dropped database becomes the path; a folder, a pipe or
+        // a file of another kind is refused at once and the path stays.
         MainWindow& window = fixture.harness.Window();
+        test::TempDir pipes;
         window.选择夹1->setCurrentIndex(0);
         const QString database = fixture.harness.InputFile(QStringLiteral("服务器.DB"));
         test::CreateItemDatabase(database.toStdString(), 40, {});
@@ -157,7 +158,9 @@ class ManifestPageTest : public QObject {
             QString dropped;
             QString reason;
         } refused[] = {{single, QStringLiteral("文件为空，不是SQLite数据库")},
-                       {folder, QStringLiteral("这是一个文件夹，不是数据库文件")}};
+                       {folder, QStringLiteral("这是一个文件夹，不是数据库文件")},
+                       {QString::fromStdString(test::MakePipe(pipes, "pipe.DB")),
+                        QStringLiteral("不是普通文件")}};
         for (const auto& drop : refused) {
             const qsizetype before = fixture.harness.Messages().size();
             DropFiles(window.编辑框_数据库文件路径, {drop.dropped});
@@ -179,11 +182,18 @@ class ManifestPageTest : public QObject {
 #endif
         QVERIFY(QFile::link(folder + QStringLiteral("/loop.wzl"),
                             folder + QStringLiteral("/loop.wzl")));
+        // A pipe the mode would take is named too, and the drop does not wait for it.
+        test::TempDir pipes;
+        const std::string pipe = test::MakePipe(pipes, "pipe.wzl");
+        QVERIFY(QFile::link(QString::fromStdString(pipe), folder + QStringLiteral("/pipe.wzl")));
         DropFiles(page.编辑框_json文件, {folder});
         QVERIFY(test::WaitForImport(page));
         QCOMPARE(page.ResourceListText(), std::string("b.wzl ") + kEmptyMd5 + " 0\r\n");
         QCOMPARE(fixture.harness.Messages().size(), 1);
-        QVERIFY(fixture.harness.Messages()[0].text.contains(QStringLiteral("loop.wzl")));
+        const QString summary = fixture.harness.Messages()[0].text;
+        QVERIFY2(summary.contains(QStringLiteral("loop.wzl")) &&
+                     summary.contains(QStringLiteral("pipe.wzl：不是普通文件")),
+                 qPrintable(summary));
 
         const QString empty = fixture.harness.InputFile(QStringLiteral("empty"));
         QVERIFY(QDir().mkpath(empty));
@@ -192,6 +202,28 @@ class ManifestPageTest : public QObject {
         QVERIFY(fixture.harness.Messages()[1].text.contains(
             QStringLiteral("没有当前模式可导入的文件")));
         QCOMPARE(page.ResourceListText(), std::string("b.wzl ") + kEmptyMd5 + " 0\r\n");
+    }
+
+    // One import of two folders that hold the same file name: the later
+    // file's line stays and the summary names both paths.
+    void theSameNameFromTwoFoldersIsNamed() {
+        ManifestFixture fixture;
+        ManifestPage& page = fixture.Page();
+        const QString one = fixture.harness.InputFile(QStringLiteral("one"));
+        const QString two = fixture.harness.InputFile(QStringLiteral("two"));
+        QVERIFY(QDir().mkpath(one) && QDir().mkpath(two));
+        test::WriteFile((one + QStringLiteral("/x.wzl")).toStdString(), "first");
+        test::WriteFile((two + QStringLiteral("/x.wzl")).toStdString(), "abc");
+        DropFiles(page.编辑框_json文件, {one, two});
+        QVERIFY(test::WaitForImport(page));
+        QCOMPARE(page.ResourceListText(),
+                 std::string("x.wzl 900150983cd24fb0d6963f7d28e17f72 3\r\n"));
+        QCOMPARE(fixture.harness.Messages().size(), 1);
+        const test::ShownMessage& said = fixture.harness.Messages()[0];
+        QCOMPARE(said.caption, QStringLiteral("同名文件"));
+        QVERIFY2(said.text.contains(ShownPath((one + QStringLiteral("/x.wzl")).toStdString())) &&
+                     said.text.contains(ShownPath((two + QStringLiteral("/x.wzl")).toStdString())),
+                 qPrintable(said.text));
     }
 
     void modesAreOneExclusiveChoice() {

@@ -1,0 +1,246 @@
+#include "checks/Findings.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+
+#include "manifest/Manifest.h"
+#include "support/TestSupport.h"
+
+namespace varo {
+namespace {
+
+using test::ItemRow;
+using test::TempDir;
+
+// The kinds of findings, by their place in the Finding variant, in order.
+std::vector<std::size_t> Kinds(const std::vector<Finding>& findings) {
+    std::vector<std::size_t> kinds;
+    for (const Finding& finding : findings) {
+        kinds.push_back(finding.index());
+    }
+    return kinds;
+}
+
+template <typename Kind>
+constexpr std::size_t KindOf() {
+    return Finding(Kind{}).index();
+}
+constexpr std::size_t kEmpty = KindOf<EmptyResultFinding>();
+constexpr std::size_t kUncarriable = KindOf<UncarriableNamesFinding>();
+constexpr std::size_t kLost = KindOf<LostCharactersFinding>();
+constexpr std::size_t kUnusable = KindOf<UnusableValuesFinding>();
+constexpr std::size_t kNotRaised = KindOf<VersionNotRaisedFinding>();
+constexpr std::size_t kUncomparable = KindOf<UncomparableVersionFinding>();
+
+LightPillarRow PillarRow(const GbkText& name, const std::string& lost = {}) {
+    return LightPillarRow({name, "255", "0", "20", "1"}, lost);
+}
+
+FilterRow FilterNamed(const GbkText& name, const std::string& lost = {}) {
+    return FilterRow{name, "", false, false, false, lost};
+}
+
+// What each writer's check finds before it replaces the file at `path`:
+// never an empty file over one that holds something, a name that splits its
+// line, or a '?' for a character without a question.
+TEST(Checks, WritersFindWhatWouldLoseTheUsersData) {
+    TempDir dir;
+    const std::string full = dir.File("full.txt");
+    const std::string empty = dir.File("empty.txt");
+    const std::string absent = dir.File("absent.txt");
+    test::WriteFile(full, "previous");
+    test::WriteFile(empty, "");
+    const struct {
+        const char* label;
+        std::function<std::vector<Finding>()> check;
+        std::vector<std::size_t> kinds;
+    } cases[] = {
+        {"light pillar: rows over a file",
+         [&] { return CheckLightPillarFile({PillarRow("a")}, full); },
+         {}},
+        {"light pillar: no rows over a file",
+         [&] { return CheckLightPillarFile({}, full); },
+         {kEmpty}},
+        {"light pillar: no rows, no file", [&] { return CheckLightPillarFile({}, absent); }, {}},
+        {"light pillar: no rows over an empty file",
+         [&] { return CheckLightPillarFile({}, empty); },
+         {}},
+        {"light pillar: no rows over a folder",
+         [&] { return CheckLightPillarFile({}, dir.Path()); },
+         {}},
+        {"light pillar: a tab in a name",
+         [&] { return CheckLightPillarFile({PillarRow("a\tb")}, absent); },
+         {kUncarriable}},
+        {"light pillar: CR and LF in names",
+         [&] {
+             return CheckLightPillarFile({PillarRow("a\rb"), PillarRow("c\n")}, absent);
+         },
+         {kUncarriable}},
+        {"light pillar: a name that lost characters",
+         [&] { return CheckLightPillarFile({PillarRow("a?", "a😀")}, absent); },
+         {kLost}},
+        {"light pillar: all at once, in order",
+         [&] {
+             LightPillarRow bad = PillarRow("x\ty?", "x\ty😀");
+             bad.fields[kColorColumn] = "0";
+             return CheckLightPillarFile({bad}, full);
+         },
+         {kUncarriable, kLost, kUnusable}},
+        {"filter: a tab is no line break there",
+         [&] { return CheckFilterFile({FilterNamed("a\tb")}, absent); },
+         {}},
+        {"filter: CR or LF in a name",
+         [&] {
+             return CheckFilterFile({FilterNamed("a\rb"), FilterNamed("c\nd")}, absent);
+         },
+         {kUncarriable}},
+        {"filter: a name that lost characters",
+         [&] { return CheckFilterFile({FilterNamed("???", "한국어")}, full); },
+         {kLost}},
+        {"filter: no rows over a file", [&] { return CheckFilterFile({}, full); }, {kEmpty}},
+        {"single manifest: nothing over a file",
+         [&] { return CheckSingleManifest("", full); },
+         {kEmpty}},
+        {"single manifest: entries", [&] { return CheckSingleManifest("{}", full); }, {}},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(Kinds(c.check()), c.kinds) << c.label;
+    }
+
+    // What the findings name: the row, the name as given, what the file gets.
+    const std::vector<Finding> found = CheckLightPillarFile(
+        {PillarRow("ok"), PillarRow("\xB1\xED\xC7\xE9?", "表情😀"), PillarRow("a\tb")}, full);
+    ASSERT_EQ(found.size(), 2u);
+    const auto& uncarriable = std::get<UncarriableNamesFinding>(found[0]);
+    EXPECT_EQ(uncarriable.fileName, kLightPillarFileName);
+    ASSERT_EQ(uncarriable.names.size(), 1u);
+    EXPECT_EQ(uncarriable.names[0].row, 2u);
+    const auto& lost = std::get<LostCharactersFinding>(found[1]);
+    ASSERT_EQ(lost.names.size(), 1u);
+    EXPECT_EQ(lost.names[0].row, 1u);
+    EXPECT_EQ(lost.names[0].original, "表情😀");
+    EXPECT_EQ(lost.names[0].written, "\xB1\xED\xC7\xE9?");
+    EXPECT_EQ(std::get<EmptyResultFinding>(CheckFilterFile({}, full)[0]).previousSize, 8u);
+}
+
+// update.json: a version clients cannot compare is asked about whatever is
+// there; changes under a version that is not greater, and an empty list over
+// one with entries, against the previous file.
+TEST(Checks, ReleaseFindsVersionsAndEmptyLists) {
+    const std::string listed = BuildStandaloneManifest(
+        BuildManifestBody("a.wzl m 1\r\n", ManifestMode::MicroClient, ""), "1.2.9");
+    const struct {
+        const char* label;
+        const char* version;
+        std::optional<std::string> previous;
+        const char* list;
+        std::vector<std::size_t> kinds;
+    } cases[] = {
+        {"a first release", "1.2.5", std::nullopt, "a.wzl m 1\r\n", {}},
+        {"a first release, no version", "", std::nullopt, "a.wzl m 1\r\n", {kUncomparable}},
+        {"letters", "abc", std::nullopt, "a.wzl m 1\r\n", {kUncomparable}},
+        {"a v before it", "v1.3", listed, "a.wzl m 2\r\n", {kUncomparable}},
+        {"a suffix", "1.2.11-beta", listed, "a.wzl m 2\r\n", {kUncomparable}},
+        {"white space around it is no part of it", " 1.3\t", listed, "a.wzl m 2\r\n", {}},
+        {"changes under the same version", "1.2.9", listed, "a.wzl m 2\r\n", {kNotRaised}},
+        {"nothing changed, same version", "1.2.9", listed, "a.wzl m 1\r\n", {}},
+        {"the list emptied, version raised", "1.3", listed, "", {kEmpty}},
+        {"the list emptied, same version", "1.2.9", listed, "", {kNotRaised, kEmpty}},
+        {"an empty list over an empty one", "1.3", BuildStandaloneManifest("", "1.2"), "", {}},
+    };
+    for (const auto& c : cases) {
+        TempDir dir;
+        const std::string path = dir.File("update.json");
+        if (c.previous) {
+            test::WriteFile(path, *c.previous);
+        }
+        const std::string manifest = BuildStandaloneManifest(
+            BuildManifestBody(c.list, ManifestMode::MicroClient, ""), c.version);
+        EXPECT_EQ(Kinds(CheckRelease(path, manifest).findings), c.kinds) << c.label;
+    }
+}
+
+// Every row of the table is looked at, not only those that give a list row:
+// 2147483748 wraps to a negative value and its row would vanish unseen.
+TEST(Checks, ShineValuesBeyond32BitsInAnyRowOfTheTable) {
+    TempDir dir;
+    const std::string path = dir.File("items.DB");
+    test::CreateItemDatabase(
+        path, 40,
+        {ItemRow("a", "1", "99999999999"), ItemRow("b", "1", "2147483647"),
+         ItemRow("c", "1", "2147483748"), ItemRow("d", "1", "-2147483648"),
+         ItemRow("e", "1", "-2147483649"), ItemRow("f", "1", "abc"),
+         ItemRow("g", "1", "０００２１４７４８３６４８"), ItemRow("h", "1", "150")});
+    SqliteConnection connection;
+    const ItemTable table = LoadItemTable(connection, path, kLightPillarItemColumns);
+    ASSERT_TRUE(table.ok) << table.error;
+    const std::optional<Finding> finding = CheckShineValues(table.matrix);
+    ASSERT_TRUE(finding.has_value());
+    std::vector<std::string> named;
+    for (const ShineOutOfRangeFinding::Value& value :
+         std::get<ShineOutOfRangeFinding>(*finding).values) {
+        named.push_back(std::to_string(value.item) + value.itemName + "=" + value.text);
+    }
+    EXPECT_EQ(named, (std::vector<std::string>{"1a=99999999999", "3c=2147483748", "5e=-2147483649",
+                                               "7g=\xA3\xB0\xA3\xB0\xA3\xB0\xA3\xB2\xA3\xB1\xA3\xB4"
+                                               "\xA3\xB7\xA3\xB4\xA3\xB8\xA3\xB3\xA3\xB6\xA3\xB4"
+                                               "\xA3\xB8"}));
+    EXPECT_FALSE(CheckShineValues(ItemMatrix()).has_value());
+}
+
+// The database's own text of a name GBK cannot hold comes with the rows, so
+// the check before writing can name it; names it can hold carry nothing.
+TEST(Checks, NamesThatLoseCharactersKeepTheirOwnText) {
+    TempDir dir;
+    const std::string path = dir.File("items.DB");
+    test::CreateItemDatabase(path, 40,
+                             {ItemRow("表情😀", "1", "150"), ItemRow("木剑", "1", "150"),
+                              ItemRow("韩文한국어", "1", "150")});
+    // A name stored as GBK bytes rather than UTF-8, as some old tools did.
+    ASSERT_EQ(test::RunSql(path,
+                           "UPDATE StdItems SET c2 = CAST(x'C4BEBDA3' AS TEXT) WHERE "
+                           "c2 = '木剑';"),
+              "");
+    SqliteConnection connection;
+    const ItemTable table = LoadItemTable(connection, path, kLightPillarItemColumns);
+    ASSERT_TRUE(table.ok) << table.error;
+    const LightPillarList rows = ComputeLightPillarRows(table.matrix, {});
+    const FilterRows filter = LoadFilterRows(table.matrix, table.rows);
+    ASSERT_EQ(rows.size(), 3u);
+    const std::optional<Finding> lost = [&]() -> std::optional<Finding> {
+        std::vector<Finding> found = CheckLightPillarFile(rows, dir.File("absent"));
+        return found.empty() ? std::nullopt : std::optional<Finding>(found[0]);
+    }();
+    ASSERT_TRUE(lost.has_value());
+    std::vector<std::string> shown;
+    for (const LostCharactersFinding::Name& name : std::get<LostCharactersFinding>(*lost).names) {
+        shown.push_back(name.original);
+    }
+    // The GBK bytes are shown as what they read in GBK.
+    EXPECT_EQ(shown, (std::vector<std::string>{"表情😀", "木剑", "韩文한국어"}));
+    EXPECT_EQ(rows[2].fields[kItemNameColumn], "\xBA\xAB\xCE\xC4???");
+    EXPECT_EQ(filter[0].lostName, "表情😀");
+    EXPECT_EQ(Kinds(CheckFilterFile(filter, dir.File("absent"))), std::vector<std::size_t>{kLost});
+}
+
+TEST(Checks, EmptyTablesSayWhy) {
+    const auto table = [](int rows, int columns) {
+        ItemTable made;
+        made.ok = true;
+        made.rows = rows;
+        made.columns = columns;
+        return made;
+    };
+    using Reason = EmptyTableNote::Reason;
+    EXPECT_EQ(ExplainEmptyLightPillarList(table(0, 0), 0)->reason, Reason::NoItems);
+    EXPECT_EQ(ExplainEmptyLightPillarList(table(5, 37), 0)->reason, Reason::TooFewColumns);
+    EXPECT_EQ(ExplainEmptyLightPillarList(table(5, 37), 0)->columns, 37);
+    EXPECT_EQ(ExplainEmptyLightPillarList(table(5, 40), 0)->reason, Reason::NoShineValue);
+    EXPECT_FALSE(ExplainEmptyLightPillarList(table(5, 40), 1).has_value());
+    EXPECT_EQ(ExplainEmptyFilterGrid(table(0, 0))->reason, Reason::NoItems);
+    EXPECT_FALSE(ExplainEmptyFilterGrid(table(1, 3)).has_value());
+}
+
+}  // namespace
+}  // namespace varo

@@ -1,0 +1,120 @@
+// What every reader of the program does with what it may meet: a pipe that no
+// one writes to (which would hang a plain read for good), folder listings,
+// the same entry name from two folders.
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <functional>
+
+#include "db/ItemTable.h"
+#include "filter/FilterFile.h"
+#include "manifest/FileDigest.h"
+#include "manifest/ReleaseCheck.h"
+#include "manifest/ResourceImport.h"
+#include "manifest/ResourcePaths.h"
+#include "platform/FileIo.h"
+#include "platform/Path.h"
+#include "settings/SettingsFile.h"
+#include "support/TestSupport.h"
+
+namespace varo {
+namespace {
+
+// Each reader refuses a pipe at once and says why; none of them waits for a
+// writer. A hang here fails the test run by its time limit.
+TEST(Readers, RefuseAPipeAtOnce) {
+    test::TempDir dir;
+    const std::string pipe = test::MakePipe(dir, "pipe");
+    const struct {
+        const char* label;
+        std::function<int()> read;  // the kind of failure the reader reports
+    } readers[] = {
+        {"digest", [&] { return DigestFile(pipe).error.kind; }},
+        {"digest job",
+         [&] {
+             return DigestFiles({{pipe}, 2, nullptr, {}})[0].error.kind;
+         }},
+        {"database check",
+         [&] {
+             return CheckDatabaseFile(pipe).kind == DatabaseFileCheck::Kind::NotRegularFile
+                        ? kNotRegularFile
+                        : 0;
+         }},
+        {"filter file", [&] { return ReadFilterFile(pipe).error.kind; }},
+        {"settings file", [&] { return ReadSettingsFile(pipe).error.kind; }},
+        {"previous update.json", [&] { return ReadPreviousRelease(pipe).readError.kind; }},
+        {"whole file",
+         [&] {
+             SystemError error;
+             return ReadWholeFile(pipe, 1 << 20, &error) ? 0 : error.kind;
+         }},
+    };
+    for (const auto& reader : readers) {
+        const auto start = std::chrono::steady_clock::now();
+        EXPECT_EQ(reader.read(), kNotRegularFile) << reader.label;
+        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5))
+            << reader.label;
+    }
+}
+
+#ifndef _WIN32
+// A pipe in a resource folder is named as skipped, not passed over in
+// silence; a folder inside is no resource and is passed over.
+TEST(Readers, AFolderListingNamesWhatIsNoFile) {
+    test::TempDir dir;
+    test::WriteFile(dir.File("a.wzl"), "a");
+    test::MakePipe(dir, "b.wzl");
+    test::MakePipe(dir, "c.map");  // not taken by the mode: not named either
+    ASSERT_TRUE(std::filesystem::create_directory(dir.File("d.wzl")));
+    const ExpandedResourcePaths expanded =
+        ExpandResourcePaths({dir.Path()}, ManifestMode::MicroClient);
+    ASSERT_TRUE(expanded.ok());
+    EXPECT_EQ(expanded.files, std::vector<std::string>{dir.File("a.wzl")});
+    ASSERT_EQ(expanded.skipped.size(), 1u);
+    EXPECT_EQ(expanded.skipped[0].path, dir.File("b.wzl"));
+    EXPECT_EQ(expanded.skipped[0].error.kind, kNotRegularFile);
+}
+#endif
+
+// One import of files that share an entry name: the later file's line stays
+// (as the list keeps one line per name) and both paths are named.
+TEST(Readers, TheSameNameFromTwoFoldersIsNamed) {
+    const std::string first = JoinPath("one", "x.wzl");
+    const std::string second = JoinPath("two", "x.wzl");
+    const std::string other = JoinPath("one", "y.wzl");
+    const struct {
+        const char* label;
+        std::vector<std::string> paths;
+        std::size_t shared;
+    } cases[] = {
+        {"distinct names", {first, other}, 0},
+        {"one name in two folders", {first, other, second}, 1},
+        {"the same path twice is one file", {first, first}, 0},
+    };
+    for (const auto& c : cases) {
+        const ResourceImportPlan plan = PlanResourceImport(c.paths);
+        EXPECT_EQ(plan.files, c.paths) << c.label;
+        ASSERT_EQ(plan.sharedNames.size(), c.shared) << c.label;
+        if (c.shared > 0) {
+            EXPECT_EQ(plan.sharedNames[0].name, "x.wzl");
+            EXPECT_EQ(plan.sharedNames[0].earlier, first);
+            EXPECT_EQ(plan.sharedNames[0].later, second);
+        }
+    }
+    const ResourceImportPlan plan = PlanResourceImport({first, "two\nlines.wzl", second});
+    ASSERT_EQ(plan.refused.size(), 1u);
+    EXPECT_EQ(plan.refused[0].error.kind, kNameHoldsLineBreak);
+
+    // The lines: digests in order, failures apart with their reason.
+    std::vector<FileDigest> digests(2);
+    digests[0] = {true, "m1", 1, {}};
+    digests[1].error = ErrnoError(kChangedWhileRead);
+    const ImportedResources imported = ResourceListLines(plan, digests);
+    EXPECT_EQ(imported.lines, "x.wzl m1 1\r\n");
+    ASSERT_EQ(imported.failed.size(), 1u);
+    EXPECT_EQ(imported.failed[0].path, second);
+}
+
+}  // namespace
+}  // namespace varo
