@@ -2,23 +2,22 @@
 
 #include <QObject>
 #include <QString>
-#include <QStringList>
+
+class QWidget;
 
 namespace varo {
 
-// The open-file dialog that the database choice and the filter import share:
-// each sets its file name and filter before showing it.
+// The open-file dialog that the database choice and the filter import share
+// (one title, 选择数据库文件). Each use builds its own request: nothing of
+// one use carries over to the next.
 class CommonDialog : public QObject {
   public:
     explicit CommonDialog(QObject* parent);
 
-    QString title = QStringLiteral("选择数据库文件");
-    QString fileName = QStringLiteral("QELDA.DB");
-    QString filter;
-
-    // The chosen file's full path, or an empty text when cancelled. The
-    // dialog opens in the folder last chosen under `folderKey`, if any.
-    QString Show(QWidget* parent, const QString& directory, const QString& folderKey) const;
+    // The database file, proposing QELDA.DB in `directory`; empty when cancelled.
+    QString ChooseDatabase(QWidget* parent, const QString& directory) const;
+    // A filter file, proposing lsDefaultItemFilter.txt in `directory`.
+    QString ChooseFilterFile(QWidget* parent, const QString& directory) const;
 };
 
 }  // namespace varo

@@ -54,6 +54,13 @@ std::unique_ptr<QFileDialog> CreateOpenFileDialog(QWidget* parent, const OpenFil
     if (!request.fileName.isEmpty()) {
         dialog->selectFile(request.fileName);
     }
+    // Qt's form of the file type shown first: its description and patterns.
+    for (const QString& filter : dialog->nameFilters()) {
+        if (!request.selectedFilter.isEmpty() &&
+            filter.startsWith(request.selectedFilter + QStringLiteral(" ("))) {
+            dialog->selectNameFilter(filter);
+        }
+    }
     return dialog;
 }
 
@@ -66,6 +73,19 @@ QMap<QString, QString> DialogFolders() {
     return Folders();
 }
 
+QMap<QString, QString>& Filters() {
+    static QMap<QString, QString> filters;
+    return filters;
+}
+
+QMap<QString, QString> DialogFilters() {
+    return Filters();
+}
+
+void SetDialogFilters(const QMap<QString, QString>& filters) {
+    Filters() = filters;
+}
+
 void SetDialogFolders(const QMap<QString, QString>& folders) {
     Folders() = folders;
 }
@@ -76,6 +96,12 @@ QStringList RunOpenFileDialog(QWidget* parent, const OpenFileRequest& request) {
     if (!request.folderKey.isEmpty() && !last.isEmpty() && QFileInfo(last).isDir()) {
         shown.directory = last;
     }
+    // The type last chosen, while this dialog still offers it.
+    const QString lastFilter = Filters().value(request.folderKey);
+    if (!request.folderKey.isEmpty() && !lastFilter.isEmpty() &&
+        request.filter.split(QLatin1Char('|')).contains(lastFilter)) {
+        shown.selectedFilter = lastFilter;
+    }
     QStringList chosen;
     if (DialogRoutine()) {
         chosen = DialogRoutine()(parent, shown);
@@ -83,6 +109,12 @@ QStringList RunOpenFileDialog(QWidget* parent, const OpenFileRequest& request) {
         const std::unique_ptr<QFileDialog> dialog = CreateOpenFileDialog(parent, shown);
         if (dialog->exec() == QDialog::Accepted) {
             chosen = dialog->selectedFiles();
+            // Qt's "description (patterns)": the description is ours.
+            const QString type = dialog->selectedNameFilter();
+            const qsizetype patterns = type.lastIndexOf(QStringLiteral(" ("));
+            if (!request.folderKey.isEmpty() && patterns > 0) {
+                Filters()[request.folderKey] = type.left(patterns);
+            }
         }
     }
     if (!request.folderKey.isEmpty() && !chosen.isEmpty()) {

@@ -22,13 +22,19 @@ struct OpenFileRequest {
     QString filter;
     bool multipleFiles = false;
     // The dialog's name in the settings: when set, the dialog opens in the
-    // folder it last chose from (while that folder exists) and remembers it.
+    // folder it last chose from (while that folder exists) and remembers it,
+    // and with the file type last chosen in it, when it offers that type.
     QString folderKey;
+    // The file type shown first: a description of `filter`; empty: the first.
+    QString selectedFilter;
 };
 
 // The folder each named dialog last chose from, by folder key.
 QMap<QString, QString> DialogFolders();
 void SetDialogFolders(const QMap<QString, QString>& folders);
+// The file type (its description) each named dialog last chose, by folder key.
+QMap<QString, QString> DialogFilters();
+void SetDialogFilters(const QMap<QString, QString>& filters);
 
 // Shows the dialog; the chosen full paths in order, empty when cancelled.
 QStringList RunOpenFileDialog(QWidget* parent, const OpenFileRequest& request);

@@ -289,7 +289,16 @@ void FilterGridView::GoToRow(int row) {
     scrollTo(target, PositionAtCenter);
 }
 
+void FilterGridView::updateGeometries() {
+    QTableView::updateGeometries();
+    UpdateFrozenGeometry();
+}
+
 void FilterGridView::UpdateFrozenGeometry() {
+    // The same header height and the same viewport height as the grid: then
+    // both views scroll alike to the last row (a view whose viewport is a few
+    // pixels shorter shows the end a few pixels higher).
+    frozen_->horizontalHeader()->setFixedHeight(horizontalHeader()->height());
     frozen_->setGeometry(verticalHeader()->width() + frameWidth(), frameWidth(), columnWidth(0),
                          viewport()->height() + horizontalHeader()->height());
 }

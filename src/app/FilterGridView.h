@@ -33,6 +33,9 @@ class FilterGridView : public QTableView {
     void keyPressEvent(QKeyEvent* event) override;
     QModelIndex moveCursor(CursorAction cursorAction, Qt::KeyboardModifiers modifiers) override;
     void scrollTo(const QModelIndex& index, ScrollHint hint = EnsureVisible) override;
+    // The header, the scroll bars or the viewport changed size: the frozen
+    // column follows, so that both views always have the same rows in view.
+    void updateGeometries() override;
 
   private:
     void UpdateFrozenGeometry();

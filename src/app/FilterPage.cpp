@@ -1,7 +1,6 @@
 #include "app/FilterPage.h"
 
 #include <QAction>
-#include <QDir>
 #include <QMenu>
 #include <QPushButton>
 
@@ -233,12 +232,7 @@ std::optional<FilterRows> FilterPage::ReadFilterFileOrWarn(const QString& path, 
 }
 
 QString FilterPage::ChooseFilterFile() {
-    dialog_.filter = QStringLiteral("物品过滤文件(*.txt)|*.txt");
-    dialog_.fileName = QString::fromUtf8(kFilterFileName);
-    const QString path =
-        dialog_.Show(window(), FromUtf8(outputDirectory_), QStringLiteral("filter"));
-    dialog_.filter.clear();
-    return path;
+    return dialog_.ChooseFilterFile(window(), FromUtf8(outputDirectory_));
 }
 
 void FilterPage::ImportFilterFile() {

@@ -1,7 +1,6 @@
 #include "app/MainWindow.h"
 
 #include <QCoreApplication>
-#include <QDir>
 #include <QDropEvent>
 #include <QGuiApplication>
 #include <QLineEdit>
@@ -135,13 +134,18 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
     }
     drop->acceptProposedAction();
     if (type == QEvent::Drop) {
-        Guarded([&] {
-            if (target == manifestPage || manifestPage->isAncestorOf(target)) {
-                manifestPage->ImportDroppedPaths(files);
-            } else {
-                UseDroppedDatabase(files.first());
-            }
-        })();
+        // The drop returns at once, so that the file manager's drag is
+        // released: looking at the files, listing folders and any message
+        // come after, from the event loop.
+        const bool onManifestPage = target == manifestPage || manifestPage->isAncestorOf(target);
+        QMetaObject::invokeMethod(this, Guarded([this, files, onManifestPage] {
+                                      if (onManifestPage) {
+                                          manifestPage->ImportDroppedPaths(files);
+                                      } else {
+                                          UseDroppedDatabase(files.first());
+                                      }
+                                  }),
+                                  Qt::QueuedConnection);
     }
     return true;
 }
@@ -165,13 +169,9 @@ MainWindow::~MainWindow() {
 }
 
 void MainWindow::SelectDatabaseFile() {
-    // The dialog proposes QELDA.DB on every click, never the previous choice.
-    通用对话框1->fileName = QStringLiteral("QELDA.DB");
-    通用对话框1->filter = QStringLiteral("DB数据库文件(*.DB)|*.DB");
-    const QString path =
-        通用对话框1->Show(this, FromUtf8(ProgramDirectory()), QStringLiteral("database"));
+    const QString path = 通用对话框1->ChooseDatabase(this, FromUtf8(ProgramDirectory()));
     if (!path.isEmpty()) {
-        编辑框_数据库文件路径->setText(QDir::toNativeSeparators(path));
+        编辑框_数据库文件路径->setText(FromUtf8(DisplayPath(ToUtf8(path))));
     }
 }
 

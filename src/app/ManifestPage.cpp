@@ -71,6 +71,10 @@ ManifestPage::ManifestPage(QWidget* tabControl, std::string outputDirectory)
         "标签13", 15, 30, 568, 16);
     编辑框_json文件 = Place(new QPlainTextEdit(canvas), "编辑框_json文件", 6, 54, 577, 453);
     编辑框_json文件->setReadOnly(true);
+    // Read-only, yet the caret keys (Ctrl+Home, Ctrl+End, Page Down …) move
+    // through a long list as in any text box.
+    编辑框_json文件->setTextInteractionFlags(Qt::TextSelectableByMouse |
+                                             Qt::TextSelectableByKeyboard);
     编辑框_json文件->setLineWrapMode(QPlainTextEdit::NoWrap);
     编辑框_json文件->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     编辑框_json文件->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
@@ -191,9 +195,13 @@ void ManifestPage::AppendToList(const std::string& lines) {
 }
 
 void ManifestPage::ImportResources() {
-    const QStringList paths = RunOpenFileDialog(
-        window(), {QStringLiteral("选择对应的文件"), FromUtf8(ProgramDirectory()), QString(),
-                   DialogFilter(Mode()), true, QStringLiteral("resources")});
+    OpenFileRequest request;
+    request.title = QStringLiteral("选择对应的文件");
+    request.directory = FromUtf8(ProgramDirectory());
+    request.filter = DialogFilter(Mode());
+    request.multipleFiles = true;
+    request.folderKey = QStringLiteral("resources");
+    const QStringList paths = RunOpenFileDialog(window(), request);
     ImportFiles(paths);
 }
 
@@ -274,6 +282,8 @@ void ManifestPage::ShowImportSummary(const std::vector<SkippedResource>& skipped
 
 void ManifestPage::ImportDroppedPaths(const QStringList& paths) {
     if (IsImporting()) {
+        ShowMessage(MessageKind::Plain, QStringLiteral("正在导入"),
+                    QStringLiteral("正在计算上一批文件的MD5，请等它完成（或按Esc取消）后再拖入。"));
         return;
     }
     std::vector<std::string> utf8Paths;

@@ -4,6 +4,7 @@
 #include <filesystem>
 
 #include "app/Dialogs.h"
+#include "app/MessageText.h"
 #include "app/SystemErrorText.h"
 #include "app/TextBridge.h"
 #include "app/WindowProcess.h"
@@ -21,13 +22,13 @@ bool WriteOutputFile(const std::string& directory, std::string_view fileName,
     if (result.ok) {
         return true;
     }
-    const QString shown = FromUtf8(DisplayPath(path));
+    const QString shown = ShownPath(path);
     const int kind = result.error.kind;
     QString text;
     if ((kind == EACCES || kind == EPERM || kind == EROFS) && !FolderTakesNewFiles(directory)) {
         // Program Files, a protected share: the folder itself takes no file.
         text = QStringLiteral(
-                   "无法写入文件“%1”：程序所在的文件夹不能写入（%2）。\n"
+                   "无法写入文件“%1”：程序所在的文件夹不能写入，%2。\n"
                    "请把程序文件夹移到可以写入的位置（%3）后再生成。")
                    .arg(shown, SystemErrorText(result.error), WritableFolderHint());
     } else {

@@ -22,6 +22,7 @@ namespace varo {
 namespace {
 
 constexpr const char* kDialogFolderPrefix = "dialog.";
+constexpr const char* kDialogFilterPrefix = "dialogType.";
 
 // The text boxes whose text is remembered as it stands, by setting name.
 std::array<std::pair<const char*, QLineEdit*>, 6> TextBoxes(const MainWindow& window) {
@@ -63,7 +64,8 @@ QString SettingCaption(const std::string& name) {
         }
     }
     return name.rfind(kDialogFolderPrefix, 0) == 0 ? QStringLiteral("对话框上次的文件夹")
-                                                   : FromUtf8(name);
+           : name.rfind(kDialogFilterPrefix, 0) == 0 ? QStringLiteral("对话框上次的文件类型")
+                                                     : FromUtf8(name);
 }
 
 }  // namespace
@@ -115,6 +117,10 @@ Settings CaptureWindowSettings(const MainWindow& window) {
     for (auto folder = folders.begin(); folder != folders.end(); ++folder) {
         settings[kDialogFolderPrefix + ToUtf8(folder.key())] = ToUtf8(folder.value());
     }
+    const QMap<QString, QString> filters = DialogFilters();
+    for (auto filter = filters.begin(); filter != filters.end(); ++filter) {
+        settings[kDialogFilterPrefix + ToUtf8(filter.key())] = ToUtf8(filter.value());
+    }
     return settings;
 }
 
@@ -141,13 +147,21 @@ void RestoreWindowSettings(MainWindow& window, const Settings& settings) {
         }
     }
     QMap<QString, QString> folders = DialogFolders();
+    QMap<QString, QString> filters = DialogFilters();
     for (const auto& [name, value] : settings) {
-        if (name.rfind(kDialogFolderPrefix, 0) == 0 && !value.empty()) {
+        if (value.empty()) {
+            continue;
+        }
+        if (name.rfind(kDialogFolderPrefix, 0) == 0) {
             folders[FromUtf8(name.substr(std::string_view(kDialogFolderPrefix).size()))] =
+                FromUtf8(value);
+        } else if (name.rfind(kDialogFilterPrefix, 0) == 0) {
+            filters[FromUtf8(name.substr(std::string_view(kDialogFilterPrefix).size()))] =
                 FromUtf8(value);
         }
     }
     SetDialogFolders(folders);
+    SetDialogFilters(filters);
 }
 
 }  // namespace varo

@@ -67,8 +67,14 @@ int main(int argc, char** argv) {
         varo::MainWindow window(connection, hitTest, varo::ProgramDirectory());
         varo::RestoreWindowSettings(window, settings.settings);
         window.show();
-        QTimer::singleShot(0, &window,
-                           [&] { varo::ReportSettingsFileAtStart(settingsPath, settings); });
+        QTimer::singleShot(0, &window, [&] {
+            varo::ReportSettingsFileAtStart(settingsPath, settings);
+            // A database given on the command line (dropped on the program's
+            // icon) is taken as a drop on the window is, once it shows.
+            if (!commandLine.databasePath.isEmpty()) {
+                window.UseDroppedDatabase(commandLine.databasePath);
+            }
+        });
         varo::CloseWindowOnTermination(window);
         QApplication::exec();
         varo::SaveSettingsAtClose(settingsPath, settings, varo::CaptureWindowSettings(window));

@@ -90,7 +90,12 @@ std::vector<FileTypeFilter> ResourceFileFilters(ManifestMode mode) {
         case ManifestMode::MicroClient:
             return {resources};
         case ManifestMode::HotUpdate:
-            return {resources, {"地图文件(*.map)", {"*.map"}}, {"声音文件(*.mp3)", {"*.mp3"}}};
+            // The last entry takes every kind at once, for one import of a whole release.
+            return {
+                resources,
+                {"地图文件(*.map)", {"*.map"}},
+                {"声音文件(*.mp3)", {"*.mp3"}},
+                {"全部热更资源(*.wzl;*.wzx;*.map;*.mp3)", {"*.wzl", "*.wzx", "*.map", "*.mp3"}}};
         case ManifestMode::CustomDirectory:
             break;
     }

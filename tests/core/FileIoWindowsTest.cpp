@@ -5,7 +5,10 @@
 #include <cerrno>
 #include <filesystem>
 
+#include "manifest/FileDigest.h"
+#include "manifest/ResourcePaths.h"
 #include "platform/FileIo.h"
+#include "platform/Path.h"
 #include "platform/windows/WindowsText.h"
 #include "support/TestSupport.h"
 
@@ -63,6 +66,89 @@ TEST(AtomicWriteOnWindows, ATargetAnotherProgramHoldsOpenStaysAsItWas) {
     EXPECT_EQ(ReadWholeFile(path), "previous");
     EXPECT_EQ(ListDirectory(dir.Path()), std::vector<std::string>{"CustomItemNameColors.txt"})
         << "no temporary file left behind";
+}
+
+// A folder longer than 260 characters lists its own entries, never those of
+// the current folder, even when that holds a file of the same name.
+TEST(FolderListingOnWindows, AFolderBeyond260CharactersListsItsOwnEntries) {
+    TempDir dir;
+    std::string deep = dir.File("游戏 工具");
+    while (std::filesystem::path(FileSystemPath(deep)).native().size() < 310) {
+        deep += "/资源目录-0123456789";
+    }
+    std::filesystem::create_directories(FileSystemPath(deep));
+    ASSERT_TRUE(WriteFileAtomically(deep + "/a.wzl", "long a").ok);
+    ASSERT_TRUE(WriteFileAtomically(deep + "/b.wzl", "long b").ok);
+    const std::string current = dir.File("current");
+    std::filesystem::create_directories(FileSystemPath(current));
+    ASSERT_TRUE(WriteFileAtomically(current + "/a.wzl", "the current folder's").ok);
+    const std::filesystem::path before = std::filesystem::current_path();
+    std::filesystem::current_path(FileSystemPath(current));
+
+    const ExpandedResourcePaths expanded = ExpandResourcePaths({deep}, ManifestMode::MicroClient);
+    std::filesystem::current_path(before);
+    ASSERT_TRUE(expanded.ok()) << SystemErrorMessage(expanded.error);
+    ASSERT_EQ(expanded.files.size(), 2u);
+    EXPECT_EQ(DisplayPath(expanded.files[0]), DisplayPath(deep + "/a.wzl"));
+    EXPECT_EQ(PathFileName(expanded.files[1]), "b.wzl");
+    EXPECT_EQ(ReadWholeFile(expanded.files[0]), "long a");
+}
+
+// The path forms of Windows, each as the system means it.
+TEST(PathFormsOnWindows, DrivesTrailingDotsAndDeviceNames) {
+    // A bare drive is that drive's current folder: names join without a separator.
+    EXPECT_EQ(JoinPath("D:", "update.json"), "D:update.json");
+    EXPECT_EQ(JoinPath("D:\\", "update.json"), "D:\\update.json");
+    EXPECT_EQ(PathFileName("C:a.wzl"), "a.wzl");
+    EXPECT_EQ(PathFolder("C:a.wzl"), "C:");
+    EXPECT_EQ(PathFolder("C:\\a.wzl"), "C:\\");
+    EXPECT_EQ(UnquotedPath("Z:\\输出 目录\""), "Z:\\输出 目录") << "cmd's \\\" at the end";
+    EXPECT_EQ(UnquotedPath("\"Z:\\a b\""), "Z:\\a b");
+    EXPECT_EQ(DisplayPath("\\\\?\\D:\\a.wzl."), "D:\\a.wzl.");
+    EXPECT_EQ(DisplayPath("\\\\?\\UNC\\server\\share\\a"), "\\\\server\\share\\a");
+
+    // A drive-relative name resolves against that drive's current folder.
+    TempDir dir;
+    ASSERT_TRUE(WriteFileAtomically(dir.File("a.wzl"), "relative").ok);
+    const std::filesystem::path before = std::filesystem::current_path();
+    std::filesystem::current_path(FileSystemPath(dir.Path()));
+    const std::string drive = dir.Path().substr(0, 2);  // "C:"
+    EXPECT_EQ(ReadWholeFile(drive + "a.wzl"), "relative");
+    EXPECT_EQ(ReadWholeFile(JoinPath(drive, "a.wzl")), "relative");
+    std::filesystem::current_path(before);
+
+    // A name with a trailing dot is its own file, listed and digested as such.
+    const std::wstring dotted = windows::WidePath(dir.File("b.wzl")) + L".";
+    const HANDLE file = CreateFileW(dotted.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    DWORD written = 0;
+    WriteFile(file, "dotted", 6, &written, nullptr);
+    CloseHandle(file);
+    ASSERT_TRUE(WriteFileAtomically(dir.File("b.wzl"), "plain").ok);
+    // A device name listed in the folder, made through the \\?\ form.
+    const HANDLE device =
+        CreateFileW((windows::WidePath(dir.Path()) + L"\\aux.wzl").c_str(), GENERIC_WRITE, 0,
+                    nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(device, INVALID_HANDLE_VALUE);
+    CloseHandle(device);
+    const ExpandedResourcePaths expanded =
+        ExpandResourcePaths({dir.Path()}, ManifestMode::CustomDirectory);
+    ASSERT_TRUE(expanded.ok());
+    ASSERT_EQ(expanded.skipped.size(), 1u);
+    EXPECT_EQ(PathFileName(expanded.skipped[0].path), "aux.wzl");
+    EXPECT_EQ(expanded.skipped[0].error.kind, kReservedDeviceName);
+    std::vector<std::string> names;
+    for (const std::string& path : expanded.files) {
+        names.push_back(PathFileName(path) + "=" + ReadWholeFile(path).value_or("?"));
+    }
+    EXPECT_EQ(names, (std::vector<std::string>{"a.wzl=relative", "b.wzl=plain", "b.wzl.=dotted"}));
+
+    // Device names typed are refused, never opened as the device.
+    for (const char* name : {"aux.wzl", "CON", "nul", "COM1.map", "lpt9.wzl "}) {
+        EXPECT_EQ(DigestFile(name).error.kind, kReservedDeviceName) << name;
+        EXPECT_EQ(KindOfPath(name), PathKind::Other) << name;
+    }
 }
 
 }  // namespace

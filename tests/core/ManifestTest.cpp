@@ -64,7 +64,10 @@ TEST(ManifestFileName, DialogFiltersByMode) {
     EXPECT_TRUE(ModeOffersFile(ManifestMode::HotUpdate, "c.mp3"));
     EXPECT_FALSE(ModeOffersFile(ManifestMode::HotUpdate, "c.mp3.txt"));
     EXPECT_TRUE(ModeOffersFile(ManifestMode::CustomDirectory, "README"));
-    EXPECT_EQ(ResourceFileFilters(ManifestMode::HotUpdate).size(), 3u);
+    const std::vector<FileTypeFilter> hot = ResourceFileFilters(ManifestMode::HotUpdate);
+    ASSERT_EQ(hot.size(), 4u);
+    EXPECT_EQ(hot[3].description, "全部热更资源(*.wzl;*.wzx;*.map;*.mp3)");
+    EXPECT_EQ(hot[3].patterns, (std::vector<std::string>{"*.wzl", "*.wzx", "*.map", "*.mp3"}));
 }
 
 const std::string kWorkedExampleList =

@@ -17,6 +17,8 @@
 #include <QTest>
 #include <QTimer>
 
+#include <functional>
+
 #include "GuiHarness.h"
 #include "app/CommonDialog.h"
 #include "app/FilterGridView.h"
@@ -275,7 +277,12 @@ class FilterPageTest : public QObject {
         QCOMPARE(request.filter, QStringLiteral("物品过滤文件(*.txt)|*.txt"));
         QCOMPARE(request.fileName, QStringLiteral("lsDefaultItemFilter.txt"));
         QCOMPARE(request.title, QStringLiteral("选择数据库文件"));
-        QCOMPARE(fixture.harness.Window().通用对话框1->filter, QString());
+        // The shared dialog carries nothing over: the database choice is as ever.
+        fixture.harness.AnswerNextDialog({});
+        QTest::mouseClick(fixture.harness.Window().按钮_选择数据库, Qt::LeftButton);
+        QCOMPARE(fixture.harness.DialogRequests().last().filter,
+                 QStringLiteral("DB数据库文件(*.DB)|*.DB"));
+        QCOMPARE(fixture.harness.DialogRequests().last().fileName, QStringLiteral("QELDA.DB"));
         QCOMPARE(fixture.Model().GridRowCount(), 5);
         QVERIFY(!fixture.Model().Titled());
         QCOMPARE(fixture.Model().headerData(0, Qt::Horizontal, Qt::DisplayRole).toString(),
@@ -442,6 +449,60 @@ class FilterPageTest : public QObject {
 
     // The first column is a view of its own over the grid's left edge: the
     // same menu and the same selection colour as every other column.
+    // The first column and the rest scroll as one, after every key and
+    // scroll-bar move, to the very end of a large grid.
+    void theFrozenColumnKeepsInLineWithTheGrid() {
+        GuiHarness harness;
+        std::vector<test::Row> rows;
+        for (int i = 0; i < 20000; ++i) {
+            rows.push_back(ItemRow("物品" + std::to_string(i), "1", "0"));
+        }
+        harness.UseItemDatabase(rows);
+        harness.Window().选择夹1->setCurrentIndex(1);
+        FilterPage& page = *harness.Window().filterPage;
+        page.LoadFilterGrid();
+        FilterGridView* grid = page.高级表格_过滤文件生成;
+        QTableView* frozen = grid->FrozenColumn();
+        const auto inLine = [&](int row) {
+            const QPoint gridTop = grid->viewport()->mapToGlobal(
+                grid->visualRect(page.Model().index(row, 2)).topLeft());
+            const QPoint frozenTop = frozen->viewport()->mapToGlobal(
+                frozen->visualRect(page.Model().index(row, 0)).topLeft());
+            return gridTop.y() == frozenTop.y();
+        };
+        QApplication::processEvents();
+        grid->setFocus();
+        grid->setCurrentIndex(page.Model().index(3, 2));
+        const int last = page.Model().rowCount() - 1;
+        const struct {
+            const char* label;
+            std::function<void()> move;
+            int row;  // a row in view afterwards
+        } moves[] = {
+            {"Ctrl+End", [&] { QTest::keyClick(grid, Qt::Key_End, Qt::ControlModifier); }, last},
+            {"Page Up", [&] { QTest::keyClick(grid, Qt::Key_PageUp); }, last - 20},
+            {"Ctrl+Home", [&] { QTest::keyClick(grid, Qt::Key_Home, Qt::ControlModifier); }, 0},
+            {"scroll bar to the end",
+             [&] { grid->verticalScrollBar()->setValue(grid->verticalScrollBar()->maximum()); },
+             last},
+            {"scroll bar one step back",
+             [&] { grid->verticalScrollBar()->setValue(grid->verticalScrollBar()->maximum() - 1); },
+             last - 5},
+            {"Down past the view",
+             [&] {
+                 grid->setCurrentIndex(page.Model().index(100, 2));
+                 QTest::keyClick(grid, Qt::Key_Down);
+             },
+             101},
+        };
+        for (const auto& move : moves) {
+            move.move();
+            QApplication::processEvents();
+            QVERIFY2(inLine(move.row), move.label);
+            QCOMPARE(frozen->verticalScrollBar()->value(), grid->verticalScrollBar()->value());
+        }
+    }
+
     void theFirstColumnHasTheMenuAndTheSelectionColourOfTheOthers() {
         // The styles that paint selections in the palette's colours (Windows'
         // themed one draws the ends of a row differently from its middle).

@@ -373,7 +373,11 @@ class MainWindowTest : public QObject {
         row("--version", {"--version"}, Action::Version, "", 0);
         row("unknown option", {"--bogus"}, Action::Error, "", 2);
         row("missing value", {"--settings"}, Action::Error, "", 2);
-        row("stray argument", {"x.ini"}, Action::Error, "", 2);
+        row("a database", {"D:\\server\\QELDA.DB"}, Action::Run, "", 0);
+        row("a database and --settings", {"a.DB", "--settings", "b.ini"}, Action::Run, "b.ini", 0);
+        row("quotes of 复制为路径", {"--settings", "\"服务器1.ini\""}, Action::Run, "服务器1.ini",
+            0);
+        row("two stray arguments", {"a.DB", "b.DB"}, Action::Error, "", 2);
     }
 
     void windowCommandLine() {
@@ -388,6 +392,22 @@ class MainWindowTest : public QObject {
         if (parsed.action == WindowCommandLine::Action::Error) {
             QVERIFY(parsed.text.contains(QStringLiteral("用法：varo-toolkit")));
         }
+        const bool database = arguments.size() > 1 && arguments[1].endsWith(QStringLiteral(".DB"));
+        QCOMPARE(parsed.databasePath.isEmpty(),
+                 !database || parsed.action == WindowCommandLine::Action::Error);
+    }
+
+    // Windows shows the usage in a box: its option lines become a table, so
+    // that the columns line up whatever the font.
+    void usageInABoxIsATable() {
+        const QString html = CommandLineTextAsHtml(
+            ParseWindowCommandLine({QStringLiteral("varo-toolkit"), QStringLiteral("--help")})
+                .text);
+        QCOMPARE(html.count(QStringLiteral("<tr>")), 4);
+        QVERIFY(html.startsWith(QStringLiteral("<p>用法：varo-toolkit")));
+        QVERIFY2(html.contains(QStringLiteral("<nobr>--settings 文件</nobr></td><td>设置")) &&
+                     html.contains(QStringLiteral("<br>例如每台服务器一个")),
+                 qPrintable(html));
     }
 
     void settingsLiveInTheProgramFolderWhenItTakesFiles() {
@@ -419,8 +439,13 @@ class MainWindowTest : public QObject {
         test::WriteFile(settings, std::string("[settings]\r\n\xC0 garbage\r\npage=3\r\n"
                                               "manifest.version=9.9\r\n\x00=\x01\n",
                                               57));
+        // A database given as the one argument (dropped on the program's
+        // icon) is taken into the path box and remembered.
+        const std::string database = folder.File("服务器.DB");
+        test::CreateItemDatabase(database, 40, {});
         program.start(QString::fromStdString(ProgramDirectory() + "/varo-toolkit"),
-                      {QStringLiteral("--settings=") + QString::fromStdString(settings)});
+                      {QStringLiteral("--settings=") + QString::fromStdString(settings),
+                       QString::fromStdString(database)});
         QVERIFY(program.waitForStarted());
         QTest::qWait(1500);
         QCOMPARE(program.state(), QProcess::Running);
@@ -432,6 +457,7 @@ class MainWindowTest : public QObject {
         QCOMPARE(kept.at("page"), std::string("3"));
         QCOMPARE(kept.at("manifest.version"), std::string("9.9"));
         QCOMPARE(kept.at("pillar.color"), std::string("255"));
+        QCOMPARE(kept.at("database"), DisplayPath(database));
 
 #ifndef Q_OS_WIN  // where they show a message box instead
         // --help and --version answer and end; an unknown option is an error.

@@ -133,7 +133,7 @@ class WriterFaultTest : public QObject {
         QCOMPARE(entries(), expectedEntries);
         QVERIFY(harness.Questions().isEmpty());
         QCOMPARE(harness.Messages().size(), 2);
-        QVERIFY2(warned(QStringLiteral("程序所在的文件夹不能写入（没有访问权限")),
+        QVERIFY2(warned(QStringLiteral("程序所在的文件夹不能写入，没有访问权限")),
                  qPrintable(harness.Messages().last().text));
 
         // The same folder without a previous file (Program Files, say): what

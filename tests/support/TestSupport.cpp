@@ -19,7 +19,7 @@
 
 namespace varo::test {
 
-std::string MakePipe(const TempDir& dir, const std::string& name) {
+std::string MakePipe([[maybe_unused]] const TempDir& dir, const std::string& name) {
 #ifdef _WIN32
     static int serial = 0;
     const std::string path = "\\\\.\\pipe\\varo-test-" + std::to_string(GetCurrentProcessId()) +

@@ -3,6 +3,8 @@
 #include <QApplication>
 #include <QMessageBox>
 
+#include "app/WindowCommandLine.h"
+
 namespace varo {
 
 void PrepareWindowProcess() {}
@@ -13,8 +15,11 @@ bool HasGraphicalDisplay() {
 
 int ShowCommandLineText(int argc, char** argv, const QString& text, bool error, int exitCode) {
     QApplication application(argc, argv);
+    // A window program has no console: the text goes into a box, its
+    // options in two columns that line up.
     QMessageBox box(error ? QMessageBox::Warning : QMessageBox::Information,
-                    QStringLiteral("varo-toolkit"), text, QMessageBox::Ok);
+                    QStringLiteral("varo-toolkit"), CommandLineTextAsHtml(text), QMessageBox::Ok);
+    box.setTextFormat(Qt::RichText);
     box.exec();
     return exitCode;
 }
