@@ -5,10 +5,12 @@
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "cache/DigestCache.h"
 #include "manifest/FileDigest.h"
 
 namespace varo {
@@ -19,26 +21,29 @@ namespace varo {
 // waits for its threads, which stop within a chunk.
 class DigestTask : public QObject {
   public:
-    using ProgressHandler = std::function<void(std::uint64_t done, std::uint64_t total)>;
-    // The digests in the order of the paths; `cancelled` when Cancel() came first.
-    using FinishedHandler = std::function<void(std::vector<FileDigest> digests, bool cancelled)>;
+    using ProgressHandler = std::function<void(const DigestProgressState& state)>;
+    // The paths given back, their digests in their order (and what the
+    // digest cache did); `cancelled` when Cancel() came first.
+    using FinishedHandler =
+        std::function<void(std::vector<std::string> paths, CachedDigests digests, bool cancelled)>;
 
-    DigestTask(std::vector<std::string> paths, int threads, ProgressHandler onProgress,
-               FinishedHandler onFinished, QObject* parent = nullptr);
+    // `cachePath`: the digest cache to use, empty for none.
+    DigestTask(std::vector<std::string> paths, int threads, std::string cachePath,
+               ProgressHandler onProgress, FinishedHandler onFinished, QObject* parent = nullptr);
     ~DigestTask() override;
 
     void Cancel();
 
   private:
-    void PostProgress(std::uint64_t done, std::uint64_t total);
+    void PostProgress(const DigestProgressState& state);
 
     ProgressHandler onProgress_;
     FinishedHandler onFinished_;
     std::atomic<bool> cancel_{false};
     // The latest progress, and whether a call to show it is on its way: at
     // most one queued progress call at a time, however fast the files go.
-    std::atomic<std::uint64_t> done_{0};
-    std::atomic<std::uint64_t> total_{0};
+    std::mutex progressMutex_;
+    DigestProgressState progress_;
     std::atomic<bool> progressPosted_{false};
     std::thread thread_;
 };

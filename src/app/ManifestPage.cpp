@@ -62,7 +62,9 @@ constexpr int kProgressSteps = 10000;
 }  // namespace
 
 ManifestPage::ManifestPage(QWidget* tabControl, std::string outputDirectory)
-    : PageCanvas(tabControl), outputDirectory_(std::move(outputDirectory)) {
+    : PageCanvas(tabControl),
+      outputDirectory_(std::move(outputDirectory)),
+      cachePath_(DefaultDigestCachePath()) {
     QWidget* canvas = Canvas();
     标签13 = Place(
         Label(
@@ -71,6 +73,8 @@ ManifestPage::ManifestPage(QWidget* tabControl, std::string outputDirectory)
         "标签13", 15, 30, 568, 16);
     编辑框_json文件 = Place(new QPlainTextEdit(canvas), "编辑框_json文件", 6, 54, 577, 453);
     编辑框_json文件->setReadOnly(true);
+    // Nothing is typed into the list: no undo history of 100,000 lines.
+    编辑框_json文件->setUndoRedoEnabled(false);
     // Read-only, yet the caret keys (Ctrl+Home, Ctrl+End, Page Down …) move
     // through a long list as in any text box.
     编辑框_json文件->setTextInteractionFlags(Qt::TextSelectableByMouse |
@@ -119,7 +123,11 @@ ManifestPage::ManifestPage(QWidget* tabControl, std::string outputDirectory)
     标签14 = Place(Label(分组框1, "当前进度："), "标签14", 4, 16, 52, 16);
     进度条1 = Place(new QProgressBar(分组框1), "进度条1", 62, 18, 371, 14);
     进度条1->setValue(0);
-    进度条1->setTextVisible(false);
+    // Files and bytes done, in the bar itself.
+    进度条1->setAlignment(Qt::AlignCenter);
+    QFont small = 进度条1->font();
+    small.setPixelSize(10);
+    进度条1->setFont(small);
     分组框1->setAutoFillBackground(true);  // it lies over the black list
     分组框1->hide();
 
@@ -181,7 +189,9 @@ void ManifestPage::AppendToList(const std::string& lines) {
         return;
     }
     const std::string current = ResourceListText();
-    std::string merged = MergeResourceLines(current, lines);
+    // An import's lines hold each name once: into an empty list they go as
+    // they are.
+    std::string merged = current.empty() ? lines : MergeResourceLines(current, lines);
     const bool appended = merged.compare(0, current.size(), current) == 0;
     QString text = FromUtf8(appended ? merged.substr(current.size()) : merged);
     text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
@@ -206,36 +216,55 @@ void ManifestPage::ImportResources() {
 }
 
 void ManifestPage::ImportFiles(const QStringList& paths, std::vector<SkippedResource> skipped) {
-    if (paths.isEmpty() || IsImporting()) {
-        return;
-    }
     std::vector<std::string> utf8Paths;
+    utf8Paths.reserve(static_cast<std::size_t>(paths.size()));
     for (const QString& path : paths) {
         utf8Paths.push_back(ToUtf8(path));
     }
+    StartImport(std::move(utf8Paths), std::move(skipped));
+}
+
+void ManifestPage::StartImport(std::vector<std::string> paths,
+                               std::vector<SkippedResource> skipped) {
+    if (paths.empty() || IsImporting()) {
+        return;
+    }
     // Names a line of the list cannot carry are passed over before digesting.
-    ResourceImportPlan plan = PlanResourceImport(utf8Paths);
+    ResourceImportPlan plan = PlanResourceImport(std::move(paths));
     skipped.insert(skipped.end(), plan.refused.begin(), plan.refused.end());
     进度条1->setRange(0, kProgressSteps);
     进度条1->setValue(0);
     // The files are digested on every core off the GUI thread; the page
     // shows the progress as it comes and takes the result when it is there.
-    std::vector<std::string> files = plan.files;
+    ShowProgress({0, 0, 0, plan.files.size(), 0});
+    // The task takes the paths and gives them back with the digests.
+    std::vector<std::string> files = std::move(plan.files);
     importTask_ = new DigestTask(
-        std::move(files), DefaultDigestThreads(),
-        [this](std::uint64_t done, std::uint64_t total) {
-            进度条1->setValue(total == 0 ? kProgressSteps
-                                         : static_cast<int>(done * kProgressSteps / total));
-        },
+        std::move(files), DefaultDigestThreads(), cachePath_,
+        [this](const DigestProgressState& state) { ShowProgress(state); },
         Guarded([this, plan = std::move(plan), skipped = std::move(skipped)](
-                    std::vector<FileDigest> digests, bool cancelled) mutable {
+                    std::vector<std::string> paths, CachedDigests digests, bool cancelled) mutable {
+            plan.files = std::move(paths);
             FinishImport(plan, std::move(digests), cancelled, std::move(skipped));
         }),
         this);
     ShowImporting(true);
 }
 
-void ManifestPage::FinishImport(const ResourceImportPlan& plan, std::vector<FileDigest> digests,
+void ManifestPage::ShowProgress(const DigestProgressState& state) {
+    进度条1->setValue(state.total == 0
+                          ? (state.files == 0 ? kProgressSteps : 0)
+                          : static_cast<int>(state.done * kProgressSteps / state.total));
+    const double bytes = static_cast<double>(state.bytesRead);
+    const QString read =
+        bytes >= 1024.0 * 1024 * 1024
+            ? QStringLiteral("%1\u00A0GB").arg(bytes / (1024.0 * 1024 * 1024), 0, 'f', 2)
+            : QStringLiteral("%1\u00A0MB").arg(bytes / (1024.0 * 1024), 0, 'f', 1);
+    进度条1->setFormat(
+        QStringLiteral("%1/%2个文件  已读%3").arg(state.filesDone).arg(state.files).arg(read));
+}
+
+void ManifestPage::FinishImport(const ResourceImportPlan& plan, CachedDigests digests,
                                 bool cancelled, std::vector<SkippedResource> skipped) {
     importTask_->deleteLater();  // its threads are done: it posted this last
     importTask_ = nullptr;
@@ -243,17 +272,18 @@ void ManifestPage::FinishImport(const ResourceImportPlan& plan, std::vector<File
     if (cancelled) {
         return;  // a cancelled import adds nothing
     }
-    ImportedResources imported = ResourceListLines(plan, digests);
+    ImportedResources imported = ResourceListLines(plan, digests.digests);
     skipped.insert(skipped.end(), imported.failed.begin(), imported.failed.end());
     // One step after all files: the lines of one import stay together, after
     // whatever the list holds now; a name the list holds already keeps its place.
     AppendToList(imported.lines);
-    ShowImportSummary(skipped, plan.sharedNames);
+    ShowImportSummary(skipped, plan.sharedNames, digests.problem);
 }
 
 void ManifestPage::ShowImportSummary(const std::vector<SkippedResource>& skipped,
-                                     const std::vector<ResourceImportPlan::SharedName>& shared) {
-    if (skipped.empty() && shared.empty()) {
+                                     const std::vector<ResourceImportPlan::SharedName>& shared,
+                                     const CacheProblem& cacheProblem) {
+    if (skipped.empty() && shared.empty() && !cacheProblem) {
         return;
     }
     QStringList parts;
@@ -275,8 +305,14 @@ void ManifestPage::ShowImportSummary(const std::vector<SkippedResource>& skipped
         parts << QStringLiteral("以下文件名在本次导入中出现了多次，列表中保留后一个文件：\n") +
                      ListedLines(lines, shared.size(), QStringLiteral("项"));
     }
+    if (cacheProblem) {
+        parts << QStringLiteral("MD5缓存“%1”本次未能使用：%2。所有文件都已重新计算，结果不受影响。")
+                     .arg(ShownPath(cachePath_), CacheProblemText(cacheProblem));
+    }
     ShowMessage(MessageKind::Warning,
-                skipped.empty() ? QStringLiteral("同名文件") : QStringLiteral("部分文件未导入"),
+                !skipped.empty()  ? QStringLiteral("部分文件未导入")
+                : !shared.empty() ? QStringLiteral("同名文件")
+                                  : QStringLiteral("MD5缓存"),
                 parts.join(QStringLiteral("\n\n")));
 }
 
@@ -290,7 +326,7 @@ void ManifestPage::ImportDroppedPaths(const QStringList& paths) {
     for (const QString& path : paths) {
         utf8Paths.push_back(ToUtf8(path));
     }
-    const ExpandedResourcePaths expanded = ExpandResourcePaths(utf8Paths, Mode());
+    ExpandedResourcePaths expanded = ExpandResourcePaths(utf8Paths, Mode());
     const QString folder = ShownPath(expanded.folder);
     switch (expanded.problem) {
         case ExpandedResourcePaths::Problem::None:
@@ -316,11 +352,7 @@ void ManifestPage::ImportDroppedPaths(const QStringList& paths) {
             return;
         }
     }
-    QStringList files;
-    for (const std::string& file : expanded.files) {
-        files << FromUtf8(file);
-    }
-    ImportFiles(files, expanded.skipped);
+    StartImport(std::move(expanded.files), std::move(expanded.skipped));
 }
 
 void ManifestPage::CancelImport() {
@@ -375,8 +407,9 @@ void ManifestPage::WriteStandaloneManifest() {
 }
 
 bool ManifestPage::ConfirmRelease(const std::string& manifest) {
-    return ConfirmFindings(
-        CheckRelease(JoinPath(outputDirectory_, kStandaloneManifestFileName), manifest).findings);
+    return ConfirmFindings(CheckRelease(JoinPath(outputDirectory_, kStandaloneManifestFileName),
+                                        manifest, ToUtf8(编辑框_版本号->text()))
+                               .findings);
 }
 
 bool ManifestPage::eventFilter(QObject* watched, QEvent* event) {

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "app/PageCanvas.h"
+#include "cache/DigestCache.h"
 #include "manifest/FileDigest.h"
 #include "manifest/Manifest.h"
 #include "manifest/ResourceImport.h"
@@ -69,25 +70,33 @@ class ManifestPage : public PageCanvas {
     void ClearResourceList();
     void WriteSingleManifest();
     void WriteStandaloneManifest();
+    // The digest cache the imports use (the user's cache folder by default;
+    // empty: none).
+    void SetDigestCachePath(std::string path) { cachePath_ = std::move(path); }
 
   protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
+    void StartImport(std::vector<std::string> paths, std::vector<SkippedResource> skipped);
     void AppendToList(const std::string& lines);
     // What the page shows while an import runs or once it is over.
     void ShowImporting(bool importing);
-    void FinishImport(const ResourceImportPlan& plan, std::vector<FileDigest> digests,
-                      bool cancelled, std::vector<SkippedResource> skipped);
-    // The files an import passed over and the names two of its files share.
+    void FinishImport(const ResourceImportPlan& plan, CachedDigests digests, bool cancelled,
+                      std::vector<SkippedResource> skipped);
+    void ShowProgress(const DigestProgressState& state);
+    // The files an import passed over, the names two of its files share, a
+    // digest cache that could not be used.
     void ShowImportSummary(const std::vector<SkippedResource>& skipped,
-                           const std::vector<ResourceImportPlan::SharedName>& shared);
+                           const std::vector<ResourceImportPlan::SharedName>& shared,
+                           const CacheProblem& cacheProblem);
     void WriteManifest(const char* fileName, const std::string& content);
     // Compares `manifest` with the update.json already in the output folder;
     // false when the user chose not to write it.
     bool ConfirmRelease(const std::string& manifest);
 
     std::string outputDirectory_;
+    std::string cachePath_;
     QShortcut* cancelShortcut_ = nullptr;
     DigestTask* importTask_ = nullptr;  // the running import, a child of the page
 };

@@ -172,4 +172,22 @@ QString ManifestFaultText(const ManifestFault& fault) {
     return QStringLiteral("不是有效的清单");
 }
 
+QString CacheProblemText(const CacheProblem& problem) {
+    switch (problem.kind) {
+        case CacheProblem::Kind::NoPlace:
+            return QStringLiteral("没有缓存文件夹（%1）").arg(SystemErrorText(problem.error));
+        case CacheProblem::Kind::LibraryMissing:
+            return QStringLiteral("无法加载SQLite");
+        case CacheProblem::Kind::Sqlite: {
+            const QString english = FromUtf8(problem.message).trimmed();
+            return english.isEmpty() ? SqliteCodeText(problem.sqliteCode)
+                                     : QStringLiteral("%1（SQLite：%2）")
+                                           .arg(SqliteCodeText(problem.sqliteCode), english);
+        }
+        case CacheProblem::Kind::None:
+            break;
+    }
+    return QString();
+}
+
 }  // namespace varo

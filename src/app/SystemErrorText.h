@@ -2,6 +2,7 @@
 
 #include <QString>
 
+#include "cache/DigestCache.h"
 #include "db/ItemTable.h"
 #include "manifest/ReleaseCheck.h"
 #include "platform/SystemError.h"
@@ -25,5 +26,8 @@ QString DatabaseFileProblemText(const DatabaseFileCheck& check);
 
 // Why a text is no update.json, in Chinese, with its line and column.
 QString ManifestFaultText(const ManifestFault& fault);
+
+// Why the digest cache could not be used, in Chinese.
+QString CacheProblemText(const CacheProblem& problem);
 
 }  // namespace varo

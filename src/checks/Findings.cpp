@@ -158,12 +158,12 @@ std::optional<Finding> CheckFilterFileSource(const std::string& path, const Filt
     return NotAFilterFileFinding{path, use};
 }
 
-ReleaseCheckResult CheckRelease(const std::string& previousPath, std::string_view manifest) {
+ReleaseCheckResult CheckRelease(const std::string& previousPath, std::string_view manifest,
+                                std::string_view version) {
     ReleaseCheckResult result;
-    const ParsedManifest next = ParseStandaloneManifest(manifest);
-    const bool comparable = IsComparableVersion(next.version);
+    const bool comparable = IsComparableVersion(version);
     if (!comparable) {
-        result.findings.push_back(UncomparableVersionFinding{next.version});
+        result.findings.push_back(UncomparableVersionFinding{std::string(version)});
     }
     result.previous = ReadPreviousRelease(previousPath);
     switch (result.previous.state) {
@@ -177,6 +177,7 @@ ReleaseCheckResult CheckRelease(const std::string& previousPath, std::string_vie
         case PreviousRelease::State::Present:
             break;
     }
+    const ParsedManifest next = ParseStandaloneManifest(manifest);
     result.change = CompareReleases(result.previous.manifest, next);
     // A version that cannot be compared was asked about already.
     if (comparable && result.change->NeedsNewVersion()) {

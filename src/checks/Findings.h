@@ -156,7 +156,10 @@ struct ReleaseCheckResult {
     std::optional<ReleaseComparison> change;
     std::vector<Finding> findings;
 };
-ReleaseCheckResult CheckRelease(const std::string& previousPath, std::string_view manifest);
+// `version` is the one `manifest` holds; the manifest is read back only when
+// there is a previous one to compare it with.
+ReleaseCheckResult CheckRelease(const std::string& previousPath, std::string_view manifest,
+                                std::string_view version);
 
 // Why a table gave an empty list or grid, said as a note, not an error.
 struct EmptyTableNote {

@@ -40,6 +40,7 @@ struct ManifestOptions {
     bool force = false;  // write despite the release check
     int jobs = 1;
     bool quiet = false;
+    bool noCache = false;  // digest every file and leave the digest cache alone
     std::string outputDirectory = ".";
     std::vector<std::string> paths;
 };

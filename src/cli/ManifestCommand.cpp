@@ -6,6 +6,7 @@
 #include <mutex>
 #include <thread>
 
+#include "cache/DigestCache.h"
 #include "checks/Findings.h"
 #include "cli/Commands.h"
 #include "manifest/FileDigest.h"
@@ -46,9 +47,12 @@ class ProgressBar {
         WriteStandardError("\n");
     }
     // From the digest threads: the engine keeps `done` within `total`.
-    void Set(std::uint64_t done, std::uint64_t total) {
-        total_ = total;
-        done_ = done;
+    void Set(const DigestProgressState& state) {
+        total_ = state.total;
+        done_ = state.done;
+        files_ = state.files;
+        filesDone_ = state.filesDone;
+        bytes_ = state.bytesRead;
     }
 
   private:
@@ -63,15 +67,16 @@ class ProgressBar {
         const double done = std::min(static_cast<double>(done_.load()), total);
         const double seconds =
             std::chrono::duration<double>(std::chrono::steady_clock::now() - start_).count();
-        const double rate = seconds > 0 ? done / seconds : 0;
         const double fraction = total > 0 ? done / total : 1.0;
         const int filled = std::clamp(static_cast<int>(fraction * kWidth), 0, kWidth);
-        const double left = rate > 0 ? (total - done) / rate : 0;
-        char line[160];
-        std::snprintf(line, sizeof line, "\r[%s%s] %s / %s  %s/s  %ds left   ",
+        const double left = fraction > 0 ? seconds * (1 - fraction) / fraction : 0;
+        const double bytes = static_cast<double>(bytes_.load());
+        char line[200];
+        std::snprintf(line, sizeof line, "\r[%s%s] %zu / %zu files  %s  %s/s  %ds left   ",
                       std::string(static_cast<std::size_t>(filled), '#').c_str(),
                       std::string(static_cast<std::size_t>(kWidth - filled), '.').c_str(),
-                      Mebibytes(done).c_str(), Mebibytes(total).c_str(), Mebibytes(rate).c_str(),
+                      filesDone_.load(), files_.load(), Mebibytes(bytes).c_str(),
+                      Mebibytes(seconds > 0 ? bytes / seconds : 0).c_str(),
                       static_cast<int>(left + 0.5));
         WriteStandardError(line);
     }
@@ -79,12 +84,31 @@ class ProgressBar {
     static constexpr int kWidth = 30;
     std::atomic<std::uint64_t> total_{0};
     std::atomic<std::uint64_t> done_{0};
+    std::atomic<std::size_t> files_{0};
+    std::atomic<std::size_t> filesDone_{0};
+    std::atomic<std::uint64_t> bytes_{0};
     std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now();
     std::mutex mutex_;
     std::condition_variable wake_;
     bool stopped_ = false;
     std::thread thread_;
 };
+
+std::string CacheProblemText(const CacheProblem& problem) {
+    switch (problem.kind) {
+        case CacheProblem::Kind::NoPlace:
+            return "no cache folder: " + SystemErrorMessage(problem.error);
+        case CacheProblem::Kind::LibraryMissing:
+            return "SQLite cannot be loaded";
+        case CacheProblem::Kind::Sqlite:
+            return "SQLite: " + (problem.message.empty()
+                                     ? "error " + std::to_string(problem.sqliteCode)
+                                     : problem.message);
+        case CacheProblem::Kind::None:
+            break;
+    }
+    return {};
+}
 
 // Says on stderr how the new update.json differs from the one it replaces.
 void ReportRelease(const ReleaseCheckResult& check) {
@@ -103,7 +127,7 @@ void ReportRelease(const ReleaseCheckResult& check) {
 // As importing the files in this order in this mode, then a manifest writer.
 int RunManifest(const ManifestOptions& options) {
     const ManifestMode mode = ModeNamed(options.mode);
-    const ExpandedResourcePaths expanded = ExpandResourcePaths(options.paths, mode);
+    ExpandedResourcePaths expanded = ExpandResourcePaths(options.paths, mode);
     for (const SkippedResource& skipped : expanded.skipped) {
         Note(Shown(skipped.path) + ": skipped: " + SystemErrorMessage(skipped.error));
     }
@@ -117,30 +141,43 @@ int RunManifest(const ManifestOptions& options) {
             return Fail(Shown(expanded.folder) + ": holds no file that the " + options.mode +
                         " mode takes; nothing was written");
     }
-    const ResourceImportPlan plan = PlanResourceImport(expanded.files);
+    ResourceImportPlan plan = PlanResourceImport(std::move(expanded.files));
     if (!plan.refused.empty()) {
         for (const SkippedResource& refused : plan.refused) {
             Note(Shown(refused.path) + ": " + SystemErrorMessage(refused.error));
         }
         return Fail("nothing was written");
     }
-    for (const ResourceImportPlan::SharedName& shared : plan.sharedNames) {
+    for (std::size_t i = 0; i < plan.sharedNames.size() && i < kFindingValuesListed; ++i) {
+        const ResourceImportPlan::SharedName& shared = plan.sharedNames[i];
         Note("warning: " + Shown(shared.earlier) + " and " + Shown(shared.later) +
              " give the same entry name " + Shown(shared.name) + "; the manifest lists the latter");
     }
-
-    DigestJob job{plan.files, options.jobs, nullptr, {}};
-    std::vector<FileDigest> digests;
-    if (!options.quiet && StandardErrorIsTerminal()) {
-        ProgressBar progress;
-        job.onProgress = [&](std::uint64_t done, std::uint64_t total) {
-            progress.Set(done, total);
-        };
-        digests = DigestFiles(job);
-    } else {
-        digests = DigestFiles(job);
+    if (plan.sharedNames.size() > kFindingValuesListed) {
+        Note("warning: and " +
+             Counted(plan.sharedNames.size() - kFindingValuesListed, "more name") +
+             " given by two files");
     }
 
+    DigestJob job;
+    job.paths = std::move(plan.files);
+    job.threads = options.jobs;
+    const std::string cachePath = options.noCache ? std::string() : DefaultDigestCachePath();
+    CachedDigests cached;
+    if (!options.quiet && StandardErrorIsTerminal()) {
+        ProgressBar progress;
+        job.onProgress = [&](const DigestProgressState& state) { progress.Set(state); };
+        cached = DigestFilesWithCache(job, cachePath);
+    } else {
+        cached = DigestFilesWithCache(job, cachePath);
+    }
+    if (cached.problem) {
+        Note("warning: the digest cache " + Shown(cachePath) + " was not used (" +
+             CacheProblemText(cached.problem) + "); every file was digested");
+    }
+    const std::vector<FileDigest>& digests = cached.digests;
+
+    plan.files = std::move(job.paths);
     const ImportedResources imported = ResourceListLines(plan, digests);
     if (!imported.failed.empty()) {
         for (const SkippedResource& failed : imported.failed) {
@@ -149,9 +186,8 @@ int RunManifest(const ManifestOptions& options) {
         return Fail("nothing was written");
     }
     // One entry per name, as in the window: a later file of the same name wins.
-    const std::string list = MergeResourceLines({}, imported.lines);
-    const auto entries = static_cast<std::size_t>(std::count(list.begin(), list.end(), '\n'));
-    const std::string body = BuildManifestBody(list, mode, options.directory);
+    const std::size_t entries = imported.lineCount;
+    const std::string body = BuildManifestBody(imported.lines, mode, options.directory);
     if (options.single) {
         if (!AllowFindings(CheckSingleManifest(
                                body, OutputPath(options.outputDirectory, kSingleManifestFileName)),
@@ -162,7 +198,8 @@ int RunManifest(const ManifestOptions& options) {
     }
     const std::string manifest = BuildStandaloneManifest(body, options.version);
     const ReleaseCheckResult check =
-        CheckRelease(OutputPath(options.outputDirectory, kStandaloneManifestFileName), manifest);
+        CheckRelease(OutputPath(options.outputDirectory, kStandaloneManifestFileName), manifest,
+                     options.version);
     ReportRelease(check);
     if (!AllowFindings(check.findings, options.force)) {
         return 1;

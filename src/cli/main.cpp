@@ -24,7 +24,7 @@ constexpr const char* kUsage =
     "[--show-name on|off] [--force] [--out DIR]\n"
     "  varo-cli manifest [--mode micro|hot|custom] [--dir TEXT] [--version TEXT] [--single] "
     "[--jobs N] [--force] "
-    "[--quiet] [--out DIR] PATH...\n"
+    "[--quiet] [--no-cache] [--out DIR] PATH...\n"
     "  varo-cli --help | --version\n";
 
 // More digest threads than this never help: the disk or the cores are busy long before.
@@ -166,6 +166,9 @@ int main(int argc, char** argv) {
             ""))
         ->type_name("N");
     manifestCommand->add_flag("--quiet", manifest.quiet, "no progress bar");
+    manifestCommand->add_flag("--no-cache", manifest.noCache,
+                              "digest every file and leave the digest cache alone (it lives in "
+                              "the user's cache folder; deleting it is always safe)");
     manifestCommand->add_option("--out", manifest.outputDirectory, "output directory")
         ->capture_default_str();
     manifestCommand->add_option("PATH", manifest.paths, "resource files or directories")

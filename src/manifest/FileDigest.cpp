@@ -2,7 +2,8 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <filesystem>
+#include <chrono>
+#include <condition_variable>
 #include <memory>
 #include <mutex>
 #include <new>
@@ -16,6 +17,16 @@ namespace varo {
 namespace {
 
 constexpr std::size_t kChunkSize = 1 << 20;
+
+// The readers ahead: how many, how many files at most ahead of the hashing
+// threads, and how much of each file they ask for.
+constexpr int kReadersAhead = 8;
+// After this many files whose bytes came from the disk, not from the
+// system's cache, the readers ahead are worth their cost.
+constexpr int kSlowFilesToReadAhead = 8;
+constexpr std::size_t kFilesAhead = 128;
+constexpr std::uint64_t kBytesAheadPerFile = 4u << 20;
+constexpr std::uint64_t kBytesAhead = 128u << 20;
 
 FileDigest Failure(const SystemError& error) {
     FileDigest digest;
@@ -47,9 +58,12 @@ class DigestWorker {
   public:
     DigestWorker() : buffer_(new unsigned char[kChunkSize]) {}
 
-    // `onBytes(count)` after every chunk.
+    // `onBytes(count, size)` after every chunk of the file of that size. The file's state as it was
+    // read goes to `state`; `slow` turns true when the file's first bytes had to come from the
+    // disk.
     template <typename OnBytes>
-    FileDigest Digest(const std::string& path, OnBytes&& onBytes, const std::atomic<bool>* cancel) {
+    FileDigest Digest(const std::string& path, OnBytes&& onBytes, const std::atomic<bool>* cancel,
+                      FileState* state = nullptr, bool* slow = nullptr) {
         if (Cancelled(cancel)) {
             return Failure(ECANCELED);
         }
@@ -65,12 +79,16 @@ class DigestWorker {
             return Failure(ENOMEM);
         }
         used_ = true;
+        // The file's length as opened: a read that ends sooner, or a length
+        // or time that differs afterwards, means it changed meanwhile.
         std::uint64_t total = 0;
-        for (;;) {
+        while (total < file.Size()) {
             if (Cancelled(cancel)) {
                 return Failure(ECANCELED);
             }
-            const std::int64_t count = file.Read(buffer_.get(), kChunkSize, error);
+            const std::int64_t count = total == 0 && slow != nullptr
+                                           ? file.Read(buffer_.get(), kChunkSize, error, *slow)
+                                           : file.Read(buffer_.get(), kChunkSize, error);
             if (count < 0) {
                 return Failure(error);
             }
@@ -81,7 +99,7 @@ class DigestWorker {
                 return Failure(EIO);
             }
             total += static_cast<std::uint64_t>(count);
-            onBytes(static_cast<std::uint64_t>(count));
+            onBytes(static_cast<std::uint64_t>(count), file.Size());
         }
         // The bytes read must be the file as it was opened, and still is.
         if (total != file.Size()) {
@@ -89,6 +107,9 @@ class DigestWorker {
         }
         if (!file.Unchanged(error)) {
             return Failure(error);
+        }
+        if (state != nullptr) {
+            *state = file.State();
         }
         const std::optional<Md5Digest> finished = md5_.Finish();
         if (!finished) {
@@ -107,59 +128,81 @@ class DigestWorker {
     bool used_ = false;
 };
 
-// The progress of a job as the files report their chunks: each file counts
-// at most its weight, so a file that grows does not push the total past 100 %.
+// The progress of a job as the files report their chunks: counters the
+// threads add to without waiting for each other, read out a few times a second.
 class ProgressCounter {
   public:
-    ProgressCounter(const std::vector<std::string>& paths, DigestProgress onProgress)
-        : onProgress_(std::move(onProgress)) {
-        if (!onProgress_) {
-            return;  // nobody listens: no sizes to look up
-        }
-        weights_.reserve(paths.size());
-        for (const std::string& path : paths) {
-            std::error_code error;
-            const std::uintmax_t size = std::filesystem::file_size(FileSystemPath(path), error);
-            weights_.push_back((error ? 0 : static_cast<std::uint64_t>(size)) + 1);
-            total_ += weights_.back();
-        }
-    }
+    // The share each file weighs.
+    static constexpr std::uint64_t kFileUnits = 1 << 20;
+
+    ProgressCounter(std::size_t files, DigestProgress onProgress)
+        : onProgress_(std::move(onProgress)), files_(files) {}
 
     bool Listening() const { return static_cast<bool>(onProgress_); }
 
-    // Adds `bytes` of a file that has counted `counted` so far; gives the new count.
-    std::uint64_t AddChunk(std::size_t file, std::uint64_t counted, std::uint64_t bytes) {
-        if (!onProgress_) {
-            return counted + bytes;
-        }
-        const std::uint64_t room = weights_[file] - 1 - std::min(counted, weights_[file] - 1);
-        Report(std::min(bytes, room));
-        return counted + bytes;
+    // Adds `bytes` of a file of `size` that has counted `counted` so far;
+    // gives the new count.
+    std::uint64_t AddChunk(std::uint64_t counted, std::uint64_t bytes, std::uint64_t size) {
+        const std::uint64_t now = counted + bytes;
+        bytesRead_ += bytes;
+        done_ += Units(now, size) - Units(counted, size);
+        Report(false);
+        return now;
     }
 
-    // A file is done (digested, failed or cancelled): the rest of its weight.
-    void Finish(std::size_t file, std::uint64_t counted) {
+    // A file is done (digested, failed or cancelled): the rest of its share.
+    void Finish(std::uint64_t counted, std::uint64_t size) {
         if (!onProgress_) {
             return;
         }
-        Report(weights_[file] - std::min(counted, weights_[file] - 1));
+        done_ += kFileUnits - Units(counted, size);
+        ++filesDone_;
+        Report(false);
     }
 
+    // The last report, after every thread has ended.
+    void Final() { Report(true); }
+
   private:
-    void Report(std::uint64_t bytes) {
+    static std::uint64_t Units(std::uint64_t counted, std::uint64_t size) {
+        // A file that grew counts no more than its share.
+        return size == 0 ? 0 : std::min(counted, size) * kFileUnits / size;
+    }
+
+    void Report(bool last) {
+        if (!onProgress_) {
+            return;
+        }
+        const auto now = std::chrono::steady_clock::now().time_since_epoch().count();
+        std::int64_t due = nextReport_.load(std::memory_order_relaxed);
+        if (!last &&
+            (now < due || !nextReport_.compare_exchange_strong(due, now + kReportEvery.count()))) {
+            return;
+        }
+        // One call at a time, each with numbers no smaller than the last.
         std::lock_guard lock(mutex_);
-        done_ += bytes;
+        DigestProgressState state;
+        state.total = files_ * kFileUnits;
+        state.done = std::min(done_.load(), state.total);
+        state.files = files_;
+        state.filesDone = filesDone_.load();
+        state.bytesRead = bytesRead_.load();
         // The listener's failure is no file's failure: the digests go on.
         try {
-            onProgress_(std::min(done_, total_), total_);
+            onProgress_(state);
         } catch (...) {
         }
     }
 
+    static constexpr std::chrono::steady_clock::duration kReportEvery =
+        std::chrono::milliseconds(50);
+
     DigestProgress onProgress_;
-    std::vector<std::uint64_t> weights_;
-    std::uint64_t total_ = 0;
-    std::uint64_t done_ = 0;
+    const std::uint64_t files_;
+    std::atomic<std::uint64_t> done_{0};
+    std::atomic<std::uint64_t> bytesRead_{0};
+    std::atomic<std::size_t> filesDone_{0};
+    std::atomic<std::int64_t> nextReport_{0};
     std::mutex mutex_;
 };
 
@@ -199,7 +242,7 @@ FileDigest DigestFile(const std::string& path,
         DigestWorker worker;
         return worker.Digest(
             path,
-            [&](std::uint64_t bytes) {
+            [&](std::uint64_t bytes, std::uint64_t) {
                 if (onBytes) {
                     onBytes(bytes);
                 }
@@ -210,54 +253,205 @@ FileDigest DigestFile(const std::string& path,
     }
 }
 
-std::vector<FileDigest> DigestFiles(const DigestJob& job) {
-    const std::vector<std::string>& paths = job.paths;
-    std::vector<FileDigest> digests(paths.size());
-    ProgressCounter progress(paths, job.onProgress);
-    std::atomic<std::size_t> next{0};
-    // Each thread takes the next file until none is left; nothing that goes
-    // wrong with one file leaves the thread.
-    const auto work = [&]() noexcept {
+namespace {
+
+// One job: the hashing threads take file after file; when the disk turns out
+// to be slow, the readers ahead start asking for the files next in line.
+class DigestEngine {
+  public:
+    explicit DigestEngine(const DigestJob& job)
+        : job_(job),
+          digests_(job.paths.size()),
+          progress_(job.paths.size(), job.onProgress),
+          prefetched_(std::make_unique<std::atomic<std::uint64_t>[]>(job.paths.size())) {}
+
+    std::vector<FileDigest> Run() {
+        const std::size_t files = job_.paths.size();
+        const std::size_t hashing = std::min<std::size_t>(
+            static_cast<std::size_t>(std::max(job_.threads, 1)), std::max<std::size_t>(files, 1));
+        // More readers than files ahead would only wait; a job of a few files needs none.
+        const std::size_t readers = files > hashing ? kReadersAhead : 0;
+        const auto hash = [this]() noexcept { Hash(); };
+        const auto readAhead = [this]() noexcept { ReadAhead(); };
+        {
+            ThreadJoiner helpers(hashing - 1 + readers);
+            for (std::size_t t = 0; t < readers && helpers.Start(readAhead); ++t) {
+            }
+            for (std::size_t t = 1; t < hashing && helpers.Start(hash); ++t) {
+            }
+            hash();  // this thread takes files too; fewer helpers than asked: more for it
+            Stop();
+        }
+        if (!Cancelled(job_.cancel)) {
+            progress_.Final();
+        }
+        return std::move(digests_);
+    }
+
+  private:
+    void Hash() noexcept {
         std::unique_ptr<DigestWorker> worker;
         try {
             worker = std::make_unique<DigestWorker>();
         } catch (...) {
         }
-        for (std::size_t i = next++; i < paths.size(); i = next++) {
+        for (std::size_t i = next_++; i < job_.paths.size(); i = next_++) {
             std::uint64_t counted = 0;
+            std::uint64_t size = 0;
             try {
-                if (worker == nullptr) {
-                    digests[i] = Failure(ENOMEM);
-                } else if (progress.Listening()) {
-                    digests[i] = worker->Digest(
-                        paths[i],
-                        [&](std::uint64_t bytes) {
-                            counted = progress.AddChunk(i, counted, bytes);
-                        },
-                        job.cancel);
-                } else {
-                    digests[i] = worker->Digest(
-                        paths[i], [](std::uint64_t) {}, job.cancel);
-                }
+                digests_[i] =
+                    worker == nullptr ? Failure(ENOMEM) : DigestOne(*worker, i, counted, size);
             } catch (const std::bad_alloc&) {
-                digests[i] = Failure(ENOMEM);
+                digests_[i] = Failure(ENOMEM);
             } catch (...) {
-                digests[i] = Failure(EIO);
+                digests_[i] = Failure(EIO);
             }
-            if (!Cancelled(job.cancel)) {
-                progress.Finish(i, counted);  // a cancelled job stops where it was
+            if (!Cancelled(job_.cancel)) {
+                progress_.Finish(counted, size);  // a cancelled job stops where it was
             }
+            bytesAhead_ -= prefetched_[i].exchange(0);
         }
-    };
-    const std::size_t wanted = std::min<std::size_t>(
-        static_cast<std::size_t>(std::max(job.threads, 1)), std::max<std::size_t>(paths.size(), 1));
-    {
-        ThreadJoiner helpers(wanted - 1);
-        for (std::size_t t = 1; t < wanted && helpers.Start(work); ++t) {
-        }
-        work();  // this thread takes files too; fewer helpers than asked: more for it
     }
-    return digests;
+
+    // `counted` and `size`: what of the file was read, of how much.
+    FileDigest DigestOne(DigestWorker& worker, std::size_t i, std::uint64_t& counted,
+                         std::uint64_t& size) {
+        const std::string& path = job_.paths[i];
+        DigestMemory* memory = job_.memory;
+        const std::int64_t started = memory != nullptr ? FileTimeNow() : 0;
+        if (memory != nullptr && memory->Knows(path)) {
+            if (Cancelled(job_.cancel)) {
+                return Failure(ECANCELED);
+            }
+            FileState state;
+            SystemError error;
+            if (!StatFile(path, state, error)) {
+                return Failure(error);
+            }
+            if (std::optional<std::string> md5 = memory->Recall(path, state)) {
+                FileDigest digest;
+                digest.ok = true;
+                digest.md5 = std::move(*md5);
+                digest.size = state.size;
+                digest.recalled = true;
+                return digest;
+            }
+        }
+        FileState state;
+        bool slow = false;
+        FileDigest digest;
+        if (progress_.Listening()) {
+            digest = worker.Digest(
+                path,
+                [&](std::uint64_t bytes, std::uint64_t fileSize) {
+                    size = fileSize;
+                    counted = progress_.AddChunk(counted, bytes, fileSize);
+                },
+                job_.cancel, &state, &slow);
+        } else {
+            digest = worker.Digest(
+                path, [](std::uint64_t, std::uint64_t) {}, job_.cancel, &state, &slow);
+        }
+        // A few slow files, not one that met a busy moment, start the readers ahead.
+        if (slow && slowFiles_.fetch_add(1) + 1 == kSlowFilesToReadAhead) {
+            {
+                std::lock_guard lock(mutex_);
+                slow_ = true;
+            }
+            wake_.notify_all();
+        }
+        // Only a file clearly older than this digest is remembered.
+        const std::int64_t racy = kRacySeconds * FileTimeUnitsPerSecond();
+        if (digest.ok && memory != nullptr &&
+            std::max(state.modified, state.changed) <= started - racy) {
+            memory->Remember(path, state, digest.md5);
+        }
+        return digest;
+    }
+
+    // A reader ahead: once the disk is slow, asks the system for the files a
+    // little ahead of the hashing threads, never more than kFilesAhead ahead.
+    void ReadAhead() noexcept {
+        {
+            std::unique_lock lock(mutex_);
+            wake_.wait(lock, [this] { return slow_ || stopped_; });
+        }
+        for (;;) {
+            std::size_t i = ahead_++;
+            const std::size_t hashing = next_.load();
+            if (i < hashing) {
+                // The hashing threads passed it already: go on from where they are.
+                std::size_t expected = i + 1;
+                ahead_.compare_exchange_strong(expected, hashing);
+                continue;
+            }
+            if (i >= job_.paths.size()) {
+                return;
+            }
+            // Far enough ahead (in files, or in bytes asked for): a short nap,
+            // not a wake-up call from every file. The very next files are
+            // always asked for.
+            while (i >= next_.load() + kFilesAhead ||
+                   (bytesAhead_.load() > kBytesAhead && i > next_.load() + 1)) {
+                if (finished_.load()) {
+                    return;
+                }
+                std::this_thread::sleep_for(std::chrono::microseconds(500));
+            }
+            if (finished_.load() || Cancelled(job_.cancel)) {
+                return;
+            }
+            try {
+                // A file the memory knows is likely not read at all.
+                InputFile file;
+                SystemError ignored;
+                if ((job_.memory == nullptr || !job_.memory->Knows(job_.paths[i])) &&
+                    file.Open(job_.paths[i], ignored)) {
+                    const std::uint64_t bytes = std::min(file.Size(), kBytesAheadPerFile);
+                    file.Prefetch(bytes);
+                    bytesAhead_ += bytes;
+                    prefetched_[i] = bytes;
+                    // A hashing thread that took the file meanwhile may have
+                    // found nothing to take off: whoever comes second does.
+                    if (next_.load() > i) {
+                        bytesAhead_ -= prefetched_[i].exchange(0);
+                    }
+                }
+            } catch (...) {
+                // A reader ahead only helps; what goes wrong here, the hashing meets itself.
+            }
+        }
+    }
+
+    void Stop() {
+        finished_ = true;
+        {
+            std::lock_guard lock(mutex_);
+            stopped_ = true;
+        }
+        wake_.notify_all();
+    }
+
+    const DigestJob& job_;
+    std::vector<FileDigest> digests_;
+    ProgressCounter progress_;
+    std::atomic<std::size_t> next_{0};   // the next file for a hashing thread
+    std::atomic<std::size_t> ahead_{0};  // the next file for a reader ahead
+    // Per file the bytes a reader asked for, and their sum for the files not done yet.
+    std::unique_ptr<std::atomic<std::uint64_t>[]> prefetched_;
+    std::atomic<std::uint64_t> bytesAhead_{0};
+    std::atomic<int> slowFiles_{0};
+    std::atomic<bool> finished_{false};
+    std::mutex mutex_;  // guards slow_ and stopped_, which the readers wait for
+    std::condition_variable wake_;
+    bool slow_ = false;
+    bool stopped_ = false;
+};
+
+}  // namespace
+
+std::vector<FileDigest> DigestFiles(const DigestJob& job) {
+    return DigestEngine(job).Run();
 }
 
 int DefaultDigestThreads() {

@@ -3,9 +3,11 @@
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "platform/FileIo.h"
 #include "platform/SystemError.h"
 
 namespace varo {
@@ -15,7 +17,29 @@ struct FileDigest {
     std::string md5;         // 32 lowercase hexadecimal digits
     std::uint64_t size = 0;  // the bytes digested
     SystemError error;       // why the file could not be digested
+    bool recalled = false;   // the digest came from the job's memory, the file was not read
 };
+
+// What the digest engine asks of a memory of earlier digests (the digest
+// cache): the digest of a file in exactly this state, if it has one, and to
+// keep a digest the engine made. Called from the engine's threads at once.
+class DigestMemory {
+  public:
+    virtual ~DigestMemory() = default;
+    // Whether it has anything for the path at all: the file's state is
+    // looked up only then.
+    virtual bool Knows(const std::string& path) const = 0;
+    virtual std::optional<std::string> Recall(const std::string& path,
+                                              const FileState& state) const = 0;
+    virtual void Remember(const std::string& path, const FileState& state,
+                          const std::string& md5) = 0;
+};
+
+// A file is remembered only when its modification and change times are at
+// least this much older than the moment its digest started: a file written
+// within that time may change again within one tick of the coarsest file
+// system clock (FAT keeps 2 seconds), and still show the same state.
+inline constexpr int kRacySeconds = 2;
 
 // Streams the file through MD5 in large chunks; never holds it whole. A file
 // that grows, shrinks or is rewritten while it is read (resources still
@@ -27,22 +51,37 @@ FileDigest DigestFile(const std::string& path,
                       const std::function<void(std::uint64_t bytes)>& onBytes = {},
                       const std::atomic<bool>* cancel = nullptr);
 
-// How far a digest job has come: `done` of `total`, where each file weighs
-// its size when the job started plus one (so that empty files count too).
-// `done` never passes `total`, however the files change meanwhile.
-using DigestProgress = std::function<void(std::uint64_t done, std::uint64_t total)>;
+// How far a digest job has come. `done` of `total` is the share of the work
+// done: each file weighs the same, a file being read counts the part read so
+// far, so that neither 100,000 small files nor a few huge ones leave the
+// measure standing still; it never passes `total`, however the files change
+// meanwhile, and the files need not be looked at before the job starts.
+struct DigestProgressState {
+    std::uint64_t done = 0;
+    std::uint64_t total = 0;
+    std::size_t filesDone = 0;
+    std::size_t files = 0;
+    std::uint64_t bytesRead = 0;
+};
+// Called from the worker threads, one call at a time, a few times a second
+// and once at the end.
+using DigestProgress = std::function<void(const DigestProgressState&)>;
 
 struct DigestJob {
     std::vector<std::string> paths;
     int threads = 1;                            // at least one is used
     const std::atomic<bool>* cancel = nullptr;  // true: the files not yet done fail with ECANCELED
-    DigestProgress onProgress;                  // called from the worker threads, one at a time
+    DigestProgress onProgress;
+    DigestMemory* memory = nullptr;  // files in a state it knows are not read
 };
 
 // The digest engine of both front ends: digests the files on the job's
 // threads and returns their digests in the order of the paths. Whatever
 // happens to one file (an exception included) fails that file only, and
-// every thread the job starts has ended when it returns.
+// every thread the job starts has ended when it returns. When the disk is
+// slow to give the files (a cold cache), a pool of readers asks the system
+// for the files next in line, so that more reads are in flight than there
+// are threads hashing.
 std::vector<FileDigest> DigestFiles(const DigestJob& job);
 
 // The number of threads a digest job uses unless told otherwise: one per

@@ -56,6 +56,8 @@ std::string BuildStandaloneManifest(std::string_view body, std::string_view vers
 // The text as the content of a JSON string: quotes, backslashes and control
 // characters escaped, ill-formed UTF-8 replaced by U+FFFD.
 std::string JsonEscape(std::string_view text);
+// JsonEscape appending to `out`.
+void AppendJsonEscaped(std::string& out, std::string_view text);
 
 inline constexpr const char* kSingleManifestFileName = "单json文件.json";
 inline constexpr const char* kStandaloneManifestFileName = "update.json";

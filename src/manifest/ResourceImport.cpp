@@ -7,25 +7,33 @@
 
 namespace varo {
 
-ResourceImportPlan PlanResourceImport(const std::vector<std::string>& paths) {
+ResourceImportPlan PlanResourceImport(std::vector<std::string> paths) {
     ResourceImportPlan plan;
+    // Reserved once: the names below point into the paths where they stay.
     plan.files.reserve(paths.size());
-    std::unordered_map<std::string, std::size_t> fileOfName;  // the latest path of each name
-    for (const std::string& path : paths) {
-        std::string name = PathFileName(path);
-        if (!ResourceListCanCarry(name)) {
-            plan.refused.push_back({path, ErrnoError(kNameHoldsLineBreak)});
+    plan.lineOfFile.reserve(paths.size());
+    // Per name: its line, and the latest file that gave it.
+    std::unordered_map<std::string_view, std::pair<std::size_t, std::size_t>> byName;
+    byName.reserve(paths.size());
+    for (std::string& path : paths) {
+        if (!ResourceListCanCarry(PathFileNameView(path))) {
+            plan.refused.push_back({std::move(path), ErrnoError(kNameHoldsLineBreak)});
             continue;
         }
-        const auto [at, added] = fileOfName.try_emplace(std::move(name), plan.files.size());
-        if (!added) {
-            const std::string& earlier = plan.files[at->second];
-            if (earlier != path) {
-                plan.sharedNames.push_back({at->first, earlier, path});
+        plan.files.push_back(std::move(path));
+        const std::string& file = plan.files.back();
+        const std::string_view name = PathFileNameView(file);
+        const auto [at, added] = byName.try_emplace(name, plan.lines, plan.files.size() - 1);
+        if (added) {
+            ++plan.lines;
+        } else {
+            const std::string& earlier = plan.files[at->second.second];
+            if (earlier != file) {
+                plan.sharedNames.push_back({std::string(name), earlier, file});
             }
-            at->second = plan.files.size();
+            at->second.second = plan.files.size() - 1;
         }
-        plan.files.push_back(path);
+        plan.lineOfFile.push_back(at->second.first);
     }
     return plan;
 }
@@ -33,12 +41,21 @@ ResourceImportPlan PlanResourceImport(const std::vector<std::string>& paths) {
 ImportedResources ResourceListLines(const ResourceImportPlan& plan,
                                     const std::vector<FileDigest>& digests) {
     ImportedResources imported;
+    // Per line the last file of its name that was digested: a later file
+    // replaces the earlier one's line in its place, as in the list.
+    std::vector<std::size_t> fileOfLine(plan.lines, plan.files.size());
     for (std::size_t i = 0; i < plan.files.size() && i < digests.size(); ++i) {
         if (digests[i].ok) {
-            imported.lines +=
-                FormatResourceLine(PathFileName(plan.files[i]), digests[i].md5, digests[i].size);
+            fileOfLine[plan.lineOfFile[i]] = i;
         } else {
             imported.failed.push_back({plan.files[i], digests[i].error});
+        }
+    }
+    for (const std::size_t i : fileOfLine) {
+        if (i < plan.files.size()) {
+            imported.lines += FormatResourceLine(PathFileNameView(plan.files[i]), digests[i].md5,
+                                                 digests[i].size);
+            ++imported.lineCount;
         }
     }
     return imported;

@@ -22,13 +22,18 @@ struct ResourceImportPlan {
     std::vector<std::string> files;        // to digest, in the order given
     std::vector<SkippedResource> refused;  // never digested: names a list line cannot carry
     std::vector<SharedName> sharedNames;
+    // The list line of each file: files of one name share the line of the
+    // first of them, which the last one digested fills.
+    std::vector<std::size_t> lineOfFile;
+    std::size_t lines = 0;
 };
 
-ResourceImportPlan PlanResourceImport(const std::vector<std::string>& paths);
+ResourceImportPlan PlanResourceImport(std::vector<std::string> paths);
 
 // The digests of a plan's files as list lines, and the files that failed.
 struct ImportedResources {
-    std::string lines;                    // "name md5 size\r\n" per file digested, in order
+    std::string lines;  // "name md5 size\r\n", one line per name, as the list keeps them
+    std::size_t lineCount = 0;
     std::vector<SkippedResource> failed;  // with the reason of each
 };
 

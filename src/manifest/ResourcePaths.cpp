@@ -54,8 +54,8 @@ ExpandedResourcePaths ExpandResourcePaths(const std::vector<std::string>& paths,
         }
         std::sort(inside.begin(), inside.end(),
                   [](const FolderEntry* a, const FolderEntry* b) { return a->name < b->name; });
-        for (const FolderEntry* entry : inside) {
-            expanded.files.push_back(entry->path);
+        for (FolderEntry* entry : inside) {
+            expanded.files.push_back(std::move(entry->path));
         }
     }
     return expanded;

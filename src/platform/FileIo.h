@@ -49,17 +49,35 @@ class InputFile {
     // Up to `size` bytes: their count, 0 at the end, -1 on failure (the
     // reason in `error`).
     std::int64_t Read(void* buffer, std::size_t size, SystemError& error);
+    // Read, telling also whether the bytes had to come from the disk rather
+    // than the system's cache (asked of the system where it can say, as
+    // Linux does; judged by the time the read took elsewhere).
+    std::int64_t Read(void* buffer, std::size_t size, SystemError& error, bool& fromDisk);
     // False, with kind kChangedWhileRead, when the file's size or
     // modification time is no longer what it was when it was opened.
     bool Unchanged(SystemError& error) const;
-    // Tells the system that the file will be read from start to end soon, so
-    // that it can fetch the data while other files are digested.
-    void Prefetch() const;
+    // Has the system fetch the first `bytes` of the file into its cache
+    // without waiting for them, so that the read that follows finds them
+    // there: for files next in line while others are digested.
+    void Prefetch(std::uint64_t bytes) const;
 
   private:
     std::intptr_t handle_ = -1;
     FileState state_;
 };
+
+// The state of the regular file at `path`, looked at without reading it
+// (links are followed). False, with the reason, as InputFile::Open refuses.
+bool StatFile(const std::string& path, FileState& state, SystemError& error);
+
+// The time now, in the unit of FileState's times and from the same epoch.
+std::int64_t FileTimeNow();
+// How many of those units make a second.
+std::int64_t FileTimeUnitsPerSecond();
+
+// The user's folder for caches: $XDG_CACHE_HOME (or ~/.cache) on POSIX,
+// %LOCALAPPDATA% on Windows; empty when the system names none.
+std::string UserCacheFolder();
 
 // What a path names, looked at without opening it (links are followed).
 enum class PathKind { Missing, File, Folder, Other };

@@ -27,6 +27,8 @@ std::string JoinPath(std::string_view folder, std::string_view name);
 std::string PathFolder(std::string_view path);
 // The part after the last separator (and after a drive: "D:x" gives "x").
 std::string PathFileName(std::string_view path);
+// The same part, as a view into `path`.
+std::string_view PathFileNameView(std::string_view path);
 // The path as the user reads it: with the system's own separator only, and
 // on Windows without the "\\?\" prefix of long paths.
 std::string DisplayPath(std::string_view path);

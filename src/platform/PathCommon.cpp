@@ -38,10 +38,14 @@ std::string PathFolder(std::string_view path) {
     return std::string(end == drive ? path.substr(0, drive + 1) : path.substr(0, end));
 }
 
-std::string PathFileName(std::string_view path) {
+std::string_view PathFileNameView(std::string_view path) {
     const std::size_t separator = path.find_last_of(PathSeparators());
-    return std::string(separator == std::string_view::npos ? path.substr(DrivePrefixLength(path))
-                                                           : path.substr(separator + 1));
+    return separator == std::string_view::npos ? path.substr(DrivePrefixLength(path))
+                                               : path.substr(separator + 1);
+}
+
+std::string PathFileName(std::string_view path) {
+    return std::string(PathFileNameView(path));
 }
 
 std::string UnquotedPath(std::string_view path) {

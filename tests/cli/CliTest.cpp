@@ -3,9 +3,11 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <thread>
 
 #include "db/ItemTable.h"
 #include "filter/FilterFile.h"
@@ -40,7 +42,9 @@ std::string Quoted(const std::string& text) {
 // `wrapper` runs the program, such as setpriv.
 CliRun RunCli(const TempDir& dir, const std::vector<std::string>& arguments,
               const std::string& prefix = "", const std::string& wrapper = "") {
-    std::string command = prefix + "exec " + wrapper + Quoted(ProgramDirectory() + "/varo-cli");
+    // The digest cache of this test's folder, never the user's.
+    std::string command = prefix + "XDG_CACHE_HOME=" + Quoted(dir.File("cache")) + " exec " +
+                          wrapper + Quoted(ProgramDirectory() + "/varo-cli");
     for (const std::string& argument : arguments) {
         command += " " + Quoted(argument);
     }
@@ -429,6 +433,47 @@ TEST_F(CliTest, DataReachesTheTerminalEscapedAndSharedNamesAreNamed) {
     EXPECT_NE(ReadFile(out + "/update.json")->find("900150983cd24fb0d6963f7d28e17f72"),
               std::string::npos)
         << "the later file's entry";
+}
+
+}  // namespace
+}  // namespace varo
+
+namespace varo {
+namespace {
+
+// Two publishes at once share one digest cache: each waits for the other's
+// transaction, both write the same manifest, and the third run recalls.
+TEST_F(CliTest, TwoProcessesShareTheDigestCache) {
+    std::filesystem::create_directory(dir.File("tree"));
+    for (int i = 0; i < 400; ++i) {
+        test::WriteFile(dir.File("tree/f" + std::to_string(i) + ".wzl"),
+                        std::string(static_cast<std::size_t>(i * 37), 'x'));
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(2200));  // past the racy window
+    std::filesystem::create_directory(dir.File("one"));
+    std::filesystem::create_directory(dir.File("two"));
+    const std::string cli = Quoted(ProgramDirectory() + "/varo-cli");
+    const std::string run =
+        "XDG_CACHE_HOME=" + Quoted(dir.File("cache")) + " " + cli + " manifest --quiet --out ";
+    const std::string script =
+        "(" + run + Quoted(dir.File("one")) + " " + Quoted(dir.File("tree")) + " >/dev/null 2>" +
+        Quoted(dir.File("one.err")) + "; echo $? >" + Quoted(dir.File("one.status")) + ") & (" +
+        run + Quoted(dir.File("two")) + " " + Quoted(dir.File("tree")) + " >/dev/null 2>" +
+        Quoted(dir.File("two.err")) + "; echo $? >" + Quoted(dir.File("two.status")) + "); wait";
+    ASSERT_EQ(std::system(("sh -c " + Quoted(script)).c_str()), 0);
+    EXPECT_EQ(ReadFile(dir.File("one.status")), "0\n") << ReadFile(dir.File("one.err")).value();
+    EXPECT_EQ(ReadFile(dir.File("two.status")), "0\n") << ReadFile(dir.File("two.err")).value();
+    EXPECT_EQ(ReadFile(dir.File("one.err")), "");
+    EXPECT_EQ(ReadFile(dir.File("two.err")), "");
+    EXPECT_EQ(ReadFile(dir.File("one/update.json")), ReadFile(dir.File("two/update.json")));
+    EXPECT_TRUE(std::filesystem::exists(dir.File("cache/varo-toolkit/digests.sqlite")));
+
+    // --no-cache digests everything and leaves the cache alone.
+    const auto before = std::filesystem::last_write_time(dir.File("cache/varo-toolkit"));
+    const CliRun fresh = RunCli(dir, {"manifest", "--no-cache", "--out", out, dir.File("tree")});
+    EXPECT_EQ(fresh.status, 0) << fresh.err;
+    EXPECT_EQ(ReadFile(out + "/update.json"), ReadFile(dir.File("one/update.json")));
+    EXPECT_EQ(std::filesystem::last_write_time(dir.File("cache/varo-toolkit")), before);
 }
 
 }  // namespace

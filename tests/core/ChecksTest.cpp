@@ -157,7 +157,7 @@ TEST(Checks, ReleaseFindsVersionsAndEmptyLists) {
         }
         const std::string manifest = BuildStandaloneManifest(
             BuildManifestBody(c.list, ManifestMode::MicroClient, ""), c.version);
-        EXPECT_EQ(Kinds(CheckRelease(path, manifest).findings), c.kinds) << c.label;
+        EXPECT_EQ(Kinds(CheckRelease(path, manifest, c.version).findings), c.kinds) << c.label;
     }
 }
 

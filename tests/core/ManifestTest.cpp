@@ -227,26 +227,37 @@ TEST(DigestFile, SparseFileBeyondFourGibibytesGetsItsTrueSize) {
 namespace varo {
 namespace {
 
+DigestJob Job(std::vector<std::string> paths, int threads, DigestProgress onProgress = {},
+              const std::atomic<bool>* cancel = nullptr) {
+    DigestJob job;
+    job.paths = std::move(paths);
+    job.threads = threads;
+    job.onProgress = std::move(onProgress);
+    job.cancel = cancel;
+    return job;
+}
+
 TEST(DigestFiles, ParallelResultsKeepTheOrderOfThePathsAndProgressEndsAtTheTotal) {
     test::TempDir dir;
     std::vector<std::string> paths;
-    std::uint64_t total = 0;
+    std::uint64_t bytes = 0;
     for (int i = 0; i < 12; ++i) {
         const std::string content(static_cast<std::size_t>(i) * 300000, static_cast<char>('a' + i));
         test::WriteFile(dir.File(std::to_string(i)), content);
         paths.push_back(dir.File(std::to_string(i)));
-        total += content.size() + 1;
+        bytes += content.size();
     }
     paths.push_back(dir.File("absent"));
-    total += 1;
-    const std::vector<FileDigest> one = DigestFiles({paths, 1, nullptr, {}});
-    std::uint64_t last = 0;
+    const std::vector<FileDigest> one = DigestFiles(Job(paths, 1));
+    DigestProgressState last;
     bool monotone = true;
     const std::vector<FileDigest> four =
-        DigestFiles({paths, 4, nullptr, [&](std::uint64_t done, std::uint64_t all) {
-                         monotone = monotone && done >= last && done <= all && all == total;
-                         last = done;
-                     }});
+        DigestFiles(Job(paths, 4, [&](const DigestProgressState& state) {
+            monotone = monotone && state.done >= last.done && state.done <= state.total &&
+                       state.filesDone >= last.filesDone && state.bytesRead >= last.bytesRead &&
+                       state.files == paths.size();
+            last = state;
+        }));
     ASSERT_EQ(four.size(), paths.size());
     for (std::size_t i = 0; i + 1 < paths.size(); ++i) {
         EXPECT_EQ(four[i].md5, DigestFile(paths[i]).md5) << i;
@@ -255,12 +266,14 @@ TEST(DigestFiles, ParallelResultsKeepTheOrderOfThePathsAndProgressEndsAtTheTotal
     }
     EXPECT_FALSE(four.back().ok);
     EXPECT_TRUE(monotone);
-    EXPECT_EQ(last, total);
-    EXPECT_TRUE(DigestFiles({{}, 3, nullptr, {}}).empty());
+    EXPECT_EQ(last.done, last.total) << "the last report says all is done";
+    EXPECT_EQ(last.filesDone, paths.size());
+    EXPECT_EQ(last.bytesRead, bytes);
+    EXPECT_TRUE(DigestFiles(Job({}, 3)).empty());
 
     // Cancelled before it starts: every file fails as cancelled, none is read.
     const std::atomic<bool> cancel = true;
-    for (const FileDigest& digest : DigestFiles({paths, 2, &cancel, {}})) {
+    for (const FileDigest& digest : DigestFiles(Job(paths, 2, {}, &cancel))) {
         EXPECT_EQ(digest.error.kind, ECANCELED);
     }
 }
@@ -295,15 +308,16 @@ TEST(DigestFiles, AFileThatChangesWhileItIsReadFails) {
         test::WriteFile(path, start);
         bool changed = false;
         bool withinTotal = true;
+        // The first report comes after the first chunk: the file changes there.
         const std::vector<FileDigest> digests =
-            DigestFiles({{path}, 1, nullptr, [&](std::uint64_t done, std::uint64_t total) {
-                             withinTotal = withinTotal && done <= total;
-                             if (!changed) {
-                                 changed = true;
-                                 std::this_thread::sleep_for(std::chrono::milliseconds(5));
-                                 c.change(path);
-                             }
-                         }});
+            DigestFiles(Job({path}, 1, [&](const DigestProgressState& state) {
+                withinTotal = withinTotal && state.done <= state.total;
+                if (!changed) {
+                    changed = true;
+                    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+                    c.change(path);
+                }
+            }));
         EXPECT_FALSE(digests[0].ok) << c.label;
         EXPECT_EQ(digests[0].error.kind, kChangedWhileRead) << c.label;
         EXPECT_TRUE(withinTotal) << c.label;

@@ -23,10 +23,20 @@ using varo::test::GuiHarness;
 class CliMatchesWindowTest : public QObject {
     Q_OBJECT
 
+    // varo-cli's environment: its digest cache beside `folder`, never the user's.
+    static QProcessEnvironment TestEnvironment(const QString& folder) {
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        const QString cache = QDir(folder).filePath(QStringLiteral("../cache"));
+        environment.insert(QStringLiteral("XDG_CACHE_HOME"), cache);
+        environment.insert(QStringLiteral("LOCALAPPDATA"), QDir::toNativeSeparators(cache));
+        return environment;
+    }
+
     static QByteArray RunCli(const QStringList& arguments, const QString& outputDirectory,
                              const QString& file) {
         QDir(outputDirectory).mkpath(QStringLiteral("."));
         QProcess cli;
+        cli.setProcessEnvironment(TestEnvironment(outputDirectory));
         cli.start(QString::fromStdString(ProgramDirectory() + "/varo-cli"),
                   arguments + QStringList{QStringLiteral("--out"), outputDirectory});
         if (!cli.waitForFinished(30000) || cli.exitCode() != 0) {
@@ -300,6 +310,7 @@ class CliMatchesWindowTest : public QObject {
                 const QString target = QDir(cliOut).filePath(QString::fromUtf8(c.cliFile));
                 const QByteArray before = test::ReadBytes(target);
                 QProcess cli;
+                cli.setProcessEnvironment(TestEnvironment(cliOut));
                 cli.start(QString::fromStdString(ProgramDirectory() + "/varo-cli"),
                           arguments + QStringList{QStringLiteral("--out"), cliOut} +
                               (yes ? QStringList{QStringLiteral("--force")} : QStringList()));

@@ -22,6 +22,10 @@ GuiHarness::GuiHarness() {
         return questionAnswers_.isEmpty() || questionAnswers_.takeFirst();
     });
     window_ = std::make_unique<MainWindow>(connection_, hitTest_, output_.path().toStdString());
+    // The digest cache of this test alone, never the user's.
+    window_->manifestPage->SetDigestCachePath(
+        input_.filePath(QStringLiteral("cache/digests.sqlite")).toStdString());
+    SetDialogFilters({});
     window_->show();
     window_->activateWindow();
     if (!QTest::qWaitForWindowActive(window_.get())) {

@@ -3,10 +3,13 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/uio.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
+#include <ctime>
 
 namespace varo {
 namespace {
@@ -120,6 +123,9 @@ FileState StateOf(const struct stat& info) {
     return state;
 }
 
+// Above this size a file is read with a longer read-ahead.
+constexpr std::uint64_t kLargeFile = 1u << 20;
+
 // The kind of failure for something that is not a regular file.
 int NotRegularKind(mode_t mode) {
     return S_ISDIR(mode) ? EISDIR : kNotRegularFile;
@@ -147,27 +153,52 @@ bool InputFile::Open(const std::string& path, SystemError& error) {
         ::close(fd);
         return false;
     }
-    // A regular file: reads may block again, as reads of a disk do.
-    const int flags = ::fcntl(fd, F_GETFL);
-    if (flags < 0 || ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) {
-        error = ErrnoError(errno);
-        ::close(fd);
-        return false;
-    }
-    ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
-    handle_ = fd;
+    // O_NONBLOCK stays: reads of a regular file wait for the disk all the
+    // same, and clearing it would cost two calls per file. Read clears it in
+    // case a file system answers "try again" after all.
     state_ = StateOf(info);
+    if (state_.size > kLargeFile) {
+        ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);  // a longer read-ahead
+    }
+    handle_ = fd;
     return true;
 }
 
 std::int64_t InputFile::Read(void* buffer, std::size_t size, SystemError& error) {
+    const int fd = static_cast<int>(handle_);
     for (;;) {
-        const ssize_t count = ::read(static_cast<int>(handle_), buffer, size);
-        if (count >= 0 || errno != EINTR) {
-            error = ErrnoError(count < 0 ? errno : 0);
+        const ssize_t count = ::read(fd, buffer, size);
+        if (count >= 0) {
+            error = {};
             return count;
         }
+        if (errno == EAGAIN || errno == EWOULDBLOCK) {
+            const int flags = ::fcntl(fd, F_GETFL);
+            if (flags >= 0 && (flags & O_NONBLOCK) &&
+                ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) == 0) {
+                continue;
+            }
+        }
+        if (errno != EINTR) {
+            error = ErrnoError(errno);
+            return -1;
+        }
     }
+}
+
+std::int64_t InputFile::Read(void* buffer, std::size_t size, SystemError& error, bool& fromDisk) {
+    fromDisk = false;
+#ifdef RWF_NOWAIT
+    // Only what the cache holds, or "try again": then the disk must be asked.
+    iovec piece{buffer, size};
+    const ssize_t cached = ::preadv2(static_cast<int>(handle_), &piece, 1, -1, RWF_NOWAIT);
+    if (cached >= 0) {
+        error = {};
+        return cached;
+    }
+    fromDisk = errno == EAGAIN;
+#endif
+    return Read(buffer, size, error);
 }
 
 bool InputFile::Unchanged(SystemError& error) const {
@@ -184,8 +215,46 @@ bool InputFile::Unchanged(SystemError& error) const {
     return true;
 }
 
-void InputFile::Prefetch() const {
-    ::posix_fadvise(static_cast<int>(handle_), 0, 0, POSIX_FADV_WILLNEED);
+void InputFile::Prefetch(std::uint64_t bytes) const {
+    // The system starts reading and returns at once.
+    ::posix_fadvise(static_cast<int>(handle_), 0, static_cast<off_t>(bytes), POSIX_FADV_WILLNEED);
+}
+
+bool StatFile(const std::string& path, FileState& state, SystemError& error) {
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0) {
+        error = ErrnoError(errno);
+        return false;
+    }
+    if (!S_ISREG(info.st_mode)) {
+        error = ErrnoError(NotRegularKind(info.st_mode));
+        return false;
+    }
+    state = StateOf(info);
+    return true;
+}
+
+std::int64_t FileTimeNow() {
+    timespec now{};
+    ::clock_gettime(CLOCK_REALTIME, &now);
+    return static_cast<std::int64_t>(now.tv_sec) * 1000000000 + now.tv_nsec;
+}
+
+std::int64_t FileTimeUnitsPerSecond() {
+    return 1000000000;
+}
+
+std::string UserCacheFolder() {
+    // The XDG rule: an absolute $XDG_CACHE_HOME, else ~/.cache.
+    const char* cache = std::getenv("XDG_CACHE_HOME");
+    if (cache != nullptr && cache[0] == '/') {
+        return cache;
+    }
+    const char* home = std::getenv("HOME");
+    if (home == nullptr || home[0] == '\0') {
+        return {};
+    }
+    return JoinPath(home, ".cache");
 }
 
 PathKind KindOfPath(const std::string& path, SystemError* error) {
@@ -221,14 +290,23 @@ bool ListFolder(const std::string& folder, std::vector<FolderEntry>& entries, Sy
         FolderEntry listed;
         listed.name = std::string(name);
         listed.path = JoinPath(folder, name);
-        // The entry's own kind, links followed: a link to a file is a file.
-        struct stat info {};
-        if (::fstatat(directoryFd, entry->d_name, &info, 0) != 0) {
-            listed.error = ErrnoError(errno);
+        // The kind the listing gives, when it gives one; a link (followed: a
+        // link to a file is a file) or a file system that does not say is
+        // looked at.
+        if (entry->d_type == DT_REG || entry->d_type == DT_DIR) {
+            listed.kind =
+                entry->d_type == DT_REG ? FolderEntry::Kind::File : FolderEntry::Kind::Folder;
+        } else if (entry->d_type != DT_LNK && entry->d_type != DT_UNKNOWN) {
+            listed.kind = FolderEntry::Kind::Other;
         } else {
-            listed.kind = S_ISREG(info.st_mode)   ? FolderEntry::Kind::File
-                          : S_ISDIR(info.st_mode) ? FolderEntry::Kind::Folder
-                                                  : FolderEntry::Kind::Other;
+            struct stat info {};
+            if (::fstatat(directoryFd, entry->d_name, &info, 0) != 0) {
+                listed.error = ErrnoError(errno);
+            } else {
+                listed.kind = S_ISREG(info.st_mode)   ? FolderEntry::Kind::File
+                              : S_ISDIR(info.st_mode) ? FolderEntry::Kind::Folder
+                                                      : FolderEntry::Kind::Other;
+            }
         }
         entries.push_back(std::move(listed));
     }

@@ -1,0 +1,345 @@
+#include "cache/DigestCache.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstring>
+#include <filesystem>
+#include <functional>
+#include <string_view>
+#include <system_error>
+#include <thread>
+
+#include "db/SqliteApi.h"
+#include "platform/FileIo.h"
+#include "platform/Path.h"
+
+namespace varo {
+namespace {
+
+constexpr int kBusyMilliseconds = 5000;
+constexpr int kSchemaVersion = 1;
+
+// One row per file. Device and file numbers are unsigned 64-bit values kept
+// in SQLite's signed integers, bit for bit.
+constexpr const char* kSchema =
+    "CREATE TABLE IF NOT EXISTS digests ("
+    "path TEXT NOT NULL PRIMARY KEY, size INTEGER NOT NULL, modified INTEGER NOT NULL, "
+    "changed INTEGER NOT NULL, device INTEGER NOT NULL, file INTEGER NOT NULL, "
+    "md5 TEXT NOT NULL, seen INTEGER NOT NULL) WITHOUT ROWID;"
+    "CREATE TABLE IF NOT EXISTS meta (name TEXT NOT NULL PRIMARY KEY, value INTEGER NOT NULL) "
+    "WITHOUT ROWID;";
+
+std::size_t HashPath(std::string_view path) {
+    return std::hash<std::string_view>{}(path);
+}
+
+// The part of a path up to and with its last separator: the key range
+// [prefix, prefix with its last byte raised) holds the entries of its folder.
+std::string FolderPrefix(const std::string& path) {
+    const std::size_t separator = path.find_last_of(PathSeparators());
+    return separator == std::string::npos ? std::string() : path.substr(0, separator + 1);
+}
+
+bool IsDigest(std::string_view md5) {
+    return md5.size() == 32 && md5.find_first_not_of("0123456789abcdef") == std::string_view::npos;
+}
+
+}  // namespace
+
+std::string DefaultDigestCachePath() {
+    const std::string folder = UserCacheFolder();
+    return folder.empty() ? std::string()
+                          : JoinPath(JoinPath(folder, "varo-toolkit"), "digests.sqlite");
+}
+
+DigestCache::DigestCache(const std::string& path, const std::vector<std::string>& files) {
+    Open(path);
+    if (!problem_) {
+        Load(files);
+    }
+}
+
+DigestCache::~DigestCache() {
+    connection_.Close();
+}
+
+std::int64_t DigestCache::Today() const {
+    using namespace std::chrono;
+    return duration_cast<hours>(system_clock::now().time_since_epoch()).count() / 24;
+}
+
+void DigestCache::Fail(int code) {
+    problem_.kind = CacheProblem::Kind::Sqlite;
+    problem_.sqliteCode = code & 0xFF;
+    if (problem_.message.empty() && connection_.GetHandle() != nullptr) {
+        problem_.message = connection_.ErrorMessage(false);
+    }
+    entries_.clear();
+    paths_.clear();
+}
+
+void DigestCache::Open(const std::string& path) {
+    if (path.empty()) {
+        problem_ = {CacheProblem::Kind::NoPlace, ErrnoError(ENOENT), 0, {}};
+        return;
+    }
+    // SQLite is bound at run time: without it there is no cache, and that is all.
+    if (sqlite::Library().TrySymbol("sqlite3_open_v2") == nullptr) {
+        problem_ = {CacheProblem::Kind::LibraryMissing, {}, 0, {}};
+        return;
+    }
+    std::error_code made;
+    std::filesystem::create_directories(FileSystemPath(PathFolder(path)), made);
+    if (made) {
+        problem_ = {CacheProblem::Kind::NoPlace, FileSystemError(made), 0, {}};
+        return;
+    }
+    if (!connection_.Open(path, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, /*pathIsUtf8=*/true)) {
+        Fail(connection_.GetHandle() != nullptr ? connection_.ErrorCode() : SQLITE_CANTOPEN);
+        return;
+    }
+    connection_.SetBusyTimeout(kBusyMilliseconds);
+    // Another program that opens the cache this very moment may hold a lock
+    // that SQLite does not wait for (the switch to write-ahead logging): the
+    // setting up is tried again for as long as SQLite would wait.
+    const auto giveUp = std::chrono::steady_clock::now() + std::chrono::milliseconds(kBusyMilliseconds);
+    for (;;) {
+        const int result = SetUp();
+        if (result == SQLITE_OK) {
+            return;
+        }
+        const int primary = result & 0xFF;
+        if ((primary != SQLITE_BUSY && primary != SQLITE_LOCKED) ||
+            std::chrono::steady_clock::now() > giveUp) {
+            Fail(result);
+            return;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+}
+
+int DigestCache::SetUp() {
+    // Write-ahead logging: the window and varo-cli read while the other
+    // writes. A commit need not wait for the disk: a cache that loses its
+    // last job to a power cut only digests those files again.
+    bool ok = false;
+    SqliteStatement mode = connection_.Prepare("PRAGMA journal_mode", &ok, true);
+    const std::string current = ok && mode.Step() ? mode.ColumnText(0, true) : std::string();
+    mode.Finalize();
+    if (current != "wal") {
+        SqliteStatement journal = connection_.Prepare("PRAGMA journal_mode=WAL", &ok, true);
+        if (!ok || !journal.Step()) {
+            return connection_.ErrorCode();
+        }
+    }
+    connection_.Execute("PRAGMA synchronous=NORMAL", nullptr, nullptr, nullptr, true);
+    SqliteStatement version = connection_.Prepare("PRAGMA user_version", &ok, true);
+    if (!ok || !version.Step()) {
+        return connection_.ErrorCode();
+    }
+    const std::int64_t found = version.ColumnInt64(0);
+    version.Finalize();
+    if (found > kSchemaVersion) {
+        problem_.message = "made by a newer version of the program";
+        return SQLITE_MISMATCH;
+    }
+    if (found < kSchemaVersion &&
+        (!connection_.Execute(kSchema, nullptr, nullptr, nullptr, true) ||
+         !connection_.Execute("PRAGMA user_version=" + std::to_string(kSchemaVersion), nullptr,
+                              nullptr, nullptr, true))) {
+        return connection_.ErrorCode();
+    }
+    return SQLITE_OK;
+}
+
+void DigestCache::Load(const std::vector<std::string>& files) {
+    std::vector<std::string> prefixes;
+    prefixes.reserve(files.size());
+    for (const std::string& file : files) {
+        std::string prefix = FolderPrefix(file);
+        if (!prefix.empty() && (prefixes.empty() || prefixes.back() != prefix)) {
+            prefixes.push_back(std::move(prefix));
+        }
+    }
+    std::sort(prefixes.begin(), prefixes.end());
+    prefixes.erase(std::unique(prefixes.begin(), prefixes.end()), prefixes.end());
+
+    bool ok = false;
+    SqliteStatement select = connection_.Prepare(
+        "SELECT path, size, modified, changed, device, file, md5, seen FROM digests "
+        "WHERE path >= :low AND path < :high",
+        &ok, true);
+    if (!ok) {
+        Fail(connection_.ErrorCode());
+        return;
+    }
+    for (const std::string& prefix : prefixes) {
+        std::string high = prefix;
+        high.back() = static_cast<char>(high.back() + 1);  // a separator, never 0xFF
+        select.Reset();
+        select.BindText(":low", prefix, true);
+        select.BindText(":high", high, true);
+        for (int step = select.StepCode(); step != SQLITE_DONE; step = select.StepCode()) {
+            if (step != SQLITE_ROW) {
+                Fail(step);
+                return;
+            }
+            const std::string path = select.ColumnText(0, true);
+            const std::string md5 = select.ColumnText(6, true);
+            if (!IsDigest(md5) || paths_.size() + path.size() > UINT32_MAX) {
+                continue;  // no entry this program wrote: never trusted
+            }
+            Entry entry;
+            entry.hash = HashPath(path);
+            entry.pathStart = static_cast<std::uint32_t>(paths_.size());
+            entry.pathLength = static_cast<std::uint32_t>(path.size());
+            entry.state.size = static_cast<std::uint64_t>(select.ColumnInt64(1));
+            entry.state.modified = select.ColumnInt64(2);
+            entry.state.changed = select.ColumnInt64(3);
+            entry.state.device = static_cast<std::uint64_t>(select.ColumnInt64(4));
+            entry.state.file = static_cast<std::uint64_t>(select.ColumnInt64(5));
+            std::memcpy(entry.md5.data(), md5.data(), entry.md5.size());
+            entry.seenDay = select.ColumnInt64(7);
+            paths_ += path;
+            entries_.push_back(entry);
+        }
+    }
+    std::sort(entries_.begin(), entries_.end(),
+              [](const Entry& a, const Entry& b) { return a.hash < b.hash; });
+    used_ = std::make_unique<std::atomic<bool>[]>(entries_.size());
+}
+
+const DigestCache::Entry* DigestCache::Find(std::string_view path) const {
+    const std::size_t hash = HashPath(path);
+    auto entry = std::lower_bound(entries_.begin(), entries_.end(), hash,
+                                  [](const Entry& e, std::size_t h) { return e.hash < h; });
+    for (; entry != entries_.end() && entry->hash == hash; ++entry) {
+        if (std::string_view(paths_).substr(entry->pathStart, entry->pathLength) == path) {
+            return &*entry;
+        }
+    }
+    return nullptr;
+}
+
+bool DigestCache::Knows(const std::string& path) const {
+    return Find(path) != nullptr;
+}
+
+std::optional<std::string> DigestCache::Recall(const std::string& path,
+                                               const FileState& state) const {
+    const Entry* entry = Find(path);
+    // Every part of the state as it was: any difference is another file.
+    if (entry == nullptr || !(entry->state == state)) {
+        return std::nullopt;
+    }
+    used_[static_cast<std::size_t>(entry - entries_.data())].store(true);
+    ++recalled_;
+    return std::string(entry->md5.data(), entry->md5.size());
+}
+
+void DigestCache::Remember(const std::string& path, const FileState& state,
+                           const std::string& md5) {
+    std::lock_guard lock(learnedMutex_);
+    learned_.push_back({path, state, md5});
+}
+
+bool DigestCache::Save() {
+    if (problem_) {
+        return false;
+    }
+    const std::int64_t today = Today();
+    const auto failed = [this]() {
+        const int code = connection_.ErrorCode();
+        connection_.Execute("ROLLBACK", nullptr, nullptr, nullptr, true);
+        Fail(code);
+        return false;
+    };
+    // One transaction for the whole job, taken for writing at once: a second
+    // program waits (up to the busy timeout) rather than failing halfway.
+    if (!connection_.Execute("BEGIN IMMEDIATE", nullptr, nullptr, nullptr, true)) {
+        Fail(connection_.ErrorCode());
+        return false;
+    }
+    bool ok = false;
+    SqliteStatement insert = connection_.Prepare(
+        "INSERT OR REPLACE INTO digests (path, size, modified, changed, device, file, md5, seen) "
+        "VALUES (:path, :size, :modified, :changed, :device, :file, :md5, :seen)",
+        &ok, true);
+    if (!ok) {
+        return failed();
+    }
+    for (const Learned& learned : learned_) {
+        insert.Reset();
+        insert.BindText(":path", learned.path, true);
+        insert.BindInt64(":size", static_cast<std::int64_t>(learned.state.size));
+        insert.BindInt64(":modified", learned.state.modified);
+        insert.BindInt64(":changed", learned.state.changed);
+        insert.BindInt64(":device", static_cast<std::int64_t>(learned.state.device));
+        insert.BindInt64(":file", static_cast<std::int64_t>(learned.state.file));
+        insert.BindText(":md5", learned.md5, true);
+        insert.BindInt64(":seen", today);
+        if (insert.StepCode() != SQLITE_DONE) {
+            return failed();
+        }
+    }
+    insert.Finalize();
+    // Recalled entries were seen today; once a day is often enough to say so.
+    SqliteStatement seen =
+        connection_.Prepare("UPDATE digests SET seen = :seen WHERE path = :path", &ok, true);
+    if (!ok) {
+        return failed();
+    }
+    for (std::size_t i = 0; i < entries_.size(); ++i) {
+        const Entry& entry = entries_[i];
+        if (!used_[i].load() || entry.seenDay >= today) {
+            continue;
+        }
+        seen.Reset();
+        seen.BindInt64(":seen", today);
+        seen.BindText(":path", std::string_view(paths_).substr(entry.pathStart, entry.pathLength),
+                      true);
+        if (seen.StepCode() != SQLITE_DONE) {
+            return failed();
+        }
+    }
+    seen.Finalize();
+    // Entries not seen for kCacheKeepDays go, looked for once a day.
+    SqliteStatement pruned =
+        connection_.Prepare("SELECT value FROM meta WHERE name = 'pruned'", &ok, true);
+    const std::int64_t lastPruned = ok ? pruned.StepInt() : 0;
+    pruned.Finalize();
+    if (lastPruned < today) {
+        const std::string prune = "DELETE FROM digests WHERE seen < " +
+                                  std::to_string(today - kCacheKeepDays) +
+                                  "; INSERT OR REPLACE INTO meta (name, value) VALUES "
+                                  "('pruned', " +
+                                  std::to_string(today) + ");";
+        if (!connection_.Execute(prune, nullptr, nullptr, nullptr, true)) {
+            return failed();
+        }
+    }
+    if (!connection_.Execute("COMMIT", nullptr, nullptr, nullptr, true)) {
+        return failed();
+    }
+    return true;
+}
+
+CachedDigests DigestFilesWithCache(DigestJob& job, const std::string& cachePath) {
+    CachedDigests result;
+    if (cachePath.empty()) {
+        result.digests = DigestFiles(job);
+        return result;
+    }
+    DigestCache cache(cachePath, job.paths);
+    result.problem = cache.Problem();
+    job.memory = result.problem ? nullptr : &cache;
+    result.digests = DigestFiles(job);
+    job.memory = nullptr;
+    if (!result.problem && !cache.Save()) {
+        result.problem = cache.Problem();
+    }
+    result.recalled = cache.Recalled();
+    return result;
+}
+
+}  // namespace varo

@@ -1,0 +1,123 @@
+#pragma once
+
+#include <array>
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "db/SqliteConnection.h"
+#include "manifest/FileDigest.h"
+#include "platform/SystemError.h"
+
+// The digest cache: the digests of earlier jobs, kept in an SQLite database
+// in the user's cache folder, so that a release whose files mostly did not
+// change is digested in a fraction of the time. A digest is recalled only for
+// a file in exactly the state it had (path, size, modification and change
+// time, device and file number), and only when that state was clearly older
+// than the digest; anything else is digested again. A cache that cannot be
+// used costs one warning, never a job.
+namespace varo {
+
+// Why the cache could not be used (or saved) this time.
+struct CacheProblem {
+    enum class Kind {
+        None,
+        NoPlace,         // no cache folder, or it cannot be made: error says why
+        LibraryMissing,  // SQLite cannot be loaded
+        Sqlite,          // SQLite refused: busy past the timeout, corrupt, full …
+    };
+    Kind kind = Kind::None;
+    SystemError error;
+    int sqliteCode = 0;   // SQLite's primary result code
+    std::string message;  // SQLite's own words, English
+
+    explicit operator bool() const { return kind != Kind::None; }
+};
+
+// Where the cache lives: varo-toolkit/digests.sqlite in the user's cache
+// folder; empty when the system names no such folder.
+std::string DefaultDigestCachePath();
+
+// Entries not seen for this many days are dropped.
+inline constexpr int kCacheKeepDays = 90;
+
+// The cache as one job sees it: what the database knows of the folders of
+// the job's files, read once at the start, and what the job learns, written
+// in one transaction at the end. Recall and Remember may be called from the
+// digest engine's threads at once.
+class DigestCache final : public DigestMemory {
+  public:
+    // Opens the database at `path` (making it and its folder when missing)
+    // and reads its entries for the folders of `files`.
+    DigestCache(const std::string& path, const std::vector<std::string>& files);
+    ~DigestCache() override;
+    DigestCache(const DigestCache&) = delete;
+    DigestCache& operator=(const DigestCache&) = delete;
+
+    bool Knows(const std::string& path) const override;
+    std::optional<std::string> Recall(const std::string& path,
+                                      const FileState& state) const override;
+    void Remember(const std::string& path, const FileState& state,
+                  const std::string& md5) override;
+
+    // Writes the digests remembered and marks the entries recalled as seen
+    // today; drops the entries not seen for kCacheKeepDays. False, with the
+    // problem, when that failed (the database is then as it was).
+    bool Save();
+
+    // Why the cache is not used: set when opening or saving failed.
+    const CacheProblem& Problem() const { return problem_; }
+    std::size_t Recalled() const { return recalled_.load(); }
+
+  private:
+    struct Entry {
+        std::size_t hash = 0;
+        std::uint32_t pathStart = 0;
+        std::uint32_t pathLength = 0;
+        FileState state;
+        std::array<char, 32> md5{};
+        std::int64_t seenDay = 0;
+    };
+    struct Learned {
+        std::string path;
+        FileState state;
+        std::string md5;
+    };
+
+    // The entry of the path, or none.
+    const Entry* Find(std::string_view path) const;
+    void Open(const std::string& path);
+    // Write-ahead logging and the tables; SQLite's result.
+    int SetUp();
+    void Load(const std::vector<std::string>& files);
+    void Fail(int code);
+    std::int64_t Today() const;
+
+    SqliteConnection connection_;
+    CacheProblem problem_;
+    std::string paths_;           // the paths of the entries, back to back
+    std::vector<Entry> entries_;  // by hash
+    std::unique_ptr<std::atomic<bool>[]> used_;  // per entry: recalled in this job
+    mutable std::atomic<std::size_t> recalled_{0};
+    std::mutex learnedMutex_;
+    std::vector<Learned> learned_;
+};
+
+// What a job with the cache gives: the digests, how many came from the
+// cache, and why the cache was left alone, if it was.
+struct CachedDigests {
+    std::vector<FileDigest> digests;
+    std::size_t recalled = 0;
+    CacheProblem problem;
+};
+
+// The digest engine with the cache at `cachePath` (empty: none): recalls
+// what it can, digests the rest, remembers them. Both front ends use it.
+CachedDigests DigestFilesWithCache(DigestJob& job, const std::string& cachePath);
+
+}  // namespace varo
