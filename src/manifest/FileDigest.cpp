@@ -1,6 +1,7 @@
 #include "manifest/FileDigest.h"
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <chrono>
 #include <condition_variable>
@@ -12,11 +13,15 @@
 
 #include "platform/FileIo.h"
 #include "platform/Md5.h"
+#include "platform/Md5Lanes.h"
 
 namespace varo {
 namespace {
 
 constexpr std::size_t kChunkSize = 1 << 20;
+// Files up to this size are read whole into a lane of the vector digest;
+// larger ones stream through MD5 a chunk at a time.
+constexpr std::uint64_t kLaneFileSize = 256u << 10;
 
 // The readers ahead: how many, how many files at most ahead of the hashing
 // threads, and how much of each file they ask for.
@@ -72,6 +77,14 @@ class DigestWorker {
         if (!file.Open(path, error)) {
             return Failure(error);
         }
+        return DigestOpened(file, onBytes, cancel, state, slow);
+    }
+
+    // The same for a file opened already.
+    template <typename OnBytes>
+    FileDigest DigestOpened(InputFile& file, OnBytes&& onBytes, const std::atomic<bool>* cancel,
+                            FileState* state = nullptr, bool* slow = nullptr) {
+        SystemError error;
         if (used_ && !md5_.Restart()) {
             return Failure(EIO);
         }
@@ -289,70 +302,176 @@ class DigestEngine {
     }
 
   private:
+    // A file in a lane of the vector digest, until the lane is done with it.
+    struct LaneFile {
+        std::size_t index = 0;
+        FileState state;
+        std::int64_t started = 0;
+    };
+
+    // A hashing thread: small files go into the lanes of a vector digest,
+    // several at once; large ones stream through MD5 on their own.
     void Hash() noexcept {
         std::unique_ptr<DigestWorker> worker;
+        std::unique_ptr<Md5Lanes> lanes;
         try {
             worker = std::make_unique<DigestWorker>();
+            lanes = std::make_unique<Md5Lanes>();
         } catch (...) {
         }
-        for (std::size_t i = next_++; i < job_.paths.size(); i = next_++) {
-            std::uint64_t counted = 0;
-            std::uint64_t size = 0;
+        std::array<LaneFile, Md5Lanes::kMaxLanes> inLane;
+        std::array<Md5Digest, Md5Lanes::kMaxLanes> finished;
+        bool more = true;
+        while (more || (lanes != nullptr && lanes->AnyBusy())) {
+            // The free lanes take the files next in line; a file that needs
+            // no lane (recalled, failed, large) is done at once.
+            const int laneCount = lanes != nullptr ? lanes->Lanes() : 1;
+            for (int lane = 0; lane < laneCount && more; ++lane) {
+                while (more && (lanes == nullptr || lanes->Free(lane))) {
+                    const std::size_t i = next_++;
+                    if (i >= job_.paths.size()) {
+                        more = false;
+                    } else if (Take(i, worker.get(), lanes.get(), lane, inLane[lane])) {
+                        break;
+                    }
+                }
+            }
+            if (lanes == nullptr || !lanes->AnyBusy()) {
+                continue;
+            }
             try {
-                digests_[i] =
-                    worker == nullptr ? Failure(ENOMEM) : DigestOne(*worker, i, counted, size);
-            } catch (const std::bad_alloc&) {
-                digests_[i] = Failure(ENOMEM);
+                for (const int lane : lanes->Run(finished)) {
+                    const LaneFile& file = inLane[static_cast<std::size_t>(lane)];
+                    FileDigest digest;
+                    digest.ok = true;
+                    digest.size = file.state.size;
+                    digest.md5 = Hex(finished[static_cast<std::size_t>(lane)]);
+                    Complete(file.index, std::move(digest), file.state.size, file.state.size,
+                             &file.state, file.started);
+                }
             } catch (...) {
-                digests_[i] = Failure(EIO);
+                // Memory ran out: the files in the lanes fail, new lanes go on.
+                for (int lane = 0; lane < laneCount; ++lane) {
+                    if (!lanes->Free(lane)) {
+                        Complete(inLane[static_cast<std::size_t>(lane)].index, Failure(ENOMEM), 0,
+                                 0, nullptr, 0);
+                    }
+                }
+                lanes.reset();
             }
-            if (!Cancelled(job_.cancel)) {
-                progress_.Finish(counted, size);  // a cancelled job stops where it was
-            }
-            bytesAhead_ -= prefetched_[i].exchange(0);
         }
     }
 
-    // `counted` and `size`: what of the file was read, of how much.
-    FileDigest DigestOne(DigestWorker& worker, std::size_t i, std::uint64_t& counted,
-                         std::uint64_t& size) {
+    // Digests file `i` at once, or puts it into `lane` (true); in either case
+    // the file is done or in hand.
+    bool Take(std::size_t i, DigestWorker* worker, Md5Lanes* lanes, int lane, LaneFile& slot) {
         const std::string& path = job_.paths[i];
         DigestMemory* memory = job_.memory;
+        std::uint64_t counted = 0;
+        std::uint64_t size = 0;
+        FileState state;
+        bool haveState = false;
         const std::int64_t started = memory != nullptr ? FileTimeNow() : 0;
-        if (memory != nullptr && memory->Knows(path)) {
-            if (Cancelled(job_.cancel)) {
-                return Failure(ECANCELED);
+        FileDigest digest;
+        try {
+            if (worker == nullptr) {
+                digest = Failure(ENOMEM);
+            } else if (Cancelled(job_.cancel)) {
+                digest = Failure(ECANCELED);
+            } else if (std::optional<FileDigest> recalled = Recall(path)) {
+                digest = std::move(*recalled);
+            } else {
+                InputFile file;
+                SystemError error;
+                if (!file.Open(path, error)) {
+                    digest = Failure(error);
+                } else if (lanes != nullptr && file.Size() <= kLaneFileSize) {
+                    // Read whole into the lane: the file as it is now, or a failure.
+                    bool slow = false;
+                    const SystemError failed =
+                        ReadWhole(file, lanes->Message(lane, file.Size()), slow);
+                    NoteSlow(slow);
+                    if (!failed) {
+                        lanes->Start(lane);
+                        slot = {i, file.State(), started};
+                        progress_.AddChunk(0, file.Size(), file.Size());
+                        return true;
+                    }
+                    digest = Failure(failed);
+                } else {
+                    bool slow = false;
+                    size = file.Size();
+                    digest = progress_.Listening()
+                                 ? worker->DigestOpened(
+                                       file,
+                                       [&](std::uint64_t bytes, std::uint64_t fileSize) {
+                                           counted = progress_.AddChunk(counted, bytes, fileSize);
+                                       },
+                                       job_.cancel, &state, &slow)
+                                 : worker->DigestOpened(
+                                       file, [](std::uint64_t, std::uint64_t) {}, job_.cancel,
+                                       &state, &slow);
+                    haveState = digest.ok;
+                    NoteSlow(slow);
+                }
             }
-            FileState state;
-            SystemError error;
-            if (!StatFile(path, state, error)) {
-                return Failure(error);
-            }
-            if (std::optional<std::string> md5 = memory->Recall(path, state)) {
-                FileDigest digest;
-                digest.ok = true;
-                digest.md5 = std::move(*md5);
-                digest.size = state.size;
-                digest.recalled = true;
-                return digest;
-            }
+        } catch (const std::bad_alloc&) {
+            digest = Failure(ENOMEM);
+        } catch (...) {
+            digest = Failure(EIO);
+        }
+        Complete(i, std::move(digest), counted, size, haveState ? &state : nullptr, started);
+        return false;
+    }
+
+    // The digest the job's memory has for the file as it is now, if any.
+    std::optional<FileDigest> Recall(const std::string& path) {
+        DigestMemory* memory = job_.memory;
+        if (memory == nullptr || !memory->Knows(path)) {
+            return std::nullopt;
         }
         FileState state;
-        bool slow = false;
-        FileDigest digest;
-        if (progress_.Listening()) {
-            digest = worker.Digest(
-                path,
-                [&](std::uint64_t bytes, std::uint64_t fileSize) {
-                    size = fileSize;
-                    counted = progress_.AddChunk(counted, bytes, fileSize);
-                },
-                job_.cancel, &state, &slow);
-        } else {
-            digest = worker.Digest(
-                path, [](std::uint64_t, std::uint64_t) {}, job_.cancel, &state, &slow);
+        SystemError error;
+        if (!StatFile(path, state, error)) {
+            return Failure(error);
         }
-        // A few slow files, not one that met a busy moment, start the readers ahead.
+        std::optional<std::string> md5 = memory->Recall(path, state);
+        if (!md5) {
+            return std::nullopt;
+        }
+        FileDigest digest;
+        digest.ok = true;
+        digest.md5 = std::move(*md5);
+        digest.size = state.size;
+        digest.recalled = true;
+        return digest;
+    }
+
+    // Reads the whole file, of the length it was opened with, into `into`;
+    // the failure, if any.
+    static SystemError ReadWhole(InputFile& file, unsigned char* into, bool& slow) {
+        SystemError error;
+        std::uint64_t total = 0;
+        while (total < file.Size()) {
+            const auto wanted = static_cast<std::size_t>(file.Size() - total);
+            const std::int64_t count = total == 0 ? file.Read(into, wanted, error, slow)
+                                                  : file.Read(into + total, wanted, error);
+            if (count < 0) {
+                return error;
+            }
+            if (count == 0) {
+                break;
+            }
+            total += static_cast<std::uint64_t>(count);
+        }
+        if (total != file.Size()) {
+            return ErrnoError(kChangedWhileRead);
+        }
+        return file.Unchanged(error) ? SystemError{} : error;
+    }
+
+    // A few files from the disk, not one that met a busy moment, start the readers ahead.
+    void NoteSlow(bool slow) {
         if (slow && slowFiles_.fetch_add(1) + 1 == kSlowFilesToReadAhead) {
             {
                 std::lock_guard lock(mutex_);
@@ -360,13 +479,28 @@ class DigestEngine {
             }
             wake_.notify_all();
         }
+    }
+
+    // File `i` is done: its digest, what of it was read (for the progress),
+    // and its state when it was read, to remember the digest by.
+    void Complete(std::size_t i, FileDigest digest, std::uint64_t counted, std::uint64_t size,
+                  const FileState* state, std::int64_t started) {
+        DigestMemory* memory = job_.memory;
         // Only a file clearly older than this digest is remembered.
         const std::int64_t racy = kRacySeconds * FileTimeUnitsPerSecond();
-        if (digest.ok && memory != nullptr &&
-            std::max(state.modified, state.changed) <= started - racy) {
-            memory->Remember(path, state, digest.md5);
+        if (digest.ok && !digest.recalled && memory != nullptr && state != nullptr &&
+            std::max(state->modified, state->changed) <= started - racy) {
+            try {
+                memory->Remember(job_.paths[i], *state, digest.md5);
+            } catch (...) {
+                // Not remembered: the next job digests the file again.
+            }
         }
-        return digest;
+        digests_[i] = std::move(digest);
+        if (!Cancelled(job_.cancel)) {
+            progress_.Finish(counted, size);  // a cancelled job stops where it was
+        }
+        bytesAhead_ -= prefetched_[i].exchange(0);
     }
 
     // A reader ahead: once the disk is slow, asks the system for the files a

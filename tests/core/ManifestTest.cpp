@@ -15,6 +15,7 @@
 #include "manifest/ReleaseCheck.h"
 #include "platform/FileIo.h"
 #include "platform/Md5.h"
+#include "platform/Md5Lanes.h"
 #include "support/TestSupport.h"
 
 namespace varo {
@@ -171,17 +172,20 @@ TEST(ResourceList, NewLinesReplaceTheLinesOfTheirNamesInPlace) {
 }
 
 // The digest of the whole text in one piece, as hexadecimal digits.
-std::string OneShotMd5(const std::string& text) {
-    Md5 md5;
-    md5.Update(text.data(), text.size());
+std::string Hex(const Md5Digest& digest) {
     std::string hex;
-    const Md5Digest digest = *md5.Finish();
     for (const unsigned char byte : digest) {
         static constexpr char kHex[] = "0123456789abcdef";
         hex += kHex[byte >> 4];
         hex += kHex[byte & 0x0F];
     }
     return hex;
+}
+
+std::string OneShotMd5(const std::string& text) {
+    Md5 md5;
+    md5.Update(text.data(), text.size());
+    return Hex(*md5.Finish());
 }
 
 TEST(DigestFile, DigestsAndSizes) {
@@ -207,6 +211,46 @@ TEST(DigestFile, DigestsAndSizes) {
     EXPECT_FALSE(DigestFile(dir.File("absent")).ok);
     EXPECT_EQ(DigestFile(dir.File("absent")).error.kind, ENOENT);
     EXPECT_FALSE(DigestFile(dir.Path()).ok) << "a directory";
+}
+
+// Side by side in vector lanes, each message gets the digest it gets alone:
+// every length around the block and padding borders, lanes refilled while
+// others go on, up to the lane count of this processor.
+TEST(Md5Lanes, DigestsSideBySideAsOneAtATime) {
+    std::vector<std::string> messages;
+    std::uint32_t seed = 12345;
+    for (std::size_t length = 0; length < 200; ++length) {
+        std::string message(length, '\0');
+        for (char& c : message) {
+            seed = seed * 1103515245 + 12345;
+            c = static_cast<char>(seed >> 16);
+        }
+        messages.push_back(message);
+    }
+    messages.push_back(std::string(5000, 'a'));
+    messages.push_back("abc");
+    Md5Lanes lanes;
+    ASSERT_TRUE(lanes.Lanes() == 4 || lanes.Lanes() == 8);
+    std::vector<std::string> digests(messages.size());
+    std::array<std::size_t, Md5Lanes::kMaxLanes> messageOfLane{};
+    std::array<Md5Digest, Md5Lanes::kMaxLanes> finished{};
+    std::size_t next = 0;
+    while (next < messages.size() || lanes.AnyBusy()) {
+        for (int lane = 0; lane < lanes.Lanes() && next < messages.size(); ++lane) {
+            if (lanes.Free(lane)) {
+                messageOfLane[static_cast<std::size_t>(lane)] = next;
+                lanes.Start(lane, messages[next++]);
+            }
+        }
+        for (const int lane : lanes.Run(finished)) {
+            digests[messageOfLane[static_cast<std::size_t>(lane)]] =
+                Hex(finished[static_cast<std::size_t>(lane)]);
+        }
+    }
+    for (std::size_t i = 0; i < messages.size(); ++i) {
+        EXPECT_EQ(digests[i], OneShotMd5(messages[i])) << "length " << messages[i].size();
+    }
+    EXPECT_EQ(digests.back(), "900150983cd24fb0d6963f7d28e17f72");
 }
 
 TEST(DigestFile, SparseFileBeyondFourGibibytesGetsItsTrueSize) {

@@ -1,0 +1,221 @@
+#include "platform/Md5Lanes.h"
+
+#include <algorithm>
+#include <bit>
+#include <cstring>
+
+// The vector helpers below pass 32-byte vectors by value; they are inlined
+// into their callers (AVX2 where those are), so no call ever crosses the ABI
+// GCC warns about.
+#if defined(__GNUC__) && !defined(__clang__)
+#pragma GCC diagnostic ignored "-Wpsabi"
+#endif
+
+namespace varo {
+namespace {
+
+// The sines and shifts of RFC 1321, step by step.
+constexpr std::uint32_t kSines[64] = {
+    0xd76aa478, 0xe8c7b756, 0x242070db, 0xc1bdceee, 0xf57c0faf, 0x4787c62a, 0xa8304613, 0xfd469501,
+    0x698098d8, 0x8b44f7af, 0xffff5bb1, 0x895cd7be, 0x6b901122, 0xfd987193, 0xa679438e, 0x49b40821,
+    0xf61e2562, 0xc040b340, 0x265e5a51, 0xe9b6c7aa, 0xd62f105d, 0x02441453, 0xd8a1e681, 0xe7d3fbc8,
+    0x21e1cde6, 0xc33707d6, 0xf4d50d87, 0x455a14ed, 0xa9e3e905, 0xfcefa3f8, 0x676f02d9, 0x8d2a4c8a,
+    0xfffa3942, 0x8771f681, 0x6d9d6122, 0xfde5380c, 0xa4beea44, 0x4bdecfa9, 0xf6bb4b60, 0xbebfbc70,
+    0x289b7ec6, 0xeaa127fa, 0xd4ef3085, 0x04881d05, 0xd9d4d039, 0xe6db99e5, 0x1fa27cf8, 0xc4ac5665,
+    0xf4292244, 0x432aff97, 0xab9423a7, 0xfc93a039, 0x655b59c3, 0x8f0ccc92, 0xffeff47d, 0x85845dd1,
+    0x6fa87e4f, 0xfe2ce6e0, 0xa3014314, 0x4e0811a1, 0xf7537e82, 0xbd3af235, 0x2ad7d2bb, 0xeb86d391};
+constexpr int kShifts[64] = {7, 12, 17, 22, 7, 12, 17, 22, 7, 12, 17, 22, 7, 12, 17, 22,
+                             5, 9,  14, 20, 5, 9,  14, 20, 5, 9,  14, 20, 5, 9,  14, 20,
+                             4, 11, 16, 23, 4, 11, 16, 23, 4, 11, 16, 23, 4, 11, 16, 23,
+                             6, 10, 15, 21, 6, 10, 15, 21, 6, 10, 15, 21, 6, 10, 15, 21};
+constexpr std::uint32_t kStart[4] = {0x67452301, 0xefcdab89, 0x98badcfe, 0x10325476};
+
+// A block of 64 zero bytes for the lanes with nothing to digest.
+constexpr unsigned char kIdleBlock[64] = {};
+
+using Lanes4 = std::uint32_t __attribute__((vector_size(16)));
+using Lanes8 = std::uint32_t __attribute__((vector_size(32)));
+
+std::uint32_t LittleEndianWord(const unsigned char* bytes) {
+    std::uint32_t word;
+    std::memcpy(&word, bytes, 4);
+    if constexpr (std::endian::native == std::endian::big) {
+        word = (word >> 24) | ((word >> 8) & 0xFF00) | ((word << 8) & 0xFF0000) | (word << 24);
+    }
+    return word;
+}
+
+template <typename V>
+[[gnu::always_inline]] inline V Rotate(V x, int s) {
+    return (x << s) | (x >> (32 - s));
+}
+
+// One 64-byte block of every lane: lane i's block at blocks[i].
+template <typename V, int N>
+[[gnu::always_inline]] inline void Compress(std::uint32_t (&state)[4][N],
+                                            const unsigned char* const* blocks) {
+    // The blocks' words, word by word across the lanes.
+    std::uint32_t words[16][N];
+    for (int word = 0; word < 16; ++word) {
+        for (int lane = 0; lane < N; ++lane) {
+            words[word][lane] = LittleEndianWord(blocks[lane] + 4 * word);
+        }
+    }
+    V m[16];
+    std::memcpy(m, words, sizeof m);
+    V a, b, c, d;
+    std::memcpy(&a, state[0], sizeof a);
+    std::memcpy(&b, state[1], sizeof b);
+    std::memcpy(&c, state[2], sizeof c);
+    std::memcpy(&d, state[3], sizeof d);
+    const V a0 = a, b0 = b, c0 = c, d0 = d;
+    const auto step = [&](V f, int g, int i) {
+        const V t = a + f + m[g] + kSines[i];
+        a = d;
+        d = c;
+        c = b;
+        b = b + Rotate(t, kShifts[i]);
+    };
+    for (int i = 0; i < 16; ++i) {
+        step((b & c) | (~b & d), i, i);
+    }
+    for (int i = 16; i < 32; ++i) {
+        step((d & b) | (~d & c), (5 * i + 1) & 15, i);
+    }
+    for (int i = 32; i < 48; ++i) {
+        step(b ^ c ^ d, (3 * i + 5) & 15, i);
+    }
+    for (int i = 48; i < 64; ++i) {
+        step(c ^ (b | ~d), (7 * i) & 15, i);
+    }
+    a += a0;
+    b += b0;
+    c += c0;
+    d += d0;
+    std::memcpy(state[0], &a, sizeof a);
+    std::memcpy(state[1], &b, sizeof b);
+    std::memcpy(state[2], &c, sizeof c);
+    std::memcpy(state[3], &d, sizeof d);
+}
+
+void Compress4(std::uint32_t (&state)[4][4], const unsigned char* const* blocks) {
+    Compress<Lanes4, 4>(state, blocks);
+}
+
+#if defined(__x86_64__) || defined(__i386__)
+[[gnu::target("avx2")]] void Compress8(std::uint32_t (&state)[4][8],
+                                       const unsigned char* const* blocks) {
+    Compress<Lanes8, 8>(state, blocks);
+}
+
+bool HasAvx2() {
+    return __builtin_cpu_supports("avx2");
+}
+#else
+void Compress8(std::uint32_t (&state)[4][8], const unsigned char* const* blocks) {
+    Compress<Lanes8, 8>(state, blocks);
+}
+
+bool HasAvx2() {
+    return false;
+}
+#endif
+
+}  // namespace
+
+Md5Lanes::Md5Lanes() : lanes_(HasAvx2() ? 8 : 4) {}
+
+bool Md5Lanes::AnyBusy() const {
+    return std::any_of(busy_.begin(), busy_.begin() + lanes_, [](bool busy) { return busy; });
+}
+
+void Md5Lanes::Start(int lane, std::string_view message) {
+    std::copy(message.begin(), message.end(), Message(lane, message.size()));
+    Start(lane);
+}
+
+unsigned char* Md5Lanes::Message(int lane, std::size_t size) {
+    Lane& slot = lane_[static_cast<std::size_t>(lane)];
+    slot.size = size;
+    slot.blocks = (size + 8) / 64 + 1;
+    // Grown, never shrunk or cleared: the padding below sets every byte after the message.
+    if (slot.data.size() < slot.blocks * 64) {
+        slot.data.resize(slot.blocks * 64);
+    }
+    return slot.data.data();
+}
+
+void Md5Lanes::Start(int lane) {
+    Lane& slot = lane_[static_cast<std::size_t>(lane)];
+    // The message, 0x80, zeros up to 56 bytes into a block, the length in bits.
+    unsigned char* end = slot.data.data() + slot.blocks * 64;
+    std::fill(slot.data.data() + slot.size, end - 8, 0);
+    slot.data[slot.size] = 0x80;
+    const std::uint64_t bits = static_cast<std::uint64_t>(slot.size) * 8;
+    for (std::size_t i = 0; i < 8; ++i) {
+        end[static_cast<std::ptrdiff_t>(i) - 8] = static_cast<unsigned char>(bits >> (8 * i));
+    }
+    slot.next = 0;
+    for (int word = 0; word < 4; ++word) {
+        state_[static_cast<std::size_t>(word)][static_cast<std::size_t>(lane)] = kStart[word];
+    }
+    busy_[static_cast<std::size_t>(lane)] = true;
+}
+
+std::vector<int> Md5Lanes::Run(std::array<Md5Digest, kMaxLanes>& digests) {
+    std::vector<int> done;
+    if (!AnyBusy()) {
+        return done;
+    }
+    std::uint32_t state[4][kMaxLanes];
+    for (int word = 0; word < 4; ++word) {
+        std::copy(state_[static_cast<std::size_t>(word)].begin(),
+                  state_[static_cast<std::size_t>(word)].end(), state[word]);
+    }
+    const unsigned char* blocks[kMaxLanes];
+    while (done.empty()) {
+        for (int lane = 0; lane < kMaxLanes; ++lane) {
+            const Lane& slot = lane_[static_cast<std::size_t>(lane)];
+            blocks[lane] = lane < lanes_ && busy_[static_cast<std::size_t>(lane)]
+                               ? slot.data.data() + slot.next * 64
+                               : kIdleBlock;
+        }
+        if (lanes_ == 8) {
+            Compress8(state, blocks);
+        } else {
+            std::uint32_t four[4][4];
+            for (int word = 0; word < 4; ++word) {
+                std::copy(state[word], state[word] + 4, four[word]);
+            }
+            Compress4(four, blocks);
+            for (int word = 0; word < 4; ++word) {
+                std::copy(four[word], four[word] + 4, state[word]);
+            }
+        }
+        for (int lane = 0; lane < lanes_; ++lane) {
+            Lane& slot = lane_[static_cast<std::size_t>(lane)];
+            if (busy_[static_cast<std::size_t>(lane)] && ++slot.next == slot.blocks) {
+                done.push_back(lane);
+            }
+        }
+    }
+    for (int word = 0; word < 4; ++word) {
+        std::copy(state[word], state[word] + kMaxLanes,
+                  state_[static_cast<std::size_t>(word)].begin());
+    }
+    for (const int lane : done) {
+        Md5Digest& digest = digests[static_cast<std::size_t>(lane)];
+        for (int word = 0; word < 4; ++word) {
+            const std::uint32_t value =
+                state_[static_cast<std::size_t>(word)][static_cast<std::size_t>(lane)];
+            for (int i = 0; i < 4; ++i) {
+                digest[static_cast<std::size_t>(4 * word + i)] =
+                    static_cast<unsigned char>(value >> (8 * i));
+            }
+        }
+        busy_[static_cast<std::size_t>(lane)] = false;
+    }
+    return done;
+}
+
+}  // namespace varo
