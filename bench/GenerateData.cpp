@@ -4,6 +4,7 @@
 // DIR/big/*.wzl    100 files of 8 MiB
 // DIR/small/*.wzl  2,000 files of 0 to 64 KiB
 // DIR/filters/*.txt filter files of almost 64 MiB: 999,999 lines, 6.1 million short lines
+// DIR/tree/d*/*.wzl  100,000 files of 0 to 8 KiB in 100 folders, about 400 MB
 // Existing files of the right size are kept, so a second run is quick.
 
 #include <sys/stat.h>
@@ -132,6 +133,21 @@ int main(int argc, char** argv) {
         const std::size_t size = static_cast<std::size_t>(Next(sizes) % (64 * 1024 + 1));
         if (!WriteFile(directory + name, size, static_cast<std::uint64_t>(i) + 1000)) {
             return 1;
+        }
+    }
+    // A client tree: 100 folders of 1,000 files of 0 to 8 KiB, every name its own.
+    for (int folder = 0; folder < 100; ++folder) {
+        char path[64];
+        std::snprintf(path, sizeof path, "/tree/d%03d", folder);
+        std::filesystem::create_directories(directory + path);
+        for (int i = 0; i < 1000; ++i) {
+            const int file = folder * 1000 + i;
+            char name[64];
+            std::snprintf(name, sizeof name, "/tree/d%03d/f%06d.wzl", folder, file);
+            const std::size_t size = static_cast<std::size_t>(Next(sizes) % (8 * 1024 + 1));
+            if (!WriteFile(directory + name, size, static_cast<std::uint64_t>(file) + 100000)) {
+                return 1;
+            }
         }
     }
     return 0;

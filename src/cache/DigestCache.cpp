@@ -102,7 +102,8 @@ void DigestCache::Open(const std::string& path) {
     // Another program that opens the cache this very moment may hold a lock
     // that SQLite does not wait for (the switch to write-ahead logging): the
     // setting up is tried again for as long as SQLite would wait.
-    const auto giveUp = std::chrono::steady_clock::now() + std::chrono::milliseconds(kBusyMilliseconds);
+    const auto giveUp =
+        std::chrono::steady_clock::now() + std::chrono::milliseconds(kBusyMilliseconds);
     for (;;) {
         const int result = SetUp();
         if (result == SQLITE_OK) {
@@ -204,18 +205,33 @@ void DigestCache::Load(const std::vector<std::string>& files) {
             entries_.push_back(entry);
         }
     }
-    std::sort(entries_.begin(), entries_.end(),
-              [](const Entry& a, const Entry& b) { return a.hash < b.hash; });
+    // Twice as many slots as entries, a power of two: a lookup seldom probes twice.
+    std::size_t slots = 16;
+    while (slots < 2 * entries_.size()) {
+        slots *= 2;
+    }
+    slots_.assign(slots, 0);
+    for (std::size_t i = 0; i < entries_.size(); ++i) {
+        std::size_t slot = entries_[i].hash & (slots - 1);
+        while (slots_[slot] != 0) {
+            slot = (slot + 1) & (slots - 1);
+        }
+        slots_[slot] = static_cast<std::uint32_t>(i + 1);
+    }
     used_ = std::make_unique<std::atomic<bool>[]>(entries_.size());
 }
 
 const DigestCache::Entry* DigestCache::Find(std::string_view path) const {
+    if (slots_.empty()) {
+        return nullptr;
+    }
     const std::size_t hash = HashPath(path);
-    auto entry = std::lower_bound(entries_.begin(), entries_.end(), hash,
-                                  [](const Entry& e, std::size_t h) { return e.hash < h; });
-    for (; entry != entries_.end() && entry->hash == hash; ++entry) {
-        if (std::string_view(paths_).substr(entry->pathStart, entry->pathLength) == path) {
-            return &*entry;
+    const std::size_t mask = slots_.size() - 1;
+    for (std::size_t slot = hash & mask; slots_[slot] != 0; slot = (slot + 1) & mask) {
+        const Entry& entry = entries_[slots_[slot] - 1];
+        if (entry.hash == hash &&
+            std::string_view(paths_).substr(entry.pathStart, entry.pathLength) == path) {
+            return &entry;
         }
     }
     return nullptr;

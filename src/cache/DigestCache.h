@@ -62,8 +62,7 @@ class DigestCache final : public DigestMemory {
     bool Knows(const std::string& path) const override;
     std::optional<std::string> Recall(const std::string& path,
                                       const FileState& state) const override;
-    void Remember(const std::string& path, const FileState& state,
-                  const std::string& md5) override;
+    void Remember(const std::string& path, const FileState& state, const std::string& md5) override;
 
     // Writes the digests remembered and marks the entries recalled as seen
     // today; drops the entries not seen for kCacheKeepDays. False, with the
@@ -100,8 +99,10 @@ class DigestCache final : public DigestMemory {
 
     SqliteConnection connection_;
     CacheProblem problem_;
-    std::string paths_;           // the paths of the entries, back to back
-    std::vector<Entry> entries_;  // by hash
+    std::string paths_;  // the paths of the entries, back to back
+    std::vector<Entry> entries_;
+    // An open-addressing index of the entries by hash: entry number + 1, 0 for none.
+    std::vector<std::uint32_t> slots_;
     std::unique_ptr<std::atomic<bool>[]> used_;  // per entry: recalled in this job
     mutable std::atomic<std::size_t> recalled_{0};
     std::mutex learnedMutex_;

@@ -6,7 +6,18 @@ namespace varo {
 namespace {
 
 bool IsSeparator(char c) {
-    return PathSeparators().find(c) != std::string_view::npos;
+    return c == '/' || (c == '\\' && NativeSeparator() == '\\');
+}
+
+// The place of the last separator, or npos: called for every file of a
+// large import, so a plain backward scan.
+std::size_t LastSeparator(std::string_view path) {
+    for (std::size_t i = path.size(); i > 0; --i) {
+        if (IsSeparator(path[i - 1])) {
+            return i - 1;
+        }
+    }
+    return std::string_view::npos;
 }
 
 }  // namespace
@@ -25,7 +36,7 @@ std::string JoinPath(std::string_view folder, std::string_view name) {
 
 std::string PathFolder(std::string_view path) {
     const std::size_t drive = DrivePrefixLength(path);
-    const std::size_t separator = path.find_last_of(PathSeparators());
+    const std::size_t separator = LastSeparator(path);
     if (separator == std::string_view::npos) {
         return drive > 0 ? std::string(path.substr(0, drive)) : ".";
     }
@@ -39,7 +50,7 @@ std::string PathFolder(std::string_view path) {
 }
 
 std::string_view PathFileNameView(std::string_view path) {
-    const std::size_t separator = path.find_last_of(PathSeparators());
+    const std::size_t separator = LastSeparator(path);
     return separator == std::string_view::npos ? path.substr(DrivePrefixLength(path))
                                                : path.substr(separator + 1);
 }
@@ -58,7 +69,7 @@ std::string UnquotedPath(std::string_view path) {
 }
 
 std::string TemporaryPathBeside(std::string_view path, std::string_view suffix) {
-    const std::size_t separator = path.find_last_of(PathSeparators());
+    const std::size_t separator = LastSeparator(path);
     const std::size_t nameStart = separator == std::string_view::npos ? 0 : separator + 1;
     std::string temporary(path.substr(0, nameStart));
     temporary += '.';
