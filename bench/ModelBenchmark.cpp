@@ -23,12 +23,13 @@
 #include <functional>
 #include <vector>
 
-#include "app/Dialogs.h"
-#include "app/FilterGridView.h"
-#include "app/FilterPage.h"
-#include "app/MainWindow.h"
-#include "app/ManifestPage.h"
-#include "app/TextBridge.h"
+#include "app/messages/FileDialogs.h"
+#include "app/messages/MessageBoxes.h"
+#include "app/pages/filter/FilterGridView.h"
+#include "app/pages/filter/FilterPage.h"
+#include "app/pages/manifest/ManifestPage.h"
+#include "app/widgets/TextBridge.h"
+#include "app/window/MainWindow.h"
 
 namespace {
 

@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-#include "app/Artwork.h"
+#include "app/window/Artwork.h"
 
 namespace {
 

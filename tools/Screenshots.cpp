@@ -23,14 +23,14 @@
 #include <cstdio>
 #include <memory>
 
-#include "app/Dialogs.h"
-#include "app/FilterGridView.h"
-#include "app/FilterPage.h"
-#include "app/GridFindBox.h"
-#include "app/InterfaceFont.h"
-#include "app/InterfaceLanguage.h"
-#include "app/MainWindow.h"
-#include "app/ManifestPage.h"
+#include "app/application/InterfaceFont.h"
+#include "app/application/InterfaceLanguage.h"
+#include "app/messages/MessageBoxes.h"
+#include "app/pages/filter/FilterGridView.h"
+#include "app/pages/filter/FilterPage.h"
+#include "app/pages/manifest/ManifestPage.h"
+#include "app/widgets/GridFindBox.h"
+#include "app/window/MainWindow.h"
 
 namespace {
 

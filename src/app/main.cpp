@@ -5,14 +5,14 @@
 
 #include <cstdio>
 
-#include "app/Dialogs.h"
-#include "app/InterfaceFont.h"
-#include "app/InterfaceLanguage.h"
-#include "app/MainWindow.h"
-#include "app/TextBridge.h"
-#include "app/WindowCommandLine.h"
-#include "app/WindowProcess.h"
-#include "app/WindowSettings.h"
+#include "app/application/InterfaceFont.h"
+#include "app/application/InterfaceLanguage.h"
+#include "app/application/WindowCommandLine.h"
+#include "app/application/WindowProcess.h"
+#include "app/application/WindowSettings.h"
+#include "app/messages/MessageBoxes.h"
+#include "app/widgets/TextBridge.h"
+#include "app/window/MainWindow.h"
 #include "db/SqliteSurface.h"
 #include "platform/Console.h"
 #include "platform/FatalError.h"

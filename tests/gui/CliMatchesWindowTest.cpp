@@ -9,9 +9,9 @@
 #include <functional>
 
 #include "GuiHarness.h"
-#include "app/FilterPage.h"
-#include "app/LightPillarPage.h"
-#include "app/ManifestPage.h"
+#include "app/pages/filter/FilterPage.h"
+#include "app/pages/manifest/ManifestPage.h"
+#include "app/pages/pillar/LightPillarPage.h"
 #include "manifest/Manifest.h"
 #include "platform/ProgramDirectory.h"
 #include "support/TestSupport.h"

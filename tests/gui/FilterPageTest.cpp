@@ -20,10 +20,11 @@
 #include <functional>
 
 #include "GuiHarness.h"
-#include "app/CommonDialog.h"
-#include "app/FilterGridView.h"
-#include "app/FilterPage.h"
-#include "app/GridFindBox.h"
+#include "app/messages/FileDialogs.h"
+#include "app/messages/MessageBoxes.h"
+#include "app/pages/filter/FilterGridView.h"
+#include "app/pages/filter/FilterPage.h"
+#include "app/widgets/GridFindBox.h"
 #include "support/TestSupport.h"
 
 using namespace varo;

@@ -9,9 +9,10 @@
 #include <string>
 #include <vector>
 
-#include "app/Dialogs.h"
-#include "app/MainWindow.h"
-#include "app/ManifestPage.h"
+#include "app/messages/FileDialogs.h"
+#include "app/messages/MessageBoxes.h"
+#include "app/pages/manifest/ManifestPage.h"
+#include "app/window/MainWindow.h"
 
 namespace varo::test {
 

@@ -20,10 +20,11 @@
 #include <QUrl>
 
 #include "GuiHarness.h"
-#include "app/Dialogs.h"
-#include "app/LightPillarPage.h"
-#include "app/ManifestPage.h"
-#include "app/MessageText.h"
+#include "app/messages/FileDialogs.h"
+#include "app/messages/MessageBoxes.h"
+#include "app/messages/MessageText.h"
+#include "app/pages/manifest/ManifestPage.h"
+#include "app/pages/pillar/LightPillarPage.h"
 #include "platform/ProgramDirectory.h"
 #include "support/TestSupport.h"
 

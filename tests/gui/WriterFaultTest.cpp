@@ -13,8 +13,8 @@
 #include <functional>
 
 #include "GuiHarness.h"
-#include "app/FilterPage.h"
-#include "app/ManifestPage.h"
+#include "app/pages/filter/FilterPage.h"
+#include "app/pages/manifest/ManifestPage.h"
 #include "support/TestSupport.h"
 
 using namespace varo;

@@ -1,0 +1,204 @@
+#include "app/messages/FindingQuestion.h"
+
+#include <QStringList>
+
+#include <cerrno>
+
+#include "app/messages/MessageBoxes.h"
+#include "app/messages/MessageText.h"
+#include "app/messages/SystemErrorText.h"
+#include "app/pages/pillar/LightPillarModel.h"
+#include "app/widgets/TextBridge.h"
+
+namespace varo {
+namespace {
+
+QString DownloadText(std::uint64_t bytes) {
+    QString text = QStringLiteral("%1字节").arg(bytes);
+    if (bytes >= 1024 * 1024) {
+        // A non-breaking space keeps the number and its unit on one line.
+        text += QStringLiteral("（%1\u00A0MB）")
+                    .arg(static_cast<double>(bytes) / (1024.0 * 1024.0), 0, 'f', 1);
+    }
+    return text;
+}
+
+// The first values of a finding, one per line, and how many more there are.
+template <typename Values, typename Describe>
+QString FindingLines(const Values& values, Describe describe, const QString& unit) {
+    QStringList lines;
+    for (std::size_t i = 0; i < values.size() && i < kFindingValuesListed; ++i) {
+        lines << describe(values[i]);
+    }
+    return ListedLines(lines, values.size(), unit);
+}
+
+}  // namespace
+
+QString FindingCaption(const Finding& finding) {
+    return std::visit(
+        FindingVisitor{
+            [](const UnusableValuesFinding&) { return QStringLiteral("参数检查"); },
+            [](const NotAFilterFileFinding&) { return QStringLiteral("导入过滤文件"); },
+            [](const VersionNotRaisedFinding&) { return QStringLiteral("版本检查"); },
+            [](const UnreadablePreviousManifestFinding&) { return QStringLiteral("版本检查"); },
+            [](const EmptyResultFinding&) { return QStringLiteral("生成检查"); },
+            [](const UncarriableNamesFinding&) { return QStringLiteral("名字检查"); },
+            [](const LostCharactersFinding&) { return QStringLiteral("名字检查"); },
+            [](const ShineOutOfRangeFinding&) { return QStringLiteral("参数检查"); },
+            [](const UncomparableVersionFinding&) { return QStringLiteral("版本检查"); },
+        },
+        finding);
+}
+
+QString FindingQuestionText(const Finding& finding) {
+    return std::visit(
+        FindingVisitor{
+            [](const UnusableValuesFinding& unusable) {
+                const QString lines = FindingLines(
+                    unusable.values,
+                    [](const UnusableValuesFinding::Value& value) {
+                        // One arg() call: a name holding "%3" stays as it is.
+                        return QStringLiteral("第%1行 %2：%3“%4”")
+                            .arg(QString::number(value.row + 1), ShownGbk(value.itemName),
+                                 QString::fromUtf8(LightPillarModel::kTitles[value.column]),
+                                 ShownGbk(value.text));
+                    },
+                    QStringLiteral("处"));
+                return QStringLiteral(
+                           "以下数值客户端无法使用（颜色应为1到255的整数，特效图片数量和"
+                           "光柱文件编号应为正整数）：\n") +
+                       lines + QStringLiteral("\n\n仍然生成光柱文件吗？");
+            },
+            [](const NotAFilterFileFinding& file) {
+                return QStringLiteral(
+                           "文件“%1”看起来不是过滤文件：大多数行不是“名字,类型,极品,捡取,"
+                           "显示”的格式，或含有制表符。\n仍然%2吗？")
+                    .arg(ShownPath(file.path), file.use == FilterFileUse::Import
+                                                   ? QStringLiteral("导入并替换表格中的内容")
+                                                   : QStringLiteral("按名称套用其中的标记"));
+            },
+            [](const VersionNotRaisedFinding& release) {
+                const ReleaseComparison& change = release.change;
+                return QStringLiteral(
+                           "版本号未变更：版本号“%1”不大于已有update.json的版本号“%2”，"
+                           "但资源有变动，客户端不会更新。\n\n"
+                           "新增%3个，变更%4个，删除%5个，客户端需下载%6。\n\n仍然生成吗？")
+                    // One arg() call: a version holding "%3" stays as typed.
+                    .arg(ShownUtf8(release.version), ShownUtf8(release.previousVersion),
+                         QString::number(change.added), QString::number(change.changed),
+                         QString::number(change.removed), DownloadText(change.downloadBytes));
+            },
+            [](const UnreadablePreviousManifestFinding& previous) {
+                const QString reason =
+                    previous.error.kind == EFBIG ? QStringLiteral("文件大于64 MiB")
+                    : previous.error             ? SystemErrorText(previous.error)
+                                                 : QStringLiteral("不是有效的清单：%1")
+                                           .arg(ManifestFaultText(previous.fault));
+                return QStringLiteral(
+                           "已有的文件“%1”无法读取：%2。\n无法与它比较版本号和资源。"
+                           "\n\n仍然生成吗？生成后它将被替换。")
+                    .arg(ShownPath(previous.path), reason);
+            },
+            [](const EmptyResultFinding& empty) {
+                if (empty.previousEntries > 0) {
+                    return QStringLiteral(
+                               "新的清单中没有任何文件，而已有的文件“%1”列有%2个文件。\n"
+                               "生成后客户端将得到一个空的清单。\n\n仍然生成吗？")
+                        .arg(ShownPath(empty.path))
+                        .arg(empty.previousEntries);
+                }
+                return QStringLiteral(
+                           "要生成的内容为空（尚未载入或计算？），而已有的文件“%1”有%2字节。\n"
+                           "生成后它将变成空文件。\n\n仍然生成吗？")
+                    .arg(ShownPath(empty.path))
+                    .arg(empty.previousSize);
+            },
+            [](const UncarriableNamesFinding& names) {
+                const bool tabs = names.fileName == std::string(kLightPillarFileName);
+                return QStringLiteral(
+                           "以下物品名字含有%1，写入文件“%2”时会把一行拆成几行，"
+                           "客户端和导入都无法正确读取：\n")
+                           .arg(tabs ? QStringLiteral("制表符或换行符") : QStringLiteral("换行符"),
+                                FromUtf8(names.fileName)) +
+                       FindingLines(
+                           names.names,
+                           [](const UncarriableNamesFinding::Name& name) {
+                               return QStringLiteral("第%1行 “%2”")
+                                   .arg(QString::number(name.row + 1), ShownGbk(name.name));
+                           },
+                           QStringLiteral("个")) +
+                       QStringLiteral("\n\n仍然生成吗？");
+            },
+            [](const LostCharactersFinding& lost) {
+                return QStringLiteral(
+                           "以下物品名字含有GBK编码中没有的字符，写入文件“%1”时这些字符将变为"
+                           "“?”，与服务器中的名字不再一致：\n")
+                           .arg(FromUtf8(lost.fileName)) +
+                       FindingLines(
+                           lost.names,
+                           [](const LostCharactersFinding::Name& name) {
+                               return QStringLiteral("第%1行 %2 → %3")
+                                   .arg(QString::number(name.row + 1), ShownUtf8(name.original),
+                                        ShownGbk(name.written));
+                           },
+                           QStringLiteral("个")) +
+                       QStringLiteral("\n\n仍然生成吗？");
+            },
+            [](const ShineOutOfRangeFinding& shine) {
+                return QStringLiteral(
+                           "以下物品的光柱值（第38列）超出32位整数的范围"
+                           "（-2147483648到2147483647），计算结果将不正确，有的物品"
+                           "可能不会出现在列表中：\n") +
+                       FindingLines(
+                           shine.values,
+                           [](const ShineOutOfRangeFinding::Value& value) {
+                               return QStringLiteral("第%1个物品 %2：“%3”")
+                                   .arg(QString::number(value.item), ShownGbk(value.itemName),
+                                        ShownGbk(value.text));
+                           },
+                           QStringLiteral("处")) +
+                       QStringLiteral("\n\n仍然计算吗？");
+            },
+            [](const UncomparableVersionFinding& version) {
+                return QStringLiteral(
+                           "版本号“%1”不是用点分隔的数字（例如1.2.5），客户端无法比较版本号，"
+                           "可能不会更新。\n\n仍然生成吗？")
+                    .arg(ShownUtf8(version.version));
+            },
+        },
+        finding);
+}
+
+bool ConfirmFinding(const std::optional<Finding>& finding) {
+    return !finding || AskQuestion(FindingCaption(*finding), FindingQuestionText(*finding));
+}
+
+void ShowEmptyTableNote(const EmptyTableNote& note, const QString& caption, const QString& result) {
+    QString text;
+    switch (note.reason) {
+        case EmptyTableNote::Reason::NoItems:
+            text = QStringLiteral("StdItems表中没有物品，%1为空。").arg(result);
+            break;
+        case EmptyTableNote::Reason::TooFewColumns:
+            text = QStringLiteral("StdItems表只有%1列，没有第38列（光柱值），%2为空。")
+                       .arg(note.columns)
+                       .arg(result);
+            break;
+        case EmptyTableNote::Reason::NoShineValue:
+            text = QStringLiteral("没有光柱值（第38列）达到100的物品，%1为空。").arg(result);
+            break;
+    }
+    ShowMessage(MessageKind::Plain, caption, text);
+}
+
+bool ConfirmFindings(const std::vector<Finding>& findings) {
+    for (const Finding& finding : findings) {
+        if (!ConfirmFinding(finding)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+}  // namespace varo

@@ -1,0 +1,432 @@
+#include "app/pages/manifest/ManifestPage.h"
+
+#include <QAbstractButton>
+#include <QCheckBox>
+#include <QGroupBox>
+#include <QHelpEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QShortcut>
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QToolTip>
+
+#include <algorithm>
+#include <cstdint>
+#include <vector>
+
+#include "app/application/Guarded.h"
+#include "app/messages/FileDialogs.h"
+#include "app/messages/FindingQuestion.h"
+#include "app/messages/MessageBoxes.h"
+#include "app/messages/MessageText.h"
+#include "app/messages/OutputFile.h"
+#include "app/messages/SystemErrorText.h"
+#include "app/pages/manifest/DigestTask.h"
+#include "app/widgets/TextBridge.h"
+#include "app/widgets/WrappingButton.h"
+#include "manifest/FileDigest.h"
+#include "manifest/ReleaseCheck.h"
+#include "manifest/ResourceImport.h"
+#include "manifest/ResourcePaths.h"
+#include "platform/Path.h"
+#include "platform/ProgramDirectory.h"
+
+namespace varo {
+namespace {
+
+const QString kDirectoryHint = QStringLiteral("可空数据\n\n默认字体目录");
+
+QLabel* Label(QWidget* parent, const char* text) {
+    return new QLabel(QString::fromUtf8(text), parent);
+}
+
+QString DialogFilter(ManifestMode mode) {
+    QStringList parts;
+    for (const FileTypeFilter& filter : ResourceFileFilters(mode)) {
+        QStringList patterns;
+        for (const std::string& pattern : filter.patterns) {
+            patterns << FromUtf8(pattern);
+        }
+        parts << FromUtf8(filter.description) << patterns.join(QLatin1Char(';'));
+    }
+    return parts.join(QLatin1Char('|'));
+}
+
+// The bar's resolution; it advances by the bytes digested, each file
+// weighing its size plus one, so that empty files move it too.
+constexpr int kProgressSteps = 10000;
+
+}  // namespace
+
+ManifestPage::ManifestPage(QWidget* tabControl, std::string outputDirectory)
+    : PageCanvas(tabControl),
+      outputDirectory_(std::move(outputDirectory)),
+      cachePath_(DefaultDigestCachePath()) {
+    QWidget* canvas = Canvas();
+    标签13 = Place(
+        Label(
+            canvas,
+            "文件名                                 MD5码                             字节大小kb"),
+        "标签13", 15, 30, 568, 16);
+    编辑框_json文件 = Place(new QPlainTextEdit(canvas), "编辑框_json文件", 6, 54, 577, 453);
+    编辑框_json文件->setReadOnly(true);
+    // Nothing is typed into the list: no undo history of 100,000 lines.
+    编辑框_json文件->setUndoRedoEnabled(false);
+    // Read-only, yet the caret keys (Ctrl+Home, Ctrl+End, Page Down …) move
+    // through a long list as in any text box.
+    编辑框_json文件->setTextInteractionFlags(Qt::TextSelectableByMouse |
+                                             Qt::TextSelectableByKeyboard);
+    编辑框_json文件->setLineWrapMode(QPlainTextEdit::NoWrap);
+    编辑框_json文件->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    编辑框_json文件->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    编辑框_json文件->setStyleSheet(
+        QStringLiteral("QPlainTextEdit { color: rgb(0, 255, 0); background: black; }"));
+
+    标签16 = Place(Label(canvas, "导入全部格式文件,自定义目录名"), "标签16", 591, 54, 176, 16);
+    标签17 = Place(Label(canvas, "目录名(字体)："), "标签17", 593, 83, 76, 16);
+    编辑框_自定义目录名 = Place(new QLineEdit(QStringLiteral("layout"), canvas),
+                                "编辑框_自定义目录名", 680, 81, 64, 20);
+    编辑框_自定义目录名->setAlignment(Qt::AlignCenter);
+    编辑框_自定义目录名->setEnabled(false);
+    选择框_自定义目录名 = Place(new QCheckBox(QStringLiteral("自定义目录模式"), canvas),
+                                "选择框_自定义目录名", 591, 114, 104, 16);
+    选择框_微端模式 = Place(new QCheckBox(QStringLiteral("微端模式"), canvas), "选择框_微端模式",
+                            591, 138, 68, 16);
+    选择框_微端模式->setChecked(true);
+    选择框_热更模式 = Place(new QCheckBox(QStringLiteral("热更模式"), canvas), "选择框_热更模式",
+                            591, 160, 68, 16);
+
+    按钮_导入资源文件 = Place(new WrappingButton(QStringLiteral("导入资源文件并计算"), canvas),
+                              "按钮_导入资源文件", 599, 198, 80, 32);
+    按钮_导入资源文件->setToolTip(
+        QStringLiteral("注意：生成微端json文件只支持wzl格式\n选择热更新支持所有格式"));
+    按钮_清空json表内容 = Place(new WrappingButton(QStringLiteral("清空内容"), canvas),
+                                "按钮_清空json表内容", 719, 198, 80, 32);
+    标签15 = Place(Label(canvas, "手动复制更新专用"), "标签15", 648, 293, 94, 16);
+    按钮_生成单json文件 = Place(new WrappingButton(QStringLiteral("生成单json文件"), canvas),
+                                "按钮_生成单json文件", 647, 310, 96, 32);
+    标签11 = Place(Label(canvas, "输入版本号后\n生成独立json文件"), "标签11", 643, 362, 104, 27);
+    标签10 = Place(Label(canvas, "版本号："), "标签10", 644, 398, 40, 16);
+    编辑框_版本号 =
+        Place(new QLineEdit(QStringLiteral("1.2.5"), canvas), "编辑框_版本号", 686, 398, 61, 18);
+    编辑框_版本号->setAlignment(Qt::AlignCenter);
+    按钮_生成独立json文件 = Place(new WrappingButton(QStringLiteral("生成独立json文件"), canvas),
+                                  "按钮_生成独立json文件", 642, 420, 105, 32);
+    标签12 = Place(Label(canvas, "温馨提示：版本号注意格式"), "标签12", 622, 453, 144, 24);
+
+    // Created last so that it lies over the list while it is shown.
+    分组框1 = Place(new QGroupBox(QStringLiteral("计算MD5中请耐心等待"), canvas), "分组框1", 111,
+                    174, 440, 40);
+    标签14 = Place(Label(分组框1, "当前进度："), "标签14", 4, 16, 52, 16);
+    进度条1 = Place(new QProgressBar(分组框1), "进度条1", 62, 18, 371, 14);
+    进度条1->setValue(0);
+    // Files and bytes done, in the bar itself.
+    进度条1->setAlignment(Qt::AlignCenter);
+    QFont small = 进度条1->font();
+    small.setPixelSize(10);
+    进度条1->setFont(small);
+    分组框1->setAutoFillBackground(true);  // it lies over the black list
+    分组框1->hide();
+
+    // The directory hints are shown centred on their control.
+    编辑框_自定义目录名->setToolTip(kDirectoryHint);
+    选择框_自定义目录名->setToolTip(kDirectoryHint);
+    编辑框_自定义目录名->installEventFilter(this);
+    选择框_自定义目录名->installEventFilter(this);
+
+    for (QCheckBox* box : {选择框_自定义目录名, 选择框_微端模式, 选择框_热更模式}) {
+        QObject::connect(box, &QCheckBox::clicked, this, [this, box] { SelectMode(box); });
+    }
+    QObject::connect(按钮_导入资源文件, &QPushButton::clicked, this,
+                     Guarded([this] { ImportResources(); }));
+    cancelShortcut_ = new QShortcut(QKeySequence(Qt::Key_Escape), tabControl->window());
+    cancelShortcut_->setEnabled(false);
+    QObject::connect(cancelShortcut_, &QShortcut::activated, this, [this] { CancelImport(); });
+    tabControl->window()->installEventFilter(this);  // closing the window cancels an import
+    QObject::connect(按钮_清空json表内容, &QPushButton::clicked, this,
+                     [this] { ClearResourceList(); });
+    QObject::connect(按钮_生成单json文件, &QPushButton::clicked, this,
+                     Guarded([this] { WriteSingleManifest(); }));
+    QObject::connect(按钮_生成独立json文件, &QPushButton::clicked, this,
+                     Guarded([this] { WriteStandaloneManifest(); }));
+}
+
+ManifestMode ManifestPage::Mode() const {
+    if (选择框_微端模式->isChecked()) {
+        return ManifestMode::MicroClient;
+    }
+    return 选择框_自定义目录名->isChecked() ? ManifestMode::CustomDirectory
+                                            : ManifestMode::HotUpdate;
+}
+
+void ManifestPage::SelectMode(QCheckBox* clicked) {
+    // The box is already toggled when this runs: a click on the checked box
+    // unchecked it, so check it again and change nothing.
+    if (!clicked->isChecked()) {
+        clicked->setChecked(true);
+        return;
+    }
+    for (QCheckBox* box : {选择框_自定义目录名, 选择框_微端模式, 选择框_热更模式}) {
+        if (box != clicked) {
+            box->setChecked(false);
+        }
+    }
+    编辑框_自定义目录名->setEnabled(clicked == 选择框_自定义目录名);
+}
+
+std::string ManifestPage::ResourceListText() const {
+    // Blocks are separated by U+2029 in the raw text; the list's lines end in CR LF.
+    QString raw = 编辑框_json文件->document()->toRawText();
+    raw.replace(QChar::ParagraphSeparator, QStringLiteral("\r\n"));
+    return ToUtf8(raw);
+}
+
+void ManifestPage::AppendToList(const std::string& lines) {
+    if (lines.empty()) {
+        return;
+    }
+    const std::string current = ResourceListText();
+    // An import's lines hold each name once: into an empty list they go as
+    // they are.
+    std::string merged = current.empty() ? lines : MergeResourceLines(current, lines);
+    const bool appended = merged.compare(0, current.size(), current) == 0;
+    QString text = FromUtf8(appended ? merged.substr(current.size()) : merged);
+    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    if (!appended) {
+        编辑框_json文件->setPlainText(text);
+        return;
+    }
+    QTextCursor cursor(编辑框_json文件->document());
+    cursor.movePosition(QTextCursor::End);
+    cursor.insertText(text);
+}
+
+void ManifestPage::ImportResources() {
+    OpenFileRequest request;
+    request.title = QStringLiteral("选择对应的文件");
+    request.directory = FromUtf8(ProgramDirectory());
+    request.filter = DialogFilter(Mode());
+    request.multipleFiles = true;
+    request.folderKey = QStringLiteral("resources");
+    const QStringList paths = RunOpenFileDialog(window(), request);
+    ImportFiles(paths);
+}
+
+void ManifestPage::ImportFiles(const QStringList& paths, std::vector<SkippedResource> skipped) {
+    std::vector<std::string> utf8Paths;
+    utf8Paths.reserve(static_cast<std::size_t>(paths.size()));
+    for (const QString& path : paths) {
+        utf8Paths.push_back(ToUtf8(path));
+    }
+    StartImport(std::move(utf8Paths), std::move(skipped));
+}
+
+void ManifestPage::StartImport(std::vector<std::string> paths,
+                               std::vector<SkippedResource> skipped) {
+    if (paths.empty() || IsImporting()) {
+        return;
+    }
+    // Names a line of the list cannot carry are passed over before digesting.
+    ResourceImportPlan plan = PlanResourceImport(std::move(paths));
+    skipped.insert(skipped.end(), plan.refused.begin(), plan.refused.end());
+    进度条1->setRange(0, kProgressSteps);
+    进度条1->setValue(0);
+    // The files are digested on every core off the GUI thread; the page
+    // shows the progress as it comes and takes the result when it is there.
+    ShowProgress({0, 0, 0, plan.files.size(), 0});
+    // The task takes the paths and gives them back with the digests.
+    std::vector<std::string> files = std::move(plan.files);
+    importTask_ = new DigestTask(
+        std::move(files), DefaultDigestThreads(), cachePath_,
+        [this](const DigestProgressState& state) { ShowProgress(state); },
+        Guarded([this, plan = std::move(plan), skipped = std::move(skipped)](
+                    std::vector<std::string> paths, CachedDigests digests, bool cancelled) mutable {
+            plan.files = std::move(paths);
+            FinishImport(plan, std::move(digests), cancelled, std::move(skipped));
+        }),
+        this);
+    ShowImporting(true);
+}
+
+void ManifestPage::ShowProgress(const DigestProgressState& state) {
+    进度条1->setValue(state.total == 0
+                          ? (state.files == 0 ? kProgressSteps : 0)
+                          : static_cast<int>(state.done * kProgressSteps / state.total));
+    const double bytes = static_cast<double>(state.bytesRead);
+    const QString read =
+        bytes >= 1024.0 * 1024 * 1024
+            ? QStringLiteral("%1\u00A0GB").arg(bytes / (1024.0 * 1024 * 1024), 0, 'f', 2)
+            : QStringLiteral("%1\u00A0MB").arg(bytes / (1024.0 * 1024), 0, 'f', 1);
+    进度条1->setFormat(
+        QStringLiteral("%1/%2个文件  已读%3").arg(state.filesDone).arg(state.files).arg(read));
+}
+
+void ManifestPage::FinishImport(const ResourceImportPlan& plan, CachedDigests digests,
+                                bool cancelled, std::vector<SkippedResource> skipped) {
+    importTask_->deleteLater();  // its threads are done: it posted this last
+    importTask_ = nullptr;
+    ShowImporting(false);
+    if (cancelled) {
+        return;  // a cancelled import adds nothing
+    }
+    ImportedResources imported = ResourceListLines(plan, digests.digests);
+    skipped.insert(skipped.end(), imported.failed.begin(), imported.failed.end());
+    // One step after all files: the lines of one import stay together, after
+    // whatever the list holds now; a name the list holds already keeps its place.
+    AppendToList(imported.lines);
+    ShowImportSummary(skipped, plan.sharedNames, digests.problem);
+}
+
+void ManifestPage::ShowImportSummary(const std::vector<SkippedResource>& skipped,
+                                     const std::vector<ResourceImportPlan::SharedName>& shared,
+                                     const CacheProblem& cacheProblem) {
+    if (skipped.empty() && shared.empty() && !cacheProblem) {
+        return;
+    }
+    QStringList parts;
+    if (!skipped.empty()) {
+        QStringList lines;
+        for (const SkippedResource& entry : skipped) {
+            lines << QStringLiteral("%1：%2").arg(ShownPath(entry.path),
+                                                  SystemErrorText(entry.error, FileAccess::Read));
+        }
+        parts << QStringLiteral("以下文件无法计算，未加入列表：\n") +
+                     ListedLines(lines, skipped.size(), QStringLiteral("项"));
+    }
+    if (!shared.empty()) {
+        QStringList lines;
+        for (const ResourceImportPlan::SharedName& name : shared) {
+            lines << QStringLiteral("%1：%2 与 %3")
+                         .arg(ShownUtf8(name.name), ShownPath(name.earlier), ShownPath(name.later));
+        }
+        parts << QStringLiteral("以下文件名在本次导入中出现了多次，列表中保留后一个文件：\n") +
+                     ListedLines(lines, shared.size(), QStringLiteral("项"));
+    }
+    if (cacheProblem) {
+        parts << QStringLiteral("MD5缓存“%1”本次未能使用：%2。所有文件都已重新计算，结果不受影响。")
+                     .arg(ShownPath(cachePath_), CacheProblemText(cacheProblem));
+    }
+    ShowMessage(MessageKind::Warning,
+                !skipped.empty()  ? QStringLiteral("部分文件未导入")
+                : !shared.empty() ? QStringLiteral("同名文件")
+                                  : QStringLiteral("MD5缓存"),
+                parts.join(QStringLiteral("\n\n")));
+}
+
+void ManifestPage::ImportDroppedPaths(const QStringList& paths) {
+    if (IsImporting()) {
+        ShowMessage(MessageKind::Plain, QStringLiteral("正在导入"),
+                    QStringLiteral("正在计算上一批文件的MD5，请等它完成（或按Esc取消）后再拖入。"));
+        return;
+    }
+    std::vector<std::string> utf8Paths;
+    for (const QString& path : paths) {
+        utf8Paths.push_back(ToUtf8(path));
+    }
+    ExpandedResourcePaths expanded = ExpandResourcePaths(utf8Paths, Mode());
+    const QString folder = ShownPath(expanded.folder);
+    switch (expanded.problem) {
+        case ExpandedResourcePaths::Problem::None:
+            break;
+        case ExpandedResourcePaths::Problem::CannotList:
+            ShowMessage(MessageKind::Warning, QStringLiteral("导入失败"),
+                        QStringLiteral("无法读取文件夹“%1”：%2。")
+                            .arg(folder, SystemErrorText(expanded.error, FileAccess::Read)));
+            return;
+        case ExpandedResourcePaths::Problem::NoFiles: {
+            QStringList lines;
+            for (const SkippedResource& entry : expanded.skipped) {
+                lines << QStringLiteral("%1：%2").arg(
+                    ShownPath(entry.path), SystemErrorText(entry.error, FileAccess::Read));
+            }
+            ShowMessage(
+                MessageKind::Warning, QStringLiteral("导入失败"),
+                QStringLiteral("文件夹“%1”中没有当前模式可导入的文件，未导入任何文件。")
+                        .arg(folder) +
+                    (lines.isEmpty() ? QString()
+                                     : QStringLiteral("\n无法读取的条目：\n") +
+                                           ListedLines(lines, lines.size(), QStringLiteral("项"))));
+            return;
+        }
+    }
+    StartImport(std::move(expanded.files), std::move(expanded.skipped));
+}
+
+void ManifestPage::CancelImport() {
+    if (importTask_ != nullptr) {
+        importTask_->Cancel();
+    }
+}
+
+void ManifestPage::ShowImporting(bool importing) {
+    // While files are digested nothing may read or change the list: every
+    // control of the page waits but the list itself, and Esc cancels.
+    for (QWidget* control : Canvas()->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+        if (qobject_cast<QAbstractButton*>(control) != nullptr ||
+            qobject_cast<QLineEdit*>(control) != nullptr) {
+            control->setEnabled(!importing);
+        }
+    }
+    编辑框_自定义目录名->setEnabled(!importing && Mode() == ManifestMode::CustomDirectory);
+    分组框1->setVisible(importing);
+    cancelShortcut_->setEnabled(importing);
+}
+
+void ManifestPage::ClearResourceList() {
+    编辑框_json文件->clear();
+}
+
+void ManifestPage::WriteManifest(const char* fileName, const std::string& content) {
+    if (!WriteOutputFile(outputDirectory_, fileName, content)) {
+        return;
+    }
+    ShowMessage(MessageKind::Plain, QStringLiteral("信息："),
+                QStringLiteral("json单文件写入本地成功！\n生成该目录下文件名：  ") +
+                    QString::fromUtf8(fileName));
+}
+
+void ManifestPage::WriteSingleManifest() {
+    const std::string body =
+        BuildManifestBody(ResourceListText(), Mode(), ToUtf8(编辑框_自定义目录名->text()));
+    if (ConfirmFindings(
+            CheckSingleManifest(body, JoinPath(outputDirectory_, kSingleManifestFileName)))) {
+        WriteManifest(kSingleManifestFileName, body);
+    }
+}
+
+void ManifestPage::WriteStandaloneManifest() {
+    const std::string body =
+        BuildManifestBody(ResourceListText(), Mode(), ToUtf8(编辑框_自定义目录名->text()));
+    const std::string manifest = BuildStandaloneManifest(body, ToUtf8(编辑框_版本号->text()));
+    if (ConfirmRelease(manifest)) {
+        WriteManifest(kStandaloneManifestFileName, manifest);
+    }
+}
+
+bool ManifestPage::ConfirmRelease(const std::string& manifest) {
+    return ConfirmFindings(CheckRelease(JoinPath(outputDirectory_, kStandaloneManifestFileName),
+                                        manifest, ToUtf8(编辑框_版本号->text()))
+                               .findings);
+}
+
+bool ManifestPage::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == window() && event->type() == QEvent::Close) {
+        CancelImport();  // the window closes; the import ends at once
+    }
+    if (event->type() == QEvent::ToolTip &&
+        (watched == 编辑框_自定义目录名 || watched == 选择框_自定义目录名)) {
+        auto* control = static_cast<QWidget*>(watched);
+        const QFontMetrics metrics(QToolTip::font());
+        const int tipWidth = metrics.horizontalAdvance(QStringLiteral("默认字体目录")) + 8;
+        const QPoint below(control->width() / 2 - tipWidth / 2, control->height());
+        QToolTip::showText(control->mapToGlobal(below), control->toolTip(), control);
+        return true;
+    }
+    return PageCanvas::eventFilter(watched, event);
+}
+
+}  // namespace varo

@@ -1,0 +1,107 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "app/window/PageCanvas.h"
+#include "cache/DigestCache.h"
+#include "manifest/FileDigest.h"
+#include "manifest/Manifest.h"
+#include "manifest/ResourceImport.h"
+
+class QCheckBox;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QPlainTextEdit;
+class QProgressBar;
+class QPushButton;
+class QShortcut;
+
+namespace varo {
+class DigestTask;
+}
+
+namespace varo {
+
+// pages/manifest: the page "手游微端与热更json生成" and the digest job it runs
+// off the GUI thread (DigestTask.h).
+//
+// The page "手游微端与热更json生成": resource files are digested into a list
+// of "name md5 size" lines, written as 单json文件.json or update.json.
+class ManifestPage : public PageCanvas {
+  public:
+    ManifestPage(QWidget* tabControl, std::string outputDirectory);
+
+    QLabel* 标签13;
+    QPlainTextEdit* 编辑框_json文件;
+    QLabel* 标签16;
+    QLabel* 标签17;
+    QLineEdit* 编辑框_自定义目录名;
+    QCheckBox* 选择框_自定义目录名;
+    QCheckBox* 选择框_微端模式;
+    QCheckBox* 选择框_热更模式;
+    QGroupBox* 分组框1;
+    QLabel* 标签14;
+    QProgressBar* 进度条1;
+    QPushButton* 按钮_导入资源文件;
+    QPushButton* 按钮_清空json表内容;
+    QLabel* 标签15;
+    QPushButton* 按钮_生成单json文件;
+    QLabel* 标签11;
+    QLabel* 标签10;
+    QLineEdit* 编辑框_版本号;
+    QPushButton* 按钮_生成独立json文件;
+    QLabel* 标签12;
+
+    ManifestMode Mode() const;
+    // The list as "name md5 size\r\n" lines, UTF-8.
+    std::string ResourceListText() const;
+
+    void SelectMode(QCheckBox* clicked);
+    void ImportResources();
+    // Digests the files and appends their lines; what ImportResources does
+    // after its dialog. `skipped` names entries already passed over, for the
+    // summary.
+    void ImportFiles(const QStringList& paths, std::vector<SkippedResource> skipped = {});
+    // Files and folders dropped on the page: a folder stands for the files in
+    // it that the mode offers, sorted by name, as varo-cli takes it.
+    void ImportDroppedPaths(const QStringList& paths);
+    // Ends a running import; the files digested so far are not added.
+    void CancelImport();
+    bool IsImporting() const { return importTask_ != nullptr; }
+    void ClearResourceList();
+    void WriteSingleManifest();
+    void WriteStandaloneManifest();
+    // The digest cache the imports use (the user's cache folder by default;
+    // empty: none).
+    void SetDigestCachePath(std::string path) { cachePath_ = std::move(path); }
+
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+  private:
+    void StartImport(std::vector<std::string> paths, std::vector<SkippedResource> skipped);
+    void AppendToList(const std::string& lines);
+    // What the page shows while an import runs or once it is over.
+    void ShowImporting(bool importing);
+    void FinishImport(const ResourceImportPlan& plan, CachedDigests digests, bool cancelled,
+                      std::vector<SkippedResource> skipped);
+    void ShowProgress(const DigestProgressState& state);
+    // The files an import passed over, the names two of its files share, a
+    // digest cache that could not be used.
+    void ShowImportSummary(const std::vector<SkippedResource>& skipped,
+                           const std::vector<ResourceImportPlan::SharedName>& shared,
+                           const CacheProblem& cacheProblem);
+    void WriteManifest(const char* fileName, const std::string& content);
+    // Compares `manifest` with the update.json already in the output folder;
+    // false when the user chose not to write it.
+    bool ConfirmRelease(const std::string& manifest);
+
+    std::string outputDirectory_;
+    std::string cachePath_;
+    QShortcut* cancelShortcut_ = nullptr;
+    DigestTask* importTask_ = nullptr;  // the running import, a child of the page
+};
+
+}  // namespace varo

@@ -1,0 +1,117 @@
+#include "app/widgets/GridFindBox.h"
+
+#include <QAbstractScrollArea>
+#include <QEvent>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QToolButton>
+
+#include "app/application/Guarded.h"
+
+namespace varo {
+
+GridFindBox::GridFindBox(QAbstractScrollArea* area, FindRoutine find)
+    : QFrame(area),
+      area_(area),
+      find_(std::move(find)),
+      edit_(new QLineEdit(this)),
+      status_(new QLabel(this)) {
+    setObjectName(QStringLiteral("findBox"));
+    setFrameShape(QFrame::StyledPanel);
+    setAutoFillBackground(true);
+    auto* layout = new QHBoxLayout(this);
+    layout->setContentsMargins(6, 3, 3, 3);
+    layout->setSpacing(4);
+    layout->addWidget(new QLabel(QStringLiteral("查找："), this));
+    edit_->setPlaceholderText(QStringLiteral("物品名字"));
+    edit_->setFixedWidth(130);
+    layout->addWidget(edit_);
+    status_->setMinimumWidth(status_->fontMetrics().horizontalAdvance(QStringLiteral("无匹配")));
+    layout->addWidget(status_);
+    auto* close = new QToolButton(this);
+    close->setText(QStringLiteral("×"));
+    close->setToolTip(QStringLiteral("关闭（Esc）"));
+    close->setAutoRaise(true);
+    close->setFocusPolicy(Qt::NoFocus);
+    layout->addWidget(close);
+    hide();
+
+    connect(edit_, &QLineEdit::textEdited, this, [this] { Find(1, true); });
+    connect(close, &QToolButton::clicked, this, [this] { Close(); });
+    edit_->installEventFilter(this);
+    area_->installEventFilter(this);  // follows the area's size
+}
+
+void GridFindBox::Open() {
+    Place();
+    show();
+    raise();
+    edit_->selectAll();
+    edit_->setFocus(Qt::ShortcutFocusReason);
+}
+
+void GridFindBox::FindAgain(int step) {
+    if (isHidden()) {
+        Open();
+    }
+    Find(step, false);
+}
+
+void GridFindBox::Close() {
+    hide();
+    clearBottom_ = -1;
+    status_->clear();
+    area_->setFocus(Qt::OtherFocusReason);
+}
+
+void GridFindBox::Find(int step, bool includeCurrent) {
+    // Typing, Enter and F3 all come here: nothing thrown leaves it.
+    Guarded([&] {
+        const bool found = edit_->text().isEmpty() || find_(edit_->text(), step, includeCurrent);
+        status_->setText(found ? QString() : QStringLiteral("无匹配"));
+    })();
+}
+
+void GridFindBox::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Escape) {
+        Close();
+        return;
+    }
+    QFrame::keyPressEvent(event);
+}
+
+bool GridFindBox::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == area_ && event->type() == QEvent::Resize) {
+        Place();
+    } else if (watched == edit_ && event->type() == QEvent::KeyPress) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) {
+            Find(key->modifiers() & Qt::ShiftModifier ? -1 : 1, false);
+            return true;
+        }
+    }
+    return QFrame::eventFilter(watched, event);
+}
+
+void GridFindBox::KeepClearOf(int top, int bottom) {
+    clearTop_ = top;
+    clearBottom_ = bottom;
+    Place();
+}
+
+void GridFindBox::Place() {
+    // Bottom right of the rows, above the horizontal scroll bar; top right,
+    // below the header, when that would cover the rows to keep clear of.
+    resize(sizeHint());
+    const QRect rows = area_->viewport()->geometry();
+    const int left = std::max(rows.left(), rows.right() - width() - 1);
+    int top = rows.bottom() - height() - 1;
+    if (clearTop_ <= top + height() && top <= clearBottom_) {
+        top = rows.top() + 1;
+    }
+    move(left, top);
+}
+
+}  // namespace varo

@@ -1,0 +1,156 @@
+#include "app/window/MainWindow.h"
+
+#include <QCoreApplication>
+#include <QDropEvent>
+#include <QGuiApplication>
+#include <QLineEdit>
+#include <QMimeData>
+#include <QPushButton>
+#include <QScreen>
+#include <QTabBar>
+#include <QTabWidget>
+#include <QUrl>
+
+#include "app/application/Guarded.h"
+#include "app/messages/FileDialogs.h"
+#include "app/messages/MessageBoxes.h"
+#include "app/messages/MessageText.h"
+#include "app/messages/SystemErrorText.h"
+#include "app/pages/about/AboutPage.h"
+#include "app/pages/filter/FilterPage.h"
+#include "app/pages/manifest/ManifestPage.h"
+#include "app/widgets/TextBridge.h"
+#include "app/widgets/WrappingButton.h"
+#include "app/window/Artwork.h"
+#include "app/window/CompactTabStyle.h"
+#include "app/window/ProjectLinks.h"
+#include "db/ItemTable.h"
+#include "platform/Path.h"
+#include "platform/ProgramDirectory.h"
+
+namespace varo {
+
+const QSize MainWindow::kClientSize(820, 553);
+const QSize MainWindow::kFrameSize(826, 582);
+
+QString MainWindowCaption() {
+    return QStringLiteral("Varo三端引擎专用工具合集 - 项目主页：%1 - 版本号" VARO_VERSION)
+        .arg(QString::fromUtf8(kProjectHomePage));
+}
+
+MainWindow::MainWindow(SqliteConnection& connection, ListHitTestRecord& hitTest,
+                       const std::string& outputDirectory)
+    : connection_(connection) {
+    setObjectName(QStringLiteral("MainWindow"));
+    setWindowTitle(MainWindowCaption());
+    setWindowIcon(ApplicationIcon());
+    setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                   Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint |
+                   Qt::MSWindowsFixedSizeDialogHint);
+    setFixedSize(kClientSize);
+
+    编辑框_数据库文件路径 = Place(new QLineEdit(this), "编辑框_数据库文件路径", 8, 10, 248, 20);
+    按钮_选择数据库 = Place(new WrappingButton(QStringLiteral("选择Sqlite数据库"), this),
+                            "按钮_选择数据库", 260, 8, 108, 23);
+    通用对话框1 = new CommonDialog(this);
+    选择夹1 = Place(new QTabWidget(this), "选择夹1", 1, 34, 815, 514);
+    auto* tabStyle = new CompactTabStyle();
+    tabStyle->setParent(选择夹1);
+    选择夹1->tabBar()->setStyle(tabStyle);
+    选择夹1->setDocumentMode(false);
+
+    const auto databasePath = [this] { return 编辑框_数据库文件路径->text(); };
+    lightPillarPage =
+        new LightPillarPage(选择夹1, connection, hitTest, databasePath, outputDirectory);
+    filterPage = new FilterPage(选择夹1, connection, *通用对话框1, databasePath, outputDirectory);
+    manifestPage = new ManifestPage(选择夹1, outputDirectory);
+    aboutPage = new AboutPage(选择夹1);
+    选择夹1->addTab(lightPillarPage, QStringLiteral("PC光柱转手机端同步"));
+    选择夹1->addTab(filterPage, QStringLiteral("数据库过滤文件生成"));
+    选择夹1->addTab(manifestPage, QStringLiteral("手游微端与热更json生成"));
+    选择夹1->addTab(aboutPage, QStringLiteral("关于"));
+    选择夹1->setCurrentIndex(0);
+
+    QObject::connect(按钮_选择数据库, &QPushButton::clicked, this,
+                     Guarded([this] { SelectDatabaseFile(); }));
+    // Every widget of the window sees a file drop through the window first,
+    // the text boxes included, which would otherwise take the names as text.
+    setAcceptDrops(true);
+    QCoreApplication::instance()->installEventFilter(this);
+
+    // Centred by its outer frame on the part of the screen that windows may
+    // use (without task bars); a window's position is that of its frame.
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        const QRect available = screen->availableGeometry();
+        move(available.x() + (available.width() - kFrameSize.width()) / 2,
+             available.y() + (available.height() - kFrameSize.height()) / 2);
+    }
+}
+
+void MainWindow::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    for (int i = 0; i < 选择夹1->count(); ++i) {
+        static_cast<PageCanvas*>(选择夹1->widget(i))->Align();
+    }
+}
+
+bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
+    const QEvent::Type type = event->type();
+    if (type != QEvent::DragEnter && type != QEvent::DragMove && type != QEvent::Drop) {
+        return QWidget::eventFilter(watched, event);
+    }
+    auto* target = qobject_cast<QWidget*>(watched);
+    auto* drop = static_cast<QDropEvent*>(event);
+    QStringList files;
+    for (const QUrl& url : drop->mimeData()->urls()) {
+        if (url.isLocalFile()) {
+            files << url.toLocalFile();
+        }
+    }
+    if (target == nullptr || target->window() != this || files.isEmpty()) {
+        return QWidget::eventFilter(watched, event);
+    }
+    drop->acceptProposedAction();
+    if (type == QEvent::Drop) {
+        // The drop returns at once, so that the file manager's drag is
+        // released: looking at the files, listing folders and any message
+        // come after, from the event loop.
+        const bool onManifestPage = target == manifestPage || manifestPage->isAncestorOf(target);
+        QMetaObject::invokeMethod(this, Guarded([this, files, onManifestPage] {
+                                      if (onManifestPage) {
+                                          manifestPage->ImportDroppedPaths(files);
+                                      } else {
+                                          UseDroppedDatabase(files.first());
+                                      }
+                                  }),
+                                  Qt::QueuedConnection);
+    }
+    return true;
+}
+
+void MainWindow::UseDroppedDatabase(const QString& path) {
+    // A folder or a file of another kind is refused at once, not at the next
+    // load; the path box keeps what it holds.
+    const std::string file = ToUtf8(path);
+    const DatabaseFileCheck check = CheckDatabaseFile(file);
+    if (check.kind == DatabaseFileCheck::Kind::Database) {
+        编辑框_数据库文件路径->setText(FromUtf8(DisplayPath(file)));
+        return;
+    }
+    ShowMessage(MessageKind::Warning, QStringLiteral("选择数据库"),
+                QStringLiteral("“%1”：%2。\n数据库路径保持不变。")
+                    .arg(ShownPath(file), DatabaseFileProblemText(check)));
+}
+
+MainWindow::~MainWindow() {
+    connection_.Close();  // nothing happens when no database was ever opened
+}
+
+void MainWindow::SelectDatabaseFile() {
+    const QString path = 通用对话框1->ChooseDatabase(this, FromUtf8(ProgramDirectory()));
+    if (!path.isEmpty()) {
+        编辑框_数据库文件路径->setText(FromUtf8(DisplayPath(ToUtf8(path))));
+    }
+}
+
+}  // namespace varo
