@@ -65,7 +65,7 @@ int main(int argc, char** argv) {
     const varo::SettingsFileState settings = varo::ReadSettingsFile(settingsPath);
     {
         varo::MainWindow window(connection, hitTest, varo::ProgramDirectory());
-        varo::RestoreWindowSettings(window, settings.settings);
+        window.Restore(settings.settings);
         window.show();
         QTimer::singleShot(0, &window, [&] {
             varo::ReportSettingsFileAtStart(settingsPath, settings);
@@ -77,7 +77,7 @@ int main(int argc, char** argv) {
         });
         varo::CloseWindowOnTermination(window);
         QApplication::exec();
-        varo::SaveSettingsAtClose(settingsPath, settings, varo::CaptureWindowSettings(window));
+        varo::SaveSettingsAtClose(settingsPath, settings, window.RememberedSettings());
     }  // the window closes the connection as it goes
     return 0;
 }

@@ -266,13 +266,12 @@ class MainWindowTest : public QObject {
             window.manifestPage->ImportResources();
             QVERIFY(test::WaitForImport(*window.manifestPage));
             const std::string path = folder.File("sub/varo-toolkit.ini");
-            QVERIFY(SaveSettingsFile(path, ReadSettingsFile(path), CaptureWindowSettings(window))
+            QVERIFY(SaveSettingsFile(path, ReadSettingsFile(path), window.RememberedSettings())
                         .outcome == SettingsSave::Outcome::Written);
         }
         GuiHarness harness;  // a new start
         MainWindow& window = harness.Window();
-        RestoreWindowSettings(window,
-                              ReadSettingsFile(folder.File("sub/varo-toolkit.ini")).settings);
+        window.Restore(ReadSettingsFile(folder.File("sub/varo-toolkit.ini")).settings);
         // A value no line can carry is not remembered: the box keeps its first-run text.
         QCOMPARE(window.lightPillarPage->编辑框_特效图片数量自计算->text(), QStringLiteral("20"));
         QCOMPARE(window.编辑框_数据库文件路径->text(), database);
@@ -288,8 +287,8 @@ class MainWindowTest : public QObject {
                      QFileInfo(QString::fromStdString(folder.Path())).absoluteFilePath()));
 
         // Values that fit no control leave it as it is.
-        RestoreWindowSettings(window, {{"manifest.mode", "hot "}, {"page", "9"}});
-        RestoreWindowSettings(window, {{"page", "-1"}, {"page2", "0"}});
+        window.Restore({{"manifest.mode", "hot "}, {"page", "9"}});
+        window.Restore({{"page", "-1"}, {"page2", "0"}});
         QCOMPARE(window.manifestPage->Mode(), ManifestMode::CustomDirectory);
         QCOMPARE(window.选择夹1->currentIndex(), 2);
     }
@@ -304,7 +303,7 @@ class MainWindowTest : public QObject {
         test::WriteFile(database, header);
         const SettingsFileState foreign = ReadSettingsFile(database);
         ReportSettingsFileAtStart(database, foreign);
-        SaveSettingsAtClose(database, foreign, CaptureWindowSettings(harness.Window()));
+        SaveSettingsAtClose(database, foreign, harness.Window().RememberedSettings());
         QCOMPARE(test::ReadFile(database), header);
         QCOMPARE(harness.Messages().size(), 1);
         QCOMPARE(harness.Messages()[0].text,
@@ -317,7 +316,7 @@ class MainWindowTest : public QObject {
         const SettingsFileState absent = ReadSettingsFile(blocked);
         ReportSettingsFileAtStart(blocked, absent);
         QCOMPARE(harness.Messages().size(), 1);
-        SaveSettingsAtClose(blocked, absent, CaptureWindowSettings(harness.Window()));
+        SaveSettingsAtClose(blocked, absent, harness.Window().RememberedSettings());
         QCOMPARE(harness.Messages().size(), 2);
         QCOMPARE(harness.Messages()[1].kind, MessageKind::Warning);
         QVERIFY(harness.Messages()[1].text.contains(QString::fromStdString(DisplayPath(blocked))));
@@ -342,7 +341,7 @@ class MainWindowTest : public QObject {
             QCOMPARE(box->text().size(), 32767);
         }
         window.lightPillarPage->编辑框_颜色值->setText(QStringLiteral("200"));
-        SaveSettingsAtClose(path, state, CaptureWindowSettings(window));
+        SaveSettingsAtClose(path, state, window.RememberedSettings());
         const SettingsFileState reread = ReadSettingsFile(path);
         QCOMPARE(reread.kind, SettingsFileState::Kind::Settings);
         QCOMPARE(reread.settings.at("pillar.color"), std::string("200"));

@@ -4,11 +4,17 @@
 #include <QFileDialog>
 #include <QFileInfo>
 
+#include <utility>
+
+#include "app/widgets/TextBridge.h"
 #include "filter/FilterFile.h"
 #include "platform/Path.h"
 
 namespace varo {
 namespace {
+
+constexpr std::string_view kFolderPrefix = "dialog.";
+constexpr std::string_view kFilterPrefix = "dialogType.";
 
 OpenFileDialogRoutine& DialogRoutine() {
     static OpenFileDialogRoutine routine;
@@ -60,17 +66,9 @@ QMap<QString, QString>& Folders() {
     return folders;
 }
 
-QMap<QString, QString> DialogFolders() {
-    return Folders();
-}
-
 QMap<QString, QString>& Filters() {
     static QMap<QString, QString> filters;
     return filters;
-}
-
-QMap<QString, QString> DialogFilters() {
-    return Filters();
 }
 
 void SetDialogFilters(const QMap<QString, QString>& filters) {
@@ -79,6 +77,35 @@ void SetDialogFilters(const QMap<QString, QString>& filters) {
 
 void SetDialogFolders(const QMap<QString, QString>& folders) {
     Folders() = folders;
+}
+
+void RememberDialogs(Settings& settings) {
+    for (const auto& [prefix, values] :
+         {std::pair{kFolderPrefix, &Folders()}, std::pair{kFilterPrefix, &Filters()}}) {
+        for (auto value = values->cbegin(); value != values->cend(); ++value) {
+            settings[std::string(prefix) + ToUtf8(value.key())] = ToUtf8(value.value());
+        }
+    }
+}
+
+void RestoreDialogs(const Settings& settings) {
+    for (const auto& [name, value] : settings) {
+        if (value.empty()) {
+            continue;
+        }
+        for (const auto& [prefix, values] :
+             {std::pair{kFolderPrefix, &Folders()}, std::pair{kFilterPrefix, &Filters()}}) {
+            if (name.starts_with(prefix)) {
+                (*values)[FromUtf8(name.substr(prefix.size()))] = FromUtf8(value);
+            }
+        }
+    }
+}
+
+QString DialogSettingCaption(std::string_view name) {
+    return name.starts_with(kFolderPrefix)   ? QStringLiteral("对话框上次的文件夹")
+           : name.starts_with(kFilterPrefix) ? QStringLiteral("对话框上次的文件类型")
+                                             : QString();
 }
 
 QStringList RunOpenFileDialog(QWidget* parent, const OpenFileRequest& request) {

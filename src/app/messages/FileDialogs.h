@@ -8,6 +8,9 @@
 
 #include <functional>
 #include <memory>
+#include <string_view>
+
+#include "settings/SettingsFile.h"
 
 class QFileDialog;
 class QWidget;
@@ -31,11 +34,15 @@ struct OpenFileRequest {
 };
 
 // The folder each named dialog last chose from, by folder key.
-QMap<QString, QString> DialogFolders();
 void SetDialogFolders(const QMap<QString, QString>& folders);
 // The file type (its description) each named dialog last chose, by folder key.
-QMap<QString, QString> DialogFilters();
 void SetDialogFilters(const QMap<QString, QString>& filters);
+
+// Both are remembered between runs, as "dialog.<key>" and "dialogType.<key>".
+void RememberDialogs(Settings& settings);
+void RestoreDialogs(const Settings& settings);
+// The caption of a dialog setting; empty for any other name.
+QString DialogSettingCaption(std::string_view name);
 
 // Shows the dialog; the chosen full paths in order, empty when cancelled.
 QStringList RunOpenFileDialog(QWidget* parent, const OpenFileRequest& request);

@@ -12,6 +12,7 @@
 #include <QUrl>
 
 #include "app/application/Guarded.h"
+#include "app/application/RememberedText.h"
 #include "app/messages/FileDialogs.h"
 #include "app/messages/MessageBoxes.h"
 #include "app/messages/MessageText.h"
@@ -29,6 +30,16 @@
 #include "platform/ProgramDirectory.h"
 
 namespace varo {
+
+namespace {
+
+constexpr RememberedText<MainWindow> kRememberedTexts[] = {
+    {"database", "数据库路径", &MainWindow::编辑框_数据库文件路径},
+};
+
+constexpr const char* kPageSetting = "page";
+
+}  // namespace
 
 const QSize MainWindow::kClientSize(820, 553);
 const QSize MainWindow::kFrameSize(826, 582);
@@ -144,6 +155,40 @@ void MainWindow::UseDroppedDatabase(const QString& path) {
 
 MainWindow::~MainWindow() {
     connection_.Close();  // nothing happens when no database was ever opened
+}
+
+Settings MainWindow::RememberedSettings() const {
+    Settings settings;
+    RememberTexts<MainWindow>(*this, kRememberedTexts, settings);
+    settings[kPageSetting] = std::to_string(选择夹1->currentIndex());
+    lightPillarPage->Remember(settings);
+    manifestPage->Remember(settings);
+    RememberDialogs(settings);
+    return settings;
+}
+
+void MainWindow::Restore(const Settings& settings) {
+    RestoreTexts<MainWindow>(*this, kRememberedTexts, settings);
+    if (const auto page = settings.find(kPageSetting); page != settings.end()) {
+        const std::string& text = page->second;
+        if (text.size() == 1 && text[0] >= '0' && text[0] - '0' < 选择夹1->count()) {
+            选择夹1->setCurrentIndex(text[0] - '0');
+        }
+    }
+    lightPillarPage->Restore(settings);
+    manifestPage->Restore(settings);
+    RestoreDialogs(settings);
+}
+
+QString MainWindow::SettingCaption(std::string_view name) {
+    for (const QString& caption :
+         {CaptionOf<MainWindow>(kRememberedTexts, name), LightPillarPage::SettingCaption(name),
+          ManifestPage::SettingCaption(name), DialogSettingCaption(name)}) {
+        if (!caption.isEmpty()) {
+            return caption;
+        }
+    }
+    return FromUtf8(name);
 }
 
 void MainWindow::SelectDatabaseFile() {

@@ -7,9 +7,11 @@
 #include <QWidget>
 
 #include <string>
+#include <string_view>
 
 #include "app/pages/pillar/LightPillarPage.h"
 #include "db/SqliteConnection.h"
+#include "settings/SettingsFile.h"
 
 class QLineEdit;
 class QPushButton;
@@ -45,6 +47,15 @@ class MainWindow : public QWidget {
     // A file dropped outside the manifest page: the database path, when it
     // is an SQLite database; otherwise a warning, and the path stays.
     void UseDroppedDatabase(const QString& path);
+
+    // What the window remembers between runs: the database path, the page
+    // shown, each page's own settings and the file dialogs' last folders and
+    // types. A remembered value that does not fit (an unknown mode, a page
+    // that does not exist) leaves its control as it is.
+    Settings RememberedSettings() const;
+    void Restore(const Settings& settings);
+    // What the user calls setting `name`: the caption beside its box.
+    static QString SettingCaption(std::string_view name);
 
     static const QSize kClientSize;
     // The client area with the title bar and the borders around it.

@@ -16,9 +16,11 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <utility>
 #include <vector>
 
 #include "app/application/Guarded.h"
+#include "app/application/RememberedText.h"
 #include "app/messages/FileDialogs.h"
 #include "app/messages/FindingQuestion.h"
 #include "app/messages/MessageBoxes.h"
@@ -59,6 +61,24 @@ QString DialogFilter(ManifestMode mode) {
 // The bar's resolution; it advances by the bytes digested, each file
 // weighing its size plus one, so that empty files move it too.
 constexpr int kProgressSteps = 10000;
+
+constexpr RememberedText<ManifestPage> kRememberedTexts[] = {
+    {"manifest.directory", "目录名(字体)", &ManifestPage::编辑框_自定义目录名},
+    {"manifest.version", "版本号", &ManifestPage::编辑框_版本号},
+};
+
+// Each mode's name in the settings and its box.
+std::pair<const char*, QCheckBox*> ModeBox(const ManifestPage& page, ManifestMode mode) {
+    switch (mode) {
+        case ManifestMode::MicroClient:
+            return {"micro", page.选择框_微端模式};
+        case ManifestMode::CustomDirectory:
+            return {"custom", page.选择框_自定义目录名};
+        case ManifestMode::HotUpdate:
+            break;
+    }
+    return {"hot", page.选择框_热更模式};
+}
 
 }  // namespace
 
@@ -176,6 +196,31 @@ void ManifestPage::SelectMode(QCheckBox* clicked) {
         }
     }
     编辑框_自定义目录名->setEnabled(clicked == 选择框_自定义目录名);
+}
+
+void ManifestPage::Remember(Settings& settings) const {
+    RememberTexts<ManifestPage>(*this, kRememberedTexts, settings);
+    settings["manifest.mode"] = ModeBox(*this, Mode()).first;
+}
+
+void ManifestPage::Restore(const Settings& settings) {
+    RestoreTexts<ManifestPage>(*this, kRememberedTexts, settings);
+    const auto mode = settings.find("manifest.mode");
+    if (mode == settings.end()) {
+        return;
+    }
+    for (const ManifestMode candidate :
+         {ManifestMode::MicroClient, ManifestMode::HotUpdate, ManifestMode::CustomDirectory}) {
+        const auto [name, box] = ModeBox(*this, candidate);
+        if (mode->second == name) {
+            box->setChecked(true);
+            SelectMode(box);
+        }
+    }
+}
+
+QString ManifestPage::SettingCaption(std::string_view name) {
+    return CaptionOf<ManifestPage>(kRememberedTexts, name);
 }
 
 std::string ManifestPage::ResourceListText() const {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "app/window/PageCanvas.h"
@@ -8,6 +9,7 @@
 #include "manifest/FileDigest.h"
 #include "manifest/Manifest.h"
 #include "manifest/ResourceImport.h"
+#include "settings/SettingsFile.h"
 
 class QCheckBox;
 class QGroupBox;
@@ -76,6 +78,14 @@ class ManifestPage : public PageCanvas {
     // The digest cache the imports use (the user's cache folder by default;
     // empty: none).
     void SetDigestCachePath(std::string path) { cachePath_ = std::move(path); }
+
+    // The mode, the directory name and the version are remembered between
+    // runs; a remembered mode that is none of the three leaves the mode as
+    // it is.
+    void Remember(Settings& settings) const;
+    void Restore(const Settings& settings);
+    // The caption of one of this page's settings; empty for any other name.
+    static QString SettingCaption(std::string_view name);
 
   protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

@@ -9,6 +9,7 @@
 #include <QTreeView>
 
 #include "app/application/Guarded.h"
+#include "app/application/RememberedText.h"
 #include "app/messages/FindingQuestion.h"
 #include "app/messages/MessageBoxes.h"
 #include "app/messages/OutputFile.h"
@@ -28,7 +29,25 @@ QLineEdit* CentredEdit(QWidget* parent, const char* text) {
     return edit;
 }
 
+constexpr RememberedText<LightPillarPage> kRememberedTexts[] = {
+    {"pillar.color", "全部颜色", &LightPillarPage::编辑框_颜色值},
+    {"pillar.effectCount", "特效图片数量自计算", &LightPillarPage::编辑框_特效图片数量自计算},
+    {"pillar.fileNumber", "gz.wzl文件序号", &LightPillarPage::编辑框_光柱wzl文件序号},
+};
+
 }  // namespace
+
+void LightPillarPage::Remember(Settings& settings) const {
+    RememberTexts<LightPillarPage>(*this, kRememberedTexts, settings);
+}
+
+void LightPillarPage::Restore(const Settings& settings) {
+    RestoreTexts<LightPillarPage>(*this, kRememberedTexts, settings);
+}
+
+QString LightPillarPage::SettingCaption(std::string_view name) {
+    return CaptionOf<LightPillarPage>(kRememberedTexts, name);
+}
 
 LightPillarPage::LightPillarPage(QWidget* tabControl, SqliteConnection& connection,
                                  ListHitTestRecord& hitTest, std::function<QString()> databasePath,

@@ -2,12 +2,14 @@
 
 #include <functional>
 #include <string>
+#include <string_view>
 
 #include "app/pages/pillar/CellEditor.h"
 #include "app/pages/pillar/LightPillarModel.h"
 #include "app/pages/pillar/ListHitTestRecord.h"
 #include "app/window/PageCanvas.h"
 #include "db/SqliteConnection.h"
+#include "settings/SettingsFile.h"
 
 class QLabel;
 class QPushButton;
@@ -40,6 +42,12 @@ class LightPillarPage : public PageCanvas {
     QPushButton* 按钮_生成光柱文件;
 
     LightPillarModel& Model() { return model_; }
+
+    // The three parameters are remembered between runs.
+    void Remember(Settings& settings) const;
+    void Restore(const Settings& settings);
+    // The caption of one of this page's settings; empty for any other name.
+    static QString SettingCaption(std::string_view name);
 
     void ComputeFromDatabase();
     void WriteLightPillarFile();
