@@ -170,9 +170,9 @@ ReleaseCheckResult CheckRelease(const std::string& previousPath, std::string_vie
         case PreviousRelease::State::Absent:
             return result;
         case PreviousRelease::State::Unusable:
-            result.findings.push_back(
-                UnreadablePreviousManifestFinding{previousPath, result.previous.readError,
-                                                  result.previous.error, result.previous.fault});
+            result.findings.push_back(UnreadablePreviousManifestFinding{
+                previousPath, result.previous.readError, result.previous.sizeLimit,
+                result.previous.error, result.previous.fault});
             return result;
         case PreviousRelease::State::Present:
             break;

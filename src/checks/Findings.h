@@ -21,9 +21,10 @@
 // for a character without the user's say.
 namespace varo {
 
-// How many of a finding's values a message lists before it says how many
-// more there are.
-inline constexpr std::size_t kFindingValuesListed = 10;
+// How many items a message lists (a finding's values, the names of a filter
+// file that no row holds, the files an import passed over) before it says
+// how many more there are, so that no message grows past a screen.
+inline constexpr std::size_t kItemsListed = 10;
 
 // Light-pillar values a client cannot use, in row order.
 struct UnusableValuesFinding {
@@ -59,7 +60,8 @@ struct VersionNotRaisedFinding {
 // cannot be checked against it.
 struct UnreadablePreviousManifestFinding {
     std::string path;
-    SystemError error;    // it could not be read (kind EFBIG: larger than 64 MiB)
+    SystemError error;  // it could not be read (kind EFBIG: larger than sizeLimit)
+    std::uint64_t sizeLimit = 0;
     std::string detail;   // or else: why it is no manifest (English)
     ManifestFault fault;  // and the same for the window
 };

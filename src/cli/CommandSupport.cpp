@@ -27,20 +27,6 @@ const char* ColumnName(int column) {
     }
 }
 
-// "; row 3 …; row 7 …; and 5 more": the first values of a finding, then how
-// many are left.
-template <typename Values, typename Describe>
-std::string ListedValues(const Values& values, Describe describe) {
-    std::string text;
-    for (std::size_t i = 0; i < values.size() && i < kFindingValuesListed; ++i) {
-        text += (i == 0 ? ": " : "; ") + describe(values[i]);
-    }
-    if (values.size() > kFindingValuesListed) {
-        text += "; and " + std::to_string(values.size() - kFindingValuesListed) + " more";
-    }
-    return text;
-}
-
 std::string FindingText(const Finding& finding) {
     return std::visit(
         FindingVisitor{
@@ -65,7 +51,8 @@ std::string FindingText(const Finding& finding) {
                        "not fetch them";
             },
             [](const UnreadablePreviousManifestFinding& previous) {
-                const std::string reason = previous.error.kind == EFBIG ? "larger than 64 MiB"
+                const std::string reason = previous.error.kind == EFBIG
+                                               ? "larger than " + SizeText(previous.sizeLimit)
                                            : previous.error ? SystemErrorMessage(previous.error)
                                                             : previous.detail;
                 return Shown(previous.path) + ": not a readable manifest (" + reason +
@@ -221,6 +208,10 @@ std::string Counted(std::size_t count, std::string_view noun, std::string_view p
     }
     return std::to_string(count) + " " +
            (plural.empty() ? std::string(noun) + "s" : std::string(plural));
+}
+
+std::string SizeText(std::uint64_t bytes) {
+    return bytes % (1u << 20) == 0 ? std::to_string(bytes >> 20) + " MiB" : Counted(bytes, "byte");
 }
 
 std::string OutputPath(const std::string& directory, const char* fileName) {

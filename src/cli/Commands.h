@@ -2,6 +2,7 @@
 
 #include <optional>
 #include <string>
+#include <cstdint>
 #include <string_view>
 #include <vector>
 
@@ -78,6 +79,26 @@ std::string ShownUtf8(std::string_view utf8);
 // "1 row", "2 rows": a count and its noun, singular or plural (the noun and
 // "s", unless `plural` says otherwise).
 std::string Counted(std::size_t count, std::string_view noun, std::string_view plural = {});
+
+// ": a; b; and 5 more": the first kItemsListed of `values` as `describe`
+// words them, then how many are left; `separator` stands between them.
+template <typename Values, typename Describe>
+std::string ListedValues(const Values& values, Describe describe,
+                         std::string_view separator = "; ") {
+    std::string text;
+    for (std::size_t i = 0; i < values.size() && i < kItemsListed; ++i) {
+        text += i == 0 ? std::string(": ") : std::string(separator);
+        text += describe(values[i]);
+    }
+    if (values.size() > kItemsListed) {
+        text += std::string(separator) + "and " + std::to_string(values.size() - kItemsListed) +
+                " more";
+    }
+    return text;
+}
+
+// A size limit as the messages give it: "64 MiB".
+std::string SizeText(std::uint64_t bytes);
 
 // The path of an output file in the output directory ("." when empty).
 std::string OutputPath(const std::string& directory, const char* fileName);

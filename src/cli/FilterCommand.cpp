@@ -36,7 +36,8 @@ std::optional<FilterRows> ReadFilterFileOrFail(const std::string& path, FilterFi
             Fail(Shown(path) + ": cannot read: " + SystemErrorMessage(read.error));
             break;
         case FilterFileRead::Status::TooLarge:
-            Fail(Shown(path) + ": larger than 64 MiB, no filter file; nothing was written");
+            Fail(Shown(path) + ": larger than " + SizeText(read.sizeLimit) +
+                 ", no filter file; nothing was written");
             break;
         case FilterFileRead::Status::TooManyLines:
             Fail(Shown(path) + ": " + std::to_string(kMaxFilterFileLines) +
@@ -77,16 +78,8 @@ int RunFilter(const FilterOptions& options) {
                 return 1;
             }
             const FilterApplication applied = ApplyFilterRows(rows, *file);
-            std::string missing;
-            for (std::size_t i = 0; i < applied.namesNotFound.size() && i < kNamesNotFoundListed;
-                 ++i) {
-                missing += (i == 0 ? ": " : ", ") + ShownGbk(applied.namesNotFound[i]);
-            }
-            if (applied.namesNotFound.size() > kNamesNotFoundListed) {
-                missing += " and " +
-                           std::to_string(applied.namesNotFound.size() - kNamesNotFoundListed) +
-                           " more";
-            }
+            const std::string missing = ListedValues(
+                applied.namesNotFound, [](const GbkText& name) { return ShownGbk(name); }, ", ");
             Note(Shown(options.applyFile) + ": flags set on " + Counted(applied.rowsSet, "row") +
                  (applied.repeatedNames > 0 ? " (" + Counted(applied.repeatedNames, "name") +
                                                   " on several rows or lines, paired in order)"

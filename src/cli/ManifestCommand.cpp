@@ -148,14 +148,13 @@ int RunManifest(const ManifestOptions& options) {
         }
         return Fail("nothing was written");
     }
-    for (std::size_t i = 0; i < plan.sharedNames.size() && i < kFindingValuesListed; ++i) {
+    for (std::size_t i = 0; i < plan.sharedNames.size() && i < kItemsListed; ++i) {
         const ResourceImportPlan::SharedName& shared = plan.sharedNames[i];
         Note("warning: " + Shown(shared.earlier) + " and " + Shown(shared.later) +
              " give the same entry name " + Shown(shared.name) + "; the manifest lists the latter");
     }
-    if (plan.sharedNames.size() > kFindingValuesListed) {
-        Note("warning: and " +
-             Counted(plan.sharedNames.size() - kFindingValuesListed, "more name") +
+    if (plan.sharedNames.size() > kItemsListed) {
+        Note("warning: and " + Counted(plan.sharedNames.size() - kItemsListed, "more name") +
              " given by two files");
     }
 

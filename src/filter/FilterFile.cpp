@@ -271,7 +271,8 @@ bool LooksLikeFilterFile(std::string_view bytes) {
 
 FilterFileRead ReadFilterFile(const std::string& path) {
     FilterFileRead read;
-    std::optional<std::string> bytes = ReadWholeFile(path, kMaxFilterFileSize, &read.error);
+    read.sizeLimit = kLargestWholeFile;
+    std::optional<std::string> bytes = ReadWholeFile(path, read.sizeLimit, &read.error);
     if (!bytes) {
         read.status = read.error.kind == EFBIG ? FilterFileRead::Status::TooLarge
                                                : FilterFileRead::Status::Unreadable;

@@ -97,10 +97,6 @@ std::optional<FilterRows> ParseFilterFile(std::string_view bytes,
 // What applying a filter file to the grid did: how many rows took the flags
 // of their name, the names of the file that no row holds (file order), and
 // how many of the names found are on more than one row or line.
-// How many names of a file that no row holds a summary lists before it says
-// how many more there are.
-inline constexpr std::size_t kNamesNotFoundListed = 10;
-
 struct FilterApplication {
     std::size_t rowsSet = 0;
     std::vector<GbkText> namesNotFound;
@@ -126,11 +122,9 @@ std::ptrdiff_t FindFilterRow(const FilterRows& rows, std::string_view needle, st
 // CustomItemNameColors.txt chosen by mistake). Empty text looks like one.
 bool LooksLikeFilterFile(std::string_view bytes);
 
-// A filter file of 100,000 items is about 2.5 MB; a larger file than this is
-// refused before it is read, and so is one of more lines than this, ten
-// times the items of a large database: the rows it would make could take
-// several times its bytes.
-inline constexpr std::uint64_t kMaxFilterFileSize = 64u << 20;
+// A filter file of 100,000 items is about 2.5 MB. One of more lines than
+// this, ten times the items of a large database, is refused before rows are
+// made of it: they could take several times its bytes.
 inline constexpr std::size_t kMaxFilterFileLines = 1000000;
 
 // A filter file read for import or apply, and what the front ends report.
@@ -138,12 +132,13 @@ struct FilterFileRead {
     enum class Status {
         Ok,
         Unreadable,    // error holds the system's reason
-        TooLarge,      // over kMaxFilterFileSize; not read
+        TooLarge,      // over sizeLimit; not read
         TooManyLines,  // kMaxFilterFileLines lines or more
         Refused,       // neither encoding, or a character GBK lacks: see refusal
     };
     Status status = Status::Unreadable;
     SystemError error;
+    std::uint64_t sizeLimit = 0;  // the largest file read, in bytes
     FilterFileRefusal refusal;
     bool looksLikeFilterFile = true;  // see LooksLikeFilterFile
     bool utf8 = false;                // the encoding the file is read in

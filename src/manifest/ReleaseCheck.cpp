@@ -16,7 +16,6 @@ namespace {
 
 // update.json of thousands of files is a few hundred KiB; anything this large
 // is not one, and is not read into memory.
-constexpr std::uint64_t kLargestManifest = 64u << 20;
 
 bool IsNumber(std::string_view part) {
     return !part.empty() && part.find_first_not_of("0123456789") == std::string_view::npos;
@@ -375,7 +374,8 @@ int CompareVersions(std::string_view a, std::string_view b) {
 PreviousRelease ReadPreviousRelease(const std::string& path) {
     PreviousRelease previous;
     SystemError error;
-    const std::optional<std::string> text = ReadWholeFile(path, kLargestManifest, &error);
+    previous.sizeLimit = kLargestWholeFile;
+    const std::optional<std::string> text = ReadWholeFile(path, previous.sizeLimit, &error);
     if (!text) {
         if (error.kind != ENOENT && error.kind != EISDIR) {  // a directory is no previous release
             previous.state = PreviousRelease::State::Unusable;

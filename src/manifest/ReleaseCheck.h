@@ -76,9 +76,10 @@ int CompareVersions(std::string_view a, std::string_view b);
 // Where a previous update.json stands before a new one is written.
 struct PreviousRelease {
     enum class State { Absent, Unusable, Present } state = State::Absent;
-    SystemError readError;  // Unusable because it could not be read (EFBIG: over 64 MiB)
-    std::string error;      // Unusable because it is no manifest: why, English
-    ManifestFault fault;    // and why, for the window
+    SystemError readError;        // Unusable because it could not be read (EFBIG: over sizeLimit)
+    std::uint64_t sizeLimit = 0;  // the largest file read, in bytes
+    std::string error;            // Unusable because it is no manifest: why, English
+    ManifestFault fault;          // and why, for the window
     ParsedManifest manifest;
 };
 

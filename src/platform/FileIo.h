@@ -111,6 +111,11 @@ bool ListFolder(const std::string& folder, std::vector<FolderEntry>& entries, Sy
 std::filesystem::path FileSystemPath(const std::string& path);
 std::string ProgramPath(const std::filesystem::path& path);
 
+// The largest input read whole into memory (a filter file, a previous
+// update.json): some twenty-five times a filter file of 100,000 items. A
+// larger file is refused before it is read, and the refusal names this size.
+inline constexpr std::uint64_t kLargestWholeFile = 64u << 20;
+
 // The whole content of a file, or nothing when it cannot be read or holds
 // more than `limit` bytes (kind EFBIG; such a file is not read). The reason
 // goes to `error` when given, its kind to errno in any case.

@@ -14,6 +14,7 @@
 #include "manifest/Manifest.h"
 #include "manifest/ReleaseCheck.h"
 #include "pillar/LightPillar.h"
+#include "platform/FileIo.h"
 #include "platform/ProgramDirectory.h"
 #include "support/TestSupport.h"
 
@@ -223,7 +224,7 @@ TEST_F(CliTest, ErrorsAreLoudAndLeaveTheOutputUntouched) {
     std::filesystem::create_directory(dir.File("taken"));
     std::filesystem::create_directory(dir.File("taken/CustomItemNameColors.txt"));
     test::WriteFile(dir.File("huge.txt"), "");
-    std::filesystem::resize_file(dir.File("huge.txt"), kMaxFilterFileSize + 1);
+    std::filesystem::resize_file(dir.File("huge.txt"), kLargestWholeFile + 1);
     test::WriteFile(dir.File("zero.DB"), "");
     const std::string pipe = test::MakePipe(dir, "pipe.wzl");
 

@@ -1,4 +1,5 @@
 #include "filter/FilterFile.h"
+#include "platform/FileIo.h"
 
 #include <gtest/gtest.h>
 
@@ -233,7 +234,7 @@ TEST(FilterFile, ReadingRefusesAnOversizedFileWithoutReadingIt) {
     test::TempDir dir;
     const std::string path = dir.File("huge.txt");
     test::WriteFile(path, "a,4,1,1,1\r\n");
-    std::filesystem::resize_file(path, kMaxFilterFileSize + 1);  // sparse: nothing to read
+    std::filesystem::resize_file(path, kLargestWholeFile + 1);  // sparse: nothing to read
     FilterFileRead huge = ReadFilterFile(path);
     EXPECT_EQ(huge.status, FilterFileRead::Status::TooLarge);
     EXPECT_TRUE(TakeFilterRows(huge).empty());

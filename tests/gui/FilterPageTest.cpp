@@ -25,6 +25,7 @@
 #include "app/pages/filter/FilterGridView.h"
 #include "app/pages/filter/FilterPage.h"
 #include "app/widgets/GridFindBox.h"
+#include "platform/FileIo.h"
 #include "support/TestSupport.h"
 
 using namespace varo;
@@ -363,7 +364,7 @@ class FilterPageTest : public QObject {
 
         const QString huge = fixture.harness.InputFile(QStringLiteral("huge.txt"));
         test::WriteFile(huge.toStdString(), "");
-        QVERIFY(QFile::resize(huge, static_cast<qint64>(kMaxFilterFileSize) + 1));
+        QVERIFY(QFile::resize(huge, static_cast<qint64>(kLargestWholeFile) + 1));
         for (const auto action : {&FilterPage::ImportFilterFile, &FilterPage::ApplyFilterFile}) {
             const qsizetype before = fixture.harness.Messages().size();
             fixture.harness.AnswerNextDialog({huge});

@@ -23,16 +23,6 @@ QString DownloadText(std::uint64_t bytes) {
     return text;
 }
 
-// The first values of a finding, one per line, and how many more there are.
-template <typename Values, typename Describe>
-QString FindingLines(const Values& values, Describe describe, const QString& unit) {
-    QStringList lines;
-    for (std::size_t i = 0; i < values.size() && i < kFindingValuesListed; ++i) {
-        lines << describe(values[i]);
-    }
-    return ListedLines(lines, values.size(), unit);
-}
-
 }  // namespace
 
 QString FindingCaption(const Finding& finding) {
@@ -55,7 +45,7 @@ QString FindingQuestionText(const Finding& finding) {
     return std::visit(
         FindingVisitor{
             [](const UnusableValuesFinding& unusable) {
-                const QString lines = FindingLines(
+                const QString lines = ListedLines(
                     unusable.values,
                     [](const UnusableValuesFinding::Value& value) {
                         // One arg() call: a name holding "%3" stays as it is.
@@ -91,9 +81,10 @@ QString FindingQuestionText(const Finding& finding) {
             },
             [](const UnreadablePreviousManifestFinding& previous) {
                 const QString reason =
-                    previous.error.kind == EFBIG ? QStringLiteral("文件大于64 MiB")
-                    : previous.error             ? SystemErrorText(previous.error)
-                                                 : QStringLiteral("不是有效的清单：%1")
+                    previous.error.kind == EFBIG
+                        ? QStringLiteral("文件大于%1").arg(SizeText(previous.sizeLimit))
+                    : previous.error ? SystemErrorText(previous.error)
+                                     : QStringLiteral("不是有效的清单：%1")
                                            .arg(ManifestFaultText(previous.fault));
                 return QStringLiteral(
                            "已有的文件“%1”无法读取：%2。\n无法与它比较版本号和资源。"
@@ -121,7 +112,7 @@ QString FindingQuestionText(const Finding& finding) {
                            "客户端和导入都无法正确读取：\n")
                            .arg(tabs ? QStringLiteral("制表符或换行符") : QStringLiteral("换行符"),
                                 FromUtf8(names.fileName)) +
-                       FindingLines(
+                       ListedLines(
                            names.names,
                            [](const UncarriableNamesFinding::Name& name) {
                                return QStringLiteral("第%1行 “%2”")
@@ -135,7 +126,7 @@ QString FindingQuestionText(const Finding& finding) {
                            "以下物品名字含有GBK编码中没有的字符，写入文件“%1”时这些字符将变为"
                            "“?”，与服务器中的名字不再一致：\n")
                            .arg(FromUtf8(lost.fileName)) +
-                       FindingLines(
+                       ListedLines(
                            lost.names,
                            [](const LostCharactersFinding::Name& name) {
                                return QStringLiteral("第%1行 %2 → %3")
@@ -150,7 +141,7 @@ QString FindingQuestionText(const Finding& finding) {
                            "以下物品的光柱值（第38列）超出32位整数的范围"
                            "（-2147483648到2147483647），计算结果将不正确，有的物品"
                            "可能不会出现在列表中：\n") +
-                       FindingLines(
+                       ListedLines(
                            shine.values,
                            [](const ShineOutOfRangeFinding::Value& value) {
                                return QStringLiteral("第%1个物品 %2：“%3”")

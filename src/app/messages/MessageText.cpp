@@ -30,12 +30,16 @@ QString ShownUtf8(std::string_view utf8) {
     return Visible(FromUtf8(utf8));
 }
 
-QString ListedLines(const QStringList& items, std::size_t total, const QString& unit) {
-    const QStringList listed = items.mid(0, static_cast<qsizetype>(kMessageItemsListed));
-    QString text = listed.join(QLatin1Char('\n'));
-    if (total > static_cast<std::size_t>(listed.size())) {
+QString SizeText(std::uint64_t bytes) {
+    return bytes % (1u << 20) == 0 ? QStringLiteral("%1\u00A0MiB").arg(bytes >> 20)
+                                   : QStringLiteral("%1字节").arg(bytes);
+}
+
+QString WithRestCounted(const QStringList& lines, std::size_t total, const QString& unit) {
+    QString text = lines.join(QLatin1Char('\n'));
+    if (total > static_cast<std::size_t>(lines.size())) {
         text += QStringLiteral("\n……另有%1%2")
-                    .arg(total - static_cast<std::size_t>(listed.size()))
+                    .arg(total - static_cast<std::size_t>(lines.size()))
                     .arg(unit);
     }
     return text;

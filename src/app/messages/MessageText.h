@@ -4,7 +4,10 @@
 #include <QStringList>
 
 #include <cstddef>
+#include <cstdint>
 #include <string_view>
+
+#include "checks/Findings.h"
 
 namespace varo {
 
@@ -20,12 +23,22 @@ QString ShownGbk(std::string_view gbk);
 // UTF-8 text from a file or a box, as a message shows it.
 QString ShownUtf8(std::string_view utf8);
 
-// How many items a list in a message names before it says how many more
-// there are, so that a box never grows past the screen.
-inline constexpr std::size_t kMessageItemsListed = 10;
+// A size limit as the messages give it: "64 MiB", one unbreakable unit.
+QString SizeText(std::uint64_t bytes);
 
-// The first kMessageItemsListed of `items`, one per line, then
-// "……另有N<unit>" for the rest of `total` (the count of all items).
-QString ListedLines(const QStringList& items, std::size_t total, const QString& unit);
+// `lines`, one per line, then "……另有N<unit>" for the rest of `total` (the
+// count of all items).
+QString WithRestCounted(const QStringList& lines, std::size_t total, const QString& unit);
+
+// The first kItemsListed of `values` as `describe` words them, one per line,
+// then how many more there are.
+template <typename Values, typename Describe>
+QString ListedLines(const Values& values, Describe describe, const QString& unit) {
+    QStringList lines;
+    for (std::size_t i = 0; i < values.size() && i < kItemsListed; ++i) {
+        lines << describe(values[i]);
+    }
+    return WithRestCounted(lines, values.size(), unit);
+}
 
 }  // namespace varo

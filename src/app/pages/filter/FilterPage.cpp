@@ -213,8 +213,8 @@ std::optional<FilterRows> FilterPage::ReadFilterFileOrWarn(const QString& path, 
                      .arg(shown, SystemErrorText(read.error, FileAccess::Read)));
             return std::nullopt;
         case FilterFileRead::Status::TooLarge:
-            warn(QStringLiteral("文件“%1”大于64\u00A0MiB，不是过滤文件，未读取。\n表格保持不变。")
-                     .arg(shown));
+            warn(QStringLiteral("文件“%1”大于%2，不是过滤文件，未读取。\n表格保持不变。")
+                     .arg(shown, SizeText(read.sizeLimit)));
             return std::nullopt;
         case FilterFileRead::Status::TooManyLines:
             warn(QStringLiteral("文件“%1”有%2行以上，不是过滤文件，未读取。\n表格保持不变。")
@@ -265,13 +265,11 @@ void FilterPage::ApplyFilterFile() {
                     .arg(applied.repeatedNames);
     }
     if (!applied.namesNotFound.empty()) {
-        QStringList names;
-        for (std::size_t i = 0; i < applied.namesNotFound.size() && i < kNamesNotFoundListed; ++i) {
-            names << ShownGbk(applied.namesNotFound[i]);
-        }
         text += QStringLiteral("\n过滤文件中有%1个名字不在数据库中：\n")
                     .arg(applied.namesNotFound.size()) +
-                ListedLines(names, applied.namesNotFound.size(), QStringLiteral("个"));
+                ListedLines(
+                    applied.namesNotFound, [](const GbkText& name) { return ShownGbk(name); },
+                    QStringLiteral("个"));
     }
     ShowMessage(MessageKind::Plain, QStringLiteral("套用完成"), text);
 }

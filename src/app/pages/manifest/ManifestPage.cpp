@@ -62,6 +62,12 @@ QString DialogFilter(ManifestMode mode) {
 // weighing its size plus one, so that empty files move it too.
 constexpr int kProgressSteps = 10000;
 
+// A file an import passed over, with the reason.
+QString SkippedLine(const SkippedResource& entry) {
+    return QStringLiteral("%1：%2").arg(ShownPath(entry.path),
+                                        SystemErrorText(entry.error, FileAccess::Read));
+}
+
 constexpr RememberedText<ManifestPage> kRememberedTexts[] = {
     {"manifest.directory", "目录名(字体)", &ManifestPage::编辑框_自定义目录名},
     {"manifest.version", "版本号", &ManifestPage::编辑框_版本号},
@@ -334,22 +340,16 @@ void ManifestPage::ShowImportSummary(const std::vector<SkippedResource>& skipped
     }
     QStringList parts;
     if (!skipped.empty()) {
-        QStringList lines;
-        for (const SkippedResource& entry : skipped) {
-            lines << QStringLiteral("%1：%2").arg(ShownPath(entry.path),
-                                                  SystemErrorText(entry.error, FileAccess::Read));
-        }
         parts << QStringLiteral("以下文件无法计算，未加入列表：\n") +
-                     ListedLines(lines, skipped.size(), QStringLiteral("项"));
+                     ListedLines(skipped, SkippedLine, QStringLiteral("项"));
     }
     if (!shared.empty()) {
-        QStringList lines;
-        for (const ResourceImportPlan::SharedName& name : shared) {
-            lines << QStringLiteral("%1：%2 与 %3")
-                         .arg(ShownUtf8(name.name), ShownPath(name.earlier), ShownPath(name.later));
-        }
+        const auto sharedLine = [](const ResourceImportPlan::SharedName& name) {
+            return QStringLiteral("%1：%2 与 %3")
+                .arg(ShownUtf8(name.name), ShownPath(name.earlier), ShownPath(name.later));
+        };
         parts << QStringLiteral("以下文件名在本次导入中出现了多次，列表中保留后一个文件：\n") +
-                     ListedLines(lines, shared.size(), QStringLiteral("项"));
+                     ListedLines(shared, sharedLine, QStringLiteral("项"));
     }
     if (cacheProblem) {
         parts << QStringLiteral("MD5缓存“%1”本次未能使用：%2。所有文件都已重新计算，结果不受影响。")
@@ -383,18 +383,14 @@ void ManifestPage::ImportDroppedPaths(const QStringList& paths) {
                             .arg(folder, SystemErrorText(expanded.error, FileAccess::Read)));
             return;
         case ExpandedResourcePaths::Problem::NoFiles: {
-            QStringList lines;
-            for (const SkippedResource& entry : expanded.skipped) {
-                lines << QStringLiteral("%1：%2").arg(
-                    ShownPath(entry.path), SystemErrorText(entry.error, FileAccess::Read));
-            }
             ShowMessage(
                 MessageKind::Warning, QStringLiteral("导入失败"),
                 QStringLiteral("文件夹“%1”中没有当前模式可导入的文件，未导入任何文件。")
                         .arg(folder) +
-                    (lines.isEmpty() ? QString()
-                                     : QStringLiteral("\n无法读取的条目：\n") +
-                                           ListedLines(lines, lines.size(), QStringLiteral("项"))));
+                    (expanded.skipped.empty()
+                         ? QString()
+                         : QStringLiteral("\n无法读取的条目：\n") +
+                               ListedLines(expanded.skipped, SkippedLine, QStringLiteral("项"))));
             return;
         }
     }
