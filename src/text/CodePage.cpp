@@ -203,43 +203,57 @@ bool DecodeGbk(std::string_view gbk, std::string& out, bool strict,
 // UTF-8 to GBK through the tables, appended to `out`. A character GBK lacks, or
 // an ill-formed sequence, fails a strict conversion and becomes '?' in a
 // lenient one, which then sets `lossy`.
+// Walks `utf8` character by character: `visit(c, code, where)` gets each
+// character, its GBK code (0 when GBK lacks it or the sequence is ill-formed;
+// meaningless below 0x80, where the character is its own byte) and where it
+// stands. Stops, returning false, as soon as `visit` does.
+template <typename Visit>
+bool ForEachGbkCode(std::string_view utf8, Visit visit) {
+    Cp936Tables& tables = Tables();
+    for (std::size_t i = 0; i < utf8.size();) {
+        const std::size_t characterStart = i;
+        const char32_t c = NextUtf8(utf8, i);
+        const std::uint16_t code =
+            c >= 0x80 && c < 0x10000 ? tables.Encode(static_cast<char16_t>(c)) : 0;
+        if (!visit(c, code, ConversionFailure{characterStart, i - characterStart})) {
+            return false;
+        }
+    }
+    return true;
+}
+
 bool EncodeUtf8(std::string_view utf8, GbkText& out, bool strict,
                 ConversionFailure* failure = nullptr, bool* lossy = nullptr) {
-    Cp936Tables& tables = Tables();
     // GBK is never longer than UTF-8: convert in place at the end of `out`.
     const std::size_t start = out.size();
     out.resize(start + utf8.size());
     char* write = out.data() + start;
-    for (std::size_t i = 0; i < utf8.size();) {
-        const std::size_t characterStart = i;
-        const char32_t c = NextUtf8(utf8, i);
-        if (c < 0x80) {
-            *write++ = static_cast<char>(c);
-            continue;
-        }
-        const std::uint16_t code = c < 0x10000 ? tables.Encode(static_cast<char16_t>(c)) : 0;
-        // A strict text must convert back: the byte 0xFF does not.
-        if (code == 0 || (strict && code == 0xFF)) {
-            if (strict) {
-                out.resize(start);
-                if (failure != nullptr) {
-                    *failure = {characterStart, i - characterStart};
+    const bool whole =
+        ForEachGbkCode(utf8, [&](char32_t c, std::uint16_t code, ConversionFailure at) {
+            if (c < 0x80) {
+                *write++ = static_cast<char>(c);
+            } else if (code == 0 || (strict && code == 0xFF)) {
+                // A strict text must convert back: the byte 0xFF does not.
+                if (strict) {
+                    if (failure != nullptr) {
+                        *failure = at;
+                    }
+                    return false;
                 }
-                return false;
+                if (lossy != nullptr) {
+                    *lossy = true;
+                }
+                *write++ = '?';
+            } else if (code < 0x100) {
+                *write++ = static_cast<char>(code);
+            } else {
+                *write++ = static_cast<char>(code >> 8);
+                *write++ = static_cast<char>(code & 0xFF);
             }
-            if (lossy != nullptr) {
-                *lossy = true;
-            }
-            *write++ = '?';
-        } else if (code < 0x100) {
-            *write++ = static_cast<char>(code);
-        } else {
-            *write++ = static_cast<char>(code >> 8);
-            *write++ = static_cast<char>(code & 0xFF);
-        }
-    }
-    out.resize(static_cast<std::size_t>(write - out.data()));
-    return true;
+            return true;
+        });
+    out.resize(whole ? static_cast<std::size_t>(write - out.data()) : start);
+    return whole;
 }
 
 }  // namespace
@@ -309,19 +323,14 @@ std::optional<ConversionFailure> FindGbkToUtf8Failure(std::string_view gbk) {
 }
 
 std::optional<ConversionFailure> FindUtf8ToGbkFailure(std::string_view utf8) {
-    Cp936Tables& tables = Tables();
-    for (std::size_t i = 0; i < utf8.size();) {
-        const std::size_t characterStart = i;
-        const char32_t c = NextUtf8(utf8, i);
-        if (c < 0x80) {
-            continue;
+    std::optional<ConversionFailure> failure;
+    ForEachGbkCode(utf8, [&](char32_t c, std::uint16_t code, ConversionFailure at) {
+        if (c >= 0x80 && (code == 0 || code == 0xFF)) {
+            failure = at;
         }
-        const std::uint16_t code = c < 0x10000 ? tables.Encode(static_cast<char16_t>(c)) : 0;
-        if (code == 0 || code == 0xFF) {
-            return ConversionFailure{characterStart, i - characterStart};
-        }
-    }
-    return std::nullopt;
+        return !failure;
+    });
+    return failure;
 }
 
 std::string ToValidUtf8(std::string_view text) {
