@@ -134,6 +134,10 @@ int DigestCache::SetUp() {
         }
     }
     connection_.Execute("PRAGMA synchronous=NORMAL", nullptr, nullptr, nullptr, true);
+    // A job's transaction of 100,000 entries fits in memory whole, so that
+    // no page is written out twice before the commit (memory is taken as
+    // needed, up to this).
+    connection_.Execute("PRAGMA cache_size=-32768", nullptr, nullptr, nullptr, true);
     SqliteStatement version = connection_.Prepare("PRAGMA user_version", &ok, true);
     if (!ok || !version.Step()) {
         return connection_.ErrorCode();

@@ -26,9 +26,12 @@ constexpr std::uint64_t kLaneFileSize = 256u << 10;
 // The readers ahead: how many, how many files at most ahead of the hashing
 // threads, and how much of each file they ask for.
 constexpr int kReadersAhead = 8;
-// After this many files whose bytes came from the disk, not from the
-// system's cache, the readers ahead are worth their cost.
+// When this many of a window of files read in a row had their bytes come
+// from the disk, not from the system's cache, the readers ahead are worth
+// their cost. A warm tree meets a few such files at busy moments, scattered
+// over the whole job: they never gather in one window.
 constexpr int kSlowFilesToReadAhead = 8;
+constexpr int kSlowFilesWindow = 64;
 constexpr std::size_t kFilesAhead = 128;
 constexpr std::uint64_t kBytesAheadPerFile = 4u << 20;
 constexpr std::uint64_t kBytesAhead = 128u << 20;
@@ -470,9 +473,19 @@ class DigestEngine {
         return file.Unchanged(error) ? SystemError{} : error;
     }
 
-    // A few files from the disk, not one that met a busy moment, start the readers ahead.
+    // Several files from the disk among the last few read, not some that met
+    // a busy moment, start the readers ahead. The window's counts are reset
+    // together, closely enough for a measure of the disk.
     void NoteSlow(bool slow) {
-        if (slow && slowFiles_.fetch_add(1) + 1 == kSlowFilesToReadAhead) {
+        if (readersStarted_.load(std::memory_order_relaxed)) {
+            return;
+        }
+        if (windowFiles_.fetch_add(1) + 1 >= kSlowFilesWindow) {
+            windowFiles_ = 0;
+            slowFiles_ = 0;
+        }
+        if (slow && slowFiles_.fetch_add(1) + 1 >= kSlowFilesToReadAhead &&
+            !readersStarted_.exchange(true)) {
             {
                 std::lock_guard lock(mutex_);
                 slow_ = true;
@@ -574,7 +587,9 @@ class DigestEngine {
     // Per file the bytes a reader asked for, and their sum for the files not done yet.
     std::unique_ptr<std::atomic<std::uint64_t>[]> prefetched_;
     std::atomic<std::uint64_t> bytesAhead_{0};
-    std::atomic<int> slowFiles_{0};
+    std::atomic<int> windowFiles_{0};  // files read in this window
+    std::atomic<int> slowFiles_{0};    // of which from the disk
+    std::atomic<bool> readersStarted_{false};
     std::atomic<bool> finished_{false};
     std::mutex mutex_;  // guards slow_ and stopped_, which the readers wait for
     std::condition_variable wake_;

@@ -47,7 +47,8 @@ CliRun RunCli(const TempDir& dir, const std::vector<std::string>& arguments,
     std::string command = prefix + "XDG_CACHE_HOME=" + Quoted(dir.File("cache")) + " exec " +
                           wrapper + Quoted(ProgramDirectory() + "/varo-cli");
     for (const std::string& argument : arguments) {
-        command += " " + Quoted(argument);
+        command += ' ';
+        command += Quoted(argument);
     }
     command +=
         " >" + Quoted(dir.File("cli.out")) + " 2>" + Quoted(dir.File("cli.err")) + " </dev/null";
@@ -327,7 +328,7 @@ TEST_F(CliTest, EveryWriterSurvivesAFullDiskAndATakenName) {
     test::CreateItemDatabase(large, 40, rows);
     std::vector<std::string> manyResources;
     for (int i = 0; i < 40; ++i) {
-        manyResources.push_back(dir.File("r" + std::to_string(i) + ".wzl"));
+        manyResources.push_back(dir.File(std::string("r").append(std::to_string(i)) + ".wzl"));
         test::WriteFile(manyResources.back(), "x");
     }
 

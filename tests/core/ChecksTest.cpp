@@ -2,9 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <filesystem>
 #include <functional>
 
 #include "manifest/Manifest.h"
+#include "platform/FileIo.h"
 #include "support/TestSupport.h"
 
 namespace varo {
@@ -32,6 +35,7 @@ constexpr std::size_t kLost = KindOf<LostCharactersFinding>();
 constexpr std::size_t kUnusable = KindOf<UnusableValuesFinding>();
 constexpr std::size_t kNotRaised = KindOf<VersionNotRaisedFinding>();
 constexpr std::size_t kUncomparable = KindOf<UncomparableVersionFinding>();
+constexpr std::size_t kUnreadable = KindOf<UnreadablePreviousManifestFinding>();
 
 LightPillarRow PillarRow(const GbkText& name, const std::string& lost = {}) {
     return LightPillarRow({name, "255", "0", "20", "1"}, lost);
@@ -159,6 +163,38 @@ TEST(Checks, ReleaseFindsVersionsAndEmptyLists) {
             BuildManifestBody(c.list, ManifestMode::MicroClient, ""), c.version);
         EXPECT_EQ(Kinds(CheckRelease(path, manifest, c.version).findings), c.kinds) << c.label;
     }
+}
+
+// A previous update.json the new one cannot be checked against is named with
+// what the messages say: the size it is over (it is not read), or where it
+// stops being a manifest. A folder of that name is no previous release.
+TEST(Checks, ReleaseNamesAPreviousFileItCannotRead) {
+    TempDir dir;
+    const std::string path = dir.File("update.json");
+    const std::string manifest = BuildStandaloneManifest(
+        BuildManifestBody("a.wzl m 1\r\n", ManifestMode::MicroClient, ""), "1.3");
+    const auto unreadable = [&] {
+        const std::vector<Finding> findings = CheckRelease(path, manifest, "1.3").findings;
+        EXPECT_EQ(Kinds(findings), std::vector<std::size_t>{kUnreadable});
+        return findings.empty() ? UnreadablePreviousManifestFinding{}
+                                : std::get<UnreadablePreviousManifestFinding>(findings[0]);
+    };
+
+    test::WriteFile(path, "{\r\n  \"assets_version\":\"1\",\r\n  x");
+    const UnreadablePreviousManifestFinding broken = unreadable();
+    EXPECT_FALSE(broken.error);
+    EXPECT_EQ(broken.fault.kind, ManifestFault::Kind::Syntax);
+    EXPECT_EQ(broken.fault.line, 3u);
+
+    std::filesystem::resize_file(path, kLargestWholeFile + 1);  // sparse: nothing to read
+    const UnreadablePreviousManifestFinding huge = unreadable();
+    EXPECT_EQ(huge.error.kind, EFBIG);
+    EXPECT_EQ(huge.sizeLimit, kLargestWholeFile);
+    EXPECT_EQ(huge.path, path);
+
+    std::filesystem::remove(path);
+    std::filesystem::create_directory(path);
+    EXPECT_TRUE(CheckRelease(path, manifest, "1.3").findings.empty());
 }
 
 // Every row of the table is looked at, not only those that give a list row:

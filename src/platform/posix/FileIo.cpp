@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
@@ -196,7 +197,15 @@ std::int64_t InputFile::Read(void* buffer, std::size_t size, SystemError& error,
         error = {};
         return cached;
     }
-    fromDisk = errno == EAGAIN;
+    if (errno == EAGAIN) {
+        // "Try again" also comes for cached pages that only mark where the
+        // system's own read-ahead goes on: such a read still takes
+        // microseconds, one that waits for the disk far longer.
+        const auto started = std::chrono::steady_clock::now();
+        const std::int64_t count = Read(buffer, size, error);
+        fromDisk = std::chrono::steady_clock::now() - started > std::chrono::microseconds(50);
+        return count;
+    }
 #endif
     return Read(buffer, size, error);
 }
