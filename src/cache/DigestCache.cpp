@@ -5,9 +5,11 @@
 #include <cstring>
 #include <filesystem>
 #include <functional>
+#include <optional>
 #include <string_view>
 #include <system_error>
 #include <thread>
+#include <utility>
 
 #include "db/SqliteApi.h"
 #include "platform/FileIo.h"
@@ -344,17 +346,54 @@ bool DigestCache::Save() {
     return true;
 }
 
+namespace {
+
+// Relative paths made full: the cache knows a file by its full path, so that
+// the same relative name given in another folder is another entry. Nothing
+// when every path is full already, or the current folder is unknown.
+std::optional<std::vector<std::string>> FullPaths(const std::vector<std::string>& paths) {
+    std::error_code error;
+    const std::filesystem::path current = std::filesystem::current_path(error);
+    std::optional<std::vector<std::string>> full;
+    for (std::size_t i = 0; i < paths.size() && !error; ++i) {
+        const std::filesystem::path path = FileSystemPath(paths[i]);
+        if (path.is_absolute()) {
+            continue;
+        }
+        if (!full) {
+            full.emplace(paths);
+        }
+        // A name below the current folder, or a Windows form tied to a drive.
+        (*full)[i] = ProgramPath(!path.has_root_name() && !path.has_root_directory()
+                                     ? current / path
+                                     : std::filesystem::absolute(path, error));
+    }
+    return error ? std::nullopt : full;
+}
+
+}  // namespace
+
 CachedDigests DigestFilesWithCache(DigestJob& job, const std::string& cachePath) {
     CachedDigests result;
     if (cachePath.empty()) {
         result.digests = DigestFiles(job);
         return result;
     }
+    // The job reads the files by their full paths too; its caller keeps the
+    // paths as they were given.
+    std::optional<std::vector<std::string>> full = FullPaths(job.paths);
+    std::vector<std::string> given;
+    if (full) {
+        given = std::exchange(job.paths, std::move(*full));
+    }
     DigestCache cache(cachePath, job.paths);
     result.problem = cache.Problem();
     job.memory = result.problem ? nullptr : &cache;
     result.digests = DigestFiles(job);
     job.memory = nullptr;
+    if (!given.empty()) {
+        job.paths = std::move(given);
+    }
     if (!result.problem && !cache.Save()) {
         result.problem = cache.Problem();
     }

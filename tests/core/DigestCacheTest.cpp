@@ -127,6 +127,23 @@ TEST(DigestCache, AFileNewerThanTheRacyWindowIsNotRemembered) {
     EXPECT_EQ(again.digests[1].md5, DigestFile(fresh).md5);
 }
 
+// The cache knows a file by its full path: a file given by a relative name
+// is the same entry as when given in full, and the caller keeps its names.
+TEST(DigestCache, ARelativeNameIsKnownByItsFullPath) {
+    test::TempDir dir;
+    const std::string cache = dir.File("digests.sqlite");
+    test::WriteFile(dir.File("a.wzl"), "a");
+    LetTheRacyWindowPass();
+    const std::filesystem::path before = std::filesystem::current_path();
+    std::filesystem::current_path(FileSystemPath(dir.Path()));
+    DigestJob job = Job({"a.wzl"});
+    const CachedDigests relative = DigestFilesWithCache(job, cache);
+    std::filesystem::current_path(before);
+    EXPECT_EQ(job.paths, std::vector<std::string>{"a.wzl"});
+    EXPECT_EQ(relative.digests[0].md5, "0cc175b9c0f1b6a831c399e269772661");
+    EXPECT_EQ(DigestWithCache(cache, {dir.File("a.wzl")}).recalled, 1u);
+}
+
 // A cache that cannot be used costs a warning, never a digest.
 TEST(DigestCache, ACacheThatCannotBeUsedIsLeftAlone) {
     test::TempDir dir;
