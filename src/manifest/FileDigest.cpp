@@ -305,6 +305,14 @@ class DigestEngine {
     }
 
   private:
+    // The reads of one hashing thread in the current window: how many, and
+    // how many came from the disk. Each thread counts its own, so that no
+    // counter is shared between cores on every file.
+    struct ReadWindow {
+        int files = 0;
+        int fromDisk = 0;
+    };
+
     // A file in a lane of the vector digest, until the lane is done with it.
     struct LaneFile {
         std::size_t index = 0;
@@ -324,6 +332,7 @@ class DigestEngine {
         }
         std::array<LaneFile, Md5Lanes::kMaxLanes> inLane;
         std::array<Md5Digest, Md5Lanes::kMaxLanes> finished;
+        ReadWindow window;
         bool more = true;
         while (more || (lanes != nullptr && lanes->AnyBusy())) {
             // The free lanes take the files next in line; a file that needs
@@ -334,7 +343,7 @@ class DigestEngine {
                     const std::size_t i = next_++;
                     if (i >= job_.paths.size()) {
                         more = false;
-                    } else if (Take(i, worker.get(), lanes.get(), lane, inLane[lane])) {
+                    } else if (Take(i, worker.get(), lanes.get(), lane, inLane[lane], window)) {
                         break;
                     }
                 }
@@ -367,7 +376,8 @@ class DigestEngine {
 
     // Digests file `i` at once, or puts it into `lane` (true); in either case
     // the file is done or in hand.
-    bool Take(std::size_t i, DigestWorker* worker, Md5Lanes* lanes, int lane, LaneFile& slot) {
+    bool Take(std::size_t i, DigestWorker* worker, Md5Lanes* lanes, int lane, LaneFile& slot,
+              ReadWindow& window) {
         const std::string& path = job_.paths[i];
         DigestMemory* memory = job_.memory;
         std::uint64_t counted = 0;
@@ -393,7 +403,7 @@ class DigestEngine {
                     bool slow = false;
                     const SystemError failed =
                         ReadWhole(file, lanes->Message(lane, file.Size()), slow);
-                    NoteSlow(slow);
+                    NoteSlow(slow, window);
                     if (!failed) {
                         lanes->Start(lane);
                         slot = {i, file.State(), started};
@@ -415,7 +425,7 @@ class DigestEngine {
                                        file, [](std::uint64_t, std::uint64_t) {}, job_.cancel,
                                        &state, &slow);
                     haveState = digest.ok;
-                    NoteSlow(slow);
+                    NoteSlow(slow, window);
                 }
             }
         } catch (const std::bad_alloc&) {
@@ -473,19 +483,15 @@ class DigestEngine {
         return file.Unchanged(error) ? SystemError{} : error;
     }
 
-    // Several files from the disk among the last few read, not some that met
-    // a busy moment, start the readers ahead. The window's counts are reset
-    // together, closely enough for a measure of the disk.
-    void NoteSlow(bool slow) {
-        if (readersStarted_.load(std::memory_order_relaxed)) {
-            return;
+    // Several files from the disk among the last few a thread read, not some
+    // that met a busy moment, start the readers ahead.
+    void NoteSlow(bool slow, ReadWindow& window) {
+        if (++window.files > kSlowFilesWindow) {
+            window = {1, 0};
         }
-        if (windowFiles_.fetch_add(1) + 1 >= kSlowFilesWindow) {
-            windowFiles_ = 0;
-            slowFiles_ = 0;
-        }
-        if (slow && slowFiles_.fetch_add(1) + 1 >= kSlowFilesToReadAhead &&
-            !readersStarted_.exchange(true)) {
+        window.fromDisk += slow ? 1 : 0;
+        if (window.fromDisk >= kSlowFilesToReadAhead &&
+            !readersStarted_.load(std::memory_order_relaxed) && !readersStarted_.exchange(true)) {
             {
                 std::lock_guard lock(mutex_);
                 slow_ = true;
@@ -587,8 +593,6 @@ class DigestEngine {
     // Per file the bytes a reader asked for, and their sum for the files not done yet.
     std::unique_ptr<std::atomic<std::uint64_t>[]> prefetched_;
     std::atomic<std::uint64_t> bytesAhead_{0};
-    std::atomic<int> windowFiles_{0};  // files read in this window
-    std::atomic<int> slowFiles_{0};    // of which from the disk
     std::atomic<bool> readersStarted_{false};
     std::atomic<bool> finished_{false};
     std::mutex mutex_;  // guards slow_ and stopped_, which the readers wait for
