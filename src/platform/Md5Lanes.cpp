@@ -4,7 +4,7 @@
 #include <bit>
 #include <cstring>
 
-// The vector helpers below pass 32-byte vectors by value; they are inlined
+// The vector helpers below pass 32- and 64-byte vectors by value; they are inlined
 // into their callers (AVX2 where those are), so no call ever crosses the ABI
 // GCC warns about.
 #if defined(__GNUC__) && !defined(__clang__)
@@ -35,6 +35,7 @@ constexpr unsigned char kIdleBlock[64] = {};
 
 using Lanes4 = std::uint32_t __attribute__((vector_size(16)));
 using Lanes8 = std::uint32_t __attribute__((vector_size(32)));
+using Lanes16 = std::uint32_t __attribute__((vector_size(64)));
 
 std::uint32_t LittleEndianWord(const unsigned char* bytes) {
     std::uint32_t word;
@@ -108,22 +109,46 @@ void Compress4(std::uint32_t (&state)[4][4], const unsigned char* const* blocks)
     Compress<Lanes8, 8>(state, blocks);
 }
 
-bool HasAvx2() {
-    return __builtin_cpu_supports("avx2");
+[[gnu::target("avx512f")]] void Compress16(std::uint32_t (&state)[4][16],
+                                           const unsigned char* const* blocks) {
+    Compress<Lanes16, 16>(state, blocks);
+}
+
+int LanesOfThisProcessor() {
+    return __builtin_cpu_supports("avx512f") ? 16 : __builtin_cpu_supports("avx2") ? 8 : 4;
 }
 #else
 void Compress8(std::uint32_t (&state)[4][8], const unsigned char* const* blocks) {
     Compress<Lanes8, 8>(state, blocks);
 }
 
-bool HasAvx2() {
-    return false;
+void Compress16(std::uint32_t (&state)[4][16], const unsigned char* const* blocks) {
+    Compress<Lanes16, 16>(state, blocks);
+}
+
+int LanesOfThisProcessor() {
+    return 4;
 }
 #endif
 
+// The first N lanes of `state` through the compression of N lanes.
+template <int N>
+void CompressLanes(std::uint32_t (&state)[4][Md5Lanes::kMaxLanes],
+                   const unsigned char* const* blocks,
+                   void (*compress)(std::uint32_t (&)[4][N], const unsigned char* const*)) {
+    std::uint32_t lanes[4][N];
+    for (int word = 0; word < 4; ++word) {
+        std::copy(state[word], state[word] + N, lanes[word]);
+    }
+    compress(lanes, blocks);
+    for (int word = 0; word < 4; ++word) {
+        std::copy(lanes[word], lanes[word] + N, state[word]);
+    }
+}
+
 }  // namespace
 
-Md5Lanes::Md5Lanes() : lanes_(HasAvx2() ? 8 : 4) {}
+Md5Lanes::Md5Lanes(int most) : lanes_(std::min(most, LanesOfThisProcessor())) {}
 
 bool Md5Lanes::AnyBusy() const {
     return std::any_of(busy_.begin(), busy_.begin() + lanes_, [](bool busy) { return busy; });
@@ -180,17 +205,12 @@ std::vector<int> Md5Lanes::Run(std::array<Md5Digest, kMaxLanes>& digests) {
                                ? slot.data.data() + slot.next * 64
                                : kIdleBlock;
         }
-        if (lanes_ == 8) {
-            Compress8(state, blocks);
+        if (lanes_ == 16) {
+            CompressLanes<16>(state, blocks, Compress16);
+        } else if (lanes_ == 8) {
+            CompressLanes<8>(state, blocks, Compress8);
         } else {
-            std::uint32_t four[4][4];
-            for (int word = 0; word < 4; ++word) {
-                std::copy(state[word], state[word] + 4, four[word]);
-            }
-            Compress4(four, blocks);
-            for (int word = 0; word < 4; ++word) {
-                std::copy(four[word], four[word] + 4, state[word]);
-            }
+            CompressLanes<4>(state, blocks, Compress4);
         }
         for (int lane = 0; lane < lanes_; ++lane) {
             Lane& slot = lane_[static_cast<std::size_t>(lane)];
