@@ -4,9 +4,9 @@
 #include <bit>
 #include <cstring>
 
-// The vector helpers below pass 32- and 64-byte vectors by value; they are inlined
-// into their callers (AVX2 where those are), so no call ever crosses the ABI
-// GCC warns about.
+// The vector helpers below pass 32- and 64-byte vectors by value; they are
+// always inlined into their callers (AVX2 or AVX-512 where those are), so no
+// call ever crosses the ABI GCC warns about.
 #if defined(__GNUC__) && !defined(__clang__)
 #pragma GCC diagnostic ignored "-Wpsabi"
 #endif
@@ -51,6 +51,19 @@ template <typename V>
     return (x << s) | (x >> (32 - s));
 }
 
+// Step i of the 64, with the round's function of b, c, d already taken. A
+// function always inlined, not a lambda: it must become part of the vector
+// code of its caller in every build, unoptimised ones too, so that no vector
+// crosses a call between code for different instruction sets.
+template <typename V>
+[[gnu::always_inline]] inline void Step(V& a, V& b, V& c, V& d, V f, V word, int i) {
+    const V t = a + f + word + kSines[i];
+    a = d;
+    d = c;
+    c = b;
+    b = b + Rotate(t, kShifts[i]);
+}
+
 // One 64-byte block of every lane: lane i's block at blocks[i].
 template <typename V, int N>
 [[gnu::always_inline]] inline void Compress(std::uint32_t (&state)[4][N],
@@ -70,24 +83,17 @@ template <typename V, int N>
     std::memcpy(&c, state[2], sizeof c);
     std::memcpy(&d, state[3], sizeof d);
     const V a0 = a, b0 = b, c0 = c, d0 = d;
-    const auto step = [&](V f, int g, int i) {
-        const V t = a + f + m[g] + kSines[i];
-        a = d;
-        d = c;
-        c = b;
-        b = b + Rotate(t, kShifts[i]);
-    };
     for (int i = 0; i < 16; ++i) {
-        step((b & c) | (~b & d), i, i);
+        Step(a, b, c, d, (b & c) | (~b & d), m[i], i);
     }
     for (int i = 16; i < 32; ++i) {
-        step((d & b) | (~d & c), (5 * i + 1) & 15, i);
+        Step(a, b, c, d, (d & b) | (~d & c), m[(5 * i + 1) & 15], i);
     }
     for (int i = 32; i < 48; ++i) {
-        step(b ^ c ^ d, (3 * i + 5) & 15, i);
+        Step(a, b, c, d, b ^ c ^ d, m[(3 * i + 5) & 15], i);
     }
     for (int i = 48; i < 64; ++i) {
-        step(c ^ (b | ~d), (7 * i) & 15, i);
+        Step(a, b, c, d, c ^ (b | ~d), m[(7 * i) & 15], i);
     }
     a += a0;
     b += b0;
