@@ -352,23 +352,21 @@ namespace {
 // the same relative name given in another folder is another entry. Nothing
 // when every path is full already, or the current folder is unknown.
 std::optional<std::vector<std::string>> FullPaths(const std::vector<std::string>& paths) {
-    std::error_code error;
-    const std::filesystem::path current = std::filesystem::current_path(error);
     std::optional<std::vector<std::string>> full;
-    for (std::size_t i = 0; i < paths.size() && !error; ++i) {
-        const std::filesystem::path path = FileSystemPath(paths[i]);
-        if (path.is_absolute()) {
+    for (std::size_t i = 0; i < paths.size(); ++i) {
+        std::optional<std::string> path = FullPath(paths[i]);
+        if (!path) {
+            return std::nullopt;
+        }
+        if (*path == paths[i]) {
             continue;
         }
         if (!full) {
             full.emplace(paths);
         }
-        // A name below the current folder, or a Windows form tied to a drive.
-        (*full)[i] = ProgramPath(!path.has_root_name() && !path.has_root_directory()
-                                     ? current / path
-                                     : std::filesystem::absolute(path, error));
+        (*full)[i] = std::move(*path);
     }
-    return error ? std::nullopt : full;
+    return full;
 }
 
 }  // namespace

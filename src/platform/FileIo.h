@@ -111,6 +111,11 @@ bool ListFolder(const std::string& folder, std::vector<FolderEntry>& entries, Sy
 std::filesystem::path FileSystemPath(const std::string& path);
 std::string ProgramPath(const std::filesystem::path& path);
 
+// `path` from the root of its file system: a relative path (on Windows a
+// drive-relative one too) taken in the current folder, a full one as it is.
+// Nothing when the current folder cannot be told.
+std::optional<std::string> FullPath(const std::string& path);
+
 // The largest input read whole into memory (a filter file, a previous
 // update.json): some twenty-five times a filter file of 100,000 items. A
 // larger file is refused before it is read, and the refusal names this size.

@@ -115,6 +115,12 @@ TEST(PathFormsOnWindows, DrivesTrailingDotsAndDeviceNames) {
     const std::string drive = dir.Path().substr(0, 2);  // "C:"
     EXPECT_EQ(ReadWholeFile(drive + "a.wzl"), "relative");
     EXPECT_EQ(ReadWholeFile(JoinPath(drive, "a.wzl")), "relative");
+    // Relative and drive-relative names have one full spelling, without "\\?\".
+    const std::optional<std::string> full = FullPath(dir.File("a.wzl"));
+    ASSERT_TRUE(full);
+    EXPECT_EQ(full->find('/'), std::string::npos) << *full;
+    EXPECT_EQ(FullPath(drive + "a.wzl"), full);
+    EXPECT_EQ(FullPath("a.wzl"), full);
     std::filesystem::current_path(before);
 
     // A name with a trailing dot is its own file, listed and digested as such.
@@ -141,6 +147,7 @@ TEST(PathFormsOnWindows, DrivesTrailingDotsAndDeviceNames) {
     std::vector<std::string> names;
     for (const std::string& path : expanded.files) {
         names.push_back(PathFileName(path) + "=" + ReadWholeFile(path).value_or("?"));
+        EXPECT_EQ(FullPath(path), path) << "a listed name keeps its own spelling";
     }
     EXPECT_EQ(names, (std::vector<std::string>{"a.wzl=relative", "b.wzl=plain", "b.wzl.=dotted"}));
 

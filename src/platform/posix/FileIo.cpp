@@ -80,6 +80,21 @@ std::string ProgramPath(const std::filesystem::path& path) {
     return path.native();
 }
 
+std::optional<std::string> FullPath(const std::string& path) {
+    if (!path.empty() && path[0] == '/') {
+        return path;
+    }
+    std::string current(256, '\0');
+    while (getcwd(current.data(), current.size()) == nullptr) {
+        if (errno != ERANGE) {
+            return std::nullopt;
+        }
+        current.resize(current.size() * 2);
+    }
+    current.resize(std::strlen(current.c_str()));
+    return JoinPath(current, path);
+}
+
 std::string_view PathSeparators() {
     return "/";
 }

@@ -83,6 +83,22 @@ std::string ProgramPath(const std::filesystem::path& path) {
     return windows::Narrow(native);
 }
 
+std::optional<std::string> FullPath(const std::string& path) {
+    if (path.rfind("\\\\?\\", 0) == 0) {
+        return path;  // a listed name: its own spelling, trailing dots and all
+    }
+    // The system resolves relative and drive-relative paths, and gives the
+    // one spelling under which the cache knows the file.
+    const std::wstring wide = WidePath(path);
+    if (wide.rfind(L"\\\\.\\", 0) == 0) {
+        return path;  // a device, refused when it is opened
+    }
+    if (wide.rfind(L"\\\\?\\", 0) != 0) {
+        return std::nullopt;
+    }
+    return ProgramPath(std::filesystem::path(wide));
+}
+
 std::string_view PathSeparators() {
     return "/\\";
 }
