@@ -346,30 +346,7 @@ bool DigestCache::Save() {
     return true;
 }
 
-namespace {
-
-// Relative paths made full: the cache knows a file by its full path, so that
-// the same relative name given in another folder is another entry. Nothing
-// when every path is full already, or the current folder is unknown.
-std::optional<std::vector<std::string>> FullPaths(const std::vector<std::string>& paths) {
-    std::optional<std::vector<std::string>> full;
-    for (std::size_t i = 0; i < paths.size(); ++i) {
-        std::optional<std::string> path = FullPath(paths[i]);
-        if (!path) {
-            return std::nullopt;
-        }
-        if (*path == paths[i]) {
-            continue;
-        }
-        if (!full) {
-            full.emplace(paths);
-        }
-        (*full)[i] = std::move(*path);
-    }
-    return full;
-}
-
-}  // namespace
+namespace {}  // namespace
 
 CachedDigests DigestFilesWithCache(DigestJob& job, const std::string& cachePath) {
     CachedDigests result;

@@ -111,10 +111,11 @@ bool ListFolder(const std::string& folder, std::vector<FolderEntry>& entries, Sy
 std::filesystem::path FileSystemPath(const std::string& path);
 std::string ProgramPath(const std::filesystem::path& path);
 
-// `path` from the root of its file system: a relative path (on Windows a
-// drive-relative one too) taken in the current folder, a full one as it is.
-// Nothing when the current folder cannot be told.
-std::optional<std::string> FullPath(const std::string& path);
+// The paths from the root of their file system: a relative path (on Windows
+// a drive-relative one too) taken in the current folder, a full one as it is
+// (on Windows a listed "\\?\" name keeps its own spelling). Nothing when
+// every path is full already, or the current folder cannot be told.
+std::optional<std::vector<std::string>> FullPaths(const std::vector<std::string>& paths);
 
 // The largest input read whole into memory (a filter file, a previous
 // update.json): some twenty-five times a filter file of 100,000 items. A

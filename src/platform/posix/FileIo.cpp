@@ -80,19 +80,28 @@ std::string ProgramPath(const std::filesystem::path& path) {
     return path.native();
 }
 
-std::optional<std::string> FullPath(const std::string& path) {
-    if (!path.empty() && path[0] == '/') {
-        return path;
-    }
-    std::string current(256, '\0');
-    while (getcwd(current.data(), current.size()) == nullptr) {
-        if (errno != ERANGE) {
-            return std::nullopt;
+std::optional<std::vector<std::string>> FullPaths(const std::vector<std::string>& paths) {
+    std::optional<std::vector<std::string>> full;
+    std::string current;
+    for (std::size_t i = 0; i < paths.size(); ++i) {
+        if (!paths[i].empty() && paths[i][0] == '/') {
+            continue;
         }
-        current.resize(current.size() * 2);
+        if (!full) {
+            // The current folder, asked once for the whole list.
+            current.resize(256);
+            while (getcwd(current.data(), current.size()) == nullptr) {
+                if (errno != ERANGE) {
+                    return std::nullopt;
+                }
+                current.resize(current.size() * 2);
+            }
+            current.resize(std::strlen(current.c_str()));
+            full.emplace(paths);
+        }
+        (*full)[i] = JoinPath(current, paths[i]);
     }
-    current.resize(std::strlen(current.c_str()));
-    return JoinPath(current, path);
+    return full;
 }
 
 std::string_view PathSeparators() {

@@ -83,20 +83,32 @@ std::string ProgramPath(const std::filesystem::path& path) {
     return windows::Narrow(native);
 }
 
-std::optional<std::string> FullPath(const std::string& path) {
-    if (path.rfind("\\\\?\\", 0) == 0) {
-        return path;  // a listed name: its own spelling, trailing dots and all
+std::optional<std::vector<std::string>> FullPaths(const std::vector<std::string>& paths) {
+    std::optional<std::vector<std::string>> full;
+    for (std::size_t i = 0; i < paths.size(); ++i) {
+        const std::string& path = paths[i];
+        if (path.rfind("\\\\?\\", 0) == 0) {
+            continue;  // a listed name: its own spelling, trailing dots and all
+        }
+        // The system resolves relative and drive-relative paths, and gives
+        // the one spelling under which the file is known.
+        const std::wstring wide = WidePath(path);
+        if (wide.rfind(L"\\\\.\\", 0) == 0) {
+            continue;  // a device, refused when it is opened
+        }
+        if (wide.rfind(L"\\\\?\\", 0) != 0) {
+            return std::nullopt;
+        }
+        std::string resolved = ProgramPath(std::filesystem::path(wide));
+        if (resolved == path) {
+            continue;
+        }
+        if (!full) {
+            full.emplace(paths);
+        }
+        (*full)[i] = std::move(resolved);
     }
-    // The system resolves relative and drive-relative paths, and gives the
-    // one spelling under which the cache knows the file.
-    const std::wstring wide = WidePath(path);
-    if (wide.rfind(L"\\\\.\\", 0) == 0) {
-        return path;  // a device, refused when it is opened
-    }
-    if (wide.rfind(L"\\\\?\\", 0) != 0) {
-        return std::nullopt;
-    }
-    return ProgramPath(std::filesystem::path(wide));
+    return full;
 }
 
 std::string_view PathSeparators() {
