@@ -168,8 +168,18 @@ void DigestCache::Load(const std::vector<std::string>& files) {
             prefixes.push_back(std::move(prefix));
         }
     }
+    // A folder's range holds its sub-folders too: those are read with it, once.
     std::sort(prefixes.begin(), prefixes.end());
-    prefixes.erase(std::unique(prefixes.begin(), prefixes.end()), prefixes.end());
+    std::size_t kept = 0;
+    for (std::size_t i = 0; i < prefixes.size(); ++i) {
+        if (kept == 0 || prefixes[i].rfind(prefixes[kept - 1], 0) != 0) {
+            if (kept != i) {
+                prefixes[kept] = std::move(prefixes[i]);
+            }
+            ++kept;
+        }
+    }
+    prefixes.resize(kept);
 
     bool ok = false;
     SqliteStatement select = connection_.Prepare(
@@ -345,8 +355,6 @@ bool DigestCache::Save() {
     }
     return true;
 }
-
-namespace {}  // namespace
 
 CachedDigests DigestFilesWithCache(DigestJob& job, const std::string& cachePath) {
     CachedDigests result;

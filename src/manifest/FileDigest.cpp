@@ -60,6 +60,16 @@ bool Cancelled(const std::atomic<bool>* cancel) {
     return cancel != nullptr && cancel->load(std::memory_order_relaxed);
 }
 
+// The end of reading `total` bytes of `file`: a failure unless they are the
+// whole file as it was opened, and it is still so.
+SystemError ReadEnded(const InputFile& file, std::uint64_t total) {
+    if (total != file.Size()) {
+        return ErrnoError(kChangedWhileRead);
+    }
+    SystemError error;
+    return file.Unchanged(error) ? SystemError{} : error;
+}
+
 // What one thread needs to digest file after file: its read buffer (never
 // cleared: every byte used was read) and its MD5 object, made once.
 class DigestWorker {
@@ -117,12 +127,8 @@ class DigestWorker {
             total += static_cast<std::uint64_t>(count);
             onBytes(static_cast<std::uint64_t>(count), file.Size());
         }
-        // The bytes read must be the file as it was opened, and still is.
-        if (total != file.Size()) {
-            return Failure(kChangedWhileRead);
-        }
-        if (!file.Unchanged(error)) {
-            return Failure(error);
+        if (const SystemError changed = ReadEnded(file, total)) {
+            return Failure(changed);
         }
         if (state != nullptr) {
             *state = file.State();
@@ -154,12 +160,13 @@ class ProgressCounter {
     ProgressCounter(std::size_t files, DigestProgress onProgress)
         : onProgress_(std::move(onProgress)), files_(files) {}
 
-    bool Listening() const { return static_cast<bool>(onProgress_); }
-
     // Adds `bytes` of a file of `size` that has counted `counted` so far;
-    // gives the new count.
+    // gives the new count. Nobody listening: nothing shared is touched.
     std::uint64_t AddChunk(std::uint64_t counted, std::uint64_t bytes, std::uint64_t size) {
         const std::uint64_t now = counted + bytes;
+        if (!onProgress_) {
+            return now;
+        }
         bytesRead_ += bytes;
         done_ += Units(now, size) - Units(counted, size);
         Report(false);
@@ -414,16 +421,12 @@ class DigestEngine {
                 } else {
                     bool slow = false;
                     size = file.Size();
-                    digest = progress_.Listening()
-                                 ? worker->DigestOpened(
-                                       file,
-                                       [&](std::uint64_t bytes, std::uint64_t fileSize) {
-                                           counted = progress_.AddChunk(counted, bytes, fileSize);
-                                       },
-                                       job_.cancel, &state, &slow)
-                                 : worker->DigestOpened(
-                                       file, [](std::uint64_t, std::uint64_t) {}, job_.cancel,
-                                       &state, &slow);
+                    digest = worker->DigestOpened(
+                        file,
+                        [&](std::uint64_t bytes, std::uint64_t fileSize) {
+                            counted = progress_.AddChunk(counted, bytes, fileSize);
+                        },
+                        job_.cancel, &state, &slow);
                     haveState = digest.ok;
                     NoteSlow(slow, window);
                 }
@@ -477,10 +480,7 @@ class DigestEngine {
             }
             total += static_cast<std::uint64_t>(count);
         }
-        if (total != file.Size()) {
-            return ErrnoError(kChangedWhileRead);
-        }
-        return file.Unchanged(error) ? SystemError{} : error;
+        return ReadEnded(file, total);
     }
 
     // Several files from the disk among the last few a thread read, not some

@@ -144,6 +144,26 @@ TEST(DigestCache, ARelativeNameIsKnownByItsFullPath) {
     EXPECT_EQ(DigestWithCache(cache, {dir.File("a.wzl")}).recalled, 1u);
 }
 
+// Files of a folder, of its sub-folders and of a folder whose name starts the
+// same: a folder read with the folder around it, or left out, is found too.
+TEST(DigestCache, FoldersInsideEachOtherAreReadOnce) {
+    test::TempDir dir;
+    const std::string cache = dir.File("digests.sqlite");
+    std::vector<std::string> paths;
+    for (const char* name : {"a.wzl", "sub/b.wzl", "subway/c.wzl", "sub/deeper/d.wzl"}) {
+        paths.push_back(dir.File(name));
+        std::filesystem::create_directories(FileSystemPath(PathFolder(paths.back())));
+        test::WriteFile(paths.back(), name);
+    }
+    LetTheRacyWindowPass();
+    ASSERT_EQ(DigestWithCache(cache, paths).recalled, 0u);
+    const CachedDigests again = DigestWithCache(cache, paths);
+    EXPECT_EQ(again.recalled, paths.size());
+    for (std::size_t i = 0; i < paths.size(); ++i) {
+        EXPECT_EQ(again.digests[i].md5, DigestFile(paths[i]).md5) << paths[i];
+    }
+}
+
 // A cache that cannot be used costs a warning, never a digest.
 TEST(DigestCache, ACacheThatCannotBeUsedIsLeftAlone) {
     test::TempDir dir;

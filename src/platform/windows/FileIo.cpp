@@ -72,15 +72,24 @@ std::filesystem::path FileSystemPath(const std::string& path) {
     return std::filesystem::path(WidePath(path));
 }
 
+namespace {
+
+// A path without the "\\?\" prefix of the long form: \\?\UNC\server\x is
+// \\server\x, \\?\D:\x is D:\x.
+std::string WithoutLongPathPrefix(std::string_view path) {
+    if (path.rfind("\\\\?\\UNC\\", 0) == 0) {
+        return "\\\\" + std::string(path.substr(8));
+    }
+    if (path.rfind("\\\\?\\", 0) == 0) {
+        path.remove_prefix(4);
+    }
+    return std::string(path);
+}
+
+}  // namespace
+
 std::string ProgramPath(const std::filesystem::path& path) {
-    std::wstring_view native = path.native();
-    if (native.rfind(L"\\\\?\\UNC\\", 0) == 0) {
-        return "\\\\" + windows::Narrow(native.substr(8));
-    }
-    if (native.rfind(L"\\\\?\\", 0) == 0) {
-        native.remove_prefix(4);
-    }
-    return windows::Narrow(native);
+    return WithoutLongPathPrefix(windows::Narrow(path.native()));
 }
 
 std::optional<std::vector<std::string>> FullPaths(const std::vector<std::string>& paths) {
@@ -130,15 +139,8 @@ bool NamesMayHoldQuotes() {
 }
 
 std::string DisplayPath(std::string_view path) {
-    // The long-path forms as the user knows them: \\?\UNC\server\x is \\server\x.
-    std::string shown;
-    if (path.rfind("\\\\?\\UNC\\", 0) == 0) {
-        shown = "\\\\" + std::string(path.substr(8));
-    } else if (path.rfind("\\\\?\\", 0) == 0) {
-        shown = std::string(path.substr(4));
-    } else {
-        shown = std::string(path);
-    }
+    // The long-path forms as the user knows them.
+    std::string shown = WithoutLongPathPrefix(path);
     std::replace(shown.begin(), shown.end(), '/', '\\');
     return shown;
 }
@@ -371,6 +373,7 @@ bool ListFolder(const std::string& folder, std::vector<FolderEntry>& entries, Sy
     if (base.back() != L'\\') {
         base += L'\\';
     }
+    const std::string narrowBase = windows::Narrow(base);
     WIN32_FIND_DATAW data{};
     const HANDLE find = FindFirstFileExW((base + L"*").c_str(), FindExInfoBasic, &data,
                                          FindExSearchNameMatch, nullptr, FIND_FIRST_EX_LARGE_FETCH);
@@ -389,7 +392,7 @@ bool ListFolder(const std::string& folder, std::vector<FolderEntry>& entries, Sy
         }
         FolderEntry entry;
         entry.name = windows::Narrow(name);
-        entry.path = windows::Narrow(base) + entry.name;
+        entry.path = narrowBase + entry.name;
         DWORD attributes = data.dwFileAttributes;
         if (windows::IsReservedDeviceName(name)) {
             entry.error = ErrnoError(kReservedDeviceName);
