@@ -131,11 +131,7 @@ void Note(std::string_view message) {
 
 bool AllowFindings(const std::vector<Finding>& findings, bool force) {
     for (const Finding& finding : findings) {
-        if (force) {
-            Note("warning: " + FindingText(finding));
-        } else {
-            Note(FindingText(finding));
-        }
+        Note((force ? "warning: " : "") + FindingText(finding));
     }
     if (!findings.empty() && !force) {
         Fail("nothing was written (--force writes it anyway)");

@@ -58,8 +58,8 @@ QString DialogFilter(ManifestMode mode) {
     return parts.join(QLatin1Char('|'));
 }
 
-// The bar's resolution; it advances by the bytes digested, each file
-// weighing its size plus one, so that empty files move it too.
+// The bar's resolution; it advances by files, each an equal share, and
+// through a large file as its bytes are read.
 constexpr int kProgressSteps = 10000;
 
 // A file an import passed over, with the reason.
