@@ -1,8 +1,6 @@
 #include "checks/Findings.h"
 
 #include <algorithm>
-#include <filesystem>
-#include <system_error>
 
 #include "platform/FileIo.h"
 #include "text/CodePage.h"
@@ -14,12 +12,9 @@ namespace {
 // The size of the regular file at `path`; 0 when there is none (or it is
 // something else: a folder refuses the write on its own).
 std::uint64_t ExistingFileSize(const std::string& path) {
-    if (KindOfPath(path) != PathKind::File) {
-        return 0;
-    }
-    std::error_code error;
-    const std::uintmax_t size = std::filesystem::file_size(FileSystemPath(path), error);
-    return error ? 0 : static_cast<std::uint64_t>(size);
+    FileState state;
+    SystemError ignored;
+    return StatFile(path, state, ignored) ? state.size : 0;
 }
 
 std::optional<Finding> CheckEmptyOverFile(std::string_view content, const std::string& path) {

@@ -1,7 +1,6 @@
 #include "app/messages/OutputFile.h"
 
 #include <cerrno>
-#include <filesystem>
 
 #include "app/application/WindowProcess.h"
 #include "app/messages/MessageBoxes.h"
@@ -16,8 +15,7 @@ namespace varo {
 bool WriteOutputFile(const std::string& directory, std::string_view fileName,
                      std::string_view bytes) {
     const std::string path = JoinPath(directory, fileName);
-    std::error_code ignored;
-    const bool existed = std::filesystem::is_regular_file(FileSystemPath(path), ignored);
+    const bool existed = KindOfPath(path) == PathKind::File;
     const FileWriteResult result = WriteFileAtomically(path, bytes);
     if (result.ok) {
         return true;

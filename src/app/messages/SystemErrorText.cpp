@@ -93,6 +93,13 @@ QString SqliteCodeText(int code) {
     }
 }
 
+// SQLite's code in Chinese, and its own words after ours for a support request.
+QString SqliteText(int code, const QString& english) {
+    return english.isEmpty()
+               ? SqliteCodeText(code)
+               : QStringLiteral("%1（SQLite：%2）").arg(SqliteCodeText(code), english);
+}
+
 }  // namespace
 
 QString SystemErrorText(const SystemError& error, FileAccess access) {
@@ -143,11 +150,7 @@ QString ItemTableProblemText(const ItemTable& table) {
         case ItemTable::Problem::None:
             return QString();
     }
-    // SQLite's own words after ours, for a support request.
-    const QString english = FromGbk(table.error).trimmed();
-    return english.isEmpty()
-               ? SqliteCodeText(table.sqliteCode)
-               : QStringLiteral("%1（SQLite：%2）").arg(SqliteCodeText(table.sqliteCode), english);
+    return SqliteText(table.sqliteCode, FromGbk(table.error).trimmed());
 }
 
 QString ManifestFaultText(const ManifestFault& fault) {
@@ -175,15 +178,12 @@ QString ManifestFaultText(const ManifestFault& fault) {
 QString CacheProblemText(const CacheProblem& problem) {
     switch (problem.kind) {
         case CacheProblem::Kind::NoPlace:
-            return QStringLiteral("没有缓存文件夹（%1）").arg(SystemErrorText(problem.error));
+            // The reason may hold brackets of its own: after a comma, they do not nest.
+            return QStringLiteral("没有缓存文件夹，%1").arg(SystemErrorText(problem.error));
         case CacheProblem::Kind::LibraryMissing:
             return QStringLiteral("无法加载SQLite");
-        case CacheProblem::Kind::Sqlite: {
-            const QString english = FromUtf8(problem.message).trimmed();
-            return english.isEmpty() ? SqliteCodeText(problem.sqliteCode)
-                                     : QStringLiteral("%1（SQLite：%2）")
-                                           .arg(SqliteCodeText(problem.sqliteCode), english);
-        }
+        case CacheProblem::Kind::Sqlite:
+            return SqliteText(problem.sqliteCode, FromUtf8(problem.message).trimmed());
         case CacheProblem::Kind::None:
             break;
     }
