@@ -1,8 +1,10 @@
 #include "checks/Findings.h"
 
 #include <algorithm>
+#include <unordered_map>
 
 #include "platform/FileIo.h"
+#include "platform/Path.h"
 #include "text/CodePage.h"
 #include "text/TextToInt.h"
 
@@ -79,7 +81,85 @@ void AddIf(std::vector<Finding>& findings, std::optional<Finding> finding) {
     }
 }
 
+bool HasNonAscii(std::string_view bytes) {
+    return std::any_of(bytes.begin(), bytes.end(),
+                       [](char c) { return static_cast<unsigned char>(c) >= 0x80; });
+}
+
+// The filter file at `path` in the other form than `form`, when both it and
+// `bytes` hold text outside ASCII (an ASCII file reads the same in both).
+std::optional<Finding> CheckOtherForm(const std::string& path, FilterFileForm form,
+                                      std::string_view bytes) {
+    if (!HasNonAscii(bytes)) {
+        return std::nullopt;
+    }
+    const FilterFileRead read = ReadFilterFile(path);
+    if (read.status != FilterFileRead::Status::Ok || !HasNonAscii(read.bytes)) {
+        return std::nullopt;
+    }
+    const FilterFileForm existing = read.utf8 ? FilterFileForm::Mobile : FilterFileForm::Pc;
+    if (existing == form) {
+        return std::nullopt;
+    }
+    return OtherFormFinding{path, existing, form};
+}
+
+// A line of the resource list: "name md5 size", the name all before the last two fields.
+struct ListLine {
+    std::string_view name;
+    std::string_view md5;
+    std::uint64_t size = 0;
+};
+
+std::optional<ListLine> ParseListLine(std::string_view line) {
+    const std::size_t sizeAt = line.rfind(' ');
+    if (sizeAt == std::string_view::npos || sizeAt == 0) {
+        return std::nullopt;
+    }
+    const std::size_t md5At = line.rfind(' ', sizeAt - 1);
+    if (md5At == std::string_view::npos) {
+        return std::nullopt;
+    }
+    ListLine parsed{line.substr(0, md5At), line.substr(md5At + 1, sizeAt - md5At - 1), 0};
+    for (const char c : line.substr(sizeAt + 1)) {
+        if (c < '0' || c > '9') {
+            return std::nullopt;
+        }
+        parsed.size = parsed.size * 10 + static_cast<std::uint64_t>(c - '0');
+    }
+    return parsed;
+}
+
 }  // namespace
+
+const char* FindingKind(const Finding& finding) {
+    return std::visit(
+        FindingVisitor{
+            [](const UnusableValuesFinding&) { return "pillar-values"; },
+            [](const NotAFilterFileFinding&) { return "not-filter-file"; },
+            [](const VersionNotRaisedFinding&) { return "release-version"; },
+            [](const UnreadablePreviousManifestFinding&) { return "unreadable-previous"; },
+            [](const EmptyResultFinding&) { return "empty-result"; },
+            [](const UncarriableNamesFinding&) { return "uncarriable-name"; },
+            [](const LostCharactersFinding&) { return "lost-characters"; },
+            [](const ShineOutOfRangeFinding&) { return "shine-range"; },
+            [](const UncomparableVersionFinding&) { return "version-format"; },
+            [](const DuplicateNameFinding&) { return "duplicate-name"; },
+            [](const UnsafeFolderFinding&) { return "unsafe-folder"; },
+            [](const RemovalsFinding&) { return "removals"; },
+            [](const OtherFormFinding&) { return "other-form"; },
+        },
+        finding);
+}
+
+const std::vector<std::string_view>& FindingKinds() {
+    static const std::vector<std::string_view> kinds = {
+        "empty-result",        "uncarriable-name", "lost-characters", "shine-range",
+        "pillar-values",       "not-filter-file",  "version-format",  "release-version",
+        "unreadable-previous", "duplicate-name",   "unsafe-folder",   "removals",
+        "other-form"};
+    return kinds;
+}
 
 std::optional<Finding> CheckLightPillarValues(const LightPillarList& rows) {
     const std::vector<UnusableLightPillarValue> unusable = FindUnusableLightPillarValues(rows);
@@ -128,21 +208,120 @@ std::optional<Finding> CheckShineValues(const ItemMatrix& matrix) {
     return finding;
 }
 
-std::vector<Finding> CheckFilterFile(const FilterRows& rows, const std::string& path) {
+std::vector<Finding> CheckFilterFile(const FilterRows& rows, const std::string& path,
+                                     FilterFileForm form, std::string_view bytes) {
     const auto name = [](const FilterRow& row) -> const GbkText& { return row.itemName; };
     std::vector<Finding> findings;
-    AddIf(findings, CheckUncarriableNames(rows, kFilterFileName, "\r\n", name));
+    // A tab too: the import takes a line holding one for another kind of file.
+    AddIf(findings, CheckUncarriableNames(rows, kFilterFileName, "\t\r\n", name));
     AddIf(findings, CheckLostCharacters(
                         rows, kFilterFileName, name,
                         [](const FilterRow& row) -> const std::string& { return row.lostName; }));
     AddIf(findings, CheckEmptyOverFile(rows.empty() ? "" : "rows", path));
+    AddIf(findings, CheckOtherForm(path, form, bytes));
     return findings;
 }
 
-std::vector<Finding> CheckSingleManifest(std::string_view body, const std::string& path) {
+std::optional<Finding> CheckManifestFolder(const ManifestNaming& naming) {
+    const std::string_view folder = naming.directory;
+    if (naming.mode != ManifestMode::CustomDirectory || folder.empty()) {
+        return std::nullopt;
+    }
+    const bool drive =
+        folder.size() >= 2 && folder[1] == ':' &&
+        ((folder[0] >= 'A' && folder[0] <= 'Z') || (folder[0] >= 'a' && folder[0] <= 'z'));
+    bool parent = false;
+    bool emptyPart = false;
+    for (std::size_t start = 0;;) {
+        const std::size_t end = std::min(folder.find('/', start), folder.size());
+        const std::string_view part = folder.substr(start, end - start);
+        parent = parent || part == "..";
+        emptyPart = emptyPart || part.empty();
+        if (end == folder.size()) {
+            break;
+        }
+        start = end + 1;
+    }
+    std::optional<UnsafeFolderFinding::Reason> reason;
+    if (folder.front() == '/' || drive || parent) {
+        reason = UnsafeFolderFinding::Reason::LeavesRoot;
+    } else if (folder.find('\\') != std::string_view::npos) {
+        reason = UnsafeFolderFinding::Reason::Backslash;
+    } else if (emptyPart) {
+        reason = UnsafeFolderFinding::Reason::EmptyPart;
+    }
+    if (!reason) {
+        return std::nullopt;
+    }
+    return UnsafeFolderFinding{std::string(folder), *reason};
+}
+
+std::vector<Finding> CheckSingleManifest(std::string_view body, const std::string& path,
+                                         const ManifestNaming& naming) {
     std::vector<Finding> findings;
+    AddIf(findings, CheckManifestFolder(naming));
     AddIf(findings, CheckEmptyOverFile(body, path));
     return findings;
+}
+
+std::optional<Finding> CheckDuplicateNames(
+    const ResourceImportPlan& plan, const std::vector<FileDigest>& digests, std::string_view listed,
+    const std::function<std::string(std::string_view name)>& listedPath) {
+    DuplicateNameFinding finding;
+    const auto differ = [](const FileDigest& a, const FileDigest& b) {
+        return a.md5 != b.md5 || a.size != b.size;
+    };
+    for (const ResourceImportPlan::SharedName& shared : plan.sharedNames) {
+        if (shared.laterFile >= digests.size()) {
+            continue;
+        }
+        const FileDigest& earlier = digests[shared.earlierFile];
+        const FileDigest& later = digests[shared.laterFile];
+        if (earlier.ok && later.ok && differ(earlier, later)) {
+            finding.names.push_back({shared.name, shared.earlier, earlier.md5, earlier.size,
+                                     shared.later, later.md5, later.size});
+        }
+    }
+    if (!listed.empty()) {
+        // The file that fills each line of the import: the last of its name digested.
+        std::vector<std::size_t> fileOfLine(plan.lines, plan.files.size());
+        for (std::size_t i = 0; i < plan.files.size() && i < digests.size(); ++i) {
+            if (digests[i].ok) {
+                fileOfLine[plan.lineOfFile[i]] = i;
+            }
+        }
+        std::unordered_map<std::string_view, std::size_t> fileOfName;
+        for (const std::size_t i : fileOfLine) {
+            if (i < plan.files.size()) {
+                fileOfName.emplace(PathFileNameView(plan.files[i]), i);
+            }
+        }
+        for (std::size_t start = 0; start < listed.size();) {
+            const std::size_t end = std::min(listed.find("\r\n", start), listed.size());
+            const std::optional<ListLine> line = ParseListLine(listed.substr(start, end - start));
+            start = end + 2;
+            if (!line) {
+                continue;
+            }
+            const auto found = fileOfName.find(line->name);
+            if (found == fileOfName.end()) {
+                continue;
+            }
+            const FileDigest& later = digests[found->second];
+            const std::string& laterPath = plan.files[found->second];
+            std::string earlierPath = listedPath ? listedPath(line->name) : std::string();
+            // The same file imported again after it changed is an update, not another file.
+            if ((later.md5 != line->md5 || later.size != line->size) && earlierPath != laterPath) {
+                finding.names.push_back({std::string(line->name), std::move(earlierPath),
+                                         std::string(line->md5), line->size, laterPath, later.md5,
+                                         later.size});
+            }
+        }
+    }
+    if (finding.names.empty()) {
+        return std::nullopt;
+    }
+    return finding;
 }
 
 std::optional<Finding> CheckFilterFileSource(const std::string& path, const FilterFileRead& read,
@@ -154,11 +333,12 @@ std::optional<Finding> CheckFilterFileSource(const std::string& path, const Filt
 }
 
 ReleaseCheckResult CheckRelease(const std::string& previousPath, std::string_view manifest,
-                                std::string_view version) {
+                                std::string_view version, const ManifestNaming& naming) {
     ReleaseCheckResult result;
+    AddIf(result.findings, CheckManifestFolder(naming));
     const bool comparable = IsComparableVersion(version);
-    if (!comparable) {
-        result.findings.push_back(UncomparableVersionFinding{std::string(version)});
+    if (!comparable || HasSurroundingSpace(version)) {
+        result.findings.push_back(UncomparableVersionFinding{std::string(version), comparable});
     }
     result.previous = ReadPreviousRelease(previousPath);
     switch (result.previous.state) {
@@ -179,9 +359,13 @@ ReleaseCheckResult CheckRelease(const std::string& previousPath, std::string_vie
         result.findings.push_back(VersionNotRaisedFinding{
             previousPath, next.version, result.previous.manifest.version, *result.change});
     }
-    if (next.entries.empty() && !result.previous.manifest.entries.empty()) {
-        result.findings.push_back(EmptyResultFinding{previousPath, ExistingFileSize(previousPath),
-                                                     result.previous.manifest.entries.size()});
+    const std::size_t previousEntries = result.previous.manifest.entries.size();
+    if (next.entries.empty() && previousEntries > 0) {
+        result.findings.push_back(
+            EmptyResultFinding{previousPath, ExistingFileSize(previousPath), previousEntries});
+    } else if (result.change->removed * 2 > previousEntries) {
+        result.findings.push_back(RemovalsFinding{previousPath, previousEntries,
+                                                  result.change->removed, next.entries.size()});
     }
     return result;
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -9,7 +10,9 @@
 
 #include "db/ItemTable.h"
 #include "filter/FilterFile.h"
+#include "manifest/Manifest.h"
 #include "manifest/ReleaseCheck.h"
+#include "manifest/ResourceImport.h"
 #include "pillar/LightPillar.h"
 #include "platform/SystemError.h"
 #include "text/GbkText.h"
@@ -111,15 +114,66 @@ struct ShineOutOfRangeFinding {
     std::vector<Value> values;
 };
 
-// A version clients cannot compare: not decimal numbers separated by dots.
+// A version clients cannot compare: not decimal numbers separated by dots,
+// or such numbers with white space around them, which the file would keep.
 struct UncomparableVersionFinding {
     std::string version;
+    bool whiteSpace = false;  // dotted numbers, but with white space before or after
+};
+
+// Two files that give one entry name with other bytes: the manifest can list
+// only one of them. From two folders of one import, or (in the window) a
+// file whose line replaces that of an earlier import.
+struct DuplicateNameFinding {
+    struct Name {
+        std::string name;
+        std::string earlierPath;  // empty when not known
+        std::string earlierMd5;
+        std::uint64_t earlierSize = 0;
+        std::string laterPath;
+        std::string laterMd5;
+        std::uint64_t laterSize = 0;
+    };
+    std::vector<Name> names;  // the later file is the one listed
+};
+
+// The custom folder would put entries where a client must not fetch them or
+// cannot: outside the root ("..", an absolute path, a drive), behind a
+// backslash, or under an empty folder name ("layout/", "a//b").
+struct UnsafeFolderFinding {
+    enum class Reason { LeavesRoot, Backslash, EmptyPart };
+    std::string directory;
+    Reason reason = Reason::LeavesRoot;
+};
+
+// The new update.json would drop more than half of the entries of the one
+// there (one folder imported of three, the mode switched), whatever its version.
+struct RemovalsFinding {
+    std::string path;
+    std::size_t previousEntries = 0;
+    std::size_t removed = 0;
+    std::size_t entries = 0;  // in the new one
+};
+
+// lsDefaultItemFilter.txt would be written in one form over a file of the
+// other (UTF-8 names over GBK ones, or the reverse): one client loses its file.
+struct OtherFormFinding {
+    std::string path;
+    FilterFileForm existing = FilterFileForm::Pc;
+    FilterFileForm written = FilterFileForm::Mobile;
 };
 
 using Finding =
     std::variant<UnusableValuesFinding, NotAFilterFileFinding, VersionNotRaisedFinding,
                  UnreadablePreviousManifestFinding, EmptyResultFinding, UncarriableNamesFinding,
-                 LostCharactersFinding, ShineOutOfRangeFinding, UncomparableVersionFinding>;
+                 LostCharactersFinding, ShineOutOfRangeFinding, UncomparableVersionFinding,
+                 DuplicateNameFinding, UnsafeFolderFinding, RemovalsFinding, OtherFormFinding>;
+
+// The kind of a finding, one ASCII word that varo-cli prints with it and
+// that --allow names: "empty-result", "duplicate-name" …
+const char* FindingKind(const Finding& finding);
+// Every kind, in the order the README lists them.
+const std::vector<std::string_view>& FindingKinds();
 
 // Lambdas combined into one visitor, for std::visit over a Finding.
 template <typename... Handlers>
@@ -139,11 +193,32 @@ std::vector<Finding> CheckLightPillarFile(const LightPillarList& rows, const std
 // Before light-pillar rows are computed from the table: shine values beyond 32 bits.
 std::optional<Finding> CheckShineValues(const ItemMatrix& matrix);
 
-// Before lsDefaultItemFilter.txt is written at `path` (either form).
-std::vector<Finding> CheckFilterFile(const FilterRows& rows, const std::string& path);
+// Before lsDefaultItemFilter.txt is written at `path` in `form` as `bytes`.
+std::vector<Finding> CheckFilterFile(const FilterRows& rows, const std::string& path,
+                                     FilterFileForm form, std::string_view bytes);
+
+// How a manifest names its entries: the mode and the custom folder.
+struct ManifestNaming {
+    ManifestMode mode = ManifestMode::MicroClient;
+    std::string directory;
+};
+
+// The custom folder a manifest would name its entries under, when it is unsafe.
+std::optional<Finding> CheckManifestFolder(const ManifestNaming& naming);
 
 // Before 单json文件.json is written at `path`.
-std::vector<Finding> CheckSingleManifest(std::string_view body, const std::string& path);
+std::vector<Finding> CheckSingleManifest(std::string_view body, const std::string& path,
+                                         const ManifestNaming& naming);
+
+// Names that two files of one import give with other bytes (`digests` are
+// those of plan.files), and names of `listed` lines ("name md5 size", as the
+// window's list holds them) that another file of the import would replace
+// with other bytes; `listedPath` gives the file a listed name came from, when
+// known (the same file imported again after it changed is no finding).
+std::optional<Finding> CheckDuplicateNames(
+    const ResourceImportPlan& plan, const std::vector<FileDigest>& digests,
+    std::string_view listed = {},
+    const std::function<std::string(std::string_view name)>& listedPath = {});
 
 // `read` is the file at `path` as ReadFilterFile gave it.
 std::optional<Finding> CheckFilterFileSource(const std::string& path, const FilterFileRead& read,
@@ -159,9 +234,10 @@ struct ReleaseCheckResult {
     std::vector<Finding> findings;
 };
 // `version` is the one `manifest` holds; the manifest is read back only when
-// there is a previous one to compare it with.
+// there is a previous one to compare it with. Also: the custom folder, and a
+// list that drops more than half of the previous entries.
 ReleaseCheckResult CheckRelease(const std::string& previousPath, std::string_view manifest,
-                                std::string_view version);
+                                std::string_view version, const ManifestNaming& naming);
 
 // Why a table gave an empty list or grid, said as a note, not an error.
 struct EmptyTableNote {

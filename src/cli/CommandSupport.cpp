@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <variant>
@@ -54,7 +55,7 @@ std::string FindingText(const Finding& finding) {
                 const std::string reason = previous.error.kind == EFBIG
                                                ? "larger than " + SizeText(previous.sizeLimit)
                                            : previous.error ? SystemErrorMessage(previous.error)
-                                                            : previous.detail;
+                                                            : EscapeControlBytes(previous.detail);
                 return Shown(previous.path) + ": not a readable manifest (" + reason +
                        "); the new one cannot be checked against it";
             },
@@ -66,10 +67,9 @@ std::string FindingText(const Finding& finding) {
                                  Counted(empty.previousSize, "byte") + "; writing would empty it";
             },
             [](const UncarriableNamesFinding& names) {
-                const bool tabs = names.fileName == std::string(kLightPillarFileName);
-                return Counted(names.names.size(), "name") + " holding " +
-                       (tabs ? "a tab or a line break" : "a line break") + ", which would split " +
-                       "its line of " + names.fileName +
+                return Counted(names.names.size(), "name") +
+                       " holding a tab or a line break, which would split its line of " +
+                       names.fileName +
                        ListedValues(names.names, [](const UncarriableNamesFinding::Name& n) {
                            return "row " + std::to_string(n.row + 1) + " \"" + ShownGbk(n.name) +
                                   "\"";
@@ -93,8 +93,46 @@ std::string FindingText(const Finding& finding) {
                        });
             },
             [](const UncomparableVersionFinding& version) {
-                return "the version \"" + ShownUtf8(version.version) +
-                       "\" is not dotted decimal numbers (such as 1.2.5), which clients compare";
+                return version.whiteSpace
+                           ? "the version \"" + ShownUtf8(version.version) +
+                                 "\" has white space before or after it, which the file would "
+                                 "keep and clients would compare"
+                           : "the version \"" + ShownUtf8(version.version) +
+                                 "\" is not dotted decimal numbers (such as 1.2.5), which "
+                                 "clients compare";
+            },
+            [](const DuplicateNameFinding& duplicate) {
+                return Counted(duplicate.names.size(), "entry name") +
+                       " given by two files with other bytes; the manifest lists only the later" +
+                       ListedValues(duplicate.names, [](const DuplicateNameFinding::Name& n) {
+                           return Shown(n.name) + " from " + Shown(n.earlierPath) + " (" +
+                                  n.earlierMd5 + ", " + Counted(n.earlierSize, "byte") + ") and " +
+                                  Shown(n.laterPath) + " (" + n.laterMd5 + ", " +
+                                  Counted(n.laterSize, "byte") + ")";
+                       });
+            },
+            [](const UnsafeFolderFinding& folder) {
+                const char* why =
+                    folder.reason == UnsafeFolderFinding::Reason::LeavesRoot
+                        ? "leaves the update's root (\"..\", an absolute path or a drive)"
+                    : folder.reason == UnsafeFolderFinding::Reason::Backslash
+                        ? "holds a backslash, which a client does not take for a folder"
+                        : "has an empty folder name (a slash at the end, or two together)";
+                return "the folder --dir \"" + ShownUtf8(folder.directory) + "\" " + why;
+            },
+            [](const RemovalsFinding& removals) {
+                return "the new update.json would drop " + std::to_string(removals.removed) +
+                       " of the " + Counted(removals.previousEntries, "entry", "entries") + " of " +
+                       Shown(removals.path) + " (it lists " +
+                       Counted(removals.entries, "entry", "entries") +
+                       "): more than half; a folder or the mode may be missing";
+            },
+            [](const OtherFormFinding& form) {
+                const auto name = [](FilterFileForm f) {
+                    return f == FilterFileForm::Pc ? "PC form (GBK)" : "mobile form (UTF-8)";
+                };
+                return Shown(form.path) + " is in the " + name(form.existing) + "; writing the " +
+                       name(form.written) + " over it replaces that client's file";
             },
         },
         finding);
@@ -129,19 +167,31 @@ void Note(std::string_view message) {
     WriteStandardError("varo-cli: " + std::string(message) + "\n");
 }
 
-bool AllowFindings(const std::vector<Finding>& findings, bool force) {
+bool Accepted::Covers(const Finding& finding) const {
+    return all || std::find(kinds.begin(), kinds.end(), FindingKind(finding)) != kinds.end();
+}
+
+bool AllowFindings(const std::vector<Finding>& findings, const Accepted& accepted) {
+    std::string refused;
     for (const Finding& finding : findings) {
-        Note((force ? "warning: " : "") + FindingText(finding));
+        const bool covered = accepted.Covers(finding);
+        Note((covered ? "warning: " : "") + FindingText(finding) + " [" + FindingKind(finding) +
+             "]");
+        if (!covered && refused.find(FindingKind(finding)) == std::string::npos) {
+            refused += (refused.empty() ? "" : ",") + std::string(FindingKind(finding));
+        }
     }
-    if (!findings.empty() && !force) {
-        Fail("nothing was written (--force writes it anyway)");
+    if (!refused.empty()) {
+        Fail("nothing was written (--allow " + refused +
+             " writes it anyway; --force accepts every finding)");
         return false;
     }
     return true;
 }
 
-bool AllowFinding(const std::optional<Finding>& finding, bool force) {
-    return AllowFindings(finding ? std::vector<Finding>{*finding} : std::vector<Finding>{}, force);
+bool AllowFinding(const std::optional<Finding>& finding, const Accepted& accepted) {
+    return AllowFindings(finding ? std::vector<Finding>{*finding} : std::vector<Finding>{},
+                         accepted);
 }
 
 void NoteEmptyTable(const EmptyTableNote& note, std::string_view result) {
@@ -195,7 +245,7 @@ std::string ShownGbk(std::string_view gbk) {
 }
 
 std::string ShownUtf8(std::string_view utf8) {
-    return EscapeControlBytes(ToValidUtf8(utf8));
+    return EscapeControlBytes(utf8);
 }
 
 std::string Counted(std::size_t count, std::string_view noun, std::string_view plural) {

@@ -1,8 +1,8 @@
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
-#include <cstdint>
 #include <string_view>
 #include <vector>
 
@@ -12,13 +12,22 @@
 // its file was written, 1 when it was not (the reason is on stderr).
 namespace varo::cli {
 
+// The findings the user accepted on the command line: every one (--force),
+// or those of the kinds --allow names.
+struct Accepted {
+    bool all = false;
+    std::vector<std::string> kinds;
+
+    bool Covers(const Finding& finding) const;
+};
+
 struct PillarOptions {
     std::string database;
     std::string color = "255";
     std::string effectCount = "20";
     std::string pillarFile = "1";
     std::string outputDirectory = ".";
-    bool force = false;  // write despite values a client cannot use
+    Accepted accepted;
 };
 
 struct FilterOptions {
@@ -30,7 +39,7 @@ struct FilterOptions {
     std::optional<bool> pickUp;
     std::optional<bool> showName;
     std::string outputDirectory = ".";
-    bool force = false;  // read a file that does not look like a filter file
+    Accepted accepted;
 };
 
 struct ManifestOptions {
@@ -38,7 +47,7 @@ struct ManifestOptions {
     std::string directory = "layout";
     std::string version = "1.2.5";
     bool single = false;
-    bool force = false;  // write despite the release check
+    Accepted accepted;
     int jobs = 1;
     bool quiet = false;
     bool noCache = false;  // digest every file and leave the digest cache alone
@@ -55,11 +64,11 @@ int Fail(std::string_view message);
 // Prints "varo-cli: message" on stderr: what the run found, not a failure.
 void Note(std::string_view message);
 
-// A check's findings: each named on stderr; refused (false) unless `force`,
-// which prints them as warnings and lets the file be written (true). No
-// finding: true.
-bool AllowFindings(const std::vector<Finding>& findings, bool force);
-bool AllowFinding(const std::optional<Finding>& finding, bool force);
+// A check's findings: each named on stderr with its kind; refused (false)
+// unless every one is accepted, which prints them as warnings and lets the
+// file be written (true). No finding: true.
+bool AllowFindings(const std::vector<Finding>& findings, const Accepted& accepted);
+bool AllowFinding(const std::optional<Finding>& finding, const Accepted& accepted);
 
 // Says on stderr why a table gave an empty result (a note, not a failure).
 void NoteEmptyTable(const EmptyTableNote& note, std::string_view result);

@@ -24,11 +24,11 @@ std::string HexBytes(std::string_view bytes) {
 // The rows of a filter file, or nothing after saying why on stderr. A file
 // that does not look like a filter file is refused unless --force.
 std::optional<FilterRows> ReadFilterFileOrFail(const std::string& path, FilterFileUse use,
-                                               bool force) {
+                                               const Accepted& accepted) {
     FilterFileRead read = ReadFilterFile(path);
     switch (read.status) {
         case FilterFileRead::Status::Ok:
-            if (!AllowFinding(CheckFilterFileSource(path, read, use), force)) {
+            if (!AllowFinding(CheckFilterFileSource(path, read, use), accepted)) {
                 return std::nullopt;
             }
             return TakeFilterRows(read);
@@ -73,7 +73,7 @@ int RunFilter(const FilterOptions& options) {
         rows = LoadFilterRows(table->matrix, table->rows);
         if (!options.applyFile.empty()) {
             std::optional<FilterRows> file =
-                ReadFilterFileOrFail(options.applyFile, FilterFileUse::Apply, options.force);
+                ReadFilterFileOrFail(options.applyFile, FilterFileUse::Apply, options.accepted);
             if (!file) {
                 return 1;
             }
@@ -89,7 +89,7 @@ int RunFilter(const FilterOptions& options) {
         }
     } else {
         std::optional<FilterRows> file =
-            ReadFilterFileOrFail(options.importFile, FilterFileUse::Import, options.force);
+            ReadFilterFileOrFail(options.importFile, FilterFileUse::Import, options.accepted);
         if (!file) {
             return 1;
         }
@@ -112,8 +112,9 @@ int RunFilter(const FilterOptions& options) {
                     ShownGbk(rows[bytes.failedRow].itemName) +
                     "): the name has no UTF-8 form; nothing was written");
     }
-    if (!AllowFindings(CheckFilterFile(rows, OutputPath(options.outputDirectory, kFilterFileName)),
-                       options.force)) {
+    if (!AllowFindings(CheckFilterFile(rows, OutputPath(options.outputDirectory, kFilterFileName),
+                                       form, bytes.bytes),
+                       options.accepted)) {
         return 1;
     }
     return WriteOutput(options.outputDirectory, kFilterFileName, bytes.bytes, rows.size());

@@ -148,14 +148,27 @@ int RunManifest(const ManifestOptions& options) {
         }
         return Fail("nothing was written");
     }
-    for (std::size_t i = 0; i < plan.sharedNames.size() && i < kItemsListed; ++i) {
-        const ResourceImportPlan::SharedName& shared = plan.sharedNames[i];
-        Note("warning: " + Shown(shared.earlier) + " and " + Shown(shared.later) +
-             " give the same entry name " + Shown(shared.name) + "; the manifest lists the latter");
-    }
-    if (plan.sharedNames.size() > kItemsListed) {
-        Note("warning: and " + Counted(plan.sharedNames.size() - kItemsListed, "more name") +
-             " given by two files");
+    // The version first: a run that cannot tell it digests nothing.
+    std::string version = options.version;
+    if (!options.single && version == "next") {
+        const std::string previousPath =
+            OutputPath(options.outputDirectory, kStandaloneManifestFileName);
+        const PreviousRelease previous = ReadPreviousRelease(previousPath);
+        if (previous.state != PreviousRelease::State::Present) {
+            return Fail(Shown(previousPath) +
+                        (previous.state == PreviousRelease::State::Absent
+                             ? ": no update.json there to take the next version from"
+                             : ": not a readable manifest; --version next needs its version"));
+        }
+        const std::optional<std::string> next = NextVersion(previous.manifest.version);
+        if (!next) {
+            return Fail(Shown(previousPath) + ": its version \"" +
+                        ShownUtf8(previous.manifest.version) +
+                        "\" is not dotted decimal numbers; give --version as it should be");
+        }
+        version = *next;
+        Note("version " + ShownUtf8(version) + " (after " + ShownUtf8(previous.manifest.version) +
+             ")");
     }
 
     DigestJob job;
@@ -184,23 +197,46 @@ int RunManifest(const ManifestOptions& options) {
         }
         return Fail("nothing was written");
     }
+    // One name from two files: other bytes are a finding, the same bytes a note.
+    const std::optional<Finding> duplicates = CheckDuplicateNames(plan, digests);
+    std::size_t sameBytes = 0;
+    for (const ResourceImportPlan::SharedName& shared : plan.sharedNames) {
+        if (digests[shared.earlierFile].md5 != digests[shared.laterFile].md5 ||
+            digests[shared.earlierFile].size != digests[shared.laterFile].size) {
+            continue;
+        }
+        if (++sameBytes <= kItemsListed) {
+            Note(Shown(shared.earlier) + " and " + Shown(shared.later) +
+                 " give the same entry name " + Shown(shared.name) +
+                 " with the same bytes; it is listed once");
+        }
+    }
+    if (sameBytes > kItemsListed) {
+        Note("and " + Counted(sameBytes - kItemsListed, "more name") +
+             " given by two files with the same bytes");
+    }
+    if (!AllowFinding(duplicates, options.accepted)) {
+        return 1;
+    }
     // One entry per name, as in the window: a later file of the same name wins.
     const std::size_t entries = imported.lineCount;
     const std::string body = BuildManifestBody(imported.lines, mode, options.directory);
+    const ManifestNaming naming{mode, options.directory};
     if (options.single) {
-        if (!AllowFindings(CheckSingleManifest(
-                               body, OutputPath(options.outputDirectory, kSingleManifestFileName)),
-                           options.force)) {
+        if (!AllowFindings(
+                CheckSingleManifest(
+                    body, OutputPath(options.outputDirectory, kSingleManifestFileName), naming),
+                options.accepted)) {
             return 1;
         }
         return WriteOutput(options.outputDirectory, kSingleManifestFileName, body, entries);
     }
-    const std::string manifest = BuildStandaloneManifest(body, options.version);
+    const std::string manifest = BuildStandaloneManifest(body, version);
     const ReleaseCheckResult check =
         CheckRelease(OutputPath(options.outputDirectory, kStandaloneManifestFileName), manifest,
-                     options.version);
+                     version, naming);
     ReportRelease(check);
-    if (!AllowFindings(check.findings, options.force)) {
+    if (!AllowFindings(check.findings, options.accepted)) {
         return 1;
     }
     return WriteOutput(options.outputDirectory, kStandaloneManifestFileName, manifest, entries);

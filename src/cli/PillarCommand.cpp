@@ -13,7 +13,7 @@ int RunPillar(const PillarOptions& options) {
     if (!table) {
         return 1;
     }
-    if (!AllowFinding(CheckShineValues(table->matrix), options.force)) {
+    if (!AllowFinding(CheckShineValues(table->matrix), options.accepted)) {
         return 1;
     }
     const LightPillarParameters parameters{Utf8ToGbk(options.color), Utf8ToGbk(options.effectCount),
@@ -23,7 +23,7 @@ int RunPillar(const PillarOptions& options) {
         NoteEmptyTable(*note, "the light-pillar list");
     }
     const std::string path = OutputPath(options.outputDirectory, kLightPillarFileName);
-    if (!AllowFindings(CheckLightPillarFile(rows, path), options.force)) {
+    if (!AllowFindings(CheckLightPillarFile(rows, path), options.accepted)) {
         return 1;
     }
     return WriteOutput(options.outputDirectory, kLightPillarFileName, FormatLightPillarFile(rows),

@@ -18,12 +18,12 @@ namespace {
 constexpr const char* kUsage =
     "usage:\n"
     "  varo-cli pillar   --db PATH [--color TEXT] [--effect-count TEXT] [--pillar-file TEXT] "
-    "[--force] [--out DIR]\n"
+    "[--force | --allow KIND,...] [--out DIR]\n"
     "  varo-cli filter   (--db PATH [--apply FILE] | --import FILE) [--form mobile|pc] [--best "
     "on|off] [--pickup on|off] "
-    "[--show-name on|off] [--force] [--out DIR]\n"
-    "  varo-cli manifest [--mode micro|hot|custom] [--dir TEXT] [--version TEXT] [--single] "
-    "[--jobs N] [--force] "
+    "[--show-name on|off] [--force | --allow KIND,...] [--out DIR]\n"
+    "  varo-cli manifest [--mode micro|hot|custom] [--dir TEXT] [--version TEXT|next] [--single] "
+    "[--jobs N] [--force | --allow KIND,...] "
     "[--quiet] [--no-cache] [--out DIR] PATH...\n"
     "  varo-cli --help | --version\n";
 
@@ -43,6 +43,34 @@ int Exit(const CLI::App& app, const CLI::Error& error) {
     varo::WriteStandardOutput(out.str());
     varo::WriteStandardError(err.str());
     return status;
+}
+
+// --force accepts every finding, --allow the kinds it names (a comma-separated
+// list, or the option given again); an unknown kind is a usage error.
+void AddAcceptance(CLI::App* command, varo::cli::Accepted& accepted, const std::string& force) {
+    CLI::Option* all = command->add_flag("--force", accepted.all, force);
+    std::string kinds;
+    for (const std::string_view kind : varo::FindingKinds()) {
+        kinds += (kinds.empty() ? "" : ", ") + std::string(kind);
+    }
+    command
+        ->add_option_function<std::vector<std::string>>(
+            "--allow",
+            [&accepted](const std::vector<std::string>& values) {
+                accepted.kinds.insert(accepted.kinds.end(), values.begin(), values.end());
+            },
+            "accept only the findings of these kinds: " + kinds)
+        ->delimiter(',')
+        ->check(CLI::Validator(
+            [](const std::string& value) {
+                const auto& known = varo::FindingKinds();
+                return std::find(known.begin(), known.end(), value) != known.end()
+                           ? std::string()
+                           : "unknown finding kind '" + value + "'";
+            },
+            ""))
+        ->type_name("KIND,...")
+        ->excludes(all);
 }
 
 // "on"/"off" options: unset leaves the flag as loaded or read.
@@ -88,8 +116,8 @@ int main(int argc, char** argv) {
         ->capture_default_str();
     pillarCommand->add_option("--pillar-file", pillar.pillarFile, "light-pillar file number")
         ->capture_default_str();
-    pillarCommand->add_flag(
-        "--force", pillar.force,
+    AddAcceptance(
+        pillarCommand, pillar.accepted,
         "write despite what the checks find (refused otherwise): values a client cannot use, "
         "shine values beyond 32 bits, names with a tab or a line break or with characters GBK "
         "lacks, an empty list over a file that holds rows");
@@ -115,11 +143,12 @@ int main(int argc, char** argv) {
     AddSwitch(filterCommand, "--best", filter.best, "column 是否显示极品(红字) in every row");
     AddSwitch(filterCommand, "--pickup", filter.pickUp, "column 自动捡取 in every row");
     AddSwitch(filterCommand, "--show-name", filter.showName, "column 显示名字 in every row");
-    filterCommand->add_flag(
-        "--force", filter.force,
+    AddAcceptance(
+        filterCommand, filter.accepted,
         "go on despite what the checks find (refused otherwise): a file to read that does not "
-        "look like a filter file, names with a line break or with characters GBK lacks, an "
-        "empty list over a file that holds rows");
+        "look like a filter file, names with a tab or a line break or with characters GBK "
+        "lacks, an empty list over a file that holds rows, one form written over a file of the "
+        "other");
     filterCommand->add_option("--out", filter.outputDirectory, "output directory")
         ->capture_default_str();
 
@@ -134,16 +163,20 @@ int main(int argc, char** argv) {
         ->capture_default_str();
     manifestCommand->add_option("--dir", manifest.directory, "directory of the custom mode")
         ->capture_default_str();
-    manifestCommand->add_option("--version", manifest.version, "assets_version of update.json")
+    manifestCommand
+        ->add_option("--version", manifest.version,
+                     "assets_version of update.json; next: the version of the update.json in "
+                     "--out with its last number raised by one (1.3.9 gives 1.3.10)")
         ->capture_default_str();
     manifestCommand->add_flag("--single", manifest.single,
                               "write 单json文件.json, the entries only");
-    manifestCommand->add_flag(
-        "--force", manifest.force,
+    AddAcceptance(
+        manifestCommand, manifest.accepted,
         "write despite what the checks find (refused otherwise): a --version that is not dotted "
-        "decimal numbers, changed entries under a --version not greater than that of the "
-        "update.json in --out, an update.json there that cannot be read, an empty list over a "
-        "file that holds entries");
+        "decimal numbers or has white space around it, changed entries under a --version not "
+        "greater than that of the update.json in --out, an update.json there that cannot be "
+        "read, an empty list over a file that holds entries or one that drops more than half "
+        "of them, two files giving one name with other bytes, a --dir that leaves the root");
     // What the release check does by default now; kept for the scripts that name it.
     manifestCommand->add_flag("--require-new-version")->group("");
     // Any count of threads above what the files need changes nothing: a

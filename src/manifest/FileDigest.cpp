@@ -60,14 +60,14 @@ bool Cancelled(const std::atomic<bool>* cancel) {
     return cancel != nullptr && cancel->load(std::memory_order_relaxed);
 }
 
-// The end of reading `total` bytes of `file`: a failure unless they are the
-// whole file as it was opened, and it is still so.
-SystemError ReadEnded(const InputFile& file, std::uint64_t total) {
+// The end of reading `total` bytes of `file`, opened by `path`: a failure
+// unless they are the whole file as it was opened, and `path` still names it so.
+SystemError ReadEnded(const InputFile& file, const std::string& path, std::uint64_t total) {
     if (total != file.Size()) {
         return ErrnoError(kChangedWhileRead);
     }
     SystemError error;
-    return file.Unchanged(error) ? SystemError{} : error;
+    return file.Unchanged(path, error) ? SystemError{} : error;
 }
 
 // What one thread needs to digest file after file: its read buffer (never
@@ -90,13 +90,14 @@ class DigestWorker {
         if (!file.Open(path, error)) {
             return Failure(error);
         }
-        return DigestOpened(file, onBytes, cancel, state, slow);
+        return DigestOpened(file, path, onBytes, cancel, state, slow);
     }
 
-    // The same for a file opened already.
+    // The same for a file opened already by `path`.
     template <typename OnBytes>
-    FileDigest DigestOpened(InputFile& file, OnBytes&& onBytes, const std::atomic<bool>* cancel,
-                            FileState* state = nullptr, bool* slow = nullptr) {
+    FileDigest DigestOpened(InputFile& file, const std::string& path, OnBytes&& onBytes,
+                            const std::atomic<bool>* cancel, FileState* state = nullptr,
+                            bool* slow = nullptr) {
         SystemError error;
         if (used_ && !md5_.Restart()) {
             return Failure(EIO);
@@ -127,7 +128,7 @@ class DigestWorker {
             total += static_cast<std::uint64_t>(count);
             onBytes(static_cast<std::uint64_t>(count), file.Size());
         }
-        if (const SystemError changed = ReadEnded(file, total)) {
+        if (const SystemError changed = ReadEnded(file, path, total)) {
             return Failure(changed);
         }
         if (state != nullptr) {
@@ -409,7 +410,7 @@ class DigestEngine {
                     // Read whole into the lane: the file as it is now, or a failure.
                     bool slow = false;
                     const SystemError failed =
-                        ReadWhole(file, lanes->Message(lane, file.Size()), slow);
+                        ReadWhole(file, path, lanes->Message(lane, file.Size()), slow);
                     NoteSlow(slow, window);
                     if (!failed) {
                         lanes->Start(lane);
@@ -422,7 +423,7 @@ class DigestEngine {
                     bool slow = false;
                     size = file.Size();
                     digest = worker->DigestOpened(
-                        file,
+                        file, path,
                         [&](std::uint64_t bytes, std::uint64_t fileSize) {
                             counted = progress_.AddChunk(counted, bytes, fileSize);
                         },
@@ -465,7 +466,8 @@ class DigestEngine {
 
     // Reads the whole file, of the length it was opened with, into `into`;
     // the failure, if any.
-    static SystemError ReadWhole(InputFile& file, unsigned char* into, bool& slow) {
+    static SystemError ReadWhole(InputFile& file, const std::string& path, unsigned char* into,
+                                 bool& slow) {
         SystemError error;
         std::uint64_t total = 0;
         while (total < file.Size()) {
@@ -480,7 +482,7 @@ class DigestEngine {
             }
             total += static_cast<std::uint64_t>(count);
         }
-        return ReadEnded(file, total);
+        return ReadEnded(file, path, total);
     }
 
     // Several files from the disk among the last few a thread read, not some

@@ -355,6 +355,30 @@ bool IsComparableVersion(std::string_view version) {
     return true;
 }
 
+bool HasSurroundingSpace(std::string_view version) {
+    return TrimmedVersion(version).size() != version.size();
+}
+
+std::optional<std::string> NextVersion(std::string_view previous) {
+    previous = TrimmedVersion(previous);
+    if (!IsComparableVersion(previous)) {
+        return std::nullopt;
+    }
+    std::string next(previous);
+    // Decimal addition on the last part's digits, however long it is.
+    std::size_t at = next.size();
+    while (at > 0 && next[at - 1] != '.') {
+        --at;
+        if (next[at] != '9') {
+            ++next[at];
+            return next;
+        }
+        next[at] = '0';
+    }
+    next.insert(at, 1, '1');
+    return next;
+}
+
 int CompareVersions(std::string_view a, std::string_view b) {
     a = TrimmedVersion(a);
     b = TrimmedVersion(b);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -67,6 +68,15 @@ ReleaseComparison CompareReleases(const ParsedManifest& previous, const ParsedMa
 // dots ("1.2.5", "10"), once white space around it is set aside. "v1.3",
 // "1.2.11-beta", "abc" and the empty text are not.
 bool IsComparableVersion(std::string_view version);
+
+// True when the version has white space before or after it ("1.4 ", "\t1.4"):
+// written as typed, the clients would compare it with the space.
+bool HasSurroundingSpace(std::string_view version);
+
+// The version after `previous`, a version of dotted decimal numbers (white
+// space around it set aside): its last number raised by one ("1.3.9" gives
+// "1.3.10"). Nothing for any other text.
+std::optional<std::string> NextVersion(std::string_view previous);
 
 // Compares dotted versions part by part: parts of digits by their number,
 // any other pair of parts as text; a missing part counts as "0". White space

@@ -4,6 +4,7 @@
 
 #include "manifest/Manifest.h"
 #include "platform/Path.h"
+#include "text/CodePage.h"
 
 namespace varo {
 
@@ -16,7 +17,12 @@ ResourceImportPlan PlanResourceImport(std::vector<std::string> paths) {
     std::unordered_map<std::string_view, std::pair<std::size_t, std::size_t>> byName;
     byName.reserve(paths.size());
     for (std::string& path : paths) {
-        if (!ResourceListCanCarry(PathFileNameView(path))) {
+        const std::string_view bare = PathFileNameView(path);
+        if (!IsValidUtf8(bare)) {
+            plan.refused.push_back({std::move(path), ErrnoError(kNameNotUtf8)});
+            continue;
+        }
+        if (!ResourceListCanCarry(bare)) {
             plan.refused.push_back({std::move(path), ErrnoError(kNameHoldsLineBreak)});
             continue;
         }
@@ -29,7 +35,8 @@ ResourceImportPlan PlanResourceImport(std::vector<std::string> paths) {
         } else {
             const std::string& earlier = plan.files[at->second.second];
             if (earlier != file) {
-                plan.sharedNames.push_back({std::string(name), earlier, file});
+                plan.sharedNames.push_back(
+                    {std::string(name), earlier, file, at->second.second, plan.files.size() - 1});
             }
             at->second.second = plan.files.size() - 1;
         }

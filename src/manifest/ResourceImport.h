@@ -18,6 +18,8 @@ struct ResourceImportPlan {
         std::string name;
         std::string earlier;
         std::string later;
+        std::size_t earlierFile = 0;  // their places in `files`
+        std::size_t laterFile = 0;
     };
     std::vector<std::string> files;        // to digest, in the order given
     std::vector<SkippedResource> refused;  // never digested: names a list line cannot carry

@@ -53,9 +53,12 @@ class InputFile {
     // than the system's cache (asked of the system where it can say, as
     // Linux does; judged by the time the read took elsewhere).
     std::int64_t Read(void* buffer, std::size_t size, SystemError& error, bool& fromDisk);
-    // False, with kind kChangedWhileRead, when the file's size or
-    // modification time is no longer what it was when it was opened.
-    bool Unchanged(SystemError& error) const;
+    // False, with kind kChangedWhileRead, when the file's size or times
+    // are no longer what they were when it was opened, or when `path` (the
+    // one it was opened by) no longer names this very file: replaced by a
+    // rename, deleted, a folder put in its place. Asked after the last read,
+    // so that a digest always describes the file that is at its path.
+    bool Unchanged(const std::string& path, SystemError& error) const;
     // Has the system fetch the first `bytes` of the file into its cache
     // without waiting for them, so that the read that follows finds them
     // there: for files next in line while others are digested.

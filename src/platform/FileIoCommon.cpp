@@ -31,6 +31,10 @@ std::optional<std::string> ReadWholeFile(const std::string& path, std::uint64_t 
             return fail(reason);
         }
         if (count == 0) {
+            // The whole file as opened, and still the file at `path`.
+            if (content.size() != file.Size() || !file.Unchanged(path, reason)) {
+                return fail(ErrnoError(kChangedWhileRead));
+            }
             return content;
         }
         content.append(buffer, static_cast<std::size_t>(count));

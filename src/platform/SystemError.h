@@ -27,6 +27,9 @@ inline constexpr int kChangedWhileRead = 0x10002;
 inline constexpr int kReservedDeviceName = 0x10003;
 // A file name holding a line break, which a line of a list cannot carry.
 inline constexpr int kNameHoldsLineBreak = 0x10004;
+// A file name that is no UTF-8 (GBK bytes left by a zip unpacked from
+// Windows, say): a manifest cannot spell it, so no client could fetch it.
+inline constexpr int kNameNotUtf8 = 0x10005;
 
 // A failure the program names by its errno value or one of its own kinds.
 SystemError ErrnoError(int kind);

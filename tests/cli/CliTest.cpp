@@ -107,9 +107,15 @@ TEST_F(CliTest, FilterFromTheDatabaseAndFromAFile) {
     const std::string pc = EncodeFilterFile(rows, FilterFileForm::Pc).bytes;
     EXPECT_EQ(ReadFile(out + "/lsDefaultItemFilter.txt"), pc);
 
-    // The PC file read back and written in the mobile form, pick-up switched on.
+    // The PC file read back and written in the mobile form over it (accepted
+    // by its kind), pick-up switched on.
     test::WriteFile(dir.File("pc.txt"), pc);
     run = RunCli(dir, {"filter", "--import", dir.File("pc.txt"), "--pickup", "on", "--out", out});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.err.find("[other-form]"), std::string::npos) << run.err;
+    EXPECT_EQ(ReadFile(out + "/lsDefaultItemFilter.txt"), pc);
+    run = RunCli(dir, {"filter", "--import", dir.File("pc.txt"), "--pickup", "on", "--allow",
+                       "other-form", "--out", out});
     ASSERT_EQ(run.status, 0) << run.err;
     SetFlagForAll(rows, kFilterAutoPickUpColumn, true);
     EXPECT_EQ(ReadFile(out + "/lsDefaultItemFilter.txt"),
@@ -175,8 +181,9 @@ TEST_F(CliTest, ManifestJobsAndDirectories) {
     EXPECT_LT(singleText.find("c.map"), singleText.find("b.wzl"));
     EXPECT_EQ(singleText.front(), '{');
     EXPECT_EQ(singleText.back(), '}');
-    CliRun versioned = RunCli(dir, {"manifest", "--version", "9.9", "--dir", "x", "--mode",
-                                    "custom", "--out", out, resources + "/e.txt"});
+    CliRun versioned =
+        RunCli(dir, {"manifest", "--version", "9.9", "--dir", "x", "--mode", "custom", "--allow",
+                     "removals", "--out", out, resources + "/e.txt"});
     ASSERT_EQ(versioned.status, 0) << versioned.err;
     EXPECT_NE(ReadFile(out + "/update.json").value_or("").find("\"assets_version\":\"9.9\""),
               std::string::npos);
@@ -206,11 +213,26 @@ TEST_F(CliTest, ManifestComparesWithThePreviousUpdateJson) {
     EXPECT_NE(run.err.find("not greater than 1.9"), std::string::npos) << run.err;
     EXPECT_EQ(ReadFile(out + "/update.json"), released);
 
-    // A raised version is written with the summary alone.
-    run = RunCli(dir, {"manifest", "--version", "1.10", "--out", out, b});
+    // A raised version is no longer refused; the only entry dropped is,
+    // unless accepted by its kind.
+    run = RunCli(dir, {"manifest", "--version", "1.10", "--allow", "removals", "--out", out, b});
     EXPECT_EQ(run.status, 0) << run.err;
     EXPECT_NE(run.err.find("1 added, 0 changed, 1 removed"), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find("warning: the new update.json would drop 1 of the 1 entry"),
+              std::string::npos)
+        << run.err;
     EXPECT_EQ(run.err.find("not greater"), std::string::npos) << run.err;
+
+    // --version next: the version there with its last number raised.
+    run = RunCli(dir, {"manifest", "--version", "next", "--out", out, a, b});
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_NE(ReadFile(out + "/update.json").value_or("").find("\"assets_version\":\"1.11\""),
+              std::string::npos);
+    std::filesystem::remove(out + "/update.json");
+    run = RunCli(dir, {"manifest", "--version", "next", "--out", out, a});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.err.find("no update.json there to take the next version from"), std::string::npos)
+        << run.err;
 }
 
 TEST_F(CliTest, ErrorsAreLoudAndLeaveTheOutputUntouched) {
@@ -423,13 +445,25 @@ TEST_F(CliTest, DataReachesTheTerminalEscapedAndSharedNamesAreNamed) {
     std::filesystem::create_directory(dir.File("two"));
     test::WriteFile(dir.File("one/x.wzl"), "first");
     test::WriteFile(dir.File("two/x.wzl"), "abc");
-    const CliRun run =
-        RunCli(dir, {"manifest", "--version", "2", "--out", out, dir.File("one"), dir.File("two")});
+    test::WriteFile(dir.File("one/y.wzl"), "same");
+    test::WriteFile(dir.File("two/y.wzl"), "same");
+    const std::vector<std::string> arguments = {"manifest",      "--version",    "2", "--out", out,
+                                                dir.File("one"), dir.File("two")};
+    CliRun run = RunCli(dir, arguments);
+    EXPECT_EQ(run.status, 1) << "x.wzl from two files with other bytes";
+    std::vector<std::string> allowed = arguments;
+    allowed.insert(allowed.begin() + 1, {"--allow", "duplicate-name"});
+    run = RunCli(dir, allowed);
     EXPECT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(run.err.find('\x1b'), std::string::npos) << run.err;
     EXPECT_NE(run.err.find("(version 1\\x1B[2J\\x1B[31m)"), std::string::npos) << run.err;
-    EXPECT_NE(run.err.find(dir.File("one/x.wzl") + " and " + dir.File("two/x.wzl") +
-                           " give the same entry name x.wzl"),
+    EXPECT_NE(run.err.find("x.wzl from " + dir.File("one/x.wzl") +
+                           " (8b04d5e3775d298e78455efc5ca404d5, 5 bytes) and " +
+                           dir.File("two/x.wzl") + " (900150983cd24fb0d6963f7d28e17f72, 3 bytes)"),
+              std::string::npos)
+        << run.err;
+    EXPECT_NE(run.err.find(dir.File("one/y.wzl") + " and " + dir.File("two/y.wzl") +
+                           " give the same entry name y.wzl with the same bytes"),
               std::string::npos)
         << run.err;
     EXPECT_NE(ReadFile(out + "/update.json")->find("900150983cd24fb0d6963f7d28e17f72"),

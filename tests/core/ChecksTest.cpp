@@ -7,6 +7,7 @@
 #include <functional>
 
 #include "manifest/Manifest.h"
+#include "manifest/ResourceImport.h"
 #include "platform/FileIo.h"
 #include "support/TestSupport.h"
 
@@ -36,6 +37,11 @@ constexpr std::size_t kUnusable = KindOf<UnusableValuesFinding>();
 constexpr std::size_t kNotRaised = KindOf<VersionNotRaisedFinding>();
 constexpr std::size_t kUncomparable = KindOf<UncomparableVersionFinding>();
 constexpr std::size_t kUnreadable = KindOf<UnreadablePreviousManifestFinding>();
+constexpr std::size_t kRemovals = KindOf<RemovalsFinding>();
+constexpr std::size_t kUnsafeFolder = KindOf<UnsafeFolderFinding>();
+constexpr std::size_t kOtherForm = KindOf<OtherFormFinding>();
+
+const ManifestNaming kMicro{ManifestMode::MicroClient, ""};
 
 LightPillarRow PillarRow(const GbkText& name, const std::string& lost = {}) {
     return LightPillarRow({name, "255", "0", "20", "1"}, lost);
@@ -43,6 +49,12 @@ LightPillarRow PillarRow(const GbkText& name, const std::string& lost = {}) {
 
 FilterRow FilterNamed(const GbkText& name, const std::string& lost = {}) {
     return FilterRow{name, "", false, false, false, lost};
+}
+
+// The check before the PC form of `rows` is written at `path`.
+std::vector<Finding> CheckPcFilterFile(const FilterRows& rows, const std::string& path) {
+    return CheckFilterFile(rows, path, FilterFileForm::Pc,
+                           EncodeFilterFile(rows, FilterFileForm::Pc).bytes);
 }
 
 // What each writer's check finds before it replaces the file at `path`:
@@ -91,22 +103,27 @@ TEST(Checks, WritersFindWhatWouldLoseTheUsersData) {
              return CheckLightPillarFile({bad}, full);
          },
          {kUncarriable, kLost, kUnusable}},
-        {"filter: a tab is no line break there",
-         [&] { return CheckFilterFile({FilterNamed("a\tb")}, absent); },
-         {}},
+        {"filter: a tab, which the import takes for another kind of file",
+         [&] { return CheckPcFilterFile({FilterNamed("a\tb")}, absent); },
+         {kUncarriable}},
         {"filter: CR or LF in a name",
          [&] {
-             return CheckFilterFile({FilterNamed("a\rb"), FilterNamed("c\nd")}, absent);
+             return CheckPcFilterFile({FilterNamed("a\rb"), FilterNamed("c\nd")}, absent);
          },
          {kUncarriable}},
         {"filter: a name that lost characters",
-         [&] { return CheckFilterFile({FilterNamed("???", "한국어")}, full); },
+         [&] { return CheckPcFilterFile({FilterNamed("???", "한국어")}, full); },
          {kLost}},
-        {"filter: no rows over a file", [&] { return CheckFilterFile({}, full); }, {kEmpty}},
+        {"filter: no rows over a file", [&] { return CheckPcFilterFile({}, full); }, {kEmpty}},
         {"single manifest: nothing over a file",
-         [&] { return CheckSingleManifest("", full); },
+         [&] { return CheckSingleManifest("", full, kMicro); },
          {kEmpty}},
-        {"single manifest: entries", [&] { return CheckSingleManifest("{}", full); }, {}},
+        {"single manifest: entries", [&] { return CheckSingleManifest("{}", full, kMicro); }, {}},
+        {"single manifest: a folder that leaves the root",
+         [&] {
+             return CheckSingleManifest("{}", full, {ManifestMode::CustomDirectory, "../x"});
+         },
+         {kUnsafeFolder}},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(Kinds(c.check()), c.kinds) << c.label;
@@ -125,7 +142,7 @@ TEST(Checks, WritersFindWhatWouldLoseTheUsersData) {
     EXPECT_EQ(lost.names[0].row, 1u);
     EXPECT_EQ(lost.names[0].original, "表情😀");
     EXPECT_EQ(lost.names[0].written, "\xB1\xED\xC7\xE9?");
-    EXPECT_EQ(std::get<EmptyResultFinding>(CheckFilterFile({}, full)[0]).previousSize, 8u);
+    EXPECT_EQ(std::get<EmptyResultFinding>(CheckPcFilterFile({}, full)[0]).previousSize, 8u);
 }
 
 // update.json: a version clients cannot compare is asked about whatever is
@@ -134,6 +151,11 @@ TEST(Checks, WritersFindWhatWouldLoseTheUsersData) {
 TEST(Checks, ReleaseFindsVersionsAndEmptyLists) {
     const std::string listed = BuildStandaloneManifest(
         BuildManifestBody("a.wzl m 1\r\n", ManifestMode::MicroClient, ""), "1.2.9");
+    const std::string two = BuildStandaloneManifest(
+        BuildManifestBody("a.wzl m 1\r\nb.wzl m 1\r\n", ManifestMode::MicroClient, ""), "1.2");
+    const std::string three = BuildStandaloneManifest(
+        BuildManifestBody("a.wzl m 1\r\nb.wzl m 1\r\nc.wzl m 1\r\n", ManifestMode::MicroClient, ""),
+        "1.2");
     const struct {
         const char* label;
         const char* version;
@@ -146,12 +168,29 @@ TEST(Checks, ReleaseFindsVersionsAndEmptyLists) {
         {"letters", "abc", std::nullopt, "a.wzl m 1\r\n", {kUncomparable}},
         {"a v before it", "v1.3", listed, "a.wzl m 2\r\n", {kUncomparable}},
         {"a suffix", "1.2.11-beta", listed, "a.wzl m 2\r\n", {kUncomparable}},
-        {"white space around it is no part of it", " 1.3\t", listed, "a.wzl m 2\r\n", {}},
+        {"white space before it", " 1.3", listed, "a.wzl m 2\r\n", {kUncomparable}},
+        {"white space after it", "1.5\t", std::nullopt, "a.wzl m 2\r\n", {kUncomparable}},
+        {"an ideographic space after it",
+         "1.5\xE3\x80\x80",
+         std::nullopt,
+         "a.wzl m 2\r\n",
+         {kUncomparable}},
         {"changes under the same version", "1.2.9", listed, "a.wzl m 2\r\n", {kNotRaised}},
         {"nothing changed, same version", "1.2.9", listed, "a.wzl m 1\r\n", {}},
         {"the list emptied, version raised", "1.3", listed, "", {kEmpty}},
         {"the list emptied, same version", "1.2.9", listed, "", {kNotRaised, kEmpty}},
         {"an empty list over an empty one", "1.3", BuildStandaloneManifest("", "1.2"), "", {}},
+        {"two of three entries dropped, version raised",
+         "1.3",
+         three,
+         "a.wzl m 1\r\n",
+         {kRemovals}},
+        {"one of two dropped: half, not more", "1.3", two, "a.wzl m 1\r\n", {}},
+        {"all entries renamed by another mode",
+         "1.3",
+         two,
+         "x.wzl m 1\r\ny.wzl m 1\r\nz.wzl m 1\r\n",
+         {kRemovals}},
     };
     for (const auto& c : cases) {
         TempDir dir;
@@ -161,7 +200,8 @@ TEST(Checks, ReleaseFindsVersionsAndEmptyLists) {
         }
         const std::string manifest = BuildStandaloneManifest(
             BuildManifestBody(c.list, ManifestMode::MicroClient, ""), c.version);
-        EXPECT_EQ(Kinds(CheckRelease(path, manifest, c.version).findings), c.kinds) << c.label;
+        EXPECT_EQ(Kinds(CheckRelease(path, manifest, c.version, kMicro).findings), c.kinds)
+            << c.label;
     }
 }
 
@@ -174,7 +214,7 @@ TEST(Checks, ReleaseNamesAPreviousFileItCannotRead) {
     const std::string manifest = BuildStandaloneManifest(
         BuildManifestBody("a.wzl m 1\r\n", ManifestMode::MicroClient, ""), "1.3");
     const auto unreadable = [&] {
-        const std::vector<Finding> findings = CheckRelease(path, manifest, "1.3").findings;
+        const std::vector<Finding> findings = CheckRelease(path, manifest, "1.3", kMicro).findings;
         EXPECT_EQ(Kinds(findings), std::vector<std::size_t>{kUnreadable});
         return findings.empty() ? UnreadablePreviousManifestFinding{}
                                 : std::get<UnreadablePreviousManifestFinding>(findings[0]);
@@ -194,7 +234,7 @@ TEST(Checks, ReleaseNamesAPreviousFileItCannotRead) {
 
     std::filesystem::remove(path);
     std::filesystem::create_directory(path);
-    EXPECT_TRUE(CheckRelease(path, manifest, "1.3").findings.empty());
+    EXPECT_TRUE(CheckRelease(path, manifest, "1.3", kMicro).findings.empty());
 }
 
 // Every row of the table is looked at, not only those that give a list row:
@@ -257,7 +297,125 @@ TEST(Checks, NamesThatLoseCharactersKeepTheirOwnText) {
     EXPECT_EQ(shown, (std::vector<std::string>{"表情😀", "木剑", "韩文한국어"}));
     EXPECT_EQ(rows[2].fields[kItemNameColumn], "\xBA\xAB\xCE\xC4???");
     EXPECT_EQ(filter[0].lostName, "表情😀");
-    EXPECT_EQ(Kinds(CheckFilterFile(filter, dir.File("absent"))), std::vector<std::size_t>{kLost});
+    EXPECT_EQ(Kinds(CheckPcFilterFile(filter, dir.File("absent"))),
+              std::vector<std::size_t>{kLost});
+}
+
+// The custom folder a manifest names its entries under: nothing outside the
+// update's root, no backslash, no empty folder name. Other modes ignore it.
+TEST(Checks, CustomFoldersStayInsideTheRoot) {
+    using Reason = UnsafeFolderFinding::Reason;
+    const struct {
+        ManifestMode mode;
+        const char* folder;
+        std::optional<Reason> reason;
+    } cases[] = {
+        {ManifestMode::CustomDirectory, "layout", std::nullopt},
+        {ManifestMode::CustomDirectory, "fonts/cn", std::nullopt},
+        {ManifestMode::CustomDirectory, "", std::nullopt},
+        {ManifestMode::CustomDirectory, "..", Reason::LeavesRoot},
+        {ManifestMode::CustomDirectory, "a/../../b", Reason::LeavesRoot},
+        {ManifestMode::CustomDirectory, "/etc", Reason::LeavesRoot},
+        {ManifestMode::CustomDirectory, "C:fonts", Reason::LeavesRoot},
+        {ManifestMode::CustomDirectory, "d:/x", Reason::LeavesRoot},
+        {ManifestMode::CustomDirectory, "a\\b", Reason::Backslash},
+        {ManifestMode::CustomDirectory, "layout/", Reason::EmptyPart},
+        {ManifestMode::CustomDirectory, "a//b", Reason::EmptyPart},
+        {ManifestMode::CustomDirectory, "..a/b..", std::nullopt},  // names, not parents
+        {ManifestMode::HotUpdate, "../x", std::nullopt},
+        {ManifestMode::MicroClient, "/x", std::nullopt},
+    };
+    for (const auto& c : cases) {
+        const std::optional<Finding> found = CheckManifestFolder({c.mode, c.folder});
+        ASSERT_EQ(found.has_value(), c.reason.has_value()) << c.folder;
+        if (found) {
+            EXPECT_EQ(std::get<UnsafeFolderFinding>(*found).reason, *c.reason) << c.folder;
+            EXPECT_STREQ(FindingKind(*found), "unsafe-folder");
+        }
+    }
+}
+
+// One form of lsDefaultItemFilter.txt over the other loses a client its file;
+// a file of ASCII names reads the same in both forms.
+TEST(Checks, OneFilterFormOverTheOther) {
+    TempDir dir;
+    const std::string path = dir.File("lsDefaultItemFilter.txt");
+    const FilterRows chinese = {FilterNamed("\xC4\xBE\xBD\xA3")};  // 木剑
+    const FilterRows ascii = {FilterNamed("Sword")};
+    const struct {
+        const char* label;
+        std::string existing;
+        const FilterRows& rows;
+        FilterFileForm form;
+        bool found;
+    } cases[] = {
+        {"PC over mobile", "木剑,4,1,0,0\r\n", chinese, FilterFileForm::Pc, true},
+        {"mobile over PC", "\xC4\xBE\xBD\xA3,4,1,0,0\r\n", chinese, FilterFileForm::Mobile, true},
+        {"mobile over mobile", "木剑,4,1,0,0\r\n", chinese, FilterFileForm::Mobile, false},
+        {"PC over PC", "\xC4\xBE\xBD\xA3,4,1,0,0\r\n", chinese, FilterFileForm::Pc, false},
+        {"over ASCII names", "Sword,4,1,0,0\r\n", chinese, FilterFileForm::Pc, false},
+        {"ASCII names over mobile", "木剑,4,1,0,0\r\n", ascii, FilterFileForm::Pc, false},
+    };
+    for (const auto& c : cases) {
+        test::WriteFile(path, c.existing);
+        const std::vector<Finding> findings =
+            CheckFilterFile(c.rows, path, c.form, EncodeFilterFile(c.rows, c.form).bytes);
+        EXPECT_EQ(Kinds(findings),
+                  c.found ? std::vector<std::size_t>{kOtherForm} : std::vector<std::size_t>{})
+            << c.label;
+    }
+}
+
+// One entry name from two files: other bytes are a finding naming both
+// files and digests, the same bytes are not; against the window's list too.
+TEST(Checks, OneNameFromTwoFilesWithOtherBytes) {
+    const ResourceImportPlan plan = PlanResourceImport({"a/x.wzl", "b/x.wzl", "c/y.wzl"});
+    const auto digest = [](const char* md5, std::uint64_t size) {
+        return FileDigest{true, md5, size, {}};
+    };
+    const struct {
+        const char* label;
+        std::vector<FileDigest> digests;
+        const char* listed;
+        std::vector<std::string> names;  // name, earlier path, earlier md5, later md5
+    } cases[] = {
+        {"the same bytes twice", {digest("m1", 1), digest("m1", 1), digest("m2", 2)}, "", {}},
+        {"other bytes",
+         {digest("m1", 1), digest("m3", 1), digest("m2", 2)},
+         "",
+         {"x.wzl", "a/x.wzl", "m1", "m3"}},
+        {"the same digest, another size",
+         {digest("m1", 1), digest("m1", 2), digest("m2", 2)},
+         "",
+         {"x.wzl", "a/x.wzl", "m1", "m1"}},
+        {"the earlier one failed", {FileDigest{}, digest("m3", 1), digest("m2", 2)}, "", {}},
+        {"a listed line replaced with other bytes",
+         {digest("m1", 1), digest("m1", 1), digest("m2", 2)},
+         "z.wzl m9 9\r\ny.wzl m7 2\r\n",
+         {"y.wzl", "d/y.wzl", "m7", "m2"}},
+        {"a listed line given again with its bytes",
+         {digest("m1", 1), digest("m1", 1), digest("m2", 2)},
+         "y.wzl m2 2\r\n",
+         {}},
+        {"the listed file itself imported again after it changed",
+         {digest("m1", 1), digest("m1", 1), digest("m2", 2)},
+         "x.wzl m7 2\r\n",
+         {}},
+    };
+    for (const auto& c : cases) {
+        const std::optional<Finding> found =
+            CheckDuplicateNames(plan, c.digests, c.listed, [](std::string_view name) {
+                return std::string(name == "x.wzl" ? "b/x.wzl" : "d/y.wzl");
+            });
+        std::vector<std::string> names;
+        if (found) {
+            for (const DuplicateNameFinding::Name& n :
+                 std::get<DuplicateNameFinding>(*found).names) {
+                names.insert(names.end(), {n.name, n.earlierPath, n.earlierMd5, n.laterMd5});
+            }
+        }
+        EXPECT_EQ(names, c.names) << c.label;
+    }
 }
 
 TEST(Checks, EmptyTablesSayWhy) {

@@ -157,10 +157,26 @@ TEST(Printable, ControlBytesFromDataAreEscapedForATerminal) {
         {"a\tb\r\nc\x7F", "a\\x09b\\x0D\\x0Ac\\x7F"},
         {"木剑 \\ 1", "木剑 \\ 1"},  // UTF-8 and backslashes stay
         {std::string("a\0b", 3), "a\\x00b"},
+        // C1 controls: U+009B is a CSI of its own on many terminals.
+        {"\xC2\x9B"
+         "31m\xC2\x85",
+         "\\u{9B}31m\\u{85}"},
+        // Bidirectional overrides and isolates reorder what the line shows.
+        {"gpj.\xE2\x80\xAE"
+         "exe",
+         "gpj.\\u{202E}exe"},
+        {"\xE2\x81\xA6x\xE2\x81\xA9\xE2\x80\xAA", "\\u{2066}x\\u{2069}\\u{202A}"},
+        {"\xE2\x80\x8F", "\xE2\x80\x8F"},  // a mark, not an override: stays
+        // Bytes of no UTF-8 (a GBK file name, a cut sequence) keep their value.
+        {"x\xFF.wzl", "x\\xFF.wzl"},
+        {"\xC4\xBE\xBD\xA3", "\xC4\xBE\\xBD\\xA3"},  // GBK 木剑: 木 reads as UTF-8 ľ
+        {"\xE6\x9C", "\\xE6\\x9C"},
+        {"\xED\xA0\x80", "\\xED\\xA0\\x80"},  // a surrogate
     };
     for (const auto& c : cases) {
         EXPECT_EQ(EscapeControlBytes(c.text), c.printable) << c.printable;
     }
+    EXPECT_EQ(EscapeInvalidUtf8("x\xFE\x1B\xE2\x80\xAE"), "x\\xFE\x1B\xE2\x80\xAE");
 }
 
 }  // namespace

@@ -352,6 +352,26 @@ TEST(DigestFiles, AFileThatChangesWhileItIsReadFails) {
              file.seekp(static_cast<std::streamoff>(start.size() - 1));
              file << 'z';
          }},
+        {"is rewritten in place with its modification time put back",
+         [&](const std::string& path) {
+             const auto modified = std::filesystem::last_write_time(FileSystemPath(path));
+             {
+                 std::fstream file(path, std::ios::in | std::ios::out | std::ios::binary);
+                 file << 'z';
+             }
+             std::filesystem::last_write_time(FileSystemPath(path), modified);
+         }},
+        {"is replaced by a rename, same bytes and size",
+         [&](const std::string& path) {
+             test::WriteFile(path + ".part", start);
+             std::filesystem::rename(FileSystemPath(path + ".part"), FileSystemPath(path));
+         }},
+        {"is deleted", [](const std::string& path) { std::remove(path.c_str()); }},
+        {"has a folder put in its place",
+         [](const std::string& path) {
+             std::filesystem::rename(FileSystemPath(path), FileSystemPath(path + ".old"));
+             std::filesystem::create_directory(FileSystemPath(path));
+         }},
     };
     for (const auto& c : cases) {
         test::TempDir dir;
@@ -427,6 +447,28 @@ TEST(ReleaseCheck, VersionsClientsCanCompare) {
     };
     for (const auto& c : cases) {
         EXPECT_EQ(IsComparableVersion(c.version), c.comparable) << c.version;
+    }
+}
+
+// --version next: the previous version with its last number raised.
+TEST(ReleaseCheck, NextVersionRaisesTheLastNumber) {
+    const struct {
+        const char* previous;
+        std::optional<std::string> next;
+    } cases[] = {
+        {"1.3.9", "1.3.10"},
+        {"1.2.5", "1.2.6"},
+        {"7", "8"},
+        {"1.99", "1.100"},
+        {"1.009", "1.010"},
+        {" 2.0 ", "2.1"},
+        {"1.99999999999999999999", "1.100000000000000000000"},
+        {"v1.3", std::nullopt},
+        {"1.2.", std::nullopt},
+        {"", std::nullopt},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(NextVersion(c.previous), c.next) << c.previous;
     }
 }
 

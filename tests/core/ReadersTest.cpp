@@ -102,9 +102,16 @@ TEST(Readers, TheSameNameFromTwoFoldersIsNamed) {
             EXPECT_EQ(plan.sharedNames[0].later, second);
         }
     }
-    const ResourceImportPlan plan = PlanResourceImport({first, "two\nlines.wzl", second});
-    ASSERT_EQ(plan.refused.size(), 1u);
+    // Names a line or a manifest cannot carry: a line break; bytes of no UTF-8,
+    // which would all become U+FFFD and one name.
+    const ResourceImportPlan plan =
+        PlanResourceImport({first, "two\nlines.wzl", "gbk/x\xFF.wzl", "gbk/x\xFE.wzl",
+                            "gbk/\xC4\xBE\xBD\xA3.wzl", second});
+    ASSERT_EQ(plan.refused.size(), 4u);
     EXPECT_EQ(plan.refused[0].error.kind, kNameHoldsLineBreak);
+    for (std::size_t i = 1; i < 4; ++i) {
+        EXPECT_EQ(plan.refused[i].error.kind, kNameNotUtf8) << plan.refused[i].path;
+    }
 
     // The lines: digests in order, failures apart with their reason.
     std::vector<FileDigest> digests(2);

@@ -7,6 +7,7 @@
 #include <QTest>
 
 #include <functional>
+#include <tuple>
 
 #include "GuiHarness.h"
 #include "app/pages/filter/FilterPage.h"
@@ -73,9 +74,11 @@ class CliMatchesWindowTest : public QObject {
                 form == QStringLiteral("pc") ? FilterFileForm::Pc : FilterFileForm::Mobile);
             const QByteArray filter =
                 test::ReadBytes(harness.OutputFile(QStringLiteral("lsDefaultItemFilter.txt")));
+            // The second form goes over the first: accepted, as the window was answered 是.
             QCOMPARE(RunCli({QStringLiteral("filter"), QStringLiteral("--db"), database,
                              QStringLiteral("--form"), form, QStringLiteral("--pickup"),
-                             QStringLiteral("on")},
+                             QStringLiteral("on"), QStringLiteral("--allow"),
+                             QStringLiteral("other-form")},
                             cliOut, QStringLiteral("lsDefaultItemFilter.txt")),
                      filter);
         }
@@ -154,8 +157,10 @@ class CliMatchesWindowTest : public QObject {
         };
         const auto updateWritten = [](GuiHarness& harness) {
             harness.Window().manifestPage->WriteStandaloneManifest();
-            return test::ReadBytes(harness.OutputFile(QStringLiteral("update.json")))
-                .contains("a.wzl");
+            // Written: it lists a.wzl, with its digest rather than a previous file's "m".
+            const QByteArray written =
+                test::ReadBytes(harness.OutputFile(QStringLiteral("update.json")));
+            return written.contains("a.wzl") && !written.contains("\"md5\":\"m\"");
         };
         const std::string notFilter = "a\t255\t0\t20\t1\r\nb\t255\t0\t20\t1\r\n";
         // A database of these items, and the light-pillar file written from it.
@@ -247,7 +252,7 @@ class CliMatchesWindowTest : public QObject {
                  return resourcesAndPrevious(
                      harness, cliOut,
                      BuildStandaloneManifest(
-                         BuildManifestBody("b.wzl m 1\r\n", ManifestMode::MicroClient, ""),
+                         BuildManifestBody("a.wzl m 1\r\n", ManifestMode::MicroClient, ""),
                          "1.2.5"));
              },
              updateWritten, "update.json"},
@@ -266,9 +271,9 @@ class CliMatchesWindowTest : public QObject {
             {"a tab in a light-pillar name", "以下物品名字含有制表符或换行符",
              "holding a tab or a line break", pillarFrom({test::ItemRow("木\t剑", "1", "150")}),
              pillarWritten, "CustomItemNameColors.txt"},
-            {"a line break in a filter name", "以下物品名字含有换行符", "holding a line break",
-             filterFrom({test::ItemRow("木\n剑", "1", "0")}), filterWritten,
-             "lsDefaultItemFilter.txt"},
+            {"a line break in a filter name", "以下物品名字含有制表符或换行符",
+             "holding a tab or a line break", filterFrom({test::ItemRow("木\n剑", "1", "0")}),
+             filterWritten, "lsDefaultItemFilter.txt"},
             {"characters GBK lacks", "以下物品名字含有GBK编码中没有的字符", "characters GBK lacks",
              pillarFrom({test::ItemRow("表情😀", "1", "150")}), pillarWritten,
              "CustomItemNameColors.txt"},
@@ -280,6 +285,79 @@ class CliMatchesWindowTest : public QObject {
                  return harness.Window().lightPillarPage->Model().rowCount() == 1;
              },
              "CustomItemNameColors.txt"},
+            {"a version with a space after it", "版本号“1.4 ”的前后有空白字符", "white space",
+             [input](GuiHarness& harness, const QString&) {
+                 const QString resource = input(harness, "a.wzl", "content");
+                 harness.Window().manifestPage->编辑框_版本号->setText(QStringLiteral("1.4 "));
+                 if (!test::ImportAndWait(*harness.Window().manifestPage, {resource})) {
+                     return QStringList();
+                 }
+                 return QStringList{QStringLiteral("manifest"), QStringLiteral("--version"),
+                                    QStringLiteral("1.4 "), resource};
+             },
+             updateWritten, "update.json"},
+            {"a custom folder that leaves the root", "自定义目录“../fonts”会指向更新目录之外",
+             "leaves the update's root",
+             [input](GuiHarness& harness, const QString&) {
+                 const QString resource = input(harness, "a.wzl", "content");
+                 ManifestPage& page = *harness.Window().manifestPage;
+                 page.选择框_自定义目录名->click();
+                 page.编辑框_自定义目录名->setText(QStringLiteral("../fonts"));
+                 if (!test::ImportAndWait(page, {resource})) {
+                     return QStringList();
+                 }
+                 return QStringList{QStringLiteral("manifest"), QStringLiteral("--mode"),
+                                    QStringLiteral("custom"),   QStringLiteral("--dir"),
+                                    QStringLiteral("../fonts"), resource};
+             },
+             updateWritten, "update.json"},
+            {"most entries of the previous update.json dropped", "已有的文件“",
+             "would drop 2 of the 3",
+             [=](GuiHarness& harness, const QString& cliOut) {
+                 return resourcesAndPrevious(
+                     harness, cliOut,
+                     BuildStandaloneManifest(
+                         BuildManifestBody("a.wzl m 1\r\nb.wzl m 1\r\nc.wzl m 1\r\n",
+                                           ManifestMode::MicroClient, ""),
+                         "1.2"));
+             },
+             updateWritten, "update.json"},
+            {"two files giving one name with other bytes", "以下文件名来自两个内容不同的文件",
+             "given by two files with other bytes",
+             [input](GuiHarness& harness, const QString&) {
+                 QDir(harness.InputFile(QString())).mkpath(QStringLiteral("one"));
+                 QDir(harness.InputFile(QString())).mkpath(QStringLiteral("two"));
+                 const QString one = input(harness, "one/x.wzl", "first");
+                 const QString two = input(harness, "two/x.wzl", "second");
+                 ManifestPage& page = *harness.Window().manifestPage;
+                 page.ImportFiles({one, two});
+                 return QStringList{QStringLiteral("manifest"), one, two};
+             },
+             [](GuiHarness& harness) {
+                 ManifestPage& page = *harness.Window().manifestPage;
+                 return test::WaitForImport(page) && !page.ResourceListText().empty();
+             },
+             "update.json"},
+            {"a tab in a filter name", "以下物品名字含有制表符或换行符", "holding a tab",
+             filterFrom({test::ItemRow("木\t剑", "1", "0")}), filterWritten,
+             "lsDefaultItemFilter.txt"},
+            {"the PC form over a mobile filter file", "已有的文件“", "is in the mobile form",
+             [filterFrom](GuiHarness& harness, const QString& cliOut) {
+                 for (const QString& folder : {harness.OutputDirectory(), cliOut}) {
+                     test::WriteFile(QDir(folder)
+                                         .filePath(QStringLiteral("lsDefaultItemFilter.txt"))
+                                         .toStdString(),
+                                     "木剑,4,0,0,0\r\n");
+                 }
+                 return filterFrom({test::ItemRow("木剑", "1", "0")})(harness, cliOut);
+             },
+             [filterWritten](GuiHarness& harness) {
+                 filterWritten(harness);
+                 return test::ReadBytes(
+                            harness.OutputFile(QStringLiteral("lsDefaultItemFilter.txt")))
+                     .startsWith("\xC4\xBE\xBD\xA3");  // 木剑 in GBK
+             },
+             "lsDefaultItemFilter.txt"},
             {"a version clients cannot compare", "版本号“v1.3”不是用点分隔的数字",
              "is not dotted decimal numbers",
              [input](GuiHarness& harness, const QString&) {
@@ -301,27 +379,51 @@ class CliMatchesWindowTest : public QObject {
                 const QStringList arguments = c.prepare(harness, cliOut);
                 QVERIFY2(!arguments.isEmpty(), c.label);
                 harness.AnswerNextQuestion(yes);
-                QCOMPARE(c.act(harness), yes);
-                QCOMPARE(harness.Questions().size(), 1);
+                QVERIFY2(c.act(harness) == yes, c.label);
+                QVERIFY2(harness.Questions().size() == 1, c.label);
                 QVERIFY2(harness.Questions()[0].startsWith(QString::fromUtf8(c.question)),
                          qPrintable(harness.Questions()[0]));
 
-                // varo-cli: refused without --force, written with it.
+                // varo-cli: refused, naming the finding's kind; written when
+                // that kind is accepted with --allow.
                 const QString target = QDir(cliOut).filePath(QString::fromUtf8(c.cliFile));
                 const QByteArray before = test::ReadBytes(target);
-                QProcess cli;
-                cli.setProcessEnvironment(TestEnvironment(cliOut));
-                cli.start(QString::fromStdString(ProgramDirectory() + "/varo-cli"),
-                          arguments + QStringList{QStringLiteral("--out"), cliOut} +
-                              (yes ? QStringList{QStringLiteral("--force")} : QStringList()));
-                QVERIFY(cli.waitForFinished(30000));
-                const QString err = QString::fromUtf8(cli.readAllStandardError());
-                QCOMPARE(cli.exitCode(), yes ? 0 : 1);
-                QVERIFY2(err.contains(QString::fromUtf8(c.refusal)), qPrintable(err));
-                QVERIFY2(err.contains(yes ? QStringLiteral("warning: ")
-                                          : QStringLiteral("nothing was written")),
-                         qPrintable(err));
-                QCOMPARE(test::ReadBytes(target) != before, yes);
+                const auto run = [&](const QStringList& extra) {
+                    QProcess cli;
+                    cli.setProcessEnvironment(TestEnvironment(cliOut));
+                    cli.start(QString::fromStdString(ProgramDirectory() + "/varo-cli"),
+                              arguments + QStringList{QStringLiteral("--out"), cliOut} + extra);
+                    cli.waitForFinished(30000);
+                    return std::make_pair(cli.exitCode(),
+                                          QString::fromUtf8(cli.readAllStandardError()));
+                };
+                const auto [refusedStatus, refused] = run({});
+                QVERIFY2(refusedStatus == 1, qPrintable(refused));
+                QVERIFY2(refused.contains(QString::fromUtf8(c.refusal)), qPrintable(refused));
+                QVERIFY2(refused.contains(QStringLiteral("nothing was written")),
+                         qPrintable(refused));
+                QCOMPARE(test::ReadBytes(target), before);
+                // The first kind printed; later checks of the same run may name more.
+                const auto kindIn = [](const QString& err) {
+                    const qsizetype open = err.lastIndexOf(QLatin1Char('['));
+                    return open < 0
+                               ? QString()
+                               : err.mid(open + 1, err.indexOf(QLatin1Char(']'), open) - open - 1);
+                };
+                QStringList kinds{kindIn(refused)};
+                QVERIFY2(!kinds[0].isEmpty(), qPrintable(refused));
+                if (yes) {
+                    int status = 1;
+                    QString err;
+                    for (int round = 0; round < 3 && status != 0; ++round) {
+                        std::tie(status, err) =
+                            run({QStringLiteral("--allow"), kinds.join(QLatin1Char(','))});
+                        kinds << kindIn(err);
+                    }
+                    QVERIFY2(status == 0, qPrintable(err));
+                    QVERIFY2(err.contains(QStringLiteral("warning: ")), qPrintable(err));
+                    QVERIFY2(test::ReadBytes(target) != before, c.label);
+                }
             }
         }
     }

@@ -37,6 +37,10 @@ QString FindingCaption(const Finding& finding) {
             [](const LostCharactersFinding&) { return QStringLiteral("名字检查"); },
             [](const ShineOutOfRangeFinding&) { return QStringLiteral("参数检查"); },
             [](const UncomparableVersionFinding&) { return QStringLiteral("版本检查"); },
+            [](const DuplicateNameFinding&) { return QStringLiteral("同名文件"); },
+            [](const UnsafeFolderFinding&) { return QStringLiteral("目录检查"); },
+            [](const RemovalsFinding&) { return QStringLiteral("清单检查"); },
+            [](const OtherFormFinding&) { return QStringLiteral("生成检查"); },
         },
         finding);
 }
@@ -106,12 +110,10 @@ QString FindingQuestionText(const Finding& finding) {
                     .arg(empty.previousSize);
             },
             [](const UncarriableNamesFinding& names) {
-                const bool tabs = names.fileName == std::string(kLightPillarFileName);
                 return QStringLiteral(
-                           "以下物品名字含有%1，写入文件“%2”时会把一行拆成几行，"
-                           "客户端和导入都无法正确读取：\n")
-                           .arg(tabs ? QStringLiteral("制表符或换行符") : QStringLiteral("换行符"),
-                                FromUtf8(names.fileName)) +
+                           "以下物品名字含有制表符或换行符。写入文件“%1”后，制表符会多分出一列，"
+                           "换行符会把一行断成两行，客户端和导入都无法正确读取：\n")
+                           .arg(FromUtf8(names.fileName)) +
                        ListedLines(
                            names.names,
                            [](const UncarriableNamesFinding::Name& name) {
@@ -152,10 +154,65 @@ QString FindingQuestionText(const Finding& finding) {
                        QStringLiteral("\n\n仍然计算吗？");
             },
             [](const UncomparableVersionFinding& version) {
+                if (version.whiteSpace) {
+                    return QStringLiteral(
+                               "版本号“%1”的前后有空白字符，它们会原样写入文件，客户端比较版本号时"
+                               "可能出错。\n\n仍然生成吗？")
+                        .arg(ShownUtf8(version.version));
+                }
                 return QStringLiteral(
                            "版本号“%1”不是用点分隔的数字（例如1.2.5），客户端无法比较版本号，"
                            "可能不会更新。\n\n仍然生成吗？")
                     .arg(ShownUtf8(version.version));
+            },
+            [](const DuplicateNameFinding& duplicate) {
+                return QStringLiteral(
+                           "以下文件名来自两个内容不同的文件，清单中只能保留一个（后一个）：\n") +
+                       ListedLines(
+                           duplicate.names,
+                           [](const DuplicateNameFinding::Name& name) {
+                               const QString earlier = name.earlierPath.empty()
+                                                           ? QStringLiteral("列表中已有的文件")
+                                                           : ShownPath(name.earlierPath);
+                               return QStringLiteral("%1：%2（%3，%4字节）与 %5（%6，%7字节）")
+                                   .arg(ShownUtf8(name.name), earlier, FromUtf8(name.earlierMd5),
+                                        QString::number(name.earlierSize),
+                                        ShownPath(name.laterPath), FromUtf8(name.laterMd5),
+                                        QString::number(name.laterSize));
+                           },
+                           QStringLiteral("个")) +
+                       QStringLiteral("\n\n仍然用后一个文件吗？");
+            },
+            [](const UnsafeFolderFinding& folder) {
+                const QString why =
+                    folder.reason == UnsafeFolderFinding::Reason::LeavesRoot
+                        ? QStringLiteral("会指向更新目录之外（含“..”、以“/”开头或带盘符）")
+                    : folder.reason == UnsafeFolderFinding::Reason::Backslash
+                        ? QStringLiteral("含有反斜杠“\\”，客户端不会把它当作目录分隔符")
+                        : QStringLiteral("含有空的目录名（以“/”结尾或连续两个“/”）");
+                return QStringLiteral(
+                           "自定义目录“%1”%2，客户端可能无法下载这些文件。\n\n"
+                           "仍然生成吗？")
+                    .arg(ShownUtf8(folder.directory), why);
+            },
+            [](const RemovalsFinding& removals) {
+                return QStringLiteral(
+                           "已有的文件“%1”列有%2个文件，新的清单将删除其中%3个，只列%4个，"
+                           "超过了一半（是否少导入了文件夹，或选错了模式？）。\n\n仍然生成吗？")
+                    .arg(ShownPath(removals.path), QString::number(removals.previousEntries),
+                         QString::number(removals.removed), QString::number(removals.entries));
+            },
+            [](const OtherFormFinding& form) {
+                const auto name = [](FilterFileForm f) {
+                    return f == FilterFileForm::Pc ? QStringLiteral("PC版（ANSI编码）")
+                                                   : QStringLiteral("手机版（UTF-8编码）");
+                };
+                return QStringLiteral(
+                           "已有的文件“%1”是%2过滤文件，生成%3会替换它，"
+                           "%4客户端将失去它的过滤文件。\n\n仍然生成吗？")
+                    .arg(ShownPath(form.path), name(form.existing), name(form.written),
+                         form.existing == FilterFileForm::Pc ? QStringLiteral("PC")
+                                                             : QStringLiteral("手机"));
             },
         },
         finding);

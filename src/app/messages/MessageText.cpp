@@ -2,24 +2,32 @@
 
 #include "app/widgets/TextBridge.h"
 #include "platform/Path.h"
+#include "text/Printable.h"
 
 namespace varo {
 
 QString Visible(const QString& text) {
-    QString visible = text;
-    for (QChar& c : visible) {
+    QString visible;
+    visible.reserve(text.size());
+    for (const QChar c : text) {
         const char16_t unit = c.unicode();
         if (unit < 0x20) {
-            c = QChar(static_cast<char16_t>(0x2400 + unit));  // ␀ … ␟
+            visible += QChar(static_cast<char16_t>(0x2400 + unit));  // ␀ … ␟
         } else if (unit == 0x7F) {
-            c = QChar(static_cast<char16_t>(0x2421));  // ␡
+            visible += QChar(static_cast<char16_t>(0x2421));  // ␡
+        } else if (IsHiddenControl(unit)) {
+            // C1 controls and direction overrides would reorder the message.
+            visible += QStringLiteral("\\u{%1}").arg(QString::number(unit, 16).toUpper());
+        } else {
+            visible += c;
         }
     }
     return visible;
 }
 
 QString ShownPath(std::string_view path) {
-    return Visible(FromUtf8(DisplayPath(path)));
+    // A name in another encoding than UTF-8 shows its own bytes.
+    return Visible(FromUtf8(EscapeInvalidUtf8(DisplayPath(path))));
 }
 
 QString ShownGbk(std::string_view gbk) {
@@ -27,7 +35,7 @@ QString ShownGbk(std::string_view gbk) {
 }
 
 QString ShownUtf8(std::string_view utf8) {
-    return Visible(FromUtf8(utf8));
+    return Visible(FromUtf8(EscapeInvalidUtf8(utf8)));
 }
 
 QString SizeText(std::uint64_t bytes) {

@@ -60,6 +60,10 @@ QString KindText(int kind, FileAccess access) {
                 "这是Windows保留给设备的名字（如CON、NUL、AUX、COM1），不能用作文件名");
         case kNameHoldsLineBreak:
             return QStringLiteral("文件名含换行符，列表无法容纳");
+        case kNameNotUtf8:
+            return QStringLiteral(
+                "文件名不是UTF-8编码（\\xHH是无法识别的原始字节），清单无法写出这个名字，"
+                "客户端无法下载");
         default:
             return QStringLiteral("系统错误 %1").arg(kind);
     }

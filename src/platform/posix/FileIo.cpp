@@ -234,14 +234,20 @@ std::int64_t InputFile::Read(void* buffer, std::size_t size, SystemError& error,
     return Read(buffer, size, error);
 }
 
-bool InputFile::Unchanged(SystemError& error) const {
+bool InputFile::Unchanged(const std::string& path, SystemError& error) const {
     struct stat info {};
     if (::fstat(static_cast<int>(handle_), &info) != 0) {
         error = ErrnoError(errno);
         return false;
     }
-    const FileState now = StateOf(info);
-    if (now.size != state_.size || now.modified != state_.modified) {
+    // Written in place with its times put back, the change time still moves.
+    if (StateOf(info) != state_) {
+        error = ErrnoError(kChangedWhileRead);
+        return false;
+    }
+    // The name may lead elsewhere by now: to a file renamed over it, to nothing.
+    struct stat named {};
+    if (::stat(path.c_str(), &named) != 0 || !S_ISREG(named.st_mode) || StateOf(named) != state_) {
         error = ErrnoError(kChangedWhileRead);
         return false;
     }

@@ -3,10 +3,10 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
-#include <random>
 #include <vector>
 
 #include "platform/windows/WindowsText.h"
@@ -56,10 +56,17 @@ bool WriteAll(HANDLE file, std::string_view bytes) {
 // Six random letters and digits: the temporary name's suffix.
 std::string RandomSuffix() {
     static constexpr char kLetters[] = "abcdefghijklmnopqrstuvwxyz0123456789";
-    thread_local std::mt19937 random{std::random_device{}()};
+    // A counter mixed with the time and the process: no state per thread.
+    static std::atomic<std::uint64_t> counter{0};
+    std::uint64_t value = (static_cast<std::uint64_t>(GetCurrentProcessId()) << 32) ^
+                          GetTickCount64() ^ (++counter * 0x9E3779B97F4A7C15ull);
+    value ^= value >> 31;
+    value *= 0xBF58476D1CE4E5B9ull;
+    value ^= value >> 29;
     std::string suffix;
     for (int i = 0; i < 6; ++i) {
-        suffix += kLetters[random() % (sizeof kLetters - 1)];
+        suffix += kLetters[value % (sizeof kLetters - 1)];
+        value /= sizeof kLetters - 1;
     }
     return suffix;
 }
@@ -263,14 +270,22 @@ std::int64_t InputFile::Read(void* buffer, std::size_t size, SystemError& error,
     return count;
 }
 
-bool InputFile::Unchanged(SystemError& error) const {
+bool InputFile::Unchanged(const std::string& path, SystemError& error) const {
     FileState now;
     DWORD attributes = 0;
     if (!StateOfHandle(reinterpret_cast<HANDLE>(handle_), now, attributes)) {
         error = SystemErrorOf(GetLastError());
         return false;
     }
-    if (now.size != state_.size || now.modified != state_.modified) {
+    // Written in place with its times put back, the change time still moves.
+    if (now != state_) {
+        error = ErrnoError(kChangedWhileRead);
+        return false;
+    }
+    // The name may lead elsewhere by now: to a file renamed over it, to nothing.
+    FileState named;
+    SystemError ignored;
+    if (!StatFile(path, named, ignored) || named != state_) {
         error = ErrnoError(kChangedWhileRead);
         return false;
     }
@@ -282,7 +297,9 @@ void InputFile::Prefetch(std::uint64_t bytes) const {
     // handle of its own fills the system's cache (FILE_FLAG_SEQUENTIAL_SCAN
     // lets the cache manager read further ahead), and the digest's own
     // handle then finds it there.
-    thread_local std::vector<char> scratch(1 << 16);
+    // Each reader's own buffer on its own stack: nothing with a destructor
+    // lives per thread, since MinGW's threads run such destructors at exit.
+    char scratch[1 << 16];
     const HANDLE file = reinterpret_cast<HANDLE>(handle_);
     OVERLAPPED at{};
     for (std::uint64_t offset = 0; offset < bytes;) {
@@ -290,8 +307,8 @@ void InputFile::Prefetch(std::uint64_t bytes) const {
         at.OffsetHigh = static_cast<DWORD>(offset >> 32);
         DWORD count = 0;
         const DWORD wanted =
-            static_cast<DWORD>(std::min<std::uint64_t>(scratch.size(), bytes - offset));
-        if (!ReadFile(file, scratch.data(), wanted, &count, &at) || count == 0) {
+            static_cast<DWORD>(std::min<std::uint64_t>(sizeof scratch, bytes - offset));
+        if (!ReadFile(file, scratch, wanted, &count, &at) || count == 0) {
             break;
         }
         offset += count;

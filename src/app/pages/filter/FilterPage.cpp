@@ -185,8 +185,8 @@ void FilterPage::WriteFilterFile(FilterFileForm form) {
                              ShownGbk(model_.Rows()[bytes.failedRow].itemName)));
         return;
     }
-    if (!ConfirmFindings(
-            CheckFilterFile(model_.Rows(), JoinPath(outputDirectory_, kFilterFileName)))) {
+    if (!ConfirmFindings(CheckFilterFile(model_.Rows(), JoinPath(outputDirectory_, kFilterFileName),
+                                         form, bytes.bytes))) {
         return;
     }
     if (!WriteOutputFile(outputDirectory_, kFilterFileName, bytes.bytes)) {

@@ -324,8 +324,23 @@ void ManifestPage::FinishImport(const ResourceImportPlan& plan, CachedDigests di
     if (cancelled) {
         return;  // a cancelled import adds nothing
     }
+    // A name given again with other bytes, in this import or against the
+    // list, replaces a line only when the user says so.
+    const std::optional<Finding> duplicates = CheckDuplicateNames(
+        plan, digests.digests, ResourceListText(), [this](std::string_view name) {
+            const auto found = pathOfName_.find(std::string(name));
+            return found == pathOfName_.end() ? std::string() : found->second;
+        });
+    if (!ConfirmFinding(duplicates)) {
+        return;
+    }
     ImportedResources imported = ResourceListLines(plan, digests.digests);
     skipped.insert(skipped.end(), imported.failed.begin(), imported.failed.end());
+    for (std::size_t i = 0; i < plan.files.size() && i < digests.digests.size(); ++i) {
+        if (digests.digests[i].ok) {
+            pathOfName_[std::string(PathFileNameView(plan.files[i]))] = plan.files[i];
+        }
+    }
     // One step after all files: the lines of one import stay together, after
     // whatever the list holds now; a name the list holds already keeps its place.
     AppendToList(imported.lines);
@@ -419,6 +434,7 @@ void ManifestPage::ShowImporting(bool importing) {
 
 void ManifestPage::ClearResourceList() {
     编辑框_json文件->clear();
+    pathOfName_.clear();
 }
 
 void ManifestPage::WriteManifest(const char* fileName, const std::string& content) {
@@ -430,18 +446,22 @@ void ManifestPage::WriteManifest(const char* fileName, const std::string& conten
                     QString::fromUtf8(fileName));
 }
 
+ManifestNaming ManifestPage::Naming() const {
+    return {Mode(), ToUtf8(编辑框_自定义目录名->text())};
+}
+
 void ManifestPage::WriteSingleManifest() {
-    const std::string body =
-        BuildManifestBody(ResourceListText(), Mode(), ToUtf8(编辑框_自定义目录名->text()));
-    if (ConfirmFindings(
-            CheckSingleManifest(body, JoinPath(outputDirectory_, kSingleManifestFileName)))) {
+    const ManifestNaming naming = Naming();
+    const std::string body = BuildManifestBody(ResourceListText(), naming.mode, naming.directory);
+    if (ConfirmFindings(CheckSingleManifest(
+            body, JoinPath(outputDirectory_, kSingleManifestFileName), naming))) {
         WriteManifest(kSingleManifestFileName, body);
     }
 }
 
 void ManifestPage::WriteStandaloneManifest() {
-    const std::string body =
-        BuildManifestBody(ResourceListText(), Mode(), ToUtf8(编辑框_自定义目录名->text()));
+    const ManifestNaming naming = Naming();
+    const std::string body = BuildManifestBody(ResourceListText(), naming.mode, naming.directory);
     const std::string manifest = BuildStandaloneManifest(body, ToUtf8(编辑框_版本号->text()));
     if (ConfirmRelease(manifest)) {
         WriteManifest(kStandaloneManifestFileName, manifest);
@@ -450,7 +470,7 @@ void ManifestPage::WriteStandaloneManifest() {
 
 bool ManifestPage::ConfirmRelease(const std::string& manifest) {
     return ConfirmFindings(CheckRelease(JoinPath(outputDirectory_, kStandaloneManifestFileName),
-                                        manifest, ToUtf8(编辑框_版本号->text()))
+                                        manifest, ToUtf8(编辑框_版本号->text()), Naming())
                                .findings);
 }
 

@@ -2,10 +2,12 @@
 
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "app/window/PageCanvas.h"
 #include "cache/DigestCache.h"
+#include "checks/Findings.h"
 #include "manifest/FileDigest.h"
 #include "manifest/Manifest.h"
 #include "manifest/ResourceImport.h"
@@ -57,6 +59,8 @@ class ManifestPage : public PageCanvas {
     QLabel* 标签12;
 
     ManifestMode Mode() const;
+    // The mode and the custom folder the manifests name their entries by.
+    ManifestNaming Naming() const;
     // The list as "name md5 size\r\n" lines, UTF-8.
     std::string ResourceListText() const;
 
@@ -110,6 +114,9 @@ class ManifestPage : public PageCanvas {
 
     std::string outputDirectory_;
     std::string cachePath_;
+    // The file each name of the list was imported from, for the question
+    // about a name given again with other bytes.
+    std::unordered_map<std::string, std::string> pathOfName_;
     QShortcut* cancelShortcut_ = nullptr;
     DigestTask* importTask_ = nullptr;  // the running import, a child of the page
 };
