@@ -19,17 +19,48 @@ namespace varo {
 namespace {
 
 constexpr int kBusyMilliseconds = 5000;
-constexpr int kSchemaVersion = 1;
+constexpr int kSchemaVersion = 2;
+// Marks the cache as this program's ("VARO"), so that no other SQLite file at
+// its path is ever taken for it.
+constexpr std::int64_t kApplicationId = 0x5641524F;
 
 // One row per file. Device and file numbers are unsigned 64-bit values kept
-// in SQLite's signed integers, bit for bit.
+// in SQLite's signed integers, bit for bit; `checksum` covers the key and the
+// digest, so that a record damaged on the disk is never trusted.
 constexpr const char* kSchema =
     "CREATE TABLE IF NOT EXISTS digests ("
     "path TEXT NOT NULL PRIMARY KEY, size INTEGER NOT NULL, modified INTEGER NOT NULL, "
     "changed INTEGER NOT NULL, device INTEGER NOT NULL, file INTEGER NOT NULL, "
-    "md5 TEXT NOT NULL, seen INTEGER NOT NULL) WITHOUT ROWID;"
+    "md5 TEXT NOT NULL, seen INTEGER NOT NULL, checksum INTEGER NOT NULL DEFAULT 0) "
+    "WITHOUT ROWID;"
     "CREATE TABLE IF NOT EXISTS meta (name TEXT NOT NULL PRIMARY KEY, value INTEGER NOT NULL) "
     "WITHOUT ROWID;";
+
+// FNV-1a over the key fields and the digest of a record.
+std::int64_t RecordChecksum(std::string_view path, const FileState& state, std::string_view md5) {
+    std::uint64_t hash = 0xCBF29CE484222325ull;
+    const auto add = [&hash](const void* data, std::size_t size) {
+        const auto* bytes = static_cast<const unsigned char*>(data);
+        for (std::size_t i = 0; i < size; ++i) {
+            hash = (hash ^ bytes[i]) * 0x100000001B3ull;
+        }
+    };
+    const std::uint64_t fields[] = {static_cast<std::uint64_t>(path.size()),
+                                    state.size,
+                                    static_cast<std::uint64_t>(state.modified),
+                                    static_cast<std::uint64_t>(state.changed),
+                                    state.device,
+                                    state.file};
+    for (const std::uint64_t field : fields) {
+        for (int shift = 0; shift < 64; shift += 8) {
+            const auto byte = static_cast<unsigned char>(field >> shift);
+            add(&byte, 1);
+        }
+    }
+    add(path.data(), path.size());
+    add(md5.data(), md5.size());
+    return static_cast<std::int64_t>(hash);
+}
 
 std::size_t HashPath(std::string_view path) {
     return std::hash<std::string_view>{}(path);
@@ -70,11 +101,15 @@ std::int64_t DigestCache::Today() const {
     return duration_cast<hours>(system_clock::now().time_since_epoch()).count() / 24;
 }
 
-void DigestCache::Fail(int code) {
-    problem_.kind = CacheProblem::Kind::Sqlite;
+void DigestCache::Fail(int code, std::string message) {
+    if (!problem_) {
+        problem_.kind = CacheProblem::Kind::Sqlite;
+    }
     problem_.sqliteCode = code & 0xFF;
-    if (problem_.message.empty() && connection_.GetHandle() != nullptr) {
-        problem_.message = connection_.ErrorMessage(false);
+    if (problem_.message.empty()) {
+        problem_.message = !message.empty()                     ? std::move(message)
+                           : connection_.GetHandle() != nullptr ? connection_.ErrorMessage(false)
+                                                                : std::string();
     }
     entries_.clear();
     paths_.clear();
@@ -96,7 +131,31 @@ void DigestCache::Open(const std::string& path) {
         problem_ = {CacheProblem::Kind::NoPlace, FileSystemError(made), 0, {}};
         return;
     }
-    if (!connection_.Open(path, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, /*pathIsUtf8=*/true)) {
+    // A file there that is empty or not an SQLite database is not ours, and
+    // SQLite would make one of it: it is left alone. A missing one is made.
+    // An empty file only just made is the cache another program is making
+    // this moment: its header comes within the busy timeout.
+    const auto waitUntil =
+        std::chrono::steady_clock::now() + std::chrono::milliseconds(kBusyMilliseconds);
+    PathKind there = KindOfPath(path);
+    while (there == PathKind::File) {
+        const std::optional<std::string> header = ReadFileStart(path, 16);
+        if (header && *header == std::string_view("SQLite format 3\0", 16)) {
+            break;
+        }
+        FileState state;
+        SystemError ignored;
+        const bool beingMade = header && header->empty() && StatFile(path, state, ignored) &&
+                               FileTimeNow() - state.modified < 10 * FileTimeUnitsPerSecond();
+        if (!beingMade || std::chrono::steady_clock::now() > waitUntil) {
+            problem_ = {CacheProblem::Kind::NotOurs, {}, 0, {}};
+            return;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        there = KindOfPath(path);
+    }
+    const int flags = SQLITE_OPEN_READWRITE | (there == PathKind::Missing ? SQLITE_OPEN_CREATE : 0);
+    if (!connection_.Open(path, flags, /*pathIsUtf8=*/true)) {
         Fail(connection_.GetHandle() != nullptr ? connection_.ErrorCode() : SQLITE_CANTOPEN);
         return;
     }
@@ -122,10 +181,30 @@ void DigestCache::Open(const std::string& path) {
 }
 
 int DigestCache::SetUp() {
+    bool ok = false;
+    // Ours, or nothing is changed: the mark, or (made before the mark) our
+    // own tables at the first version; a new database is empty.
+    SqliteStatement identity = connection_.Prepare(
+        "SELECT (SELECT application_id FROM pragma_application_id), "
+        "(SELECT user_version FROM pragma_user_version), "
+        "(SELECT count(*) FROM sqlite_schema), "
+        "(SELECT count(*) FROM sqlite_schema WHERE name = 'digests')",
+        &ok, true);
+    if (!ok || !identity.Step()) {
+        return connection_.ErrorCode();
+    }
+    const std::int64_t application = identity.ColumnInt64(0);
+    const std::int64_t userVersion = identity.ColumnInt64(1);
+    const bool blank = identity.ColumnInt64(2) == 0 && userVersion == 0;
+    const bool earlierOurs = application == 0 && userVersion == 1 && identity.ColumnInt64(3) == 1;
+    identity.Finalize();
+    if (application != kApplicationId && !blank && !earlierOurs) {
+        problem_ = {CacheProblem::Kind::NotOurs, {}, 0, {}};
+        return SQLITE_MISMATCH;
+    }
     // Write-ahead logging: the window and varo-cli read while the other
     // writes. A commit need not wait for the disk: a cache that loses its
     // last job to a power cut only digests those files again.
-    bool ok = false;
     SqliteStatement mode = connection_.Prepare("PRAGMA journal_mode", &ok, true);
     const std::string current = ok && mode.Step() ? mode.ColumnText(0, true) : std::string();
     mode.Finalize();
@@ -150,11 +229,21 @@ int DigestCache::SetUp() {
         problem_.message = "made by a newer version of the program";
         return SQLITE_MISMATCH;
     }
+    // The first version's records gain a checksum of 0, which no record
+    // has: they are digested once more and written with theirs.
+    const std::string upgrade =
+        found == 1 ? "ALTER TABLE digests ADD COLUMN checksum INTEGER NOT NULL DEFAULT 0;"
+                   : std::string(kSchema);
     if (found < kSchemaVersion &&
-        (!connection_.Execute(kSchema, nullptr, nullptr, nullptr, true) ||
-         !connection_.Execute("PRAGMA user_version=" + std::to_string(kSchemaVersion), nullptr,
-                              nullptr, nullptr, true))) {
-        return connection_.ErrorCode();
+        (!connection_.Execute("BEGIN IMMEDIATE;" + upgrade + "PRAGMA application_id=" +
+                                  std::to_string(kApplicationId) + ";PRAGMA user_version=" +
+                                  std::to_string(kSchemaVersion) + ";COMMIT;",
+                              nullptr, nullptr, nullptr, true))) {
+        const int code = connection_.ErrorCode();
+        const std::string message = connection_.ErrorMessage(false);
+        connection_.Execute("ROLLBACK", nullptr, nullptr, nullptr, true);
+        problem_.message = message;
+        return code;
     }
     return SQLITE_OK;
 }
@@ -183,7 +272,7 @@ void DigestCache::Load(const std::vector<std::string>& files) {
 
     bool ok = false;
     SqliteStatement select = connection_.Prepare(
-        "SELECT path, size, modified, changed, device, file, md5, seen FROM digests "
+        "SELECT path, size, modified, changed, device, file, md5, seen, checksum FROM digests "
         "WHERE path >= :low AND path < :high",
         &ok, true);
     if (!ok) {
@@ -215,6 +304,9 @@ void DigestCache::Load(const std::vector<std::string>& files) {
             entry.state.changed = select.ColumnInt64(3);
             entry.state.device = static_cast<std::uint64_t>(select.ColumnInt64(4));
             entry.state.file = static_cast<std::uint64_t>(select.ColumnInt64(5));
+            if (RecordChecksum(path, entry.state, md5) != select.ColumnInt64(8)) {
+                continue;  // damaged or written by hand: the file is digested again
+            }
             std::memcpy(entry.md5.data(), md5.data(), entry.md5.size());
             entry.seenDay = select.ColumnInt64(7);
             paths_ += path;
@@ -280,10 +372,12 @@ bool DigestCache::Save() {
         return false;
     }
     const std::int64_t today = Today();
+    // SQLite's words of the failure itself, read before the rollback speaks.
     const auto failed = [this]() {
         const int code = connection_.ErrorCode();
+        std::string message = connection_.ErrorMessage(false);
         connection_.Execute("ROLLBACK", nullptr, nullptr, nullptr, true);
-        Fail(code);
+        Fail(code, std::move(message));
         return false;
     };
     // One transaction for the whole job, taken for writing at once: a second
@@ -294,8 +388,9 @@ bool DigestCache::Save() {
     }
     bool ok = false;
     SqliteStatement insert = connection_.Prepare(
-        "INSERT OR REPLACE INTO digests (path, size, modified, changed, device, file, md5, seen) "
-        "VALUES (:path, :size, :modified, :changed, :device, :file, :md5, :seen)",
+        "INSERT OR REPLACE INTO digests (path, size, modified, changed, device, file, md5, seen, "
+        "checksum) VALUES (:path, :size, :modified, :changed, :device, :file, :md5, :seen, "
+        ":checksum)",
         &ok, true);
     if (!ok) {
         return failed();
@@ -310,6 +405,7 @@ bool DigestCache::Save() {
         insert.BindInt64(":file", static_cast<std::int64_t>(learned.state.file));
         insert.BindText(":md5", learned.md5, true);
         insert.BindInt64(":seen", today);
+        insert.BindInt64(":checksum", RecordChecksum(learned.path, learned.state, learned.md5));
         if (insert.StepCode() != SQLITE_DONE) {
             return failed();
         }
@@ -364,7 +460,14 @@ CachedDigests DigestFilesWithCache(DigestJob& job, const std::string& cachePath)
     }
     // The job reads the files by their full paths too; its caller keeps the
     // paths as they were given.
-    std::optional<std::vector<std::string>> full = FullPaths(job.paths);
+    SystemError noFolder;
+    std::optional<std::vector<std::string>> full = FullPaths(job.paths, &noFolder);
+    if (noFolder) {
+        // Relative names without the folder they are in would key the cache wrongly.
+        result.problem = {CacheProblem::Kind::NoPlace, noFolder, 0, {}};
+        result.digests = DigestFiles(job);
+        return result;
+    }
     std::vector<std::string> given;
     if (full) {
         given = std::exchange(job.paths, std::move(*full));

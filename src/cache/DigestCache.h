@@ -30,6 +30,8 @@ struct CacheProblem {
         NoPlace,         // no cache folder, or it cannot be made: error says why
         LibraryMissing,  // SQLite cannot be loaded
         Sqlite,          // SQLite refused: busy past the timeout, corrupt, full …
+        NotOurs,         // a file at the cache's path that this program did not make:
+                         // left exactly as it is
     };
     Kind kind = Kind::None;
     SystemError error;
@@ -94,7 +96,8 @@ class DigestCache final : public DigestMemory {
     // Write-ahead logging and the tables; SQLite's result.
     int SetUp();
     void Load(const std::vector<std::string>& files);
-    void Fail(int code);
+    // A failure of SQLite: its code, and its words when read before another call.
+    void Fail(int code, std::string message = {});
     std::int64_t Today() const;
 
     SqliteConnection connection_;

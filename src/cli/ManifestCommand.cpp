@@ -100,6 +100,9 @@ std::string CacheProblemText(const CacheProblem& problem) {
             return "no cache folder: " + SystemErrorMessage(problem.error);
         case CacheProblem::Kind::LibraryMissing:
             return "SQLite cannot be loaded";
+        case CacheProblem::Kind::NotOurs:
+            return "the file there is not this program's cache and was left as it is; move it "
+                   "away to have a cache again";
         case CacheProblem::Kind::Sqlite:
             return "SQLite: " + (problem.message.empty()
                                      ? "error " + std::to_string(problem.sqliteCode)

@@ -117,8 +117,10 @@ std::string ProgramPath(const std::filesystem::path& path);
 // The paths from the root of their file system: a relative path (on Windows
 // a drive-relative one too) taken in the current folder, a full one as it is
 // (on Windows a listed "\\?\" name keeps its own spelling). Nothing when
-// every path is full already, or the current folder cannot be told.
-std::optional<std::vector<std::string>> FullPaths(const std::vector<std::string>& paths);
+// every path is full already, or the current folder cannot be told (then the
+// reason goes to `error`, when given).
+std::optional<std::vector<std::string>> FullPaths(const std::vector<std::string>& paths,
+                                                  SystemError* error = nullptr);
 
 // The largest input read whole into memory (a filter file, a previous
 // update.json): some twenty-five times a filter file of 100,000 items. A
@@ -130,6 +132,10 @@ inline constexpr std::uint64_t kLargestWholeFile = 64u << 20;
 // goes to `error` when given, its kind to errno in any case.
 std::optional<std::string> ReadWholeFile(const std::string& path, std::uint64_t limit = UINT64_MAX,
                                          SystemError* error = nullptr);
+
+// Up to the first `bytes` bytes of a regular file (a header to look at);
+// nothing when it cannot be read.
+std::optional<std::string> ReadFileStart(const std::string& path, std::size_t bytes);
 
 struct FileWriteResult {
     bool ok = false;

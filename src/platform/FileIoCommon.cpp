@@ -44,6 +44,28 @@ std::optional<std::string> ReadWholeFile(const std::string& path, std::uint64_t 
     }
 }
 
+std::optional<std::string> ReadFileStart(const std::string& path, std::size_t bytes) {
+    InputFile file;
+    SystemError error;
+    if (!file.Open(path, error)) {
+        return std::nullopt;
+    }
+    std::string start(bytes, '\0');
+    std::size_t total = 0;
+    while (total < bytes) {
+        const std::int64_t count = file.Read(start.data() + total, bytes - total, error);
+        if (count < 0) {
+            return std::nullopt;
+        }
+        if (count == 0) {
+            break;
+        }
+        total += static_cast<std::size_t>(count);
+    }
+    start.resize(total);
+    return start;
+}
+
 bool FolderTakesNewFiles(const std::string& folder) {
     const std::string probe = JoinPath(folder, ".varo-toolkit.probe");
     if (!WriteFileAtomically(probe, {}).ok) {

@@ -172,12 +172,26 @@ TEST(DigestCache, ACacheThatCannotBeUsedIsLeftAlone) {
     const std::string notADatabase = dir.File("garbage.sqlite");
     test::WriteFile(notADatabase, std::string(8192, 'x'));
     test::WriteFile(dir.File("plain"), "");
+    // An empty file of long ago (one only just made may be a cache being made).
+    const std::string empty = dir.File("empty.sqlite");
+    test::WriteFile(empty, "");
+    std::filesystem::last_write_time(
+        FileSystemPath(empty),
+        std::filesystem::file_time_type::clock::now() - std::chrono::hours(1));
+    // Another program's database at the cache's path, in its own journal mode.
+    const std::string foreign = dir.File("foreign.sqlite");
+    ASSERT_EQ(
+        test::RunSql(foreign, "CREATE TABLE notes (text TEXT); INSERT INTO notes VALUES ('x');"),
+        "");
+    const std::optional<std::string> foreignBytes = test::ReadFile(foreign);
     const struct {
         const char* label;
         std::string cache;
         CacheProblem::Kind kind;
     } cases[] = {
-        {"not a database", notADatabase, CacheProblem::Kind::Sqlite},
+        {"not a database", notADatabase, CacheProblem::Kind::NotOurs},
+        {"an empty file", empty, CacheProblem::Kind::NotOurs},
+        {"another program's database", foreign, CacheProblem::Kind::NotOurs},
         {"under a regular file", dir.File("plain/digests.sqlite"), CacheProblem::Kind::NoPlace},
         {"no cache folder at all", "", CacheProblem::Kind::None},
     };
@@ -188,6 +202,29 @@ TEST(DigestCache, ACacheThatCannotBeUsedIsLeftAlone) {
         EXPECT_EQ(result.digests[0].md5, "0cc175b9c0f1b6a831c399e269772661") << c.label;
     }
     EXPECT_EQ(test::ReadFile(notADatabase), std::string(8192, 'x')) << "left as it was";
+    EXPECT_EQ(test::ReadFile(empty), "") << "left empty";
+    EXPECT_EQ(test::ReadFile(foreign), foreignBytes) << "byte for byte as it was";
+    EXPECT_FALSE(std::filesystem::exists(foreign + "-wal"));
+}
+
+// A record damaged on the disk (a digit of its digest changed, which SQLite's
+// own checks cannot see) is never recalled: the file is digested again.
+TEST(DigestCache, ADamagedRecordIsDigestedAgain) {
+    test::TempDir dir;
+    const std::string cache = dir.File("digests.sqlite");
+    const std::string file = dir.File("a.wzl");
+    test::WriteFile(file, "a");
+    LetTheRacyWindowPass();
+    ASSERT_FALSE(DigestWithCache(cache, {file}).problem);
+    ASSERT_TRUE(DigestWithCache(cache, {file}).digests[0].recalled);
+    for (const char* damage : {"UPDATE digests SET md5 = '1cc175b9c0f1b6a831c399e269772661'",
+                               "UPDATE digests SET size = 2", "UPDATE digests SET checksum = 7"}) {
+        ASSERT_EQ(test::RunSql(cache, damage), "") << damage;
+        const CachedDigests again = DigestWithCache(cache, {file});
+        EXPECT_FALSE(again.digests[0].recalled) << damage;
+        EXPECT_EQ(again.digests[0].md5, "0cc175b9c0f1b6a831c399e269772661") << damage;
+        EXPECT_TRUE(DigestWithCache(cache, {file}).digests[0].recalled) << "written anew";
+    }
 }
 
 // Entries not seen for 90 days go; those recalled are seen again.
@@ -203,13 +240,13 @@ TEST(DigestCache, EntriesNotSeenForNinetyDaysAreDropped) {
                            .count() /
                        24;
     // An old entry of a file gone, and the file's own entry made old too.
-    ASSERT_EQ(test::RunSql(
-                  cache,
-                  "INSERT INTO digests VALUES ('/gone', 1, 1, 1, 1, 1, "
-                  "'0cc175b9c0f1b6a831c399e269772661', " +
-                      std::to_string(today - kCacheKeepDays - 1) +
-                      "); UPDATE digests SET seen = " + std::to_string(today - kCacheKeepDays + 1) +
-                      " WHERE path != '/gone'; DELETE FROM meta;"),
+    ASSERT_EQ(test::RunSql(cache,
+                           "INSERT INTO digests VALUES ('/gone', 1, 1, 1, 1, 1, "
+                           "'0cc175b9c0f1b6a831c399e269772661', " +
+                               std::to_string(today - kCacheKeepDays - 1) +
+                               ", 0); UPDATE digests SET seen = " +
+                               std::to_string(today - kCacheKeepDays + 1) +
+                               " WHERE path != '/gone'; DELETE FROM meta;"),
               "");
     EXPECT_TRUE(DigestWithCache(cache, {file}).digests[0].recalled);
     SqliteConnection connection;

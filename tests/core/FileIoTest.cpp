@@ -6,8 +6,10 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <csignal>
 #include <filesystem>
+#include <thread>
 
 #include "platform/ProgramDirectory.h"
 #include "support/TestSupport.h"
@@ -129,6 +131,45 @@ TEST(AtomicWrite, DiskFullMidWriteKeepsTheOldFile) {
     ASSERT_TRUE(WIFEXITED(status));
     EXPECT_EQ(WEXITSTATUS(status), 0) << "the write reported success";
     EXPECT_EQ(ReadFile(path), "old content");
+    EXPECT_EQ(ListDirectory(dir.Path()), std::vector<std::string>{"out.txt"});
+}
+
+// A write killed at any moment leaves the old file and nothing beside it:
+// the bytes go into a file without a name until they are all there.
+TEST(AtomicWrite, AKilledWriteLeavesNoFileBehind) {
+    TempDir dir;
+    const std::string path = dir.File("out.txt");
+    test::WriteFile(path, "old");
+    const std::string bytes(256u << 20, 'n');
+    for (const int delayMs : {0, 5, 20, 60}) {
+        const pid_t child = ::fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            WriteFileAtomically(path, bytes);
+            ::_exit(0);
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(delayMs));
+        ::kill(child, SIGKILL);
+        int status = 0;
+        ASSERT_EQ(::waitpid(child, &status, 0), child);
+        EXPECT_EQ(ListDirectory(dir.Path()), std::vector<std::string>{"out.txt"})
+            << "killed after " << delayMs << " ms";
+        const std::uint64_t size = std::filesystem::file_size(path);
+        EXPECT_TRUE(size == 3 || size == bytes.size()) << "old or new, never cut: " << size;
+    }
+}
+
+// A pipe or a device in the output's place is no file to replace.
+TEST(AtomicWrite, APipeInTheFilesPlaceIsRefusedAndKept) {
+    TempDir dir;
+    const std::string path = dir.File("out.txt");
+    ASSERT_EQ(::mkfifo(path.c_str(), 0600), 0);
+    const FileWriteResult result = WriteFileAtomically(path, "new");
+    EXPECT_FALSE(result.ok);
+    EXPECT_EQ(result.error.kind, kNotRegularFile);
+    struct stat info {};
+    ASSERT_EQ(::lstat(path.c_str(), &info), 0);
+    EXPECT_TRUE(S_ISFIFO(info.st_mode));
     EXPECT_EQ(ListDirectory(dir.Path()), std::vector<std::string>{"out.txt"});
 }
 

@@ -188,6 +188,9 @@ QString CacheProblemText(const CacheProblem& problem) {
             return QStringLiteral("无法加载SQLite");
         case CacheProblem::Kind::Sqlite:
             return SqliteText(problem.sqliteCode, FromUtf8(problem.message).trimmed());
+        case CacheProblem::Kind::NotOurs:
+            return QStringLiteral(
+                "那里的文件不是本程序的MD5缓存，已原样保留（删除或移走它即可恢复缓存）");
         case CacheProblem::Kind::None:
             break;
     }

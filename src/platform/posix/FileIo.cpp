@@ -80,7 +80,8 @@ std::string ProgramPath(const std::filesystem::path& path) {
     return path.native();
 }
 
-std::optional<std::vector<std::string>> FullPaths(const std::vector<std::string>& paths) {
+std::optional<std::vector<std::string>> FullPaths(const std::vector<std::string>& paths,
+                                                  SystemError* error) {
     std::optional<std::vector<std::string>> full;
     std::string current;
     for (std::size_t i = 0; i < paths.size(); ++i) {
@@ -91,7 +92,10 @@ std::optional<std::vector<std::string>> FullPaths(const std::vector<std::string>
             // The current folder, asked once for the whole list.
             current.resize(256);
             while (getcwd(current.data(), current.size()) == nullptr) {
-                if (errno != ERANGE) {
+                if (errno != ERANGE || current.size() > (1u << 20)) {
+                    if (error != nullptr) {
+                        *error = ErrnoError(errno == ERANGE ? ENAMETOOLONG : errno);
+                    }
                     return std::nullopt;
                 }
                 current.resize(current.size() * 2);
@@ -358,6 +362,53 @@ bool ListFolder(const std::string& folder, std::vector<FolderEntry>& entries, Sy
     return true;
 }
 
+namespace {
+
+// Writes `bytes` into the open file `fd` with the mode a new file at `path`
+// gets, and syncs them; the errno of the failure, or 0.
+int FillFile(int fd, const std::string& path, std::string_view bytes) {
+    int error = 0;
+    if (::fchmod(fd, ModeForNewFile(path)) != 0 || !WriteAll(fd, bytes) || ::fsync(fd) != 0) {
+        error = errno;
+    }
+    return error;
+}
+
+// The bytes in a file without a name (O_TMPFILE), given the temporary name
+// beside `path` only once they are all there: a process killed while it
+// writes leaves nothing behind. Nothing when the file system cannot make
+// such a file (or link it), so that the caller takes the named way.
+std::optional<int> WriteUnnamed(const std::string& path, const std::string& temporary,
+                                std::string_view bytes) {
+#ifdef O_TMPFILE
+    const int fd = ::open(PathFolder(path).c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
+    if (fd < 0) {
+        return std::nullopt;
+    }
+    int error = FillFile(fd, path, bytes);
+    if (error == 0) {
+        // Linking by descriptor needs a privilege; through /proc it needs none.
+        const std::string self = "/proc/self/fd/" + std::to_string(fd);
+        if (::linkat(fd, "", AT_FDCWD, temporary.c_str(), AT_EMPTY_PATH) != 0 &&
+            ::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, temporary.c_str(), AT_SYMLINK_FOLLOW) != 0) {
+            ::close(fd);
+            return std::nullopt;
+        }
+    }
+    if (::close(fd) != 0 && error == 0) {
+        error = errno;
+    }
+    return error;
+#else
+    (void)path;
+    (void)temporary;
+    (void)bytes;
+    return std::nullopt;
+#endif
+}
+
+}  // namespace
+
 FileWriteResult WriteFileAtomically(const std::string& requestedPath, std::string_view bytes) {
     int linkError = 0;
     const std::optional<std::string> target = FollowLinks(requestedPath, linkError);
@@ -365,18 +416,35 @@ FileWriteResult WriteFileAtomically(const std::string& requestedPath, std::strin
         return {false, ErrnoError(linkError)};
     }
     const std::string& path = *target;
+    // A pipe or a device in the file's place would be replaced by a file
+    // that nothing reads: refused, and left as it is.
+    struct stat existing {};
+    if (::stat(path.c_str(), &existing) == 0 && !S_ISREG(existing.st_mode) &&
+        !S_ISDIR(existing.st_mode)) {
+        return {false, ErrnoError(kNotRegularFile)};
+    }
     std::string temporary = TemporaryPathBeside(path, "XXXXXX");
 
-    const int fd = ::mkstemp(temporary.data());
-    if (fd < 0) {
+    int error = 0;
+    // A free name for the temporary: mkstemp makes it; the unnamed file
+    // takes it over once it holds every byte.
+    const int named = ::mkstemp(temporary.data());
+    if (named < 0) {
         return {false, ErrnoError(errno)};
     }
-    int error = 0;
-    if (::fchmod(fd, ModeForNewFile(path)) != 0 || !WriteAll(fd, bytes) || ::fsync(fd) != 0) {
-        error = errno;
-    }
-    if (::close(fd) != 0 && error == 0) {
-        error = errno;
+    ::close(named);
+    ::unlink(temporary.c_str());
+    if (const std::optional<int> unnamed = WriteUnnamed(path, temporary, bytes)) {
+        error = *unnamed;
+    } else {
+        const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+        if (fd < 0) {
+            return {false, ErrnoError(errno)};
+        }
+        error = FillFile(fd, path, bytes);
+        if (::close(fd) != 0 && error == 0) {
+            error = errno;
+        }
     }
     if (error == 0 && ::rename(temporary.c_str(), path.c_str()) != 0) {
         error = errno;

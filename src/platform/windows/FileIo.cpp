@@ -99,7 +99,8 @@ std::string ProgramPath(const std::filesystem::path& path) {
     return WithoutLongPathPrefix(windows::Narrow(path.native()));
 }
 
-std::optional<std::vector<std::string>> FullPaths(const std::vector<std::string>& paths) {
+std::optional<std::vector<std::string>> FullPaths(const std::vector<std::string>& paths,
+                                                  SystemError* error) {
     std::optional<std::vector<std::string>> full;
     for (std::size_t i = 0; i < paths.size(); ++i) {
         const std::string& path = paths[i];
@@ -113,6 +114,9 @@ std::optional<std::vector<std::string>> FullPaths(const std::vector<std::string>
             continue;  // a device, refused when it is opened
         }
         if (wide.rfind(L"\\\\?\\", 0) != 0) {
+            if (error != nullptr) {
+                *error = ErrnoError(ENAMETOOLONG);
+            }
             return std::nullopt;
         }
         std::string resolved = ProgramPath(std::filesystem::path(wide));
