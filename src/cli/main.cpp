@@ -4,6 +4,8 @@
 #include <CLI/CLI.hpp>
 
 #include <algorithm>
+#include <exception>
+#include <new>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -84,7 +86,9 @@ void AddSwitch(CLI::App* command, const char* name, std::optional<bool>& target,
 
 }  // namespace
 
-int main(int argc, char** argv) {
+namespace {
+
+int Run(int argc, char** argv) {
     varo::PrepareCommandLineProcess();
     // Arguments as UTF-8, in the form CLI11 reads: program name first.
     std::vector<std::string> arguments = varo::CommandLineArguments(argc, argv);
@@ -248,4 +252,19 @@ int main(int argc, char** argv) {
         return varo::cli::RunFilter(filter);
     }
     return varo::cli::RunManifest(manifest);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    // Memory that runs out (a table of enormous cells, say) fails the run
+    // with a message and nothing written, as any other failure.
+    try {
+        return Run(argc, argv);
+    } catch (const std::bad_alloc&) {
+        return varo::cli::Fail("out of memory; nothing was written");
+    } catch (const std::exception& error) {
+        return varo::cli::Fail(std::string("unexpected failure: ") + error.what() +
+                               "; nothing was written");
+    }
 }

@@ -136,6 +136,10 @@ ItemTable LoadItemTable(SqliteConnection& connection, std::string_view path,
     }
     // The open result is not looked at: a failed open shows itself as a failed query.
     connection.Open(path, SqliteConnection::kOpenReadWrite, /*pathIsUtf8=*/true);
+    // The game server may be writing this moment: its lock is waited for a while.
+    if (connection.GetHandle() != nullptr) {
+        connection.SetBusyTimeout(kItemTableBusyMilliseconds);
+    }
     if (!columns.empty()) {
         if (std::optional<ItemTable> projected = LoadColumns(connection, columns)) {
             projected->file = table.file;

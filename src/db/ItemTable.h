@@ -46,6 +46,10 @@ struct ItemTable {
     std::string error;       // SQLite's message of a failure, GBK
 };
 
+// How long a load waits for a database another program holds locked (the
+// game server writing) before it fails as busy.
+inline constexpr int kItemTableBusyMilliseconds = 5000;
+
 // Checks the file at `path` (file-system encoding), opens it as the item
 // database on `connection` and reads the whole StdItems table. Never writes
 // to the database. With `columns` (1-based positions) only those cells of

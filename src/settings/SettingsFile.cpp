@@ -119,6 +119,81 @@ std::string FormatSettings(const Settings& settings, std::vector<std::string>* t
     return text;
 }
 
+std::string MergeSettings(std::string_view existing, const Settings& settings,
+                          std::vector<std::string>* tooLong) {
+    // The first version escaped its values: such a file is written afresh.
+    const std::vector<std::string_view> lines = SplitLines(existing);
+    if (lines.empty() || lines.front() == kEscapedHeader) {
+        return FormatSettings(settings, tooLong);
+    }
+    const std::string_view end = existing.find("\r\n") != std::string_view::npos ||
+                                         existing.find('\n') == std::string_view::npos
+                                     ? "\r\n"
+                                     : "\n";
+    // Our values, as FormatSettings would keep them (the longest left out first).
+    Settings ours;
+    for (const auto& setting : settings) {
+        if (IsValidName(setting.first) && CanCarry(setting.second)) {
+            ours.insert(setting);
+        }
+    }
+    for (;;) {
+        std::string merged;
+        merged.reserve(existing.size() + 64);
+        std::vector<std::string_view> written;  // our names placed so far
+        bool inSection = false;
+        bool placed = false;  // our new names went in after the section's lines
+        const auto placeRest = [&]() {
+            for (const auto& [name, value] : ours) {
+                if (std::find(written.begin(), written.end(), name) == written.end()) {
+                    merged.append(name).append("=").append(value).append(end);
+                    written.push_back(name);
+                }
+            }
+            placed = true;
+        };
+        for (const std::string_view line : lines) {
+            const std::string_view trimmed = Trimmed(line);
+            if (!trimmed.empty() && trimmed.front() == '[') {
+                if (inSection && !placed) {
+                    placeRest();
+                }
+                inSection = trimmed == kSection;
+            } else if (inSection) {
+                const std::size_t equals = line.find('=');
+                const std::string_view name =
+                    equals == std::string_view::npos ? std::string_view() : line.substr(0, equals);
+                if (!name.empty() && line.front() != ';' && line.front() != '#' &&
+                    settings.count(std::string(name)) > 0) {
+                    // A line of ours: its value now, once; a repeated one goes.
+                    const auto value = ours.find(std::string(name));
+                    if (value != ours.end() &&
+                        std::find(written.begin(), written.end(), name) == written.end()) {
+                        merged.append(name).append("=").append(value->second).append(end);
+                        written.push_back(value->first);
+                    }
+                    continue;
+                }
+            }
+            merged.append(line).append(end);
+        }
+        if (!placed) {
+            placeRest();
+        }
+        if (merged.size() <= kMaxSettingsFileSize || ours.empty()) {
+            return merged;
+        }
+        // The reader must take the file: our longest value goes first.
+        const auto longest = std::max_element(ours.begin(), ours.end(), [](auto& a, auto& b) {
+            return a.first.size() + a.second.size() < b.first.size() + b.second.size();
+        });
+        if (tooLong != nullptr) {
+            tooLong->push_back(longest->first);
+        }
+        ours.erase(longest);
+    }
+}
+
 std::string DecodeSettingsText(std::string_view bytes) {
     if (bytes.substr(0, 3) == "\xEF\xBB\xBF") {
         return std::string(bytes.substr(3));
@@ -130,14 +205,20 @@ std::string DecodeSettingsText(std::string_view bytes) {
 }
 
 bool IsSettingsText(std::string_view text) {
+    bool comments = false;
     for (const std::string_view line : SplitLines(text)) {
         const std::string_view trimmed = Trimmed(line);
-        if (trimmed.empty() || trimmed.front() == ';' || trimmed.front() == '#') {
+        if (trimmed.empty()) {
+            continue;
+        }
+        if (trimmed.front() == ';' || trimmed.front() == '#') {
+            comments = true;
             continue;
         }
         return trimmed == kSection;
     }
-    return true;  // only empty lines and comments: nothing to lose
+    // Empty: nothing to lose. Comments alone are someone's text, not ours.
+    return !comments;
 }
 
 SettingsFileState ReadSettingsFile(const std::string& path) {
@@ -160,6 +241,7 @@ SettingsFileState ReadSettingsFile(const std::string& path) {
     }
     state.kind = SettingsFileState::Kind::Settings;
     state.settings = ParseSettings(text);
+    state.text = text;
     return state;
 }
 
@@ -180,8 +262,11 @@ SettingsSave SaveSettingsFile(const std::string& path, const SettingsFileState& 
     std::error_code ignored;  // a folder that cannot be made fails the write below
     std::filesystem::create_directories(FileSystemPath(PathFolder(path)), ignored);
     SettingsSave save;
+    // Lines that are not ours (comments, other names and sections) stay as they stand.
     const FileWriteResult result =
-        WriteFileAtomically(path, FormatSettings(settings, &save.tooLong));
+        WriteFileAtomically(path, state.kind == SettingsFileState::Kind::Settings
+                                      ? MergeSettings(state.text, settings, &save.tooLong)
+                                      : FormatSettings(settings, &save.tooLong));
     if (!result.ok) {
         return {SettingsSave::Outcome::Failed, result.error, {}};
     }

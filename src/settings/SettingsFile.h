@@ -29,14 +29,22 @@ Settings ParseSettings(std::string_view text);
 // first; the names of those go to `tooLong` when given.
 std::string FormatSettings(const Settings& settings, std::vector<std::string>* tooLong = nullptr);
 
+// The settings file `existing` (UTF-8 text) with our settings put in: each
+// line of a name in `settings` within the [settings] section takes its value
+// (once), names it lacks go at the end of that section, and every other line
+// (comments, names of others, other sections) stays as it stands. Values are
+// left out as FormatSettings leaves them, so that the file stays readable.
+std::string MergeSettings(std::string_view existing, const Settings& settings,
+                          std::vector<std::string>* tooLong = nullptr);
+
 // A settings file's bytes as UTF-8 text, as editors save it: UTF-8 with or
 // without a byte-order mark, UTF-16 LE or BE with one, and bytes that are
 // not UTF-8 as GBK (Notepad's ANSI code page on Chinese Windows).
 std::string DecodeSettingsText(std::string_view bytes);
 
 // True when the text is a settings file: its first line that is neither
-// empty nor a comment is "[settings]", or it has no other line (nothing
-// would be lost by writing it).
+// empty nor a comment is "[settings]", or it is empty or white space (nothing
+// would be lost by writing it). Comments alone are someone else's text.
 bool IsSettingsText(std::string_view text);
 
 // What the window found at its settings path when it started. Only a file
@@ -52,6 +60,7 @@ struct SettingsFileState {
     Kind kind = Kind::Absent;
     Settings settings;
     SystemError error;
+    std::string text;  // Settings: the file as read (UTF-8), whose other lines are kept
 };
 
 SettingsFileState ReadSettingsFile(const std::string& path);

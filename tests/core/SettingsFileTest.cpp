@@ -89,7 +89,8 @@ TEST(SettingsFile, OnlyAFileWhoseFirstLineIsTheSectionIsASettingsFile) {
         {"[settings]\npage=1", true},
         {"\r\n; comment\n# comment\n  [settings]  \r\n", true},
         {"", true},  // nothing to lose, and `touch server1.ini` makes one
-        {"; only a comment\n", true},
+        {"  \r\n\t\n", true},
+        {"; only a comment\n", false},  // someone's text, not ours to replace
         {"page=1\n[settings]\n", false},
         {"[other]\npage=1", false},
         {std::string("SQLite format 3\0\x10\0", 19), false},
@@ -153,6 +154,41 @@ TEST(SettingsFile, ReplacesOnlyAbsentOrSettingsFilesAndSaysWhySavingFailed) {
             EXPECT_EQ(test::ReadFile(path), before) << c.name;
         }
     }
+}
+
+// A settings file edited by hand keeps what the program does not own:
+// comments, names it does not know, other sections; its own lines take the
+// new values in place, and new names go at the end of its section.
+TEST(SettingsFile, LinesThatAreNotOursStayAsTheyStand) {
+    const Settings ours = {{"database", "D:\\新\\QELDA.DB"}, {"page", "2"}};
+    const struct {
+        const char* label;
+        std::string existing;
+        std::string merged;
+    } cases[] = {
+        {"comments, an unknown name, another section",
+         "; 服务器一\r\n[settings]\r\n# 数据库\r\ndatabase=old\r\nmine=keep\r\n[other]\r\nx=1\r\n",
+         "; 服务器一\r\n[settings]\r\n# 数据库\r\ndatabase=D:\\新\\QELDA.DB\r\nmine=keep\r\n"
+         "page=2\r\n[other]\r\nx=1\r\n"},
+        {"LF lines stay LF; a repeated name of ours goes", "[settings]\npage=1\npage=5\n",
+         "[settings]\npage=2\ndatabase=D:\\新\\QELDA.DB\n"},
+        {"a section of ours later in the file", "[tools]\npage=9\n[settings]\n",
+         "[tools]\npage=9\n[settings]\ndatabase=D:\\新\\QELDA.DB\npage=2\n"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(MergeSettings(c.existing, ours), c.merged) << c.label;
+        EXPECT_EQ(ParseSettings(MergeSettings(c.existing, ours)).at("page"),
+                  c.existing.rfind("[tools]", 0) == 0 ? "9" : "2")
+            << c.label;
+    }
+    // Through the file: read, saved with new values, read again.
+    test::TempDir dir;
+    const std::string path = dir.File("varo-toolkit.ini");
+    test::WriteFile(path, "; keep me\r\n[settings]\r\nunknown=1\r\npage=1\r\n");
+    ASSERT_EQ(SaveSettingsFile(path, ReadSettingsFile(path), ours).outcome,
+              SettingsSave::Outcome::Written);
+    EXPECT_EQ(test::ReadFile(path),
+              "; keep me\r\n[settings]\r\nunknown=1\r\npage=2\r\ndatabase=D:\\新\\QELDA.DB\r\n");
 }
 
 TEST(SettingsFile, AnyBytesGiveAtMostTheLimit) {
