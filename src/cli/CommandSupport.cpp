@@ -275,8 +275,10 @@ int WriteOutput(const std::string& directory, const char* fileName, std::string_
     if (!result.ok) {
         return Fail(Shown(path) + ": cannot write: " + SystemErrorMessage(result.error));
     }
-    WriteStandardOutput("wrote " + Shown(path) + " (" + Counted(entries, "entry", "entries") +
-                        ")\n");
+    // The full path: "--out E:" wrote into E:'s current folder, which the user should see.
+    const std::optional<std::vector<std::string>> full = FullPaths({path});
+    WriteStandardOutput("wrote " + Shown(full ? full->front() : path) + " (" +
+                        Counted(entries, "entry", "entries") + ")\n");
     return 0;
 }
 

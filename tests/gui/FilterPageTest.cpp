@@ -246,6 +246,43 @@ class FilterPageTest : public QObject {
         }
     }
 
+    // Flags set by hand since the grid was filled or written are asked about
+    // before a load or an import replaces them; space on a name does nothing.
+    void handWorkIsAskedAboutBeforeALoadOrAnImportReplacesIt() {
+        FilterFixture fixture;
+        FilterPage& page = fixture.Page();
+        page.LoadFilterGrid();
+        page.LoadFilterGrid();
+        QVERIFY(fixture.harness.Questions().isEmpty());
+        QTableView* grid = page.高级表格_过滤文件生成;
+        grid->setFocus();
+        grid->setCurrentIndex(fixture.Model().index(1, 3));
+        QTest::keyClick(grid, Qt::Key_Space);
+        grid->setCurrentIndex(fixture.Model().index(2, 0));
+        QTest::keyClick(grid, Qt::Key_Space);
+        QCOMPARE(grid->currentIndex(), fixture.Model().index(2, 0));
+
+        fixture.harness.AnswerNextQuestion(false);
+        page.LoadFilterGrid();
+        QCOMPARE(fixture.harness.Questions().size(), 1);
+        QVERIFY2(fixture.harness.Questions()[0].startsWith(QStringLiteral("表格中有1行的标记")),
+                 qPrintable(fixture.harness.Questions()[0]));
+        QVERIFY(fixture.Flag(1, 3));
+
+        // Written, the flags are in the file: nothing is lost by a load.
+        page.WriteFilterFile(FilterFileForm::Pc);
+        page.LoadFilterGrid();
+        QCOMPARE(fixture.harness.Questions().size(), 1);
+        QVERIFY(!fixture.Flag(1, 3));
+
+        // A flag set and set back is no hand work.
+        fixture.Model().SetFlagForAll(kFilterBestColumn, true);
+        fixture.Model().SetFlagForAll(kFilterBestColumn, false);
+        fixture.harness.AnswerNextDialog({fixture.FilterFile()});
+        page.ImportFilterFile();
+        QCOMPARE(fixture.harness.Questions().size(), 1);
+    }
+
     void writesBothFormsAndImportsThemBack_data() {
         QTest::addColumn<QString>("button");
         QTest::addColumn<QByteArray>("bytes");

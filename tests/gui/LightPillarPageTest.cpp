@@ -89,6 +89,29 @@ class LightPillarPageTest : public QObject {
                  Qt::AlignHCenter);
     }
 
+    // Cells typed by hand are asked about before a new computation replaces
+    // them; a computation over untouched rows asks nothing.
+    void aComputationAsksBeforeItReplacesHandEdits() {
+        PillarFixture fixture(3);
+        LightPillarPage& page = fixture.Page();
+        page.ComputeFromDatabase();
+        page.ComputeFromDatabase();
+        QVERIFY(fixture.harness.Questions().isEmpty());
+        page.Model().SetCellText(1, kColorColumn, "7");
+        page.Model().SetCellText(1, kColorColumn, "8");         // the same cell twice: one cell
+        page.Model().SetCellText(2, kItemNameColumn, "item3");  // its own text: no edit
+        fixture.harness.AnswerNextQuestion(false);
+        page.ComputeFromDatabase();
+        QCOMPARE(fixture.harness.Questions().size(), 1);
+        QVERIFY2(fixture.harness.Questions()[0].startsWith(QStringLiteral("列表中有1个单元格")),
+                 qPrintable(fixture.harness.Questions()[0]));
+        QCOMPARE(fixture.Cell(1, kColorColumn), QStringLiteral("8"));
+        page.ComputeFromDatabase();  // 是
+        QCOMPARE(fixture.Cell(1, kColorColumn), QStringLiteral("255"));
+        page.ComputeFromDatabase();
+        QCOMPARE(fixture.harness.Questions().size(), 2);
+    }
+
     void editorLandsOnTheCellAfterAColumnWasWidened() {
         PillarFixture fixture;
         LightPillarPage& page = fixture.Page();

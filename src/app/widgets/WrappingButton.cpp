@@ -1,5 +1,7 @@
 #include "app/widgets/WrappingButton.h"
 
+#include <QKeyEvent>
+
 #include <QFontMetrics>
 #include <QStyleOptionButton>
 #include <QStylePainter>
@@ -115,6 +117,16 @@ void WrappingButton::paintEvent(QPaintEvent* event) {
     painter.setPen(
         palette().color(isEnabled() ? QPalette::Active : QPalette::Disabled, QPalette::ButtonText));
     painter.drawText(room, Qt::AlignCenter, layout.lines.join(QLatin1Char('\n')));
+}
+
+void WrappingButton::keyPressEvent(QKeyEvent* event) {
+    if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) &&
+        event->modifiers() == Qt::NoModifier && isEnabled()) {
+        animateClick();
+        event->accept();
+        return;
+    }
+    QPushButton::keyPressEvent(event);
 }
 
 }  // namespace varo

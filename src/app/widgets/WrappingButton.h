@@ -29,6 +29,8 @@ class WrappingButton : public QPushButton {
 
   protected:
     void paintEvent(QPaintEvent* event) override;
+    // Enter and Return press the focused button, as on Windows.
+    void keyPressEvent(QKeyEvent* event) override;
 
   private:
     QRect TextRect() const;

@@ -92,6 +92,7 @@ void FilterGridModel::Replace(FilterRows rows, bool titled) {
     rows_ = std::move(rows);
     titled_ = titled;
     checkBoxColumns_ = true;
+    MarkWritten();  // what comes in is nobody's hand work yet
     endResetModel();
     emit headerDataChanged(Qt::Horizontal, 0, kFilterColumnCount - 1);
 }
@@ -137,6 +138,30 @@ FilterApplication FilterGridModel::ApplyFilterRows(const FilterRows& file) {
                          {Qt::CheckStateRole});
     }
     return applied;
+}
+
+namespace {
+
+unsigned char FlagsOf(const FilterRow& row) {
+    return static_cast<unsigned char>((row.best ? 1 : 0) | (row.autoPickUp ? 2 : 0) |
+                                      (row.showName ? 4 : 0));
+}
+
+}  // namespace
+
+std::size_t FilterGridModel::ChangedRows() const {
+    std::size_t changed = 0;
+    for (std::size_t i = 0; i < rows_.size(); ++i) {
+        changed += i >= savedFlags_.size() || savedFlags_[i] != FlagsOf(rows_[i]) ? 1 : 0;
+    }
+    return changed;
+}
+
+void FilterGridModel::MarkWritten() {
+    savedFlags_.resize(rows_.size());
+    for (std::size_t i = 0; i < rows_.size(); ++i) {
+        savedFlags_[i] = FlagsOf(rows_[i]);
+    }
 }
 
 }  // namespace varo

@@ -38,6 +38,11 @@ class FilterGridModel : public QAbstractTableModel {
     void SetFlagForRows(int column, const std::vector<std::pair<int, int>>& rowRanges, bool value);
     // Sets the flags of the rows whose names a filter file holds.
     FilterApplication ApplyFilterRows(const FilterRows& file);
+    // The rows whose flags differ from those they had when the grid was
+    // loaded, imported or last written: hand work a new load would replace.
+    std::size_t ChangedRows() const;
+    // The grid was written: its flags as they are now are saved.
+    void MarkWritten();
 
     static const char* const kTitles[kFilterColumnCount];
 
@@ -45,6 +50,7 @@ class FilterGridModel : public QAbstractTableModel {
     void Replace(FilterRows rows, bool titled);
 
     FilterRows rows_;
+    std::vector<unsigned char> savedFlags_;  // per row, as of the last load, import or write
     bool titled_ = false;
     bool checkBoxColumns_ = false;  // none before the first load or import
 };

@@ -161,8 +161,14 @@ void FilterGridView::keyPressEvent(QKeyEvent* event) {
     auto* grid = dynamic_cast<FilterGridModel*>(model());
     const bool toggle = (event->key() == Qt::Key_Space || event->key() == Qt::Key_Select) &&
                         !(event->modifiers() & Qt::ControlModifier);
-    if (!toggle || grid == nullptr || !(current.flags() & Qt::ItemIsUserCheckable)) {
+    if (!toggle || grid == nullptr) {
         QTableView::keyPressEvent(event);
+        return;
+    }
+    // Space toggles or does nothing: on a name it would start the view's
+    // search for a name beginning with a space.
+    if (!(current.flags() & Qt::ItemIsUserCheckable)) {
+        event->accept();
         return;
     }
     const bool checked = current.data(Qt::CheckStateRole).value<Qt::CheckState>() == Qt::Checked;

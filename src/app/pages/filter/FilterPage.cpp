@@ -83,6 +83,16 @@ FilterPage::FilterPage(QWidget* tabControl, SqliteConnection& connection, Common
     按钮_全部捡取 = button("全部捡取", "按钮_全部捡取", 720, 256, 80, 32);
     按钮_取消全部捡取 = button("取消全部捡取", "按钮_取消全部捡取", 720, 298, 80, 32);
 
+    // The captions stay as the users know them; the tooltips name the column each acts on.
+    for (const auto& [bulk, column] : {std::pair{按钮_全部显示极品, kFilterBestColumn},
+                                       std::pair{按钮_取消全部显示极品, kFilterBestColumn},
+                                       std::pair{按钮_全部显示, kFilterAutoPickUpColumn},
+                                       std::pair{按钮_取消全部显示, kFilterAutoPickUpColumn},
+                                       std::pair{按钮_全部捡取, kFilterShowNameColumn},
+                                       std::pair{按钮_取消全部捡取, kFilterShowNameColumn}}) {
+        bulk->setToolTip(QStringLiteral("作用于“%1”列")
+                             .arg(QString::fromUtf8(FilterGridModel::kTitles[column])));
+    }
     const auto on = [this](QPushButton* source, auto handler) {
         QObject::connect(source, &QPushButton::clicked, this, Guarded(handler));
     };
@@ -162,7 +172,7 @@ void FilterPage::LoadFilterGrid() {
     // A failed read keeps the grid as it is, the user's ticks included.
     const std::optional<ItemTable> table =
         LoadItemTableOrWarn(connection_, databasePath_(), kFilterItemColumns);
-    if (!table) {
+    if (!table || !ConfirmReplacingHandWork(QStringLiteral("载入数据库"))) {
         return;
     }
     model_.Load(LoadFilterRows(table->matrix, table->rows));
@@ -170,6 +180,15 @@ void FilterPage::LoadFilterGrid() {
     if (const auto note = ExplainEmptyFilterGrid(*table)) {
         ShowEmptyTableNote(*note, QStringLiteral("载入数据库"), QStringLiteral("表格"));
     }
+}
+
+bool FilterPage::ConfirmReplacingHandWork(const QString& caption) {
+    const std::size_t changed = model_.ChangedRows();
+    return changed == 0 ||
+           AskQuestion(caption, QStringLiteral("表格中有%1行的标记是载入后手动设置的，还没有生成过"
+                                               "过滤文件。%2会替换整个表格，这些标记将丢失。"
+                                               "\n\n仍然%2吗？")
+                                    .arg(QString::number(changed), caption));
 }
 
 void FilterPage::SetFlagForAll(int column, bool value) {
@@ -192,6 +211,7 @@ void FilterPage::WriteFilterFile(FilterFileForm form) {
     if (!WriteOutputFile(outputDirectory_, kFilterFileName, bytes.bytes)) {
         return;
     }
+    model_.MarkWritten();
     ShowMessage(
         MessageKind::Plain, QStringLiteral("生成成功"),
         QStringLiteral("列表过滤文件写入成功！\n本地已生成  lsDefaultItemFilter.txt  文件"));
@@ -242,7 +262,7 @@ void FilterPage::ImportFilterFile() {
         return;
     }
     std::optional<FilterRows> rows = ReadFilterFileOrWarn(path, FilterFileUse::Import);
-    if (!rows) {
+    if (!rows || !ConfirmReplacingHandWork(QStringLiteral("导入过滤文件"))) {
         return;
     }
     model_.Import(std::move(*rows));

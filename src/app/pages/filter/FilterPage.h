@@ -58,6 +58,9 @@ class FilterPage : public PageCanvas {
     bool FindRow(const QString& text, int step, bool includeCurrent);
 
   private:
+    // True when the grid holds no flags set by hand since it was filled or
+    // written, or the user answers 是 to losing them.
+    bool ConfirmReplacingHandWork(const QString& caption);
     void SetColumnWidths(int width);
     QString ChooseFilterFile();
     // The rows of the file at `path`, or nothing after a warning that names

@@ -48,6 +48,7 @@ QVariant LightPillarModel::headerData(int section, Qt::Orientation orientation, 
 void LightPillarModel::ReplaceRows(LightPillarList rows) {
     beginResetModel();
     rows_ = std::move(rows);
+    edited_.clear();
     endResetModel();
 }
 
@@ -64,6 +65,10 @@ void LightPillarModel::SetCellText(int row, int column, GbkText text, std::strin
         return;
     }
     LightPillarRow& edited = rows_[static_cast<std::size_t>(row)];
+    if (edited.fields[column] != text) {
+        edited_.insert(static_cast<std::size_t>(row) * kLightPillarColumnCount +
+                       static_cast<std::size_t>(column));
+    }
     if (column == kItemNameColumn && (edited.fields[column] != text || !lostText.empty())) {
         edited.lostName = std::move(lostText);
     }

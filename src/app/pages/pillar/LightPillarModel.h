@@ -2,6 +2,8 @@
 
 #include <QAbstractTableModel>
 
+#include <unordered_set>
+
 #include "pillar/LightPillar.h"
 
 namespace varo {
@@ -24,12 +26,16 @@ class LightPillarModel : public QAbstractTableModel {
     // `lostText` is the name as typed when GBK lacks some of its characters
     // (kItemNameColumn only); a name set to the text it has keeps what it lost.
     void SetCellText(int row, int column, GbkText text, std::string lostText = {});
+    // How many cells took another text by hand since the rows were computed:
+    // a new computation would replace them.
+    std::size_t EditedCells() const { return edited_.size(); }
 
     static const char* const kTitles[kLightPillarColumnCount];
     static const int kWidths[kLightPillarColumnCount];
 
   private:
     LightPillarList rows_;
+    std::unordered_set<std::size_t> edited_;  // row * column count + column
 };
 
 }  // namespace varo

@@ -125,6 +125,14 @@ void LightPillarPage::ComputeFromDatabase() {
     if (!table || !ConfirmFinding(CheckShineValues(table->matrix))) {
         return;  // the list keeps its rows
     }
+    // Cells typed by hand are the user's work: replaced only when they say so.
+    if (model_.EditedCells() > 0 &&
+        !AskQuestion(QStringLiteral("DB一键计算"),
+                     QStringLiteral("列表中有%1个单元格是双击手动修改过的，重新计算会用新的结果"
+                                    "替换整个列表，这些修改将丢失。\n\n仍然重新计算吗？")
+                         .arg(model_.EditedCells()))) {
+        return;
+    }
     const LightPillarParameters parameters{ToGbk(编辑框_颜色值->text()),
                                            ToGbk(编辑框_特效图片数量自计算->text()),
                                            ToGbk(编辑框_光柱wzl文件序号->text())};
