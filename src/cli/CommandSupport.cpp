@@ -229,6 +229,11 @@ std::optional<ItemTable> LoadItemTableOrFail(const std::string& path,
         case ItemTable::Problem::NoTable:
             Fail(Shown(path) + ": the database has no StdItems table");
             break;
+        case ItemTable::Problem::TooLarge:
+            Fail(Shown(path) + ": the StdItems table holds more than a load may (" +
+                 SizeText(LargestItemTable::kTextBytes) + " of text or " +
+                 std::to_string(LargestItemTable::kCells) + " cells); nothing was written");
+            break;
         case ItemTable::Problem::Sqlite:
             Fail(Shown(path) + ": cannot read the item table: " + ShownGbk(table.error));
             break;

@@ -74,7 +74,7 @@ void ItemMatrix::Reset(int columns, const std::vector<int>& keptColumns) {
 }
 
 bool ItemMatrix::EndCell() {
-    if (text_.size() > std::numeric_limits<std::uint32_t>::max()) {
+    if (text_.size() > LargestItemTable::kTextBytes || ends_.size() >= LargestItemTable::kCells) {
         return false;
     }
     ends_.push_back(static_cast<std::uint32_t>(text_.size()));

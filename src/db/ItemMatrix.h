@@ -34,7 +34,8 @@ class ItemMatrix {
     GbkText& CellBuffer() { return text_; }  // append a cell's bytes here, then EndCell()
     // Before EndCell: the cell's own text, when its conversion lost characters.
     void KeepLostText(std::string_view original);
-    bool EndCell();  // false when the buffer outgrew 32-bit offsets
+    // False when the matrix outgrew what a load may hold (kLargestItemTable).
+    bool EndCell();
 
   private:
     // The index of a cell among the stored ones; -1 when it is not stored.
@@ -47,6 +48,15 @@ class ItemMatrix {
     std::vector<std::uint32_t> ends_;  // the header's cells, then the kept data cells
     // The cells that lost characters (few, if any): index and original text, by index.
     std::vector<std::pair<std::size_t, std::string>> lost_;
+};
+
+// The most an item table may hold in memory: text of all cells kept, and
+// cells kept. A large database holds some 100,000 items of a few dozen
+// bytes; past these a table is refused (a view that never ends, cells of
+// hundreds of megabytes) before it takes the machine's memory.
+struct LargestItemTable {
+    static constexpr std::size_t kTextBytes = std::size_t{1} << 30;
+    static constexpr std::size_t kCells = 64u << 20;
 };
 
 // The columns of a StdItems row that the tool reads, by 1-based position.

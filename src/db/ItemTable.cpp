@@ -156,7 +156,9 @@ ItemTable LoadItemTable(SqliteConnection& connection, std::string_view path,
         // "no such table: StdItems", SQLite's words for a database without the table.
         const bool noTable = table.sqliteCode == 1 /* SQLITE_ERROR */ &&
                              table.error.find("no such table") != std::string::npos;
-        table.problem = noTable ? ItemTable::Problem::NoTable : ItemTable::Problem::Sqlite;
+        table.problem = noTable                          ? ItemTable::Problem::NoTable
+                        : table.error == kResultTooLarge ? ItemTable::Problem::TooLarge
+                                                         : ItemTable::Problem::Sqlite;
     }
     return table;
 }

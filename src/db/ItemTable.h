@@ -34,7 +34,8 @@ DatabaseFileCheck CheckDatabaseFile(const std::string& path);
 struct ItemTable {
     // Why a load failed: the file is no database, the database has no
     // StdItems table, or SQLite failed (sqliteCode).
-    enum class Problem { None, File, NoTable, Sqlite };
+    // TooLarge: more than a load may hold (LargestItemTable).
+    enum class Problem { None, File, NoTable, Sqlite, TooLarge };
 
     bool ok = false;
     int rows = 0;     // data rows; 0 after a failure or for an empty table

@@ -134,7 +134,7 @@ bool SqliteConnection::RunTableQuery(std::string_view sql, const std::vector<int
                 const int bytes = VARO_SQLITE(sqlite3_column_bytes)(rawStatement, k);
                 AppendCell(result, text, bytes, sqlIsUtf8);
                 if (!result.EndCell()) {
-                    error = "query result too large";
+                    error = kResultTooLarge;
                     rows = columns = 0;
                     return false;
                 }

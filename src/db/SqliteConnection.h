@@ -15,6 +15,9 @@ struct sqlite3;
 
 namespace varo {
 
+// The error of a table query whose result outgrew what a load may hold.
+inline constexpr const char* kResultTooLarge = "query result too large";
+
 // One SQLite connection. Text crossing this class is GBK on the program's side
 // and UTF-8 on the library's, unless a caller says its text is UTF-8 already.
 class SqliteConnection {

@@ -54,6 +54,22 @@ TEST_F(HostileDatabaseTest, LargeCellsAndManyColumns) {
               1048576u + std::string_view("\t255\t1000\t20\t1\r\n").size());
 }
 
+// A view that never ends, or cells of many megabytes, stop at what a load
+// may hold, with their own problem, before they take the machine's memory.
+TEST_F(HostileDatabaseTest, AnEndlessViewStopsAtWhatALoadMayHold) {
+    ASSERT_EQ(test::RunSql(path,
+                           "CREATE VIEW StdItems AS WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL "
+                           "SELECT i + 1 FROM n) SELECT i, printf('%.*c', 16777216, 'x'), NULL "
+                           "FROM n;"),
+              "");
+    for (const std::vector<int>& columns : {std::vector<int>{}, kFilterItemColumns}) {
+        const ItemTable table = Load(columns);
+        EXPECT_FALSE(table.ok);
+        EXPECT_EQ(table.problem, ItemTable::Problem::TooLarge);
+        EXPECT_EQ(table.rows, 0);
+    }
+}
+
 TEST_F(HostileDatabaseTest, ColumnsInAnotherOrderAreReadByPosition) {
     // Kind first, name second: the positions rule, so the names come out as kinds.
     ASSERT_EQ(test::RunSql(path,

@@ -2,6 +2,7 @@
 
 #include <cerrno>
 
+#include "app/messages/MessageText.h"
 #include "app/widgets/TextBridge.h"
 
 namespace varo {
@@ -149,6 +150,12 @@ QString ItemTableProblemText(const ItemTable& table) {
             return DatabaseFileProblemText(table.file);
         case ItemTable::Problem::NoTable:
             return QStringLiteral("数据库中没有StdItems表");
+        case ItemTable::Problem::TooLarge:
+            return QStringLiteral(
+                       "StdItems表超出了本程序能载入的大小（%1文本或%2个单元格），"
+                       "未载入")
+                .arg(SizeText(LargestItemTable::kTextBytes))
+                .arg(LargestItemTable::kCells);
         case ItemTable::Problem::Sqlite:
             break;
         case ItemTable::Problem::None:
