@@ -72,13 +72,19 @@ class ProgressBar {
         const double left = fraction > 0 ? seconds * (1 - fraction) / fraction : 0;
         const double bytes = static_cast<double>(bytes_.load());
         char line[200];
-        std::snprintf(line, sizeof line, "\r[%s%s] %zu / %zu files  %s  %s/s  %ds left   ",
+        std::snprintf(line, sizeof line, "[%s%s] %zu / %zu files  %s  %s/s  %ds left",
                       std::string(static_cast<std::size_t>(filled), '#').c_str(),
                       std::string(static_cast<std::size_t>(kWidth - filled), '.').c_str(),
                       filesDone_.load(), files_.load(), Mebibytes(bytes).c_str(),
                       Mebibytes(seconds > 0 ? bytes / seconds : 0).c_str(),
                       static_cast<int>(left + 0.5));
-        WriteStandardError(line);
+        // One line of the terminal, the last column left free: a line that
+        // wraps would leave a staircase of stale lines behind.
+        std::string shown = line;
+        const std::size_t width =
+            static_cast<std::size_t>(std::max(StandardErrorColumns() - 1, 10));
+        shown.resize(width, ' ');
+        WriteStandardError("\r" + shown);
     }
 
     static constexpr int kWidth = 30;

@@ -14,6 +14,7 @@
 #include "manifest/FileDigest.h"
 #include "platform/Console.h"
 #include "platform/Path.h"
+#include "text/Printable.h"
 
 namespace {
 
@@ -240,6 +241,26 @@ int Run(int argc, char** argv) {
     }
     for (std::string& path : manifest.paths) {
         path = varo::UnquotedPath(path);
+    }
+    // No Windows name holds a quote: one left inside a path is cmd's rule at
+    // work, a backslash before a closing quote that swallowed what followed.
+    if (!varo::NamesMayHoldQuotes()) {
+        std::vector<const std::string*> all = {&pillar.database,         &pillar.outputDirectory,
+                                               &filter.database,         &filter.importFile,
+                                               &filter.applyFile,        &filter.outputDirectory,
+                                               &manifest.outputDirectory};
+        for (const std::string& path : manifest.paths) {
+            all.push_back(&path);
+        }
+        for (const std::string* path : all) {
+            if (path->find('"') != std::string::npos) {
+                return UsageError("the path '" + varo::EscapeControlBytes(*path) +
+                                  "' holds a double quote, which no Windows name can: a "
+                                  "backslash before a closing quote escapes it, so the "
+                                  "arguments after it ran together. Write \"D:\\dir\" or "
+                                  "\"D:\\dir\\\\\"");
+            }
+        }
     }
 
     if (pillarCommand->parsed()) {

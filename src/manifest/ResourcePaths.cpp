@@ -31,7 +31,13 @@ ExpandedResourcePaths ExpandResourcePaths(const std::vector<std::string>& paths,
         // loop, say) or that is no file (a pipe) is named and skipped, the
         // others are taken. Folders inside are not looked into.
         std::vector<FolderEntry*> inside;
+        const std::size_t skippedBefore = expanded.skipped.size();
         for (FolderEntry& entry : entries) {
+            // A folder inside is named, whatever its name: its files are not taken.
+            if (entry.kind == FolderEntry::Kind::Folder) {
+                expanded.skipped.push_back({entry.path, ErrnoError(kFolderPassedOver)});
+                continue;
+            }
             if (!ModeOffersFile(mode, entry.name)) {
                 continue;
             }
@@ -52,6 +58,11 @@ ExpandedResourcePaths ExpandResourcePaths(const std::vector<std::string>& paths,
         if (inside.empty()) {
             return fail(ExpandedResourcePaths::Problem::NoFiles, path, {});
         }
+        // What this folder passed over, in name order as its files.
+        std::sort(expanded.skipped.begin() + static_cast<std::ptrdiff_t>(skippedBefore),
+                  expanded.skipped.end(), [](const SkippedResource& a, const SkippedResource& b) {
+                      return a.path < b.path;
+                  });
         std::sort(inside.begin(), inside.end(),
                   [](const FolderEntry* a, const FolderEntry* b) { return a->name < b->name; });
         for (FolderEntry* entry : inside) {

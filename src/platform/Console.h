@@ -24,4 +24,8 @@ std::vector<std::string> CommandLineArguments(int argc, char** argv);
 // True when the standard error stream is a terminal (not a pipe or a file).
 bool StandardErrorIsTerminal();
 
+// How many characters a line of the terminal on the standard error stream
+// holds; 80 when it cannot be told.
+int StandardErrorColumns();
+
 }  // namespace varo

@@ -30,6 +30,8 @@ inline constexpr int kNameHoldsLineBreak = 0x10004;
 // A file name that is no UTF-8 (GBK bytes left by a zip unpacked from
 // Windows, say): a manifest cannot spell it, so no client could fetch it.
 inline constexpr int kNameNotUtf8 = 0x10005;
+// A folder inside a folder that was imported: its files are not taken.
+inline constexpr int kFolderPassedOver = 0x10006;
 
 // A failure the program names by its errno value or one of its own kinds.
 SystemError ErrnoError(int kind);

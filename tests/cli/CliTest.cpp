@@ -158,8 +158,10 @@ TEST_F(CliTest, ManifestJobsAndDirectories) {
     CliRun one = RunCli(dir, {"manifest", "--mode", "hot", "--jobs", "1", "--out", out, resources});
     ASSERT_EQ(one.status, 0) << one.err;
     EXPECT_EQ(one.out, "wrote " + out + "/update.json (5 entries)\n");
-    EXPECT_EQ(one.err,
-              "varo-cli: " + resources + "/loop.wzl: skipped: " + std::strerror(ELOOP) + "\n")
+    EXPECT_EQ(one.err, "varo-cli: " + resources + "/loop.wzl: skipped: " + std::strerror(ELOOP) +
+                           "\nvaro-cli: " + resources +
+                           "/sub.wzl: skipped: a folder inside; the files of folders inside are "
+                           "not taken\n")
         << "no progress when stderr is no terminal";
     const auto first = ReadFile(out + "/update.json");
     CliRun two = RunCli(dir, {"manifest", "--mode", "hot", "--jobs", "2", "--out", out, resources});

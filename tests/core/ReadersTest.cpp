@@ -60,20 +60,25 @@ TEST(Readers, RefuseAPipeAtOnce) {
 
 #ifndef _WIN32
 // A pipe in a resource folder is named as skipped, not passed over in
-// silence; a folder inside is no resource and is passed over.
+// silence; a folder inside is named as passed over, whatever its name.
 TEST(Readers, AFolderListingNamesWhatIsNoFile) {
     test::TempDir dir;
     test::WriteFile(dir.File("a.wzl"), "a");
     test::MakePipe(dir, "b.wzl");
     test::MakePipe(dir, "c.map");  // not taken by the mode: not named either
     ASSERT_TRUE(std::filesystem::create_directory(dir.File("d.wzl")));
+    ASSERT_TRUE(std::filesystem::create_directory(dir.File("sub")));
     const ExpandedResourcePaths expanded =
         ExpandResourcePaths({dir.Path()}, ManifestMode::MicroClient);
     ASSERT_TRUE(expanded.ok());
     EXPECT_EQ(expanded.files, std::vector<std::string>{dir.File("a.wzl")});
-    ASSERT_EQ(expanded.skipped.size(), 1u);
+    ASSERT_EQ(expanded.skipped.size(), 3u);
     EXPECT_EQ(expanded.skipped[0].path, dir.File("b.wzl"));
     EXPECT_EQ(expanded.skipped[0].error.kind, kNotRegularFile);
+    EXPECT_EQ(expanded.skipped[1].path, dir.File("d.wzl"));
+    EXPECT_EQ(expanded.skipped[1].error.kind, kFolderPassedOver);
+    EXPECT_EQ(expanded.skipped[2].path, dir.File("sub"));
+    EXPECT_EQ(expanded.skipped[2].error.kind, kFolderPassedOver);
 }
 #endif
 

@@ -456,6 +456,24 @@ class ManifestPageTest : public QObject {
         QVERIFY(custom.contains("\"filename\":\"layout/b.map\""));
     }
 
+    // A value pasted whole into a box is quoted within one line: the question
+    // keeps its buttons on the screen.
+    void questionsQuoteAtMostALineOfAValue() {
+        ManifestFixture fixture;
+        ManifestPage& page = fixture.Page();
+        QVERIFY(test::ImportAndWait(page, {fixture.MakeFile(QStringLiteral("a.wzl"), "a")}));
+        const QString pasted = QStringLiteral("版") + QString(32766, QLatin1Char('x'));
+        page.编辑框_版本号->setMaxLength(32767);
+        page.编辑框_版本号->setText(pasted);
+        fixture.harness.AnswerNextQuestion(false);
+        QTest::mouseClick(page.按钮_生成独立json文件, Qt::LeftButton);
+        QCOMPARE(fixture.harness.Questions().size(), 1);
+        const QString question = fixture.harness.Questions()[0];
+        QVERIFY2(question.size() < 200, qPrintable(question.left(300)));
+        QVERIFY(question.contains(QStringLiteral("版") + QString(37, QLatin1Char('x')) +
+                                  QStringLiteral("…") + QString(38, QLatin1Char('x'))));
+    }
+
     void releaseCheckAsksBeforeAnUnchangedVersion() {
         ManifestFixture fixture;
         ManifestPage& page = fixture.Page();

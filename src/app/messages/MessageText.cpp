@@ -30,12 +30,30 @@ QString ShownPath(std::string_view path) {
     return Visible(FromUtf8(EscapeInvalidUtf8(DisplayPath(path))));
 }
 
+QString WithinOneLine(const QString& text) {
+    constexpr qsizetype kMost = 80;
+    constexpr qsizetype kEach = 38;
+    if (text.size() <= kMost) {
+        return text;
+    }
+    // Never half of a character outside the basic plane.
+    qsizetype head = kEach;
+    if (text.at(head - 1).isHighSurrogate()) {
+        --head;
+    }
+    qsizetype tail = text.size() - kEach;
+    if (text.at(tail).isLowSurrogate()) {
+        ++tail;
+    }
+    return text.left(head) + QStringLiteral("…") + text.mid(tail);
+}
+
 QString ShownGbk(std::string_view gbk) {
-    return Visible(FromGbk(gbk));
+    return WithinOneLine(Visible(FromGbk(gbk)));
 }
 
 QString ShownUtf8(std::string_view utf8) {
-    return Visible(FromUtf8(EscapeInvalidUtf8(utf8)));
+    return WithinOneLine(Visible(FromUtf8(EscapeInvalidUtf8(utf8))));
 }
 
 QString SizeText(std::uint64_t bytes) {

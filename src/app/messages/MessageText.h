@@ -18,9 +18,13 @@ namespace varo {
 QString Visible(const QString& text);
 // A path (UTF-8) as the user reads it: the system's form, control characters visible.
 QString ShownPath(std::string_view path);
-// Database text (GBK) as a message shows it.
+// A value quoted in a message at most one line long: a longer one (a whole
+// text pasted into a box) keeps its start and its end around "…", so that a
+// question never pushes its buttons off the screen.
+QString WithinOneLine(const QString& text);
+// Database text (GBK) as a message shows it, within one line.
 QString ShownGbk(std::string_view gbk);
-// UTF-8 text from a file or a box, as a message shows it.
+// UTF-8 text from a file or a box, as a message shows it, within one line.
 QString ShownUtf8(std::string_view utf8);
 
 // A size limit as the messages give it: "64 MiB", one unbreakable unit.

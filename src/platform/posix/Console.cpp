@@ -1,6 +1,7 @@
 #include "platform/Console.h"
 
 #include <malloc.h>
+#include <sys/ioctl.h>
 #include <unistd.h>
 
 #include <csignal>
@@ -30,6 +31,11 @@ std::vector<std::string> CommandLineArguments(int argc, char** argv) {
 
 bool StandardErrorIsTerminal() {
     return ::isatty(STDERR_FILENO) != 0;
+}
+
+int StandardErrorColumns() {
+    winsize size{};
+    return ::ioctl(STDERR_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_col > 0 ? size.ws_col : 80;
 }
 
 }  // namespace varo

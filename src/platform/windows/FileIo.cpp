@@ -282,7 +282,13 @@ bool InputFile::Unchanged(const std::string& path, SystemError& error) const {
         return false;
     }
     // Written in place with its times put back, the change time still moves.
-    if (now != state_) {
+    // A file deleted while it is open stays reachable until its handles close.
+    FILE_STANDARD_INFO standard{};
+    const bool deleted =
+        GetFileInformationByHandleEx(reinterpret_cast<HANDLE>(handle_), FileStandardInfo, &standard,
+                                     sizeof standard) &&
+        standard.DeletePending;
+    if (now != state_ || deleted) {
         error = ErrnoError(kChangedWhileRead);
         return false;
     }

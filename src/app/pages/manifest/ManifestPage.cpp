@@ -355,7 +355,7 @@ void ManifestPage::ShowImportSummary(const std::vector<SkippedResource>& skipped
     }
     QStringList parts;
     if (!skipped.empty()) {
-        parts << QStringLiteral("以下文件无法计算，未加入列表：\n") +
+        parts << QStringLiteral("以下条目未加入列表：\n") +
                      ListedLines(skipped, SkippedLine, QStringLiteral("项"));
     }
     if (!shared.empty()) {
