@@ -460,6 +460,22 @@ class MainWindowTest : public QObject {
         QCOMPARE(kept.at("database"), DisplayPath(database));
 
 #ifndef Q_OS_WIN  // where they show a message box instead
+        // Closed while a message box is open (a settings file of another kind
+        // is named at start): the box is answered, the window closes.
+        const std::string foreign = folder.File("foreign.ini");
+        test::WriteFile(foreign, "; only someone's notes\r\n");
+        QProcess boxed;
+        boxed.setProcessEnvironment(environment);
+        boxed.start(QString::fromStdString(ProgramDirectory() + "/varo-toolkit"),
+                    {QStringLiteral("--settings=") + QString::fromStdString(foreign)});
+        QVERIFY(boxed.waitForStarted());
+        QTest::qWait(1500);
+        QCOMPARE(boxed.state(), QProcess::Running);
+        boxed.terminate();
+        QVERIFY(boxed.waitForFinished(10000));
+        QCOMPARE(boxed.exitCode(), 0);
+        QCOMPARE(test::ReadFile(foreign), std::optional<std::string>("; only someone's notes\r\n"));
+
         // --help and --version answer and end; an unknown option is an error.
         const struct {
             const char* argument;

@@ -1,6 +1,9 @@
 #include "app/application/WindowProcess.h"
 
+#include <QApplication>
+#include <QDialog>
 #include <QSocketNotifier>
+#include <QTimer>
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -48,8 +51,30 @@ void CloseWindowOnTermination(QWidget& window) {
         return;
     }
     // The handler only writes a byte; the window closes in the event loop.
+    // A message box open then (or opened by what its answer ends) is
+    // answered as Esc would answer it, until the window is closed.
     auto* notifier = new QSocketNotifier(terminationPipe[0], QSocketNotifier::Read, &window);
-    QObject::connect(notifier, &QSocketNotifier::activated, &window, [&window] { window.close(); });
+    QObject::connect(notifier, &QSocketNotifier::activated, &window, [&window, notifier] {
+        notifier->setEnabled(false);
+        const auto closeAll = [&window] {
+            for (int boxes = 0; boxes < 16; ++boxes) {
+                QWidget* modal = QApplication::activeModalWidget();
+                if (modal == nullptr) {
+                    break;
+                }
+                if (auto* dialog = qobject_cast<QDialog*>(modal)) {
+                    dialog->reject();
+                } else {
+                    modal->close();
+                }
+            }
+            window.close();
+        };
+        auto* closer = new QTimer(&window);
+        QObject::connect(closer, &QTimer::timeout, &window, closeAll);
+        closer->start(50);
+        closeAll();
+    });
     std::signal(SIGTERM, OnTermination);
     std::signal(SIGINT, OnTermination);
 }
