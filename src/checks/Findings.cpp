@@ -357,7 +357,8 @@ ReleaseCheckResult CheckRelease(const std::string& previousPath, std::string_vie
     // A version that cannot be compared was asked about already.
     if (comparable && result.change->NeedsNewVersion()) {
         result.findings.push_back(VersionNotRaisedFinding{
-            previousPath, next.version, result.previous.manifest.version, *result.change});
+            previousPath, next.version, result.previous.manifest.version, *result.change,
+            NextVersion(result.previous.manifest.version).value_or(std::string())});
     }
     const std::size_t previousEntries = result.previous.manifest.entries.size();
     if (next.entries.empty() && previousEntries > 0) {

@@ -57,6 +57,7 @@ struct VersionNotRaisedFinding {
     std::string version;
     std::string previousVersion;
     ReleaseComparison change;
+    std::string nextVersion;  // the previous one raised by one; empty when it is no dotted numbers
 };
 
 // The previous update.json cannot be read or is no manifest, so the new one

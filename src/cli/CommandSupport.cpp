@@ -49,7 +49,10 @@ std::string FindingText(const Finding& finding) {
                 return "the version " + ShownUtf8(release.version) + " is not greater than " +
                        ShownUtf8(release.previousVersion) +
                        " of the previous update.json although entries changed; clients would "
-                       "not fetch them";
+                       "not fetch them" +
+                       (release.nextVersion.empty()
+                            ? std::string()
+                            : " (--version next gives " + ShownUtf8(release.nextVersion) + ")");
             },
             [](const UnreadablePreviousManifestFinding& previous) {
                 const std::string reason = previous.error.kind == EFBIG

@@ -213,6 +213,7 @@ TEST_F(CliTest, ManifestComparesWithThePreviousUpdateJson) {
         std::string::npos)
         << run.err;
     EXPECT_NE(run.err.find("not greater than 1.9"), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find("(--version next gives 1.10)"), std::string::npos) << run.err;
     EXPECT_EQ(ReadFile(out + "/update.json"), released);
 
     // A raised version is no longer refused; the only entry dropped is,

@@ -496,6 +496,8 @@ class ManifestPageTest : public QObject {
         QVERIFY2(question.contains(QStringLiteral(
                      "新增1个，变更1个，删除0个，客户端需下载2097154字节（2.0\u00A0MB）")),
                  qPrintable(question));
+        QVERIFY2(question.contains(QStringLiteral("下一个版本号可以是“1.2.6”")),
+                 qPrintable(question));
         QCOMPARE(test::ReadBytes(update), released);
         const int messages = fixture.harness.Messages().size();
         QTest::mouseClick(page.按钮_生成独立json文件, Qt::LeftButton);

@@ -74,14 +74,20 @@ QString FindingQuestionText(const Finding& finding) {
             },
             [](const VersionNotRaisedFinding& release) {
                 const ReleaseComparison& change = release.change;
+                const QString next = release.nextVersion.empty()
+                                         ? QString()
+                                         : QStringLiteral("下一个版本号可以是“%1”。\n\n")
+                                               .arg(ShownUtf8(release.nextVersion));
                 return QStringLiteral(
                            "版本号未变更：版本号“%1”不大于已有update.json的版本号“%2”，"
                            "但资源有变动，客户端不会更新。\n\n"
-                           "新增%3个，变更%4个，删除%5个，客户端需下载%6。\n\n仍然生成吗？")
-                    // One arg() call: a version holding "%3" stays as typed.
-                    .arg(ShownUtf8(release.version), ShownUtf8(release.previousVersion),
-                         QString::number(change.added), QString::number(change.changed),
-                         QString::number(change.removed), DownloadText(change.downloadBytes));
+                           "新增%3个，变更%4个，删除%5个，客户端需下载%6。\n\n")
+                           // One arg() call: a version holding "%3" stays as typed.
+                           .arg(ShownUtf8(release.version), ShownUtf8(release.previousVersion),
+                                QString::number(change.added), QString::number(change.changed),
+                                QString::number(change.removed),
+                                DownloadText(change.downloadBytes)) +
+                       next + QStringLiteral("仍然生成吗？");
             },
             [](const UnreadablePreviousManifestFinding& previous) {
                 const QString reason =
