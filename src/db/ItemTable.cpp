@@ -7,6 +7,7 @@
 
 #include "db/SqliteApi.h"
 #include "platform/FileIo.h"
+#include "platform/Path.h"
 #include "text/CodePage.h"
 
 namespace varo {
@@ -135,7 +136,8 @@ ItemTable LoadItemTable(SqliteConnection& connection, std::string_view path,
         return table;
     }
     // The open result is not looked at: a failed open shows itself as a failed query.
-    connection.Open(path, SqliteConnection::kOpenReadWrite, /*pathIsUtf8=*/true);
+    // Opened in the form the check above read, so that SQLite opens that very file.
+    connection.Open(ExactPath(path), SqliteConnection::kOpenReadWrite, /*pathIsUtf8=*/true);
     // The game server may be writing this moment: its lock is waited for a while.
     if (connection.GetHandle() != nullptr) {
         connection.SetBusyTimeout(kItemTableBusyMilliseconds);

@@ -37,6 +37,12 @@ std::string DisplayPath(std::string_view path);
 // (Windows), a lone quote at the end goes too: the command line of
 // `"D:\out\"` gives `D:\out"`, its backslash taken as quoting the quote.
 std::string UnquotedPath(std::string_view path);
+// The path in the form that names exactly the file the program's own
+// readers open, for a library that opens it by its UTF-8 name (SQLite): on
+// Windows the full "\\?\" form, in which a name ending in a space or a dot
+// stays its own (the short form drops them and reaches another file);
+// elsewhere the path itself.
+std::string ExactPath(std::string_view path);
 // A hidden name beside `path` for a file that is written and then renamed
 // over it: ".name.SUFFIX" in the same folder.
 std::string TemporaryPathBeside(std::string_view path, std::string_view suffix);

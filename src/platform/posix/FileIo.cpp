@@ -128,6 +128,10 @@ std::string DisplayPath(std::string_view path) {
     return std::string(path);
 }
 
+std::string ExactPath(std::string_view path) {
+    return std::string(path);
+}
+
 bool IsReadOnlyFile(const std::string& path) {
     struct stat info {};
     if (::stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) {

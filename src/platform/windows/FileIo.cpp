@@ -156,6 +156,11 @@ std::string DisplayPath(std::string_view path) {
     return shown;
 }
 
+std::string ExactPath(std::string_view path) {
+    // The form every reader of the program opens (WidePath): full, "\\?\".
+    return windows::Narrow(WidePath(path));
+}
+
 bool IsReadOnlyFile(const std::string& path) {
     const DWORD attributes = GetFileAttributesW(WidePath(path).c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY) &&
