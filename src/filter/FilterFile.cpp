@@ -353,6 +353,27 @@ std::ptrdiff_t FindFilterRow(const FilterRows& rows, std::string_view needle, st
     return -1;
 }
 
+FilterMatchPlace PlaceAmongMatches(const FilterRows& rows, std::string_view needle,
+                                   std::size_t row) {
+    FilterMatchPlace place;
+    if (needle.empty()) {
+        return place;
+    }
+    std::string lowerNeedle;
+    LowerGbkInto(needle, lowerNeedle);
+    std::string name;
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        LowerGbkInto(rows[i].itemName, name);
+        if (FindInGbk(name, lowerNeedle) != std::string_view::npos) {
+            ++place.count;
+            if (i <= row) {
+                place.ordinal = place.count;
+            }
+        }
+    }
+    return place;
+}
+
 FilterApplication ApplyFilterRows(FilterRows& rows, const FilterRows& file) {
     // Each name's lines in file order, and how many rows of the name took one so far.
     struct Lines {

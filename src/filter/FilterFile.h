@@ -117,6 +117,15 @@ FilterApplication ApplyFilterRows(FilterRows& rows, const FilterRows& file);
 std::ptrdiff_t FindFilterRow(const FilterRows& rows, std::string_view needle, std::ptrdiff_t start,
                              int step);
 
+// Where a found row stands among all rows whose names hold `needle` (the
+// find box's "第 3 / 17 个"): its 1-based place and how many there are.
+struct FilterMatchPlace {
+    std::size_t ordinal = 0;
+    std::size_t count = 0;
+};
+FilterMatchPlace PlaceAmongMatches(const FilterRows& rows, std::string_view needle,
+                                   std::size_t row);
+
 // False when the bytes do not look like a filter file: a line holds a tab, or
 // most lines lack the five comma-separated fields (such as
 // CustomItemNameColors.txt chosen by mistake). Empty text looks like one.

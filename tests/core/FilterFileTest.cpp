@@ -311,6 +311,14 @@ TEST(FilterFile, FindGoesRoundTheGridIgnoringAsciiCaseOnly) {
     for (const auto& c : cases) {
         EXPECT_EQ(FindFilterRow(rows, c.needle, c.start, c.step), c.found)
             << c.needle << " from " << c.start;
+        // Where the find box says the match stands: "第 ordinal / count 个".
+        if (c.found >= 0) {
+            const FilterMatchPlace place =
+                PlaceAmongMatches(rows, c.needle, static_cast<std::size_t>(c.found));
+            EXPECT_EQ(place.count, c.needle == "SWORD" || c.needle == "sword" ? 2u : 1u)
+                << c.needle;
+            EXPECT_EQ(place.ordinal, c.found == 4 ? place.count : 1u) << c.needle;
+        }
     }
     EXPECT_EQ(FindFilterRow({}, "a", 0, 1), -1);
 }

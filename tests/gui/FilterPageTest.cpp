@@ -190,10 +190,15 @@ class FilterPageTest : public QObject {
         box->Edit()->setText(QStringLiteral("剑"));
         QTest::keyClick(box->Edit(), Qt::Key_F3);
         QCOMPARE(grid->currentIndex().row(), 0);
+        // Its place among the matches, and that it went round the end.
+        QCOMPARE(box->Status()->text(), QStringLiteral("第 1 / 1 个，已从头重新开始"));
         box->Edit()->setText(QStringLiteral("金"));
         QTest::keyClick(box->Edit(), Qt::Key_F3, Qt::ShiftModifier);
         QCOMPARE(grid->currentIndex().row(), 1);
-        QVERIFY(box->Status()->text().isEmpty());
+        QCOMPARE(box->Status()->text(), QStringLiteral("第 1 / 1 个，已从末尾重新开始"));
+        box->Edit()->setText(QString());
+        type(QStringLiteral("金"));
+        QCOMPARE(box->Status()->text(), QStringLiteral("第 1 / 1 个"));
         QTest::keyClick(box->Edit(), Qt::Key_Escape);
         QVERIFY(box->isHidden());
         QVERIFY(grid->hasFocus());

@@ -28,7 +28,8 @@ GridFindBox::GridFindBox(QAbstractScrollArea* area, FindRoutine find)
     edit_->setPlaceholderText(QStringLiteral("物品名字"));
     edit_->setFixedWidth(130);
     layout->addWidget(edit_);
-    status_->setMinimumWidth(status_->fontMetrics().horizontalAdvance(QStringLiteral("无匹配")));
+    status_->setMinimumWidth(
+        status_->fontMetrics().horizontalAdvance(QStringLiteral("第 999 / 999 个")));
     layout->addWidget(status_);
     auto* close = new QToolButton(this);
     close->setText(QStringLiteral("×"));
@@ -69,8 +70,22 @@ void GridFindBox::Close() {
 void GridFindBox::Find(int step, bool includeCurrent) {
     // Typing, Enter and F3 all come here: nothing thrown leaves it.
     Guarded([&] {
-        const bool found = edit_->text().isEmpty() || find_(edit_->text(), step, includeCurrent);
-        status_->setText(found ? QString() : QStringLiteral("无匹配"));
+        if (edit_->text().isEmpty()) {
+            status_->clear();
+            return;
+        }
+        const Outcome outcome = find_(edit_->text(), step, includeCurrent);
+        if (!outcome.found) {
+            status_->setText(QStringLiteral("无匹配"));
+            return;
+        }
+        QString text = QStringLiteral("第 %1 / %2 个").arg(outcome.ordinal).arg(outcome.count);
+        if (outcome.wrapped) {
+            text += step < 0 ? QStringLiteral("，已从末尾重新开始")
+                             : QStringLiteral("，已从头重新开始");
+        }
+        status_->setText(text);
+        Place();  // the status may have grown
     })();
 }
 

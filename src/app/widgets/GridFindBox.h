@@ -16,9 +16,17 @@ namespace varo {
 // Shift+Enter and Shift+F3 the previous one, Esc closes the box.
 class GridFindBox : public QFrame {
   public:
+    // What a search found: the match's place among all matches ("第 3 / 17
+    // 个"), and whether it went round the end (or the start) to get there.
+    struct Outcome {
+        bool found = false;
+        std::size_t ordinal = 0;
+        std::size_t count = 0;
+        bool wrapped = false;
+    };
     // Finds `text` from the current row (`step` 1 forward, -1 back; the
-    // current row itself first when `includeCurrent`); false when nothing matched.
-    using FindRoutine = std::function<bool(const QString& text, int step, bool includeCurrent)>;
+    // current row itself first when `includeCurrent`).
+    using FindRoutine = std::function<Outcome(const QString& text, int step, bool includeCurrent)>;
 
     GridFindBox(QAbstractScrollArea* area, FindRoutine find);
 

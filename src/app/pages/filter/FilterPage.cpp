@@ -141,25 +141,29 @@ FilterPage::FilterPage(QWidget* tabControl, SqliteConnection& connection, Common
                      });
 }
 
-bool FilterPage::FindRow(const QString& text, int step, bool includeCurrent) {
+GridFindBox::Outcome FilterPage::FindRow(const QString& text, int step, bool includeCurrent) {
     // A character GBK lacks is in no name.
     const std::optional<GbkText> needle = StrictUtf8ToGbk(ToUtf8(text));
     const int rows = model_.rowCount();
     if (!needle || rows == 0) {
-        return false;
+        return {};
     }
     const QModelIndex current = 高级表格_过滤文件生成->currentIndex();
     const int start = !current.isValid() ? (step < 0 ? rows - 1 : 0)
                                          : current.row() + (includeCurrent ? 0 : step);
     const std::ptrdiff_t row = FindFilterRow(model_.Rows(), *needle, start, step);
     if (row < 0) {
-        return false;
+        return {};
     }
     FilterGridView* grid = 高级表格_过滤文件生成;
     grid->GoToRow(static_cast<int>(row));
     const int rowTop = grid->viewport()->y() + grid->rowViewportPosition(static_cast<int>(row));
     findBox_->KeepClearOf(rowTop, rowTop + grid->rowHeight(static_cast<int>(row)) - 1);
-    return true;
+    const FilterMatchPlace place =
+        PlaceAmongMatches(model_.Rows(), *needle, static_cast<std::size_t>(row));
+    // Past the last row (or before the first) and round from the other end.
+    const bool wrapped = current.isValid() && (step > 0 ? row < start : row > start);
+    return {true, place.ordinal, place.count, wrapped};
 }
 
 void FilterPage::SetColumnWidths(int width) {

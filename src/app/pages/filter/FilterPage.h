@@ -5,6 +5,7 @@
 #include <string>
 
 #include "app/pages/filter/FilterGridModel.h"
+#include "app/widgets/GridFindBox.h"
 #include "app/window/PageCanvas.h"
 #include "checks/Findings.h"
 #include "db/SqliteConnection.h"
@@ -55,7 +56,7 @@ class FilterPage : public PageCanvas {
     QAction* 查找动作;
     GridFindBox* FindBox() const { return findBox_; }
     // Moves to the next row (by `step`) whose name holds `text`; false when none does.
-    bool FindRow(const QString& text, int step, bool includeCurrent);
+    GridFindBox::Outcome FindRow(const QString& text, int step, bool includeCurrent);
 
   private:
     // True when the grid holds no flags set by hand since it was filled or
