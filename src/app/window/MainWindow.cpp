@@ -11,6 +11,8 @@
 #include <QTabWidget>
 #include <QUrl>
 
+#include <algorithm>
+
 #include "app/application/Guarded.h"
 #include "app/application/RememberedText.h"
 #include "app/messages/FileDialogs.h"
@@ -24,7 +26,6 @@
 #include "app/widgets/WrappingButton.h"
 #include "app/window/Artwork.h"
 #include "app/window/CompactTabStyle.h"
-#include "app/window/ProjectLinks.h"
 #include "db/ItemTable.h"
 #include "platform/Path.h"
 #include "platform/ProgramDirectory.h"
@@ -45,8 +46,8 @@ const QSize MainWindow::kClientSize(820, 553);
 const QSize MainWindow::kFrameSize(826, 582);
 
 QString MainWindowCaption() {
-    return QStringLiteral("Varo三端引擎专用工具合集 - 项目主页：%1 - 版本号" VARO_VERSION)
-        .arg(QString::fromUtf8(kProjectHomePage));
+    // No contact line: the program has no address of its own to name.
+    return QStringLiteral("Varo三端引擎专用工具合集 - 版本号" VARO_VERSION);
 }
 
 MainWindow::MainWindow(SqliteConnection& connection, ListHitTestRecord& hitTest,
@@ -93,8 +94,11 @@ MainWindow::MainWindow(SqliteConnection& connection, ListHitTestRecord& hitTest,
     // use (without task bars); a window's position is that of its frame.
     if (const QScreen* screen = QGuiApplication::primaryScreen()) {
         const QRect available = screen->availableGeometry();
-        move(available.x() + (available.width() - kFrameSize.width()) / 2,
-             available.y() + (available.height() - kFrameSize.height()) / 2);
+        // Larger than the screen (a large scale on a small one): its title
+        // bar stays on the screen, where the window can be moved by it.
+        move(std::max(available.x(), available.x() + (available.width() - kFrameSize.width()) / 2),
+             std::max(available.y(),
+                      available.y() + (available.height() - kFrameSize.height()) / 2));
     }
 }
 
