@@ -101,8 +101,8 @@ void AppendUtf8(std::string& out, char32_t c) {
     }
 }
 
-// Decodes one UTF-8 character at `pos` and advances past it. An ill-formed
-// sequence gives U+FFFD and advances past its maximal valid prefix (at least one byte).
+}  // namespace
+
 char32_t NextUtf8(std::string_view text, std::size_t& pos) {
     const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
     const unsigned char first = byte(pos);
@@ -153,6 +153,8 @@ char32_t NextUtf8(std::string_view text, std::size_t& pos) {
     }
     return value;
 }
+
+namespace {
 
 // GBK to UTF-8 through the tables, appended to `out`. A byte that starts no
 // character of code page 936 (a lead byte without its trail, 0xFF, an

@@ -38,6 +38,11 @@ std::string ToValidUtf8(std::string_view text);
 // True when the text is well-formed UTF-8 (no overlongs, no surrogates).
 bool IsValidUtf8(std::string_view text);
 
+// Decodes one UTF-8 character at `pos` and advances past it. An ill-formed
+// sequence gives U+FFFD and advances past its maximal valid prefix (at least
+// one byte).
+char32_t NextUtf8(std::string_view text, std::size_t& pos);
+
 // UTF-16 bytes (without a byte-order mark) as UTF-8; a lone surrogate or an
 // odd last byte becomes U+FFFD.
 std::string Utf16ToUtf8(std::string_view bytes, bool bigEndian);

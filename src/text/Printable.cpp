@@ -2,6 +2,8 @@
 
 #include <cstdint>
 
+#include "text/CodePage.h"
+
 namespace varo {
 namespace {
 
@@ -27,63 +29,22 @@ void AppendCodePoint(std::string& out, char32_t c) {
     out += '}';
 }
 
-// The length of the well-formed UTF-8 sequence at the start of `text` and its
-// code point; 0 when the first byte starts none.
-std::size_t DecodeOne(std::string_view text, char32_t& c) {
-    const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
-    const unsigned char first = byte(0);
-    if (first < 0x80) {
-        c = first;
-        return 1;
-    }
-    std::size_t length = 0;
-    unsigned char low = 0x80;
-    unsigned char high = 0xBF;
-    if (first >= 0xC2 && first <= 0xDF) {
-        length = 2;
-        c = first & 0x1F;
-    } else if (first >= 0xE0 && first <= 0xEF) {
-        length = 3;
-        c = first & 0x0F;
-        low = first == 0xE0 ? 0xA0 : 0x80;   // no overlong form
-        high = first == 0xED ? 0x9F : 0xBF;  // no surrogate
-    } else if (first >= 0xF0 && first <= 0xF4) {
-        length = 4;
-        c = first & 0x07;
-        low = first == 0xF0 ? 0x90 : 0x80;
-        high = first == 0xF4 ? 0x8F : 0xBF;
-    } else {
-        return 0;
-    }
-    if (text.size() < length) {
-        return 0;
-    }
-    for (std::size_t i = 1; i < length; ++i) {
-        const unsigned char next = byte(i);
-        if (next < (i == 1 ? low : 0x80) || next > (i == 1 ? high : 0xBF)) {
-            return 0;
-        }
-        c = (c << 6) | (next & 0x3F);
-    }
-    return length;
-}
-
 template <typename Escape>
 std::string Escaped(std::string_view text, Escape escape) {
     std::string out;
     out.reserve(text.size());
-    while (!text.empty()) {
-        char32_t c = 0;
-        const std::size_t length = DecodeOne(text, c);
-        if (length == 0) {
-            AppendByte(out, static_cast<unsigned char>(text[0]));
-            text.remove_prefix(1);
-            continue;
+    for (std::size_t at = 0; at < text.size();) {
+        const std::size_t start = at;
+        const char32_t c = NextUtf8(text, at);
+        const std::string_view sequence = text.substr(start, at - start);
+        if (c == 0xFFFD && sequence != "\xEF\xBF\xBD") {
+            // No UTF-8: each byte by its value.
+            for (const char byte : sequence) {
+                AppendByte(out, static_cast<unsigned char>(byte));
+            }
+        } else if (!escape(out, c)) {
+            out += sequence;
         }
-        if (!escape(out, c)) {
-            out.append(text.data(), length);
-        }
-        text.remove_prefix(length);
     }
     return out;
 }
