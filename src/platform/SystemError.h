@@ -32,6 +32,8 @@ inline constexpr int kNameHoldsLineBreak = 0x10004;
 inline constexpr int kNameNotUtf8 = 0x10005;
 // A folder inside a folder that was imported: its files are not taken.
 inline constexpr int kFolderPassedOver = 0x10006;
+// An output file marked read-only, which Windows does not replace.
+inline constexpr int kReadOnlyTarget = 0x10007;
 
 // A failure the program names by its errno value or one of its own kinds.
 SystemError ErrnoError(int kind);

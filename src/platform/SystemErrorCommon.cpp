@@ -12,6 +12,8 @@ const char* ProgramFailureMessage(int kind) {
             return "a name Windows reserves for a device";
         case kNameHoldsLineBreak:
             return "the name holds a line break, which a list line cannot carry";
+        case kReadOnlyTarget:
+            return "the file there is read-only and was left as it is";
         case kFolderPassedOver:
             return "a folder inside; the files of folders inside are not taken";
         case kNameNotUtf8:

@@ -68,6 +68,25 @@ TEST(AtomicWriteOnWindows, ATargetAnotherProgramHoldsOpenStaysAsItWas) {
         << "no temporary file left behind";
 }
 
+// A read-only output file is left as it is (Windows refuses to replace it,
+// Wine would not), and so is a pipe named as the output.
+TEST(AtomicWriteOnWindows, AReadOnlyTargetOrAPipeStaysAsItWas) {
+    TempDir dir;
+    const std::string path = dir.File("update.json");
+    test::WriteFile(path, "previous");
+    ASSERT_TRUE(SetFileAttributesW(windows::WidePath(path).c_str(), FILE_ATTRIBUTE_READONLY));
+    const FileWriteResult result = WriteFileAtomically(path, "new");
+    EXPECT_FALSE(result.ok);
+    EXPECT_EQ(result.error.kind, kReadOnlyTarget);
+    EXPECT_EQ(ReadWholeFile(path), "previous");
+    SetFileAttributesW(windows::WidePath(path).c_str(), FILE_ATTRIBUTE_NORMAL);
+    EXPECT_EQ(WriteFileAtomically("\\\\.\\pipe\\varo-test", "new").error.kind, kNotRegularFile);
+    // Written through the handle's own rename, the new file is whole and alone.
+    ASSERT_TRUE(WriteFileAtomically(path, "new").ok);
+    EXPECT_EQ(ReadWholeFile(path), "new");
+    EXPECT_EQ(ListDirectory(dir.Path()), std::vector<std::string>{"update.json"});
+}
+
 // A folder longer than 260 characters lists its own entries, never those of
 // the current folder, even when that holds a file of the same name.
 TEST(FolderListingOnWindows, AFolderBeyond260CharactersListsItsOwnEntries) {

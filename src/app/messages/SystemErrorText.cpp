@@ -61,6 +61,8 @@ QString KindText(int kind, FileAccess access) {
                 "这是Windows保留给设备的名字（如CON、NUL、AUX、COM1），不能用作文件名");
         case kNameHoldsLineBreak:
             return QStringLiteral("文件名含换行符，列表无法容纳");
+        case kReadOnlyTarget:
+            return QStringLiteral("已有的文件是只读的（只读属性），未被替换");
         case kFolderPassedOver:
             return QStringLiteral("是文件夹中的文件夹，其中的文件不会导入");
         case kNameNotUtf8:

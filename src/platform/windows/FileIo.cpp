@@ -461,16 +461,47 @@ bool ListFolder(const std::string& folder, std::vector<FolderEntry>& entries, Sy
     return true;
 }
 
+namespace {
+
+// Marks the open file to be deleted when its last handle closes (true), or
+// no longer (false).
+bool SetDeleteOnClose(HANDLE file, bool remove) {
+    FILE_DISPOSITION_INFO disposition{};
+    disposition.DeleteFile = remove ? TRUE : FALSE;
+    return SetFileInformationByHandle(file, FileDispositionInfo, &disposition,
+                                      sizeof disposition) != 0;
+}
+
+// Renames the open file over `target` (replacing it) through its own handle.
+bool RenameOver(HANDLE file, const std::wstring& target) {
+    std::vector<unsigned char> buffer(sizeof(FILE_RENAME_INFO) + target.size() * sizeof(wchar_t));
+    auto* rename = reinterpret_cast<FILE_RENAME_INFO*>(buffer.data());
+    rename->ReplaceIfExists = TRUE;
+    rename->RootDirectory = nullptr;
+    rename->FileNameLength = static_cast<DWORD>(target.size() * sizeof(wchar_t));
+    std::memcpy(rename->FileName, target.c_str(), target.size() * sizeof(wchar_t));
+    return SetFileInformationByHandle(file, FileRenameInfo, rename,
+                                      static_cast<DWORD>(buffer.size())) != 0;
+}
+
+}  // namespace
+
 FileWriteResult WriteFileAtomically(const std::string& path, std::string_view bytes) {
-    if (windows::IsReservedDeviceName(LastName(WidePath(path)))) {
-        return {false, ErrnoError(kReservedDeviceName)};
+    const std::wstring target = WidePath(path);
+    if (const int kind = DeviceKind(target)) {
+        return {false, ErrnoError(kind)};  // a device or a pipe: no file to replace
+    }
+    // Windows refuses to replace a read-only file (some emulations do not):
+    // the file stays as it is and the message says why.
+    if (IsReadOnlyFile(path)) {
+        return {false, ErrnoError(kReadOnlyTarget)};
     }
     std::string temporary;
     HANDLE file = INVALID_HANDLE_VALUE;
     for (int attempt = 0; attempt < 100 && file == INVALID_HANDLE_VALUE; ++attempt) {
         temporary = TemporaryPathBeside(path, RandomSuffix());
-        file = CreateFileW(WidePath(temporary).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                           FILE_ATTRIBUTE_NORMAL, nullptr);
+        file = CreateFileW(WidePath(temporary).c_str(), GENERIC_WRITE | DELETE, 0, nullptr,
+                           CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
         if (file == INVALID_HANDLE_VALUE && GetLastError() != ERROR_FILE_EXISTS) {
             return {false, SystemErrorOf(GetLastError())};
         }
@@ -478,16 +509,29 @@ FileWriteResult WriteFileAtomically(const std::string& path, std::string_view by
     if (file == INVALID_HANDLE_VALUE) {
         return {false, SystemErrorOf(ERROR_FILE_EXISTS)};
     }
+    // Until it is renamed into place the file goes when its handle closes: a
+    // program that dies while it writes leaves nothing behind.
+    const bool disposable = SetDeleteOnClose(file, true);
     SystemError error;
     if (!WriteAll(file, bytes) || !FlushFileBuffers(file)) {
         error = SystemErrorOf(GetLastError());
     }
-    CloseHandle(file);
     // A target another program holds open without sharing refuses the
     // replacement: the error names it, and the previous file stays.
-    if (!error && !MoveFileExW(WidePath(temporary).c_str(), WidePath(path).c_str(),
-                               MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-        error = ReplacementFailure(path, GetLastError());
+    if (!error && disposable) {
+        if (!SetDeleteOnClose(file, false)) {
+            error = SystemErrorOf(GetLastError());
+        } else if (!RenameOver(file, target)) {
+            error = ReplacementFailure(path, GetLastError());
+            SetDeleteOnClose(file, true);
+        }
+        CloseHandle(file);
+    } else {
+        CloseHandle(file);
+        if (!error && !MoveFileExW(WidePath(temporary).c_str(), target.c_str(),
+                                   MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+            error = ReplacementFailure(path, GetLastError());
+        }
     }
     if (error) {
         DeleteFileW(WidePath(temporary).c_str());
