@@ -236,11 +236,10 @@ std::string ManifestPage::ResourceListText() const {
     return ToUtf8(raw);
 }
 
-void ManifestPage::AppendToList(const std::string& lines) {
+void ManifestPage::AppendToList(const std::string& current, const std::string& lines) {
     if (lines.empty()) {
         return;
     }
-    const std::string current = ResourceListText();
     // An import's lines hold each name once: into an empty list they go as
     // they are.
     std::string merged = current.empty() ? lines : MergeResourceLines(current, lines);
@@ -326,8 +325,9 @@ void ManifestPage::FinishImport(const ResourceImportPlan& plan, CachedDigests di
     }
     // A name given again with other bytes, in this import or against the
     // list, replaces a line only when the user says so.
-    const std::optional<Finding> duplicates = CheckDuplicateNames(
-        plan, digests.digests, ResourceListText(), [this](std::string_view name) {
+    const std::string current = ResourceListText();
+    const std::optional<Finding> duplicates =
+        CheckDuplicateNames(plan, digests.digests, current, [this](std::string_view name) {
             const auto found = pathOfName_.find(std::string(name));
             return found == pathOfName_.end() ? std::string() : found->second;
         });
@@ -343,7 +343,7 @@ void ManifestPage::FinishImport(const ResourceImportPlan& plan, CachedDigests di
     }
     // One step after all files: the lines of one import stay together, after
     // whatever the list holds now; a name the list holds already keeps its place.
-    AppendToList(imported.lines);
+    AppendToList(current, imported.lines);
     ShowImportSummary(skipped, plan.sharedNames, digests.problem);
 }
 

@@ -96,7 +96,8 @@ class ManifestPage : public PageCanvas {
 
   private:
     void StartImport(std::vector<std::string> paths, std::vector<SkippedResource> skipped);
-    void AppendToList(const std::string& lines);
+    // `current` is the list's text now (ResourceListText).
+    void AppendToList(const std::string& current, const std::string& lines);
     // What the page shows while an import runs or once it is over.
     void ShowImporting(bool importing);
     void FinishImport(const ResourceImportPlan& plan, CachedDigests digests, bool cancelled,
