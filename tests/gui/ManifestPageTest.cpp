@@ -308,6 +308,11 @@ class ManifestPageTest : public QObject {
         const OpenFileRequest again = fixture.harness.DialogRequests().last();
         QCOMPARE(again.selectedFilter, every);
         QVERIFY(CreateOpenFileDialog(nullptr, again)->selectedNameFilter().startsWith(every));
+        // What the shown dialog reports of the chosen type (its patterns hidden)
+        // is what it remembers.
+        QCOMPARE(ChosenDescription(again.filter,
+                                   CreateOpenFileDialog(nullptr, again)->selectedNameFilter()),
+                 every);
         QTest::mouseClick(page.选择框_微端模式, Qt::LeftButton);
         fixture.harness.AnswerNextDialog({});
         QTest::mouseClick(page.按钮_导入资源文件, Qt::LeftButton);

@@ -36,6 +36,18 @@ QString QtNameFilters(const QString& filter) {
     return entries.join(QStringLiteral(";;"));
 }
 
+QString ChosenDescription(const QString& filter, const QString& selected) {
+    // Qt gives "description (patterns)", or the description alone when it
+    // hides the patterns: either way one of ours.
+    const QStringList parts = filter.split(QLatin1Char('|'));
+    for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
+        if (selected == parts[i] || selected.startsWith(parts[i] + QStringLiteral(" ("))) {
+            return parts[i];
+        }
+    }
+    return QString();
+}
+
 std::unique_ptr<QFileDialog> CreateOpenFileDialog(QWidget* parent, const OpenFileRequest& request) {
     auto dialog = std::make_unique<QFileDialog>(parent, request.title, request.directory);
     dialog->setAcceptMode(QFileDialog::AcceptOpen);
@@ -127,11 +139,12 @@ QStringList RunOpenFileDialog(QWidget* parent, const OpenFileRequest& request) {
         const std::unique_ptr<QFileDialog> dialog = CreateOpenFileDialog(parent, shown);
         if (dialog->exec() == QDialog::Accepted) {
             chosen = dialog->selectedFiles();
-            // Qt's "description (patterns)": the description is ours.
-            const QString type = dialog->selectedNameFilter();
-            const qsizetype patterns = type.lastIndexOf(QStringLiteral(" ("));
-            if (!request.folderKey.isEmpty() && patterns > 0) {
-                Filters()[request.folderKey] = type.left(patterns);
+            if (!request.folderKey.isEmpty()) {
+                const QString description =
+                    ChosenDescription(request.filter, dialog->selectedNameFilter());
+                if (!description.isEmpty()) {
+                    Filters()[request.folderKey] = description;
+                }
             }
         }
     }

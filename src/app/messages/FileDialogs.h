@@ -53,6 +53,11 @@ std::unique_ptr<QFileDialog> CreateOpenFileDialog(QWidget* parent, const OpenFil
 // The dialog filter in Qt's form: "description (pattern pattern)" per entry.
 QString QtNameFilters(const QString& filter);
 
+// The description of `filter` ("description|patterns|…") that the dialog's
+// selected type names, as Qt reports it (with or without its patterns);
+// empty when none does. The dialog remembers the type by it.
+QString ChosenDescription(const QString& filter, const QString& selected);
+
 // Tests put their own routine in place of the real dialog.
 using OpenFileDialogRoutine = std::function<QStringList(QWidget*, const OpenFileRequest&)>;
 void SetOpenFileDialogRoutine(OpenFileDialogRoutine routine);
