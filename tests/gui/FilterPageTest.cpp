@@ -224,6 +224,31 @@ class FilterPageTest : public QObject {
                 !fixture.Flag(3, 3));
     }
 
+    // After a find, Esc gives the grid back its focus: space toggles the
+    // current cell's column, the one that was chosen before the find.
+    void spaceAfterAFindTogglesTheCurrentColumn() {
+        FilterFixture fixture;
+        FilterPage& page = fixture.Page();
+        page.LoadFilterGrid();
+        FilterGridView* grid = page.高级表格_过滤文件生成;
+        fixture.harness.Window().选择夹1->setCurrentIndex(1);
+        fixture.harness.Window().activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&fixture.harness.Window()));
+        const QRect cell = grid->visualRect(fixture.Model().index(0, 2));
+        QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, cell.center());
+        QVERIFY(fixture.Flag(0, 2));
+        QTest::keyClick(grid, Qt::Key_F, Qt::ControlModifier);
+        QKeyEvent key(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, QStringLiteral("金"));
+        QApplication::sendEvent(page.FindBox()->Edit(), &key);
+        QCOMPARE(grid->currentIndex(), fixture.Model().index(1, 2));
+        QTest::keyClick(page.FindBox()->Edit(), Qt::Key_Escape);
+        QVERIFY(grid->hasFocus());
+        QCOMPARE(grid->currentIndex(), fixture.Model().index(1, 2));
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space);
+        QVERIFY(fixture.Flag(1, 2));
+        QVERIFY(!fixture.Flag(1, 3) && !fixture.Flag(1, 4));
+    }
+
     void clickAndSpaceToggleOneFlagAndALoadClearsThem() {
         FilterFixture fixture;
         fixture.Page().LoadFilterGrid();

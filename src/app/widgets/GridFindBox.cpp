@@ -61,10 +61,13 @@ void GridFindBox::FindAgain(int step) {
 }
 
 void GridFindBox::Close() {
+    // The focus goes back first: hiding the box while it holds the focus
+    // would pass it on as Tab does, and a grid takes Tab as a step to the
+    // next column.
+    area_->setFocus(Qt::OtherFocusReason);
     hide();
     clearBottom_ = -1;
     status_->clear();
-    area_->setFocus(Qt::OtherFocusReason);
 }
 
 void GridFindBox::Find(int step, bool includeCurrent) {
