@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <unordered_map>
+#include <utility>
 
 #include "platform/FileIo.h"
 #include "platform/Path.h"
@@ -152,12 +153,19 @@ const char* FindingKind(const Finding& finding) {
         finding);
 }
 
+namespace {
+
+template <std::size_t... Kinds>
+std::vector<std::string_view> KindsOf(std::index_sequence<Kinds...>) {
+    return {FindingKind(Finding(std::in_place_index<Kinds>))...};
+}
+
+}  // namespace
+
 const std::vector<std::string_view>& FindingKinds() {
-    static const std::vector<std::string_view> kinds = {
-        "empty-result",        "uncarriable-name", "lost-characters", "shine-range",
-        "pillar-values",       "not-filter-file",  "version-format",  "release-version",
-        "unreadable-previous", "duplicate-name",   "unsafe-folder",   "removals",
-        "other-form"};
+    // Named once, by FindingKind: one per kind of finding.
+    static const std::vector<std::string_view> kinds =
+        KindsOf(std::make_index_sequence<std::variant_size_v<Finding>>());
     return kinds;
 }
 
@@ -268,30 +276,20 @@ std::optional<Finding> CheckDuplicateNames(
     const ResourceImportPlan& plan, const std::vector<FileDigest>& digests, std::string_view listed,
     const std::function<std::string(std::string_view name)>& listedPath) {
     DuplicateNameFinding finding;
-    const auto differ = [](const FileDigest& a, const FileDigest& b) {
-        return a.md5 != b.md5 || a.size != b.size;
-    };
     for (const ResourceImportPlan::SharedName& shared : plan.sharedNames) {
         if (shared.laterFile >= digests.size()) {
             continue;
         }
         const FileDigest& earlier = digests[shared.earlierFile];
         const FileDigest& later = digests[shared.laterFile];
-        if (earlier.ok && later.ok && differ(earlier, later)) {
+        if (earlier.ok && later.ok && !SameBytes(earlier, later)) {
             finding.names.push_back({shared.name, shared.earlier, earlier.md5, earlier.size,
                                      shared.later, later.md5, later.size});
         }
     }
     if (!listed.empty()) {
-        // The file that fills each line of the import: the last of its name digested.
-        std::vector<std::size_t> fileOfLine(plan.lines, plan.files.size());
-        for (std::size_t i = 0; i < plan.files.size() && i < digests.size(); ++i) {
-            if (digests[i].ok) {
-                fileOfLine[plan.lineOfFile[i]] = i;
-            }
-        }
         std::unordered_map<std::string_view, std::size_t> fileOfName;
-        for (const std::size_t i : fileOfLine) {
+        for (const std::size_t i : FileOfEachLine(plan, digests)) {
             if (i < plan.files.size()) {
                 fileOfName.emplace(PathFileNameView(plan.files[i]), i);
             }

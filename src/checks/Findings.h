@@ -173,7 +173,7 @@ using Finding =
 // The kind of a finding, one ASCII word that varo-cli prints with it and
 // that --allow names: "empty-result", "duplicate-name" …
 const char* FindingKind(const Finding& finding);
-// Every kind, in the order the README lists them.
+// Every kind, one per kind of finding.
 const std::vector<std::string_view>& FindingKinds();
 
 // Lambdas combined into one visitor, for std::visit over a Finding.

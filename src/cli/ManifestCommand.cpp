@@ -210,8 +210,7 @@ int RunManifest(const ManifestOptions& options) {
     const std::optional<Finding> duplicates = CheckDuplicateNames(plan, digests);
     std::size_t sameBytes = 0;
     for (const ResourceImportPlan::SharedName& shared : plan.sharedNames) {
-        if (digests[shared.earlierFile].md5 != digests[shared.laterFile].md5 ||
-            digests[shared.earlierFile].size != digests[shared.laterFile].size) {
+        if (!SameBytes(digests[shared.earlierFile], digests[shared.laterFile])) {
             continue;
         }
         if (++sameBytes <= kItemsListed) {

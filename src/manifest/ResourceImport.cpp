@@ -45,20 +45,31 @@ ResourceImportPlan PlanResourceImport(std::vector<std::string> paths) {
     return plan;
 }
 
-ImportedResources ResourceListLines(const ResourceImportPlan& plan,
-                                    const std::vector<FileDigest>& digests) {
-    ImportedResources imported;
-    // Per line the last file of its name that was digested: a later file
-    // replaces the earlier one's line in its place, as in the list.
+std::vector<std::size_t> FileOfEachLine(const ResourceImportPlan& plan,
+                                        const std::vector<FileDigest>& digests) {
+    // A later file replaces the earlier one's line in its place, as in the list.
     std::vector<std::size_t> fileOfLine(plan.lines, plan.files.size());
     for (std::size_t i = 0; i < plan.files.size() && i < digests.size(); ++i) {
         if (digests[i].ok) {
             fileOfLine[plan.lineOfFile[i]] = i;
-        } else {
+        }
+    }
+    return fileOfLine;
+}
+
+bool SameBytes(const FileDigest& a, const FileDigest& b) {
+    return a.ok && b.ok && a.md5 == b.md5 && a.size == b.size;
+}
+
+ImportedResources ResourceListLines(const ResourceImportPlan& plan,
+                                    const std::vector<FileDigest>& digests) {
+    ImportedResources imported;
+    for (std::size_t i = 0; i < plan.files.size() && i < digests.size(); ++i) {
+        if (!digests[i].ok) {
             imported.failed.push_back({plan.files[i], digests[i].error});
         }
     }
-    for (const std::size_t i : fileOfLine) {
+    for (const std::size_t i : FileOfEachLine(plan, digests)) {
         if (i < plan.files.size()) {
             imported.lines += FormatResourceLine(PathFileNameView(plan.files[i]), digests[i].md5,
                                                  digests[i].size);

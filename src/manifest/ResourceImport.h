@@ -32,6 +32,14 @@ struct ResourceImportPlan {
 
 ResourceImportPlan PlanResourceImport(std::vector<std::string> paths);
 
+// Per line of the plan, the file that fills it: the last file of its name
+// whose digest succeeded; plan.files.size() for a line no file fills.
+std::vector<std::size_t> FileOfEachLine(const ResourceImportPlan& plan,
+                                        const std::vector<FileDigest>& digests);
+
+// True when two digests that succeeded describe the same bytes.
+bool SameBytes(const FileDigest& a, const FileDigest& b);
+
 // The digests of a plan's files as list lines, and the files that failed.
 struct ImportedResources {
     std::string lines;  // "name md5 size\r\n", one line per name, as the list keeps them

@@ -50,6 +50,13 @@ struct FilterFixture {
         return Model().index(row, column).data(Qt::CheckStateRole).value<Qt::CheckState>() ==
                Qt::Checked;
     }
+    // Loads the grid and shows the page in the active window, as for typing.
+    bool ShowLoadedPage() {
+        Page().LoadFilterGrid();
+        harness.Window().选择夹1->setCurrentIndex(1);
+        harness.Window().activateWindow();
+        return QTest::qWaitForWindowActive(&harness.Window());
+    }
     QString FilterFile() const {
         return harness.OutputFile(QStringLiteral("lsDefaultItemFilter.txt"));
     }
@@ -160,11 +167,8 @@ class FilterPageTest : public QObject {
     void findBoxAndSpaceOverSelectedRows() {
         FilterFixture fixture;
         FilterPage& page = fixture.Page();
-        page.LoadFilterGrid();
+        QVERIFY(fixture.ShowLoadedPage());
         FilterGridView* grid = page.高级表格_过滤文件生成;
-        fixture.harness.Window().选择夹1->setCurrentIndex(1);
-        fixture.harness.Window().activateWindow();
-        QVERIFY(QTest::qWaitForWindowActive(&fixture.harness.Window()));
         const QRect gridPlace = grid->geometry();
 
         // Ctrl+F opens the box over the grid; typing finds, F3 and Shift+F3 go on.
@@ -229,11 +233,8 @@ class FilterPageTest : public QObject {
     void spaceAfterAFindTogglesTheCurrentColumn() {
         FilterFixture fixture;
         FilterPage& page = fixture.Page();
-        page.LoadFilterGrid();
+        QVERIFY(fixture.ShowLoadedPage());
         FilterGridView* grid = page.高级表格_过滤文件生成;
-        fixture.harness.Window().选择夹1->setCurrentIndex(1);
-        fixture.harness.Window().activateWindow();
-        QVERIFY(QTest::qWaitForWindowActive(&fixture.harness.Window()));
         const QRect cell = grid->visualRect(fixture.Model().index(0, 2));
         QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, cell.center());
         QVERIFY(fixture.Flag(0, 2));
