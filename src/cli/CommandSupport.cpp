@@ -238,6 +238,7 @@ std::optional<ItemTable> LoadItemTableOrFail(const std::string& path,
                  std::to_string(LargestItemTable::kCells) + " cells); nothing was written");
             break;
         case ItemTable::Problem::Sqlite:
+        case ItemTable::Problem::Cancelled:  // no load here is cancelled
             Fail(Shown(path) + ": cannot read the item table: " + ShownGbk(table.error));
             break;
     }

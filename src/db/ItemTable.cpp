@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
+#include <chrono>
 #include <optional>
+#include <thread>
 
 #include "db/SqliteApi.h"
 #include "platform/FileIo.h"
@@ -123,10 +125,39 @@ std::optional<ItemTable> LoadColumns(SqliteConnection& connection, const std::ve
     return table;
 }
 
+// What the busy and progress handlers of one load look at.
+struct LoadWatch {
+    const std::atomic<bool>* cancel;
+    std::chrono::steady_clock::time_point started;
+};
+
+bool Cancelled(const LoadWatch& watch) {
+    return watch.cancel != nullptr && watch.cancel->load(std::memory_order_relaxed);
+}
+
+// Waits for a lock in short steps, so that a cancel is seen at once: SQLite's
+// own busy timeout sleeps through it.
+int WaitWhileBusy(void* user, int /*attempts*/) {
+    const auto& watch = *static_cast<const LoadWatch*>(user);
+    if (Cancelled(watch) || std::chrono::steady_clock::now() - watch.started >
+                                std::chrono::milliseconds(kItemTableBusyMilliseconds)) {
+        return 0;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    return 1;
+}
+
+// Called by SQLite every few thousand steps of a query: non-zero ends it as
+// interrupted. Unlike sqlite3_interrupt it cannot miss a cancel set before
+// the query began.
+int StopWhenCancelled(void* user) {
+    return Cancelled(*static_cast<const LoadWatch*>(user)) ? 1 : 0;
+}
+
 }  // namespace
 
 ItemTable LoadItemTable(SqliteConnection& connection, std::string_view path,
-                        const std::vector<int>& columns) {
+                        const std::vector<int>& columns, const std::atomic<bool>* cancel) {
     ItemTable table;
     // A pipe would hang SQLite's first read, an empty file would open as an
     // empty database: neither gets that far.
@@ -139,9 +170,22 @@ ItemTable LoadItemTable(SqliteConnection& connection, std::string_view path,
     // Opened in the form the check above read, so that SQLite opens that very file.
     connection.Open(ExactPath(path), SqliteConnection::kOpenReadWrite, /*pathIsUtf8=*/true);
     // The game server may be writing this moment: its lock is waited for a while.
-    if (connection.GetHandle() != nullptr) {
-        connection.SetBusyTimeout(kItemTableBusyMilliseconds);
+    LoadWatch watch{cancel, std::chrono::steady_clock::now()};
+    sqlite3* const handle = connection.GetHandle();
+    if (handle != nullptr) {
+        VARO_SQLITE(sqlite3_busy_handler)(handle, &WaitWhileBusy, &watch);
+        VARO_SQLITE(sqlite3_progress_handler)(handle, 4096, &StopWhenCancelled, &watch);
     }
+    // The handlers point at this frame: they go with it.
+    struct Unwatch {
+        sqlite3* handle;
+        ~Unwatch() {
+            if (handle != nullptr) {
+                VARO_SQLITE(sqlite3_busy_handler)(handle, nullptr, nullptr);
+                VARO_SQLITE(sqlite3_progress_handler)(handle, 0, nullptr, nullptr);
+            }
+        }
+    } unwatch{handle};
     if (!columns.empty()) {
         if (std::optional<ItemTable> projected = LoadColumns(connection, columns)) {
             projected->file = table.file;
@@ -158,7 +202,8 @@ ItemTable LoadItemTable(SqliteConnection& connection, std::string_view path,
         // "no such table: StdItems", SQLite's words for a database without the table.
         const bool noTable = table.sqliteCode == 1 /* SQLITE_ERROR */ &&
                              table.error.find("no such table") != std::string::npos;
-        table.problem = noTable                          ? ItemTable::Problem::NoTable
+        table.problem = Cancelled(watch)                 ? ItemTable::Problem::Cancelled
+                        : noTable                        ? ItemTable::Problem::NoTable
                         : table.error == kResultTooLarge ? ItemTable::Problem::TooLarge
                                                          : ItemTable::Problem::Sqlite;
     }

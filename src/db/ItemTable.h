@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -35,7 +36,8 @@ struct ItemTable {
     // Why a load failed: the file is no database, the database has no
     // StdItems table, or SQLite failed (sqliteCode).
     // TooLarge: more than a load may hold (LargestItemTable).
-    enum class Problem { None, File, NoTable, Sqlite, TooLarge };
+    // Cancelled: the caller's cancel flag was set while the load ran.
+    enum class Problem { None, File, NoTable, Sqlite, TooLarge, Cancelled };
 
     bool ok = false;
     int rows = 0;     // data rows; 0 after a failure or for an empty table
@@ -56,7 +58,11 @@ inline constexpr int kItemTableBusyMilliseconds = 5000;
 // to the database. With `columns` (1-based positions) only those cells of
 // the data rows are read (all column names are); the others stay empty,
 // which spares large tables the work the pages never look at.
+// With `cancel`, setting it from another thread ends the load within
+// moments, also while it waits for a lock (Problem::Cancelled); the
+// connection must not be used elsewhere while the load runs.
 ItemTable LoadItemTable(SqliteConnection& connection, std::string_view path,
-                        const std::vector<int>& columns = {});
+                        const std::vector<int>& columns = {},
+                        const std::atomic<bool>* cancel = nullptr);
 
 }  // namespace varo

@@ -1,5 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <thread>
+
 #include "db/ItemTable.h"
 #include "filter/FilterFile.h"
 #include "pillar/LightPillar.h"
@@ -109,6 +114,63 @@ TEST_F(HostileDatabaseTest, ALockedDatabaseFailsCleanly) {
     writer.Rollback();
     EXPECT_TRUE(Load().ok);
     writer.Close();
+}
+
+TEST_F(HostileDatabaseTest, ALockReleasedWithinTheWaitIsWaitedFor) {
+    test::CreateItemDatabase(path, 40, {test::ItemRow("a", "1", "150")});
+    SqliteConnection writer;
+    ASSERT_TRUE(writer.Open(path));
+    ASSERT_EQ(writer.Begin(2), 0);
+    std::thread server([&writer] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        writer.Rollback();
+    });
+    const ItemTable table = Load();
+    server.join();
+    EXPECT_TRUE(table.ok) << table.error;
+    EXPECT_EQ(table.rows, 1);
+}
+
+// Set from another thread, the cancel ends a load at once, whatever it is
+// doing: stepping an endless view or waiting for a lock.
+TEST_F(HostileDatabaseTest, ACancelEndsALoadWithinMoments) {
+    const struct {
+        const char* name;
+        const char* sql;
+        bool locked;
+    } cases[] = {
+        {"endless view",
+         "CREATE VIEW StdItems AS WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n) "
+         "SELECT i, NULL, NULL FROM n;",
+         false},
+        {"locked", "CREATE TABLE StdItems (a, b, c); INSERT INTO StdItems VALUES (1, 2, 3);", true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::remove(path.c_str());
+        ASSERT_EQ(test::RunSql(path, c.sql), "");
+        SqliteConnection writer;
+        ASSERT_TRUE(writer.Open(path));
+        if (c.locked) {
+            ASSERT_EQ(writer.Begin(2), 0);
+        }
+        for (const std::vector<int>& columns : {std::vector<int>{}, kFilterItemColumns}) {
+            std::atomic<bool> cancel{false};
+            std::thread user([&cancel] {
+                std::this_thread::sleep_for(std::chrono::milliseconds(200));
+                cancel = true;
+            });
+            SqliteConnection connection;
+            const auto start = std::chrono::steady_clock::now();
+            const ItemTable table = LoadItemTable(connection, path, columns, &cancel);
+            const auto took = std::chrono::steady_clock::now() - start;
+            user.join();
+            EXPECT_FALSE(table.ok);
+            EXPECT_EQ(table.problem, ItemTable::Problem::Cancelled);
+            EXPECT_LT(took, std::chrono::seconds(2));
+        }
+        writer.Close();
+    }
 }
 
 TEST_F(HostileDatabaseTest, FilesThatAreNoDatabase) {

@@ -57,6 +57,7 @@ class CliMatchesWindowTest : public QObject {
 
         window.lightPillarPage->编辑框_颜色值->setText(QStringLiteral("２００"));
         window.lightPillarPage->ComputeFromDatabase();
+        test::WaitForItemTable();
         window.lightPillarPage->WriteLightPillarFile();
         const QByteArray pillar =
             test::ReadBytes(harness.OutputFile(QStringLiteral("CustomItemNameColors.txt")));
@@ -68,6 +69,7 @@ class CliMatchesWindowTest : public QObject {
                  pillar);
 
         window.filterPage->LoadFilterGrid();
+        test::WaitForItemTable();
         window.filterPage->SetFlagForAll(kFilterAutoPickUpColumn, true);
         for (const QString& form : {QStringLiteral("mobile"), QStringLiteral("pc")}) {
             window.filterPage->WriteFilterFile(
@@ -89,6 +91,7 @@ class CliMatchesWindowTest : public QObject {
         test::WriteFile(earlier.toStdString(),
                         "青铜剑,4,1,1,1\r\n不存在的物品,4,1,1,1\r\n青铜剑,4,1,0,1\r\n");
         window.filterPage->LoadFilterGrid();
+        test::WaitForItemTable();
         harness.AnswerNextDialog({earlier});
         window.filterPage->套用过滤文件动作->trigger();
         const QString summary = harness.Messages().last().text;
@@ -172,6 +175,7 @@ class CliMatchesWindowTest : public QObject {
         };
         const auto pillarWritten = [](GuiHarness& harness) {
             harness.Window().lightPillarPage->ComputeFromDatabase();
+            test::WaitForItemTable();
             harness.Window().lightPillarPage->WriteLightPillarFile();
             return QFile::exists(harness.OutputFile(QStringLiteral("CustomItemNameColors.txt")));
         };
@@ -184,6 +188,7 @@ class CliMatchesWindowTest : public QObject {
         };
         const auto filterWritten = [](GuiHarness& harness) {
             harness.Window().filterPage->LoadFilterGrid();
+            test::WaitForItemTable();
             harness.Window().filterPage->WriteFilterFile(FilterFileForm::Pc);
             return QFile::exists(harness.OutputFile(QStringLiteral("lsDefaultItemFilter.txt")));
         };
@@ -215,6 +220,7 @@ class CliMatchesWindowTest : public QObject {
              },
              [](GuiHarness& harness) {
                  harness.Window().lightPillarPage->ComputeFromDatabase();
+                 test::WaitForItemTable();
                  harness.Window().lightPillarPage->WriteLightPillarFile();
                  return QFile::exists(
                      harness.OutputFile(QStringLiteral("CustomItemNameColors.txt")));
@@ -235,6 +241,7 @@ class CliMatchesWindowTest : public QObject {
              [&](GuiHarness& harness, const QString&) {
                  const QString database = harness.UseItemDatabase({test::ItemRow("a", "1", "0")});
                  harness.Window().filterPage->LoadFilterGrid();
+                 test::WaitForItemTable();
                  const QString file = input(harness, "colors.txt", "a\t1,4,1,1,1\r\n");
                  harness.AnswerNextDialog({file});
                  return QStringList{QStringLiteral("filter"), QStringLiteral("--db"), database,
@@ -282,6 +289,7 @@ class CliMatchesWindowTest : public QObject {
              pillarFrom({test::ItemRow("a", "1", "2147483748"), test::ItemRow("b", "1", "150")}),
              [](GuiHarness& harness) {
                  harness.Window().lightPillarPage->ComputeFromDatabase();
+                 test::WaitForItemTable();
                  return harness.Window().lightPillarPage->Model().rowCount() == 1;
              },
              "CustomItemNameColors.txt"},

@@ -53,6 +53,7 @@ struct FilterFixture {
     // Loads the grid and shows the page in the active window, as for typing.
     bool ShowLoadedPage() {
         Page().LoadFilterGrid();
+        test::WaitForItemTable();
         harness.Window().选择夹1->setCurrentIndex(1);
         harness.Window().activateWindow();
         return QTest::qWaitForWindowActive(&harness.Window());
@@ -78,6 +79,7 @@ class FilterPageTest : public QObject {
         QCOMPARE(fixture.Model().headerData(0, Qt::Horizontal, Qt::DisplayRole).toString(),
                  QString());
         QTest::mouseClick(fixture.Page().按钮_载入数据库, Qt::LeftButton);
+        test::WaitForItemTable();
         QCOMPARE(fixture.Model().GridRowCount(), 5);
         const QStringList titles = {QStringLiteral("物品名字"), QStringLiteral("物品类型"),
                                     QStringLiteral("是否显示极品(红字)"),
@@ -104,6 +106,7 @@ class FilterPageTest : public QObject {
         FilterFixture fixture;
         FilterPage& page = fixture.Page();
         page.LoadFilterGrid();
+        test::WaitForItemTable();
         fixture.Model().setData(fixture.Model().index(1, 2), Qt::Checked, Qt::CheckStateRole);
         const QString notADatabase = fixture.harness.InputFile(QStringLiteral("text.DB"));
         test::WriteFile(notADatabase.toStdString(), std::string(4096, 'x'));
@@ -121,6 +124,7 @@ class FilterPageTest : public QObject {
         for (const auto& c : cases) {
             fixture.harness.Window().编辑框_数据库文件路径->setText(c.path);
             page.LoadFilterGrid();
+            test::WaitForItemTable();
             QCOMPARE(fixture.Model().GridRowCount(), 5);
             QVERIFY(fixture.Flag(1, 2));
             const test::ShownMessage& shown = fixture.harness.Messages().last();
@@ -152,6 +156,7 @@ class FilterPageTest : public QObject {
         QFETCH(bool, value);
         FilterFixture fixture;
         fixture.Page().LoadFilterGrid();
+        test::WaitForItemTable();
         // Start from the opposite of the button's value in every column.
         for (int c = 2; c <= 4; ++c) {
             fixture.Model().SetFlagForAll(c, !value);
@@ -253,6 +258,7 @@ class FilterPageTest : public QObject {
     void clickAndSpaceToggleOneFlagAndALoadClearsThem() {
         FilterFixture fixture;
         fixture.Page().LoadFilterGrid();
+        test::WaitForItemTable();
         QTableView* grid = fixture.Page().高级表格_过滤文件生成;
         const QRect cell = grid->visualRect(fixture.Model().index(1, 3));
         QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, cell.center());
@@ -272,6 +278,7 @@ class FilterPageTest : public QObject {
 
         fixture.Model().SetFlagForAll(2, true);
         QTest::mouseClick(fixture.Page().按钮_载入数据库, Qt::LeftButton);
+        test::WaitForItemTable();
         for (int row = 0; row < 4; ++row) {
             QVERIFY(!fixture.Flag(row, 2) && !fixture.Flag(row, 3) && !fixture.Flag(row, 4));
         }
@@ -283,7 +290,9 @@ class FilterPageTest : public QObject {
         FilterFixture fixture;
         FilterPage& page = fixture.Page();
         page.LoadFilterGrid();
+        test::WaitForItemTable();
         page.LoadFilterGrid();
+        test::WaitForItemTable();
         QVERIFY(fixture.harness.Questions().isEmpty());
         QTableView* grid = page.高级表格_过滤文件生成;
         grid->setFocus();
@@ -295,6 +304,7 @@ class FilterPageTest : public QObject {
 
         fixture.harness.AnswerNextQuestion(false);
         page.LoadFilterGrid();
+        test::WaitForItemTable();
         QCOMPARE(fixture.harness.Questions().size(), 1);
         QVERIFY2(fixture.harness.Questions()[0].startsWith(QStringLiteral("表格中有1行的标记")),
                  qPrintable(fixture.harness.Questions()[0]));
@@ -303,6 +313,7 @@ class FilterPageTest : public QObject {
         // Written, the flags are in the file: nothing is lost by a load.
         page.WriteFilterFile(FilterFileForm::Pc);
         page.LoadFilterGrid();
+        test::WaitForItemTable();
         QCOMPARE(fixture.harness.Questions().size(), 1);
         QVERIFY(!fixture.Flag(1, 3));
 
@@ -333,6 +344,7 @@ class FilterPageTest : public QObject {
         FilterFixture fixture;
         FilterPage& page = fixture.Page();
         page.LoadFilterGrid();
+        test::WaitForItemTable();
         fixture.Model().setData(fixture.Model().index(0, 2), Qt::Checked, Qt::CheckStateRole);
         fixture.Model().setData(fixture.Model().index(1, 4), Qt::Checked, Qt::CheckStateRole);
         QTest::mouseClick(fixture.harness.Window().findChild<QPushButton*>(button), Qt::LeftButton);
@@ -371,6 +383,7 @@ class FilterPageTest : public QObject {
         FilterFixture fixture;
         FilterPage& page = fixture.Page();
         page.LoadFilterGrid();
+        test::WaitForItemTable();
         fixture.Model().setData(fixture.Model().index(0, 3), Qt::Checked, Qt::CheckStateRole);
         const QString notText = fixture.harness.InputFile(QStringLiteral("binary.txt"));
         test::WriteFile(notText.toStdString(), "\xFF\xFF\xFF,4,1,1,1\r\n");
@@ -400,6 +413,7 @@ class FilterPageTest : public QObject {
         FilterFixture fixture;
         FilterPage& page = fixture.Page();
         page.LoadFilterGrid();
+        test::WaitForItemTable();
         const QString pillarFile =
             fixture.harness.InputFile(QStringLiteral("CustomItemNameColors.txt"));
         test::WriteFile(pillarFile.toStdString(), "a\t255\t0\t20\t1\r\nb\t255\t0\t20\t1\r\n");
@@ -422,6 +436,7 @@ class FilterPageTest : public QObject {
         FilterFixture fixture;
         FilterPage& page = fixture.Page();
         page.LoadFilterGrid();
+        test::WaitForItemTable();
         const QString lf = fixture.harness.InputFile(QStringLiteral("lf.txt"));
         test::WriteFile(lf.toStdString(), "木剑,4,1,0,0\n骨头,4,0,1,1\n");
         fixture.harness.AnswerNextDialog({lf});
@@ -460,11 +475,13 @@ class FilterPageTest : public QObject {
             {ItemRow("木剑", "1", "0"), ItemRow("青铜剑", "1", "0"), ItemRow("木剑", "1", "0")});
         FilterPage& page = *harness.Window().filterPage;
         page.LoadFilterGrid();
+        test::WaitForItemTable();
         QVERIFY(page.Model().setData(page.Model().index(0, kFilterBestColumn), Qt::Checked,
                                      Qt::CheckStateRole));
         page.WriteFilterFile(FilterFileForm::Pc);
         const QString written = harness.OutputFile(QStringLiteral("lsDefaultItemFilter.txt"));
         page.LoadFilterGrid();
+        test::WaitForItemTable();
         harness.AnswerNextDialog({written});
         page.ApplyFilterFile();
         QVERIFY(page.Model().Rows()[0].best);
@@ -489,6 +506,7 @@ class FilterPageTest : public QObject {
         FilterGridView* grid = page.高级表格_过滤文件生成;
         window.选择夹1->setCurrentIndex(1);
         page.LoadFilterGrid();
+        test::WaitForItemTable();
         QVERIFY(QTest::qWaitForWindowActive(&window));
 
         window.编辑框_数据库文件路径->setFocus();
@@ -514,6 +532,7 @@ class FilterPageTest : public QObject {
 
         grid->verticalScrollBar()->setValue(grid->verticalScrollBar()->maximum());
         QTest::mouseClick(page.按钮_载入数据库, Qt::LeftButton);
+        test::WaitForItemTable();
         QCOMPARE(grid->verticalScrollBar()->value(), 0);
     }
 
@@ -531,6 +550,7 @@ class FilterPageTest : public QObject {
         harness.Window().选择夹1->setCurrentIndex(1);
         FilterPage& page = *harness.Window().filterPage;
         page.LoadFilterGrid();
+        test::WaitForItemTable();
         FilterGridView* grid = page.高级表格_过滤文件生成;
         QTableView* frozen = grid->FrozenColumn();
         const auto inLine = [&](int row) {
@@ -587,6 +607,7 @@ class FilterPageTest : public QObject {
             FilterFixture fixture;
             fixture.harness.Window().选择夹1->setCurrentIndex(1);
             fixture.Page().LoadFilterGrid();
+            test::WaitForItemTable();
             FilterGridView* grid = fixture.Page().高级表格_过滤文件生成;
             QTableView* frozen = grid->FrozenColumn();
             grid->selectRow(1);
@@ -627,6 +648,7 @@ class FilterPageTest : public QObject {
     void failedWriteKeepsThePreviousFileAndShowsNoSuccess() {
         FilterFixture fixture;
         fixture.Page().LoadFilterGrid();
+        test::WaitForItemTable();
         fixture.Page().WriteFilterFile(FilterFileForm::Pc);
         const QByteArray previous = test::ReadBytes(fixture.FilterFile());
         QCOMPARE(fixture.harness.Messages().size(), 1);

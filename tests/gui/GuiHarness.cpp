@@ -1,5 +1,6 @@
 #include "GuiHarness.h"
 
+#include <QApplication>
 #include <QFile>
 #include <QLineEdit>
 #include <QTest>
@@ -58,6 +59,21 @@ QByteArray ReadBytes(const QString& path) {
 
 bool WaitForImport(ManifestPage& page) {
     return QTest::qWaitFor([&page] { return !page.IsImporting(); }, 120000);
+}
+
+void WaitForItemTable() {
+    const auto idle = [] {
+        for (QWidget* widget : QApplication::topLevelWidgets()) {
+            const auto* window = dynamic_cast<MainWindow*>(widget);
+            if (window != nullptr && window->itemTableLoader->IsLoading()) {
+                return false;
+            }
+        }
+        return true;
+    };
+    if (!QTest::qWaitFor(idle, 20000)) {
+        QTest::qFail("the item table load did not end", __FILE__, __LINE__);
+    }
 }
 
 bool ImportAndWait(ManifestPage& page, const QStringList& files) {

@@ -63,6 +63,10 @@ class GuiHarness {
 // The bytes of a file, or a null array when it cannot be read.
 QByteArray ReadBytes(const QString& path);
 
+// Waits until every window's item-table load (DB一键计算, 载入数据库) is
+// over and its result shown; a load that does not end fails the test.
+void WaitForItemTable();
+
 // Imports the files on the manifest page and waits until the import is
 // over (it runs in the background); false when it did not end in time.
 bool ImportAndWait(ManifestPage& page, const QStringList& files);

@@ -63,6 +63,7 @@ class LightPillarPageTest : public QObject {
                                         QAbstractItemModelTester::FailureReportingMode::QtTest);
         page.编辑框_颜色值->setText(QStringLiteral("300"));
         QTest::mouseClick(page.按钮_DB一键计算, Qt::LeftButton);
+        test::WaitForItemTable();
         QCOMPARE(page.Model().rowCount(), 3);
         QCOMPARE(fixture.Cell(2, kItemNameColumn), QStringLiteral("item3"));
         QCOMPARE(fixture.Cell(2, kColorColumn), QStringLiteral("300"));
@@ -71,6 +72,7 @@ class LightPillarPageTest : public QObject {
         fixture.harness.Window().编辑框_数据库文件路径->setText(
             fixture.harness.InputFile(QStringLiteral("absent.DB")));
         QTest::mouseClick(page.按钮_DB一键计算, Qt::LeftButton);
+        test::WaitForItemTable();
         QCOMPARE(page.Model().rowCount(), 3);
         QVERIFY(!QFile::exists(fixture.harness.InputFile(QStringLiteral("absent.DB"))));
         QCOMPARE(fixture.harness.Messages().size(), 1);
@@ -95,20 +97,25 @@ class LightPillarPageTest : public QObject {
         PillarFixture fixture(3);
         LightPillarPage& page = fixture.Page();
         page.ComputeFromDatabase();
+        test::WaitForItemTable();
         page.ComputeFromDatabase();
+        test::WaitForItemTable();
         QVERIFY(fixture.harness.Questions().isEmpty());
         page.Model().SetCellText(1, kColorColumn, "7");
         page.Model().SetCellText(1, kColorColumn, "8");         // the same cell twice: one cell
         page.Model().SetCellText(2, kItemNameColumn, "item3");  // its own text: no edit
         fixture.harness.AnswerNextQuestion(false);
         page.ComputeFromDatabase();
+        test::WaitForItemTable();
         QCOMPARE(fixture.harness.Questions().size(), 1);
         QVERIFY2(fixture.harness.Questions()[0].startsWith(QStringLiteral("列表中有1个单元格")),
                  qPrintable(fixture.harness.Questions()[0]));
         QCOMPARE(fixture.Cell(1, kColorColumn), QStringLiteral("8"));
         page.ComputeFromDatabase();  // 是
+        test::WaitForItemTable();
         QCOMPARE(fixture.Cell(1, kColorColumn), QStringLiteral("255"));
         page.ComputeFromDatabase();
+        test::WaitForItemTable();
         QCOMPARE(fixture.harness.Questions().size(), 2);
     }
 
@@ -116,6 +123,7 @@ class LightPillarPageTest : public QObject {
         PillarFixture fixture;
         LightPillarPage& page = fixture.Page();
         page.ComputeFromDatabase();
+        test::WaitForItemTable();
         QTreeView* list = page.超级列表框1;
         list->header()->resizeSection(0, 200);
         fixture.DoubleClickCell(2, 1);
@@ -138,6 +146,7 @@ class LightPillarPageTest : public QObject {
         PillarFixture fixture;
         LightPillarPage& page = fixture.Page();
         page.ComputeFromDatabase();
+        test::WaitForItemTable();
         fixture.DoubleClickCell(1, kEffectImageCountColumn);
         QLineEdit* editor = page.编辑框_AFI超级列表框编辑;
         QTRY_VERIFY(editor->hasFocus());
@@ -161,6 +170,7 @@ class LightPillarPageTest : public QObject {
         PillarFixture fixture;
         LightPillarPage& page = fixture.Page();
         page.ComputeFromDatabase();
+        test::WaitForItemTable();
         QLineEdit* editor = page.编辑框_AFI超级列表框编辑;
         fixture.DoubleClickCell(2, kColorColumn);
         QTRY_VERIFY(editor->hasFocus());
@@ -201,6 +211,7 @@ class LightPillarPageTest : public QObject {
         PillarFixture fixture;
         LightPillarPage& page = fixture.Page();
         page.ComputeFromDatabase();
+        test::WaitForItemTable();
         QLineEdit* editor = page.编辑框_AFI超级列表框编辑;
 
         fixture.DoubleClickCell(0, kItemNameColumn);
@@ -224,6 +235,7 @@ class LightPillarPageTest : public QObject {
         PillarFixture fixture(2);
         LightPillarPage& page = fixture.Page();
         page.ComputeFromDatabase();
+        test::WaitForItemTable();
         QTest::mouseDClick(page.超级列表框1->viewport(), Qt::LeftButton, {}, QPoint(40, 300));
         QVERIFY(!page.编辑框_AFI超级列表框编辑->isVisible());
         QVERIFY(page.超级列表框1->updatesEnabled());
@@ -233,6 +245,7 @@ class LightPillarPageTest : public QObject {
         PillarFixture fixture(200);
         LightPillarPage& page = fixture.Page();
         page.ComputeFromDatabase();
+        test::WaitForItemTable();
         fixture.DoubleClickCell(0, kColorColumn);
         QTRY_VERIFY(page.编辑框_AFI超级列表框编辑->hasFocus());
         QTest::keyClicks(page.编辑框_AFI超级列表框编辑, QStringLiteral("9"));
@@ -245,6 +258,7 @@ class LightPillarPageTest : public QObject {
         PillarFixture fixture(2);
         LightPillarPage& page = fixture.Page();
         page.ComputeFromDatabase();
+        test::WaitForItemTable();
         fixture.DoubleClickCell(1, kColorColumn);
         QTRY_VERIFY(page.编辑框_AFI超级列表框编辑->hasFocus());
         page.编辑框_AFI超级列表框编辑->insert(QStringLiteral("木"));
@@ -268,6 +282,7 @@ class LightPillarPageTest : public QObject {
         LightPillarPage& page = fixture.Page();
         page.编辑框_颜色值->setText(QStringLiteral("0"));
         page.ComputeFromDatabase();
+        test::WaitForItemTable();
         fixture.harness.AnswerNextQuestion(false);
         QTest::mouseClick(page.按钮_生成光柱文件, Qt::LeftButton);
         QVERIFY(

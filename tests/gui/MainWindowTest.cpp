@@ -11,11 +11,13 @@
 #include <QPlainTextEdit>
 #include <QProcess>
 #include <QProgressBar>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QScreen>
 #include <QStyle>
 #include <QStyleFactory>
 #include <QTabWidget>
+#include <QTreeView>
 #include <QTest>
 
 #include "GuiHarness.h"
@@ -676,6 +678,7 @@ class MainWindowTest : public QObject {
         GuiHarness harness;  // the window starts and works without it
         harness.UseItemDatabase({test::ItemRow("木剑", "1", "150")});
         harness.Window().lightPillarPage->ComputeFromDatabase();
+        test::WaitForItemTable();
         QCOMPARE(harness.Window().lightPillarPage->Model().rowCount(), 1);
     }
 
@@ -692,6 +695,7 @@ class MainWindowTest : public QObject {
             MainWindow& window = harness.Window();
             harness.UseItemDatabase({test::ItemRow("木剑", "1", "150")});
             window.filterPage->LoadFilterGrid();
+            test::WaitForItemTable();
             for (WrappingButton* button : window.findChildren<WrappingButton*>()) {
                 const ButtonTextLayout layout = button->TextLayout();
                 const QFontMetrics metrics(layout.font);
@@ -719,6 +723,52 @@ class MainWindowTest : public QObject {
         QApplication::setStyle(QStyleFactory::create(previousName));
     }
 
+    // A load that does not end (an endless view) is stopped by Esc, by 取消
+    // in the box that shows after a moment, or by closing the window; the
+    // page keeps its rows, nothing is said, and a second load meanwhile waits.
+    void anEndlessLoadIsStoppedAndThePageStays() {
+        enum class Stop { Esc, BusyBox, Close };
+        for (const Stop stop : {Stop::Esc, Stop::BusyBox, Stop::Close}) {
+            GuiHarness harness;
+            MainWindow& window = harness.Window();
+            harness.UseItemDatabase({test::ItemRow("木剑", "1", "150")});
+            window.lightPillarPage->ComputeFromDatabase();
+            test::WaitForItemTable();
+            const QString endless = harness.InputFile(QStringLiteral("endless.DB"));
+            QCOMPARE(test::RunSql(endless.toStdString(),
+                                  "CREATE VIEW StdItems AS WITH RECURSIVE n(i) AS (SELECT 1 UNION "
+                                  "ALL SELECT i + 1 FROM n) SELECT i, NULL FROM n;"),
+                     std::string());
+            window.编辑框_数据库文件路径->setText(endless);
+            window.show();
+            QVERIFY(QTest::qWaitForWindowExposed(&window));
+            window.lightPillarPage->ComputeFromDatabase();
+            window.filterPage->LoadFilterGrid();  // one load at a time
+            QCOMPARE(harness.Messages().size(), 1);
+            QCOMPARE(harness.Messages()[0].caption, QStringLiteral("正在载入"));
+            auto* busyBox = window.findChild<QProgressDialog*>();
+            QVERIFY(busyBox != nullptr);
+            QTRY_VERIFY(busyBox->isVisible());
+            QVERIFY(window.itemTableLoader->IsLoading());
+            switch (stop) {
+                case Stop::Esc:
+                    QTest::keyClick(window.lightPillarPage->超级列表框1, Qt::Key_Escape);
+                    break;
+                case Stop::BusyBox:
+                    QTest::keyClick(busyBox, Qt::Key_Escape);
+                    break;
+                case Stop::Close:
+                    window.close();
+                    break;
+            }
+            QTRY_VERIFY_WITH_TIMEOUT(!window.itemTableLoader->IsLoading(), 1000);
+            QCOMPARE(window.lightPillarPage->Model().rowCount(), 1);
+            QCOMPARE(window.filterPage->Model().rowCount(), 0);
+            QCOMPARE(harness.Messages().size(), 1);
+            QCOMPARE(QApplication::overrideCursor(), nullptr);
+        }
+    }
+
     // A path pasted from Explorer's 复制为路径 comes in double quotes.
     void aQuotedDatabasePathIsTakenWithoutItsQuotes() {
         GuiHarness harness;
@@ -727,6 +777,7 @@ class MainWindowTest : public QObject {
         window.编辑框_数据库文件路径->setText(
             QLatin1Char('"') + QDir::toNativeSeparators(database) + QLatin1Char('"'));
         window.lightPillarPage->ComputeFromDatabase();
+        test::WaitForItemTable();
         QCOMPARE(window.lightPillarPage->Model().rowCount(), 1);
         QVERIFY(harness.Messages().isEmpty());
         harness.AnswerNextDialog({database});

@@ -90,7 +90,9 @@ class WriterFaultTest : public QObject {
         }
         harness.UseItemDatabase(rows);
         window.lightPillarPage->ComputeFromDatabase();
+        test::WaitForItemTable();
         window.filterPage->LoadFilterGrid();
+        test::WaitForItemTable();
         QStringList resources;
         for (int i = 0; i < 40; ++i) {
             resources << harness.InputFile(QStringLiteral("r%1.wzl").arg(i));

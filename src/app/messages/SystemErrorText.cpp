@@ -160,6 +160,8 @@ QString ItemTableProblemText(const ItemTable& table) {
                        "未载入")
                 .arg(SizeText(LargestItemTable::kTextBytes))
                 .arg(LargestItemTable::kCells);
+        case ItemTable::Problem::Cancelled:
+            return QStringLiteral("已取消");
         case ItemTable::Problem::Sqlite:
             break;
         case ItemTable::Problem::None:

@@ -4,19 +4,55 @@
 // its page, model, views, editors and background work; the item-table load
 // the pillar and filter pages share (here).
 
+#include <QObject>
 #include <QString>
 
-#include <optional>
+#include <atomic>
+#include <functional>
+#include <thread>
 #include <vector>
 
 #include "db/ItemTable.h"
 
+class QProgressDialog;
+class QWidget;
+
 namespace varo {
 
-// Reads the item table for a page (the given 1-based columns). When that
-// fails, a warning names the path and the reason and the result is nothing,
-// so that the page keeps what it shows.
-std::optional<ItemTable> LoadItemTableOrWarn(SqliteConnection& connection, const QString& path,
-                                             const std::vector<int>& columns);
+// Reads the item table for the pillar and filter pages off the GUI thread,
+// one load at a time on the window's one connection. A load that takes a
+// while shows a box that says so; Esc, 取消 in that box, or closing the window
+// cancels it, and the page keeps what it shows. A failed load is warned
+// about (the path and the reason); only a table read whole reaches the page.
+class ItemTableLoader : public QObject {
+  public:
+    using LoadedHandler = std::function<void(ItemTable table)>;
+
+    // `window`: the window whose Esc and closing cancel a load.
+    ItemTableLoader(SqliteConnection& connection, QWidget& window);
+    ~ItemTableLoader() override;
+
+    // Starts reading the database at the typed path (the given 1-based
+    // columns); `onLoaded` runs on the GUI thread once it is read. A path
+    // left empty, or a load already running, is said at once.
+    void Start(const QString& typedPath, std::vector<int> columns, LoadedHandler onLoaded);
+    void Cancel();
+    bool IsLoading() const { return thread_.joinable(); }
+
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+  private:
+    void Finish(ItemTable table, const std::string& path);
+    // Cancels a load and waits for its thread: before the connection closes.
+    void Stop();
+
+    SqliteConnection& connection_;
+    QWidget& window_;
+    QProgressDialog* busyBox_ = nullptr;
+    LoadedHandler onLoaded_;
+    std::atomic<bool> cancel_{false};
+    std::thread thread_;
+};
 
 }  // namespace varo

@@ -72,9 +72,11 @@ MainWindow::MainWindow(SqliteConnection& connection, ListHitTestRecord& hitTest,
     选择夹1->setDocumentMode(false);
 
     const auto databasePath = [this] { return 编辑框_数据库文件路径->text(); };
+    itemTableLoader = new ItemTableLoader(connection, *this);
     lightPillarPage =
-        new LightPillarPage(选择夹1, connection, hitTest, databasePath, outputDirectory);
-    filterPage = new FilterPage(选择夹1, connection, *通用对话框1, databasePath, outputDirectory);
+        new LightPillarPage(选择夹1, *itemTableLoader, hitTest, databasePath, outputDirectory);
+    filterPage =
+        new FilterPage(选择夹1, *itemTableLoader, *通用对话框1, databasePath, outputDirectory);
     manifestPage = new ManifestPage(选择夹1, outputDirectory);
     aboutPage = new AboutPage(选择夹1);
     选择夹1->addTab(lightPillarPage, QStringLiteral("PC光柱转手机端同步"));
@@ -158,7 +160,8 @@ void MainWindow::UseDroppedDatabase(const QString& path) {
 }
 
 MainWindow::~MainWindow() {
-    connection_.Close();  // nothing happens when no database was ever opened
+    delete itemTableLoader;  // a load still running ends before its connection closes
+    connection_.Close();     // nothing happens when no database was ever opened
 }
 
 Settings MainWindow::RememberedSettings() const {

@@ -38,6 +38,8 @@ class MainWindow : public QWidget {
     CommonDialog* 通用对话框1;
     QTabWidget* 选择夹1;
 
+    // Reads the item table for the pillar and filter pages, one load at a time.
+    ItemTableLoader* itemTableLoader;
     LightPillarPage* lightPillarPage;
     FilterPage* filterPage;
     ManifestPage* manifestPage;

@@ -53,10 +53,10 @@ QString FilterImportRefusalText(const QString& path, const FilterFileRefusal& re
 
 }  // namespace
 
-FilterPage::FilterPage(QWidget* tabControl, SqliteConnection& connection, CommonDialog& dialog,
+FilterPage::FilterPage(QWidget* tabControl, ItemTableLoader& loader, CommonDialog& dialog,
                        std::function<QString()> databasePath, std::string outputDirectory)
     : PageCanvas(tabControl),
-      connection_(connection),
+      loader_(loader),
       dialog_(dialog),
       databasePath_(std::move(databasePath)),
       outputDirectory_(std::move(outputDirectory)) {
@@ -173,15 +173,18 @@ void FilterPage::SetColumnWidths(int width) {
 }
 
 void FilterPage::LoadFilterGrid() {
-    // A failed read keeps the grid as it is, the user's ticks included.
-    const std::optional<ItemTable> table =
-        LoadItemTableOrWarn(connection_, databasePath_(), kFilterItemColumns);
-    if (!table || !ConfirmReplacingHandWork(QStringLiteral("载入数据库"))) {
+    // A failed or cancelled read keeps the grid as it is, the user's ticks included.
+    loader_.Start(databasePath_(), kFilterItemColumns,
+                  [this](ItemTable table) { FillGrid(table); });
+}
+
+void FilterPage::FillGrid(const ItemTable& table) {
+    if (!ConfirmReplacingHandWork(QStringLiteral("载入数据库"))) {
         return;
     }
-    model_.Load(LoadFilterRows(table->matrix, table->rows));
+    model_.Load(LoadFilterRows(table.matrix, table.rows));
     SetColumnWidths(kLoadedColumnWidth);
-    if (const auto note = ExplainEmptyFilterGrid(*table)) {
+    if (const auto note = ExplainEmptyFilterGrid(table)) {
         ShowEmptyTableNote(*note, QStringLiteral("载入数据库"), QStringLiteral("表格"));
     }
 }

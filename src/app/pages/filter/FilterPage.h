@@ -4,11 +4,11 @@
 #include <optional>
 #include <string>
 
+#include "app/pages/DatabaseLoad.h"
 #include "app/pages/filter/FilterGridModel.h"
 #include "app/widgets/GridFindBox.h"
 #include "app/window/PageCanvas.h"
 #include "checks/Findings.h"
-#include "db/SqliteConnection.h"
 
 class QAction;
 class QPushButton;
@@ -28,7 +28,7 @@ class GridFindBox;
 // imported from a filter file, written as lsDefaultItemFilter.txt.
 class FilterPage : public PageCanvas {
   public:
-    FilterPage(QWidget* tabControl, SqliteConnection& connection, CommonDialog& dialog,
+    FilterPage(QWidget* tabControl, ItemTableLoader& loader, CommonDialog& dialog,
                std::function<QString()> databasePath, std::string outputDirectory);
 
     FilterGridView* 高级表格_过滤文件生成;
@@ -45,6 +45,7 @@ class FilterPage : public PageCanvas {
 
     FilterGridModel& Model() { return model_; }
 
+    // Reads the item table in the background; the grid is filled once it is read.
     void LoadFilterGrid();
     void SetFlagForAll(int column, bool value);
     void WriteFilterFile(FilterFileForm form);
@@ -59,6 +60,7 @@ class FilterPage : public PageCanvas {
     GridFindBox::Outcome FindRow(const QString& text, int step, bool includeCurrent);
 
   private:
+    void FillGrid(const ItemTable& table);
     // True when the grid holds no flags set by hand since it was filled or
     // written, or the user answers 是 to losing them.
     bool ConfirmReplacingHandWork(const QString& caption);
@@ -69,7 +71,7 @@ class FilterPage : public PageCanvas {
     // not look like a filter file.
     std::optional<FilterRows> ReadFilterFileOrWarn(const QString& path, FilterFileUse use);
 
-    SqliteConnection& connection_;
+    ItemTableLoader& loader_;
     CommonDialog& dialog_;
     std::function<QString()> databasePath_;
     std::string outputDirectory_;

@@ -49,11 +49,11 @@ QString LightPillarPage::SettingCaption(std::string_view name) {
     return CaptionOf<LightPillarPage>(kRememberedTexts, name);
 }
 
-LightPillarPage::LightPillarPage(QWidget* tabControl, SqliteConnection& connection,
+LightPillarPage::LightPillarPage(QWidget* tabControl, ItemTableLoader& loader,
                                  ListHitTestRecord& hitTest, std::function<QString()> databasePath,
                                  std::string outputDirectory)
     : PageCanvas(tabControl),
-      connection_(connection),
+      loader_(loader),
       hitTest_(hitTest),
       databasePath_(std::move(databasePath)),
       outputDirectory_(std::move(outputDirectory)) {
@@ -120,9 +120,15 @@ void LightPillarPage::ComputeFromDatabase() {
     if (editing_) {
         CommitCellEdit();
     }
-    const std::optional<ItemTable> table =
-        LoadItemTableOrWarn(connection_, databasePath_(), kLightPillarItemColumns);
-    if (!table || !ConfirmFinding(CheckShineValues(table->matrix))) {
+    loader_.Start(databasePath_(), kLightPillarItemColumns,
+                  [this](ItemTable table) { ComputeFromTable(table); });
+}
+
+void LightPillarPage::ComputeFromTable(const ItemTable& table) {
+    if (editing_) {
+        CommitCellEdit();  // a cell opened while the table was read
+    }
+    if (!ConfirmFinding(CheckShineValues(table.matrix))) {
         return;  // the list keeps its rows
     }
     // Cells typed by hand are the user's work: replaced only when they say so.
@@ -136,8 +142,8 @@ void LightPillarPage::ComputeFromDatabase() {
     const LightPillarParameters parameters{ToGbk(编辑框_颜色值->text()),
                                            ToGbk(编辑框_特效图片数量自计算->text()),
                                            ToGbk(编辑框_光柱wzl文件序号->text())};
-    model_.ReplaceRows(ComputeLightPillarRows(table->matrix, parameters));
-    if (const auto note = ExplainEmptyLightPillarList(*table, model_.Rows().size())) {
+    model_.ReplaceRows(ComputeLightPillarRows(table.matrix, parameters));
+    if (const auto note = ExplainEmptyLightPillarList(table, model_.Rows().size())) {
         ShowEmptyTableNote(*note, QStringLiteral("DB一键计算"), QStringLiteral("列表"));
     }
 }

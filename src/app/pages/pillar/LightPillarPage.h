@@ -4,11 +4,11 @@
 #include <string>
 #include <string_view>
 
+#include "app/pages/DatabaseLoad.h"
 #include "app/pages/pillar/CellEditor.h"
 #include "app/pages/pillar/LightPillarModel.h"
 #include "app/pages/pillar/ListHitTestRecord.h"
 #include "app/window/PageCanvas.h"
-#include "db/SqliteConnection.h"
 #include "settings/SettingsFile.h"
 
 class QLabel;
@@ -25,7 +25,7 @@ namespace varo {
 // is 100 or more, lets the user edit single cells, writes CustomItemNameColors.txt.
 class LightPillarPage : public PageCanvas {
   public:
-    LightPillarPage(QWidget* tabControl, SqliteConnection& connection, ListHitTestRecord& hitTest,
+    LightPillarPage(QWidget* tabControl, ItemTableLoader& loader, ListHitTestRecord& hitTest,
                     std::function<QString()> databasePath, std::string outputDirectory);
 
     QLabel* 标签5;
@@ -49,6 +49,7 @@ class LightPillarPage : public PageCanvas {
     // The caption of one of this page's settings; empty for any other name.
     static QString SettingCaption(std::string_view name);
 
+    // Reads the item table in the background; the list is computed once it is read.
     void ComputeFromDatabase();
     void WriteLightPillarFile();
     // (x, y) in the list's client coordinates, its header included.
@@ -62,7 +63,9 @@ class LightPillarPage : public PageCanvas {
     bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
-    SqliteConnection& connection_;
+    void ComputeFromTable(const ItemTable& table);
+
+    ItemTableLoader& loader_;
     ListHitTestRecord& hitTest_;
     std::function<QString()> databasePath_;
     std::string outputDirectory_;
