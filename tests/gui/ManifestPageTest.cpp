@@ -180,6 +180,40 @@ class ManifestPageTest : public QObject {
         }
     }
 
+    // Ctrl+A in a folder with sub-folders: the dialog gives the selection
+    // back whole (one folder alone is still opened), and the page takes it
+    // as a drop of the same paths.
+    void aSelectionHoldingAFolderIsImportedAsADrop() {
+        ManifestFixture fixture;
+        ManifestPage& page = fixture.Page();
+        const QString file = fixture.MakeFile(QStringLiteral("a.wzl"));
+        const QString top = QFileInfo(file).path();
+        QVERIFY(QDir(top).mkpath(QStringLiteral("data")));
+        fixture.MakeFile(QStringLiteral("data/b.wzl"));
+        const QString sub = top + QStringLiteral("/data");
+
+        OpenFileRequest request;
+        request.directory = top;
+        request.multipleFiles = true;
+        const std::unique_ptr<QFileDialog> dialog = CreateOpenFileDialog(nullptr, request);
+        dialog->selectFile(QStringLiteral("\"data\" \"a.wzl\""));
+        static_cast<QDialog*>(dialog.get())->accept();  // as 打开 does
+        QCOMPARE(dialog->result(), int(QDialog::Accepted));
+        QCOMPARE(dialog->selectedFiles(), (QStringList{sub, file}));
+        const std::unique_ptr<QFileDialog> one = CreateOpenFileDialog(nullptr, request);
+        one->selectFile(QStringLiteral("data"));
+        static_cast<QDialog*>(one.get())->accept();
+        QCOMPARE(one->result(), int(QDialog::Rejected));
+        QCOMPARE(QFileInfo(one->directory().path()).canonicalFilePath(),
+                 QFileInfo(sub).canonicalFilePath());
+
+        fixture.harness.AnswerNextDialog({sub, file});
+        QTest::mouseClick(page.按钮_导入资源文件, Qt::LeftButton);
+        QVERIFY(test::WaitForImport(page));
+        const std::string empty = std::string(" ") + kEmptyMd5 + " 0\r\n";
+        QCOMPARE(page.ResourceListText(), "b.wzl" + empty + "a.wzl" + empty);
+    }
+
     // A folder with an entry that cannot be examined is imported without it
     // and the summary names it; a folder with no file the mode takes imports
     // nothing and says so.

@@ -4,6 +4,7 @@
 #include <QFileDialog>
 #include <QFileInfo>
 
+#include <algorithm>
 #include <utility>
 
 #include "app/widgets/TextBridge.h"
@@ -48,8 +49,33 @@ QString ChosenDescription(const QString& filter, const QString& selected) {
     return QString();
 }
 
+namespace {
+
+// Qt's dialog steps into a folder of a selection (Ctrl+A in a folder with
+// sub-folders) instead of giving it back. A selection of several entries
+// that holds a folder is given back whole here, as a drop would bring it;
+// a single folder is still opened, as in every file dialog.
+class SelectionDialog : public QFileDialog {
+  public:
+    using QFileDialog::QFileDialog;
+
+    void accept() override {
+        const QStringList chosen = selectedFiles();
+        const bool holdsFolder = std::any_of(chosen.begin(), chosen.end(), [](const QString& path) {
+            return QFileInfo(path).isDir();
+        });
+        if (fileMode() == ExistingFiles && chosen.size() > 1 && holdsFolder) {
+            QDialog::accept();
+            return;
+        }
+        QFileDialog::accept();
+    }
+};
+
+}  // namespace
+
 std::unique_ptr<QFileDialog> CreateOpenFileDialog(QWidget* parent, const OpenFileRequest& request) {
-    auto dialog = std::make_unique<QFileDialog>(parent, request.title, request.directory);
+    auto dialog = std::make_unique<SelectionDialog>(parent, request.title, request.directory);
     dialog->setAcceptMode(QFileDialog::AcceptOpen);
     dialog->setFileMode(request.multipleFiles ? QFileDialog::ExistingFiles
                                               : QFileDialog::ExistingFile);

@@ -263,7 +263,10 @@ void ManifestPage::ImportResources() {
     request.multipleFiles = true;
     request.folderKey = QStringLiteral("resources");
     const QStringList paths = RunOpenFileDialog(window(), request);
-    ImportFiles(paths);
+    // A selection that holds folders is taken as a drop of it would be.
+    if (!paths.isEmpty()) {
+        ImportDroppedPaths(paths);
+    }
 }
 
 void ManifestPage::ImportFiles(const QStringList& paths, std::vector<SkippedResource> skipped) {

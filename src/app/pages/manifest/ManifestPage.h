@@ -66,12 +66,12 @@ class ManifestPage : public PageCanvas {
 
     void SelectMode(QCheckBox* clicked);
     void ImportResources();
-    // Digests the files and appends their lines; what ImportResources does
-    // after its dialog. `skipped` names entries already passed over, for the
-    // summary.
+    // Digests the files and appends their lines. `skipped` names entries
+    // already passed over, for the summary.
     void ImportFiles(const QStringList& paths, std::vector<SkippedResource> skipped = {});
-    // Files and folders dropped on the page: a folder stands for the files in
-    // it that the mode offers, sorted by name, as varo-cli takes it.
+    // Files and folders dropped on the page or chosen in the dialog: a folder
+    // stands for the files in it that the mode offers, sorted by name, as
+    // varo-cli takes it.
     void ImportDroppedPaths(const QStringList& paths);
     // Ends a running import; the files digested so far are not added.
     void CancelImport();
