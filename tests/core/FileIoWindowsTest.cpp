@@ -178,5 +178,26 @@ TEST(PathFormsOnWindows, DrivesTrailingDotsAndDeviceNames) {
     }
 }
 
+// Redirected output in the console's code page: GBK where it is 936, with
+// what GBK lacks escaped rather than replaced by '?'.
+TEST(InCodePage, WritesTheCodePageAndEscapesWhatItLacks) {
+    const struct {
+        const char* utf8;
+        unsigned codePage;
+        std::string bytes;
+    } cases[] = {
+        {"wrote 更新.json", 936, "wrote \xB8\xFC\xD0\xC2.json"},
+        {"a\xF0\x9F\x98\x80"
+         "b",
+         936, "a\\u{1F600}b"},
+        {"\xE2\x82\xAC 1", 1252, "\x80 1"},
+        {"ready", 437, "ready"},
+        {"更 x", 437, "\\u{66F4} x"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(windows::InCodePage(c.utf8, c.codePage), c.bytes) << c.utf8;
+    }
+}
+
 }  // namespace
 }  // namespace varo

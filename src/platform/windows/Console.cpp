@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <string>
 
 #include "platform/windows/WindowsText.h"
 
@@ -15,7 +16,8 @@ namespace varo {
 namespace {
 
 // Text to a console as wide characters, whatever its code page; anything
-// else (a file, a pipe) gets the UTF-8 bytes, as on Linux.
+// else (a file, a pipe) gets the console's output code page, UTF-8 when it
+// is 65001 or there is no console (a scheduled task).
 void Write(DWORD stream, FILE* file, std::string_view utf8) {
     std::fflush(file);
     const HANDLE handle = GetStdHandle(stream);
@@ -34,6 +36,15 @@ void Write(DWORD stream, FILE* file, std::string_view utf8) {
             written += count;
         }
         return;
+    }
+    const UINT codePage = GetConsoleOutputCP();
+    if (codePage != 0 && codePage != CP_UTF8) {
+        const std::string bytes = windows::InCodePage(utf8, codePage);
+        if (!bytes.empty()) {
+            std::fwrite(bytes.data(), 1, bytes.size(), file);
+            std::fflush(file);
+            return;
+        }
     }
     std::fwrite(utf8.data(), 1, utf8.size(), file);
     std::fflush(file);

@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <cerrno>
+#include <cstdio>
 
 namespace varo::windows {
 
@@ -57,6 +58,45 @@ std::wstring WidePath(std::string_view utf8) {
         return L"\\\\?\\UNC\\" + full.substr(2);  // \\server\share\...
     }
     return L"\\\\?\\" + full;
+}
+
+std::string InCodePage(std::string_view utf8, unsigned codePage) {
+    const std::wstring wide = Widen(utf8);
+    std::string bytes;
+    const auto convert = [codePage](const wchar_t* text, int length, std::string& out) {
+        BOOL usedDefault = FALSE;
+        const int size = WideCharToMultiByte(codePage, WC_NO_BEST_FIT_CHARS, text, length, nullptr,
+                                             0, nullptr, &usedDefault);
+        if (size <= 0 || usedDefault) {
+            return size > 0 ? 0 : -1;  // 0: a character is missing; -1: no such conversion
+        }
+        const std::size_t start = out.size();
+        out.resize(start + static_cast<std::size_t>(size));
+        WideCharToMultiByte(codePage, WC_NO_BEST_FIT_CHARS, text, length, out.data() + start, size,
+                            nullptr, nullptr);
+        return 1;
+    };
+    const int whole = convert(wide.data(), static_cast<int>(wide.size()), bytes);
+    if (whole != 0) {
+        return whole > 0 ? bytes : std::string();
+    }
+    // One character at a time: a surrogate pair is one character.
+    for (std::size_t i = 0; i < wide.size();) {
+        const bool pair =
+            i + 1 < wide.size() && IS_HIGH_SURROGATE(wide[i]) && IS_LOW_SURROGATE(wide[i + 1]);
+        const int units = pair ? 2 : 1;
+        if (convert(wide.data() + i, units, bytes) != 1) {
+            const unsigned value = pair ? 0x10000u +
+                                              ((static_cast<unsigned>(wide[i]) - 0xD800u) << 10) +
+                                              (static_cast<unsigned>(wide[i + 1]) - 0xDC00u)
+                                        : static_cast<unsigned>(wide[i]);
+            char escaped[16];
+            std::snprintf(escaped, sizeof escaped, "\\u{%X}", value);
+            bytes += escaped;
+        }
+        i += static_cast<std::size_t>(units);
+    }
+    return bytes;
 }
 
 bool IsReservedDeviceName(std::wstring_view name) {

@@ -16,6 +16,12 @@ std::string Narrow(std::wstring_view wide);
 // on absolute paths, so that paths longer than 260 characters work.
 std::wstring WidePath(std::string_view utf8);
 
+// UTF-8 text in a Windows code page (the console's output code page for
+// redirected output, so that `varo-cli … >> log.txt` in a .bat matches what
+// its own echo writes there). A character the code page lacks is written
+// as \u{…}, never as '?'. Empty when the code page cannot be converted to.
+std::string InCodePage(std::string_view utf8, unsigned codePage);
+
 // True for a name Windows keeps for a device: CON, PRN, AUX, NUL, COM1 to
 // COM9 and LPT1 to LPT9 in any letter case, alone or before a dot (aux.wzl),
 // with trailing spaces or dots.
