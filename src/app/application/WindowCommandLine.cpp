@@ -1,6 +1,7 @@
 #include "app/application/WindowCommandLine.h"
 
 #include <QCommandLineParser>
+#include <QRegularExpression>
 
 #include "app/widgets/TextBridge.h"
 #include "platform/Path.h"
@@ -78,6 +79,17 @@ WindowCommandLine ParseWindowCommandLine(const QStringList& arguments) {
     return commandLine;
 }
 
+namespace {
+
+// Escaped for HTML, with names such as varo-toolkit.ini kept on one line:
+// a word joiner after a hyphen between letters, where the box would break.
+QString Html(const QString& text) {
+    static const QRegularExpression kHyphen(QStringLiteral("(?<=\\w)-(?=\\w)"));
+    return text.toHtmlEscaped().replace(kHyphen, QStringLiteral("-\u2060"));
+}
+
+}  // namespace
+
 QString CommandLineTextAsHtml(const QString& text) {
     // Option lines ("  --help   显示本说明") become the rows of a two-column
     // table, lines indented further continue the row above: the columns line
@@ -91,7 +103,7 @@ QString CommandLineTextAsHtml(const QString& text) {
             rows << QStringLiteral(
                         "<tr><td style=\"padding-right:12px\"><nobr>%1</nobr></td>"
                         "<td>%2</td></tr>")
-                        .arg(option.toHtmlEscaped(), description);
+                        .arg(Html(option), description);
         }
         option.clear();
         description.clear();
@@ -111,13 +123,13 @@ QString CommandLineTextAsHtml(const QString& text) {
         if (indented && gap > 0) {
             endRow();
             option = trimmed.left(gap);
-            description = trimmed.mid(gap).trimmed().toHtmlEscaped();
+            description = Html(trimmed.mid(gap).trimmed());
         } else if (indented && !option.isEmpty()) {
-            description += QStringLiteral("<br>") + trimmed.toHtmlEscaped();
+            description += QStringLiteral("<br>") + Html(trimmed);
         } else {
             endTable();
             if (!trimmed.isEmpty()) {
-                html += QStringLiteral("<p>%1</p>").arg(trimmed.toHtmlEscaped());
+                html += QStringLiteral("<p>%1</p>").arg(Html(trimmed));
             }
         }
     }

@@ -3,6 +3,8 @@
 #include <QApplication>
 #include <QMessageBox>
 
+#include "app/application/InterfaceFont.h"
+#include "app/application/InterfaceLanguage.h"
 #include "app/application/WindowCommandLine.h"
 
 namespace varo {
@@ -15,6 +17,9 @@ bool HasGraphicalDisplay() {
 
 int ShowCommandLineText(int argc, char** argv, const QString& text, bool error, int exitCode) {
     QApplication application(argc, argv);
+    // The box speaks as the window does: its font, Qt's 确定.
+    ApplyInterfaceFont();
+    LoadQtTranslation();
     // A window program has no console: the text goes into a box, its
     // options in two columns that line up.
     QMessageBox box(error ? QMessageBox::Warning : QMessageBox::Information,
