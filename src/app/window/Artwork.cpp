@@ -68,7 +68,9 @@ QPixmap DonationPicture(const QSize& size) {
     pixmap.fill(Qt::transparent);
     QPainter painter(&pixmap);
     painter.setRenderHint(QPainter::Antialiasing);
-    const QRectF area(0.5, 0.5, size.width() - 1.0, size.height() - 1.0);
+    // The card stops a few pixels short of the label's foot, which lies on
+    // the tab frame's lower edge: scaled (144 DPI) the frame would cut it.
+    const QRectF area(0.5, 0.5, size.width() - 1.0, size.height() - 5.0);
 
     QLinearGradient background(area.topLeft(), area.bottomLeft());
     background.setColorAt(0, QColor(255, 248, 232));
