@@ -5,9 +5,37 @@
 #include <QLineEdit>
 #include <QTest>
 
+#include <cstdlib>
+
 #include "support/TestSupport.h"
 
 namespace varo::test {
+namespace {
+
+// Qt's offscreen screen is 800 pixels wide, less than the window with its
+// frame; the tests run on a common laptop screen of 1366 x 768 instead.
+// Set before main() makes the application.
+const bool kLaptopScreen = [] {
+    if (qgetenv("QT_QPA_PLATFORM") != "offscreen") {
+        return false;
+    }
+    // In the current folder, named without a drive (Qt splits the platform
+    // options at colons), one per test program running.
+    static const QString config =
+        QStringLiteral("varo-offscreen-screen-%1.json").arg(QCoreApplication::applicationPid());
+    QFile file(config);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+        return false;
+    }
+    file.write(R"({"screens": [{"name": "laptop", "x": 0, "y": 0, "width": 1366,
+                  "height": 768, "logicalDpi": 96, "logicalBaseDpi": 96, "dpr": 1}]})");
+    file.close();
+    qputenv("QT_QPA_PLATFORM", "offscreen:configfile=" + config.toUtf8());
+    std::atexit([] { QFile::remove(config); });
+    return true;
+}();
+
+}  // namespace
 
 GuiHarness::GuiHarness() {
     SetDialogFolders({});  // each test starts as a first run

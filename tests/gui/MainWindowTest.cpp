@@ -14,6 +14,8 @@
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QScreen>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QStyle>
 #include <QStyleFactory>
 #include <QTabWidget>
@@ -586,6 +588,47 @@ class MainWindowTest : public QObject {
                                         .arg(needed.height())
                                         .arg(label->width())
                                         .arg(label->height())));
+            }
+        }
+    }
+
+    // On a screen area smaller than the window with its frame (a scale of
+    // 1.5 on 1366 x 768), the window fits the area, its title bar on it, and
+    // scroll bars reach every control; where the area is large enough there
+    // are none.
+    void aWindowLargerThanTheScreenScrolls() {
+        GuiHarness harness;
+        MainWindow& window = harness.Window();
+        auto* scroll = window.findChild<QScrollArea*>();
+        QVERIFY(scroll != nullptr);
+        const struct {
+            QRect area;
+            bool across;  // a horizontal scroll bar
+            bool down;    // a vertical one
+        } cases[] = {{QRect(0, 0, 910, 485), false, true},
+                     {QRect(40, 20, 600, 700), true, false},
+                     {QRect(0, 0, 500, 400), true, true},
+                     {QRect(0, 0, 1366, 768), false, false}};
+        for (const auto& c : cases) {
+            window.FitInto(c.area);
+            const QSize room = c.area.size() - QSize(826 - 820, 582 - 553);
+            QVERIFY(window.width() <= room.width() && window.height() <= room.height());
+            QVERIFY(window.width() >= std::min(820, room.width()) &&
+                    window.height() >= std::min(553, room.height()));
+            QVERIFY(window.x() >= c.area.x() && window.y() >= c.area.y());
+            QCOMPARE(scroll->size(), window.size());
+            QTest::qWait(0);
+            QCOMPARE(scroll->horizontalScrollBar()->maximum() > 0, c.across);
+            QCOMPARE(scroll->verticalScrollBar()->maximum() > 0, c.down);
+            QCOMPARE(window.size() == QSize(820, 553), !c.across && !c.down);
+            for (QWidget* control : {static_cast<QWidget*>(window.按钮_选择数据库),
+                                     static_cast<QWidget*>(window.filterPage->按钮_取消全部捡取)}) {
+                window.选择夹1->setCurrentIndex(1);
+                scroll->ensureWidgetVisible(control, 0, 0);
+                const QRect shown(control->mapTo(scroll->viewport(), QPoint(0, 0)),
+                                  control->size());
+                QVERIFY2(scroll->viewport()->rect().contains(shown),
+                         qPrintable(control->objectName()));
             }
         }
     }

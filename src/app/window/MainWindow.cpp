@@ -7,6 +7,8 @@
 #include <QMimeData>
 #include <QPushButton>
 #include <QScreen>
+#include <QScrollArea>
+#include <QStyle>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QUrl>
@@ -61,11 +63,21 @@ MainWindow::MainWindow(SqliteConnection& connection, ListHitTestRecord& hitTest,
                    Qt::MSWindowsFixedSizeDialogHint);
     setFixedSize(kClientSize);
 
-    编辑框_数据库文件路径 = Place(new QLineEdit(this), "编辑框_数据库文件路径", 8, 10, 248, 20);
-    按钮_选择数据库 = Place(new WrappingButton(QStringLiteral("选择Sqlite数据库"), this),
+    // The controls lie on a surface of the client area's size, in a scroll
+    // area that shows scroll bars only where the window is smaller than it
+    // (a large scale on a small screen).
+    scrollArea_ = new QScrollArea(this);
+    scrollArea_->setFrameShape(QFrame::NoFrame);
+    auto* surface = new QWidget();
+    surface->setObjectName(QStringLiteral("surface"));
+    surface->setFixedSize(kClientSize);
+    // In place before the pages are made: they find the window through it.
+    scrollArea_->setWidget(surface);
+    编辑框_数据库文件路径 = Place(new QLineEdit(surface), "编辑框_数据库文件路径", 8, 10, 248, 20);
+    按钮_选择数据库 = Place(new WrappingButton(QStringLiteral("选择Sqlite数据库"), surface),
                             "按钮_选择数据库", 260, 8, 108, 23);
     通用对话框1 = new CommonDialog(this);
-    选择夹1 = Place(new QTabWidget(this), "选择夹1", 1, 34, 815, 514);
+    选择夹1 = Place(new QTabWidget(surface), "选择夹1", 1, 34, 815, 514);
     auto* tabStyle = new CompactTabStyle();
     tabStyle->setParent(选择夹1);
     选择夹1->tabBar()->setStyle(tabStyle);
@@ -92,16 +104,34 @@ MainWindow::MainWindow(SqliteConnection& connection, ListHitTestRecord& hitTest,
     setAcceptDrops(true);
     QCoreApplication::instance()->installEventFilter(this);
 
-    // Centred by its outer frame on the part of the screen that windows may
-    // use (without task bars); a window's position is that of its frame.
     if (const QScreen* screen = QGuiApplication::primaryScreen()) {
-        const QRect available = screen->availableGeometry();
-        // Larger than the screen (a large scale on a small one): its title
-        // bar stays on the screen, where the window can be moved by it.
-        move(std::max(available.x(), available.x() + (available.width() - kFrameSize.width()) / 2),
-             std::max(available.y(),
-                      available.y() + (available.height() - kFrameSize.height()) / 2));
+        FitInto(screen->availableGeometry());
     }
+}
+
+void MainWindow::FitInto(const QRect& available) {
+    // The client area as large as the controls need, or as the part of the
+    // screen that windows may use (without task bars) allows with the title
+    // bar and borders around it; centred by its outer frame, whose title bar
+    // stays on the screen, where the window can be moved by it.
+    // Where one scroll bar is needed the room it takes is added across, so
+    // that it does not bring the other.
+    const QSize borders = kFrameSize - kClientSize;
+    const QSize room = available.size() - borders;
+    const int bar = style()->pixelMetric(QStyle::PM_ScrollBarExtent);
+    bool across = kClientSize.width() > room.width();
+    bool down = kClientSize.height() > room.height();
+    for (int pass = 0; pass < 2; ++pass) {
+        across = across || kClientSize.width() + (down ? bar : 0) > room.width();
+        down = down || kClientSize.height() + (across ? bar : 0) > room.height();
+    }
+    const QSize client(std::min(kClientSize.width() + (down ? bar : 0), room.width()),
+                       std::min(kClientSize.height() + (across ? bar : 0), room.height()));
+    setFixedSize(client);
+    scrollArea_->setGeometry(rect());
+    const QSize frame = client + borders;
+    move(std::max(available.x(), available.x() + (available.width() - frame.width()) / 2),
+         std::max(available.y(), available.y() + (available.height() - frame.height()) / 2));
 }
 
 void MainWindow::showEvent(QShowEvent* event) {

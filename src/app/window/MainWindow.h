@@ -17,6 +17,8 @@ class QLineEdit;
 class QPushButton;
 class QTabWidget;
 
+class QScrollArea;
+
 namespace varo {
 
 class AboutPage;
@@ -59,6 +61,10 @@ class MainWindow : public QWidget {
     // What the user calls setting `name`: the caption beside its box.
     static QString SettingCaption(std::string_view name);
 
+    // Sizes and places the window for a screen area: the whole client area
+    // where it fits, else as much as fits, the rest reached by scroll bars.
+    void FitInto(const QRect& available);
+
     static const QSize kClientSize;
     // The client area with the title bar and the borders around it.
     static const QSize kFrameSize;
@@ -71,6 +77,7 @@ class MainWindow : public QWidget {
 
   private:
     SqliteConnection& connection_;
+    QScrollArea* scrollArea_;
 };
 
 // The caption: the program's name, a contact line, the version.
