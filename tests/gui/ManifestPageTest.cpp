@@ -196,16 +196,23 @@ class ManifestPageTest : public QObject {
         request.directory = top;
         request.multipleFiles = true;
         const std::unique_ptr<QFileDialog> dialog = CreateOpenFileDialog(nullptr, request);
-        dialog->selectFile(QStringLiteral("\"data\" \"a.wzl\""));
-        static_cast<QDialog*>(dialog.get())->accept();  // as 打开 does
-        QCOMPARE(dialog->result(), int(QDialog::Accepted));
-        QCOMPARE(dialog->selectedFiles(), (QStringList{sub, file}));
-        const std::unique_ptr<QFileDialog> one = CreateOpenFileDialog(nullptr, request);
-        one->selectFile(QStringLiteral("data"));
-        static_cast<QDialog*>(one.get())->accept();
-        QCOMPARE(one->result(), int(QDialog::Rejected));
-        QCOMPARE(QFileInfo(one->directory().path()).canonicalFilePath(),
-                 QFileInfo(sub).canonicalFilePath());
+        // Windows' own dialog decides this itself; Qt's is the one on Linux.
+        const bool qtDialog = dialog->findChild<QListView*>(QStringLiteral("listView")) != nullptr;
+#ifndef Q_OS_WIN
+        QVERIFY(qtDialog);
+#endif
+        if (qtDialog) {
+            dialog->selectFile(QStringLiteral("\"data\" \"a.wzl\""));
+            static_cast<QDialog*>(dialog.get())->accept();  // as 打开 does
+            QCOMPARE(dialog->result(), int(QDialog::Accepted));
+            QCOMPARE(dialog->selectedFiles(), (QStringList{sub, file}));
+            const std::unique_ptr<QFileDialog> one = CreateOpenFileDialog(nullptr, request);
+            one->selectFile(QStringLiteral("data"));
+            static_cast<QDialog*>(one.get())->accept();
+            QCOMPARE(one->result(), int(QDialog::Rejected));
+            QCOMPARE(QFileInfo(one->directory().path()).canonicalFilePath(),
+                     QFileInfo(sub).canonicalFilePath());
+        }
 
         fixture.harness.AnswerNextDialog({sub, file});
         QTest::mouseClick(page.按钮_导入资源文件, Qt::LeftButton);
