@@ -273,21 +273,25 @@ std::string OutputPath(const std::string& directory, const char* fileName) {
     return JoinPath(directory, fileName);
 }
 
-int WriteOutput(const std::string& directory, const char* fileName, std::string_view bytes,
-                std::size_t entries) {
-    const std::string path = OutputPath(directory, fileName);
-    const PathKind folder = KindOfPath(directory.empty() ? "." : directory);
-    if (folder == PathKind::File || folder == PathKind::Other) {
-        return Fail(Shown(directory) + ": not a folder; --out names the folder the file goes into");
+int WriteOutput(const PlannedOutput& output, const Accepted& accepted) {
+    if (!AllowFindings(output.findings, accepted)) {
+        return 1;
     }
-    const FileWriteResult result = WriteFileAtomically(path, bytes);
-    if (!result.ok) {
-        return Fail(Shown(path) + ": cannot write: " + SystemErrorMessage(result.error));
+    const CommittedOutput committed = CommitOutput(output);
+    switch (committed.problem) {
+        case CommittedOutput::Problem::None:
+            break;
+        case CommittedOutput::Problem::NotAFolder:
+            return Fail(Shown(output.directory) +
+                        ": not a folder; --out names the folder the file goes into");
+        case CommittedOutput::Problem::Write:
+            return Fail(Shown(committed.path) +
+                        ": cannot write: " + SystemErrorMessage(committed.error));
     }
     // The full path: "--out E:" wrote into E:'s current folder, which the user should see.
-    const std::optional<std::vector<std::string>> full = FullPaths({path});
-    WriteStandardOutput("wrote " + Shown(full ? full->front() : path) + " (" +
-                        Counted(entries, "entry", "entries") + ")\n");
+    const std::optional<std::vector<std::string>> full = FullPaths({committed.path});
+    WriteStandardOutput("wrote " + Shown(full ? full->front() : committed.path) + " (" +
+                        Counted(output.entries, "entry", "entries") + ")\n");
     return 0;
 }
 

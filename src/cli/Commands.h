@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "checks/Findings.h"
+#include "jobs/Output.h"
 
 // The subcommands of varo-cli. Each returns the process exit status: 0 when
 // its file was written, 1 when it was not (the reason is on stderr).
@@ -112,9 +113,8 @@ std::string SizeText(std::uint64_t bytes);
 // The path of an output file in the output directory ("." when empty).
 std::string OutputPath(const std::string& directory, const char* fileName);
 
-// Writes one output file into the output directory as one step and reports
-// it on stdout.
-int WriteOutput(const std::string& directory, const char* fileName, std::string_view bytes,
-                std::size_t entries);
+// A job's planned file: its findings refused unless accepted, then written
+// as one step and reported on stdout. The exit status.
+int WriteOutput(const PlannedOutput& output, const Accepted& accepted);
 
 }  // namespace varo::cli

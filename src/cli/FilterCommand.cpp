@@ -1,9 +1,8 @@
 #include <optional>
+#include <utility>
 
-#include "checks/Findings.h"
 #include "cli/Commands.h"
-#include "db/ItemTable.h"
-#include "filter/FilterFile.h"
+#include "jobs/FilterJob.h"
 #include "text/CodePage.h"
 
 namespace varo::cli {
@@ -25,10 +24,11 @@ std::string HexBytes(std::string_view bytes) {
 // that does not look like a filter file is refused unless --force.
 std::optional<FilterRows> ReadFilterFileOrFail(const std::string& path, FilterFileUse use,
                                                const Accepted& accepted) {
-    FilterFileRead read = ReadFilterFile(path);
+    FilterFileSource source = ReadFilterFileSource(path, use);
+    FilterFileRead& read = source.read;
     switch (read.status) {
         case FilterFileRead::Status::Ok:
-            if (!AllowFinding(CheckFilterFileSource(path, read, use), accepted)) {
+            if (!AllowFinding(source.finding, accepted)) {
                 return std::nullopt;
             }
             return TakeFilterRows(read);
@@ -67,10 +67,11 @@ int RunFilter(const FilterOptions& options) {
         if (!table) {
             return 1;
         }
-        if (const auto note = ExplainEmptyFilterGrid(*table)) {
-            NoteEmptyTable(*note, "the filter list");
+        FilterGridFill fill = FillFilterGrid(*table);
+        if (fill.emptyNote) {
+            NoteEmptyTable(*fill.emptyNote, "the filter list");
         }
-        rows = LoadFilterRows(table->matrix, table->rows);
+        rows = std::move(fill.rows);
         if (!options.applyFile.empty()) {
             std::optional<FilterRows> file =
                 ReadFilterFileOrFail(options.applyFile, FilterFileUse::Apply, options.accepted);
@@ -106,18 +107,13 @@ int RunFilter(const FilterOptions& options) {
         }
     }
     const FilterFileForm form = options.form == "pc" ? FilterFileForm::Pc : FilterFileForm::Mobile;
-    const FilterFileBytes bytes = EncodeFilterFile(rows, form);
-    if (!bytes.ok) {
-        return Fail("item " + std::to_string(bytes.failedRow + 1) + " (" +
-                    ShownGbk(rows[bytes.failedRow].itemName) +
+    const FilterFilePlan plan = PlanFilterFile(rows, form, options.outputDirectory);
+    if (plan.nameWithoutUtf8) {
+        return Fail("item " + std::to_string(*plan.nameWithoutUtf8 + 1) + " (" +
+                    ShownGbk(rows[*plan.nameWithoutUtf8].itemName) +
                     "): the name has no UTF-8 form; nothing was written");
     }
-    if (!AllowFindings(CheckFilterFile(rows, OutputPath(options.outputDirectory, kFilterFileName),
-                                       form, bytes.bytes),
-                       options.accepted)) {
-        return 1;
-    }
-    return WriteOutput(options.outputDirectory, kFilterFileName, bytes.bytes, rows.size());
+    return WriteOutput(plan.output, options.accepted);
 }
 
 }  // namespace varo::cli

@@ -7,8 +7,8 @@
 #include <thread>
 
 #include "cache/DigestCache.h"
-#include "checks/Findings.h"
 #include "cli/Commands.h"
+#include "jobs/ManifestJob.h"
 #include "manifest/FileDigest.h"
 #include "manifest/Manifest.h"
 #include "manifest/ReleaseCheck.h"
@@ -227,27 +227,15 @@ int RunManifest(const ManifestOptions& options) {
         return 1;
     }
     // One entry per name, as in the window: a later file of the same name wins.
-    const std::size_t entries = imported.lineCount;
-    const std::string body = BuildManifestBody(imported.lines, mode, options.directory);
     const ManifestNaming naming{mode, options.directory};
     if (options.single) {
-        if (!AllowFindings(
-                CheckSingleManifest(
-                    body, OutputPath(options.outputDirectory, kSingleManifestFileName), naming),
-                options.accepted)) {
-            return 1;
-        }
-        return WriteOutput(options.outputDirectory, kSingleManifestFileName, body, entries);
+        return WriteOutput(PlanSingleManifest(imported.lines, naming, options.outputDirectory),
+                           options.accepted);
     }
-    const std::string manifest = BuildStandaloneManifest(body, version);
-    const ReleaseCheckResult check =
-        CheckRelease(OutputPath(options.outputDirectory, kStandaloneManifestFileName), manifest,
-                     version, naming);
-    ReportRelease(check);
-    if (!AllowFindings(check.findings, options.accepted)) {
-        return 1;
-    }
-    return WriteOutput(options.outputDirectory, kStandaloneManifestFileName, manifest, entries);
+    const StandaloneManifestPlan release =
+        PlanStandaloneManifest(imported.lines, naming, version, options.outputDirectory);
+    ReportRelease(release.release);
+    return WriteOutput(release.output, options.accepted);
 }
 
 }  // namespace varo::cli

@@ -1,7 +1,5 @@
-#include "checks/Findings.h"
 #include "cli/Commands.h"
-#include "db/ItemTable.h"
-#include "pillar/LightPillar.h"
+#include "jobs/LightPillarJob.h"
 #include "text/CodePage.h"
 
 namespace varo::cli {
@@ -13,21 +11,17 @@ int RunPillar(const PillarOptions& options) {
     if (!table) {
         return 1;
     }
-    if (!AllowFinding(CheckShineValues(table->matrix), options.accepted)) {
-        return 1;
-    }
     const LightPillarParameters parameters{Utf8ToGbk(options.color), Utf8ToGbk(options.effectCount),
                                            Utf8ToGbk(options.pillarFile)};
-    const LightPillarList rows = ComputeLightPillarRows(table->matrix, parameters);
-    if (const auto note = ExplainEmptyLightPillarList(*table, rows.size())) {
-        NoteEmptyTable(*note, "the light-pillar list");
-    }
-    const std::string path = OutputPath(options.outputDirectory, kLightPillarFileName);
-    if (!AllowFindings(CheckLightPillarFile(rows, path), options.accepted)) {
+    const LightPillarComputation computed = ComputeLightPillarList(*table, parameters);
+    if (!AllowFinding(computed.shineValues, options.accepted)) {
         return 1;
     }
-    return WriteOutput(options.outputDirectory, kLightPillarFileName, FormatLightPillarFile(rows),
-                       rows.size());
+    if (computed.emptyNote) {
+        NoteEmptyTable(*computed.emptyNote, "the light-pillar list");
+    }
+    return WriteOutput(PlanLightPillarFile(computed.rows, options.outputDirectory),
+                       options.accepted);
 }
 
 }  // namespace varo::cli

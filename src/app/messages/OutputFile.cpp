@@ -12,27 +12,24 @@
 
 namespace varo {
 
-bool WriteOutputFile(const std::string& directory, std::string_view fileName,
-                     std::string_view bytes) {
-    const std::string path = JoinPath(directory, fileName);
-    const bool existed = KindOfPath(path) == PathKind::File;
-    const FileWriteResult result = WriteFileAtomically(path, bytes);
-    if (result.ok) {
+bool WriteOutputFile(const PlannedOutput& output) {
+    const CommittedOutput committed = CommitOutput(output);
+    if (committed.ok()) {
         return true;
     }
-    const QString shown = ShownPath(path);
-    const int kind = result.error.kind;
+    const QString shown = ShownPath(committed.path);
     QString text;
-    if ((kind == EACCES || kind == EPERM || kind == EROFS) && !FolderTakesNewFiles(directory)) {
+    if (!committed.folderTakesNewFiles) {
         // Program Files, a protected share: the folder itself takes no file.
         text = QStringLiteral(
                    "无法写入文件“%1”：程序所在的文件夹不能写入，%2。\n"
                    "请把程序文件夹移到可以写入的位置（%3）后再生成。")
-                   .arg(shown, SystemErrorText(result.error), WritableFolderHint());
+                   .arg(shown, SystemErrorText(committed.error), WritableFolderHint());
     } else {
-        text = QStringLiteral("无法写入文件“%1”：%2。").arg(shown, SystemErrorText(result.error));
+        text =
+            QStringLiteral("无法写入文件“%1”：%2。").arg(shown, SystemErrorText(committed.error));
     }
-    if (existed) {
+    if (committed.replaced) {
         text += QStringLiteral("\n原有文件保持不变。");
     }
     ShowMessage(MessageKind::Warning, QStringLiteral("生成失败"), text);

@@ -16,7 +16,7 @@
 #include "app/widgets/GridFindBox.h"
 #include "app/widgets/TextBridge.h"
 #include "app/widgets/WrappingButton.h"
-#include "db/ItemTable.h"
+#include "jobs/FilterJob.h"
 #include "platform/Path.h"
 
 namespace varo {
@@ -182,10 +182,11 @@ void FilterPage::FillGrid(const ItemTable& table) {
     if (!ConfirmReplacingHandWork(QStringLiteral("载入数据库"))) {
         return;
     }
-    model_.Load(LoadFilterRows(table.matrix, table.rows));
+    FilterGridFill fill = FillFilterGrid(table);
+    model_.Load(std::move(fill.rows));
     SetColumnWidths(kLoadedColumnWidth);
-    if (const auto note = ExplainEmptyFilterGrid(table)) {
-        ShowEmptyTableNote(*note, QStringLiteral("载入数据库"), QStringLiteral("表格"));
+    if (fill.emptyNote) {
+        ShowEmptyTableNote(*fill.emptyNote, QStringLiteral("载入数据库"), QStringLiteral("表格"));
     }
 }
 
@@ -203,19 +204,15 @@ void FilterPage::SetFlagForAll(int column, bool value) {
 }
 
 void FilterPage::WriteFilterFile(FilterFileForm form) {
-    const FilterFileBytes bytes = EncodeFilterFile(model_.Rows(), form);
-    if (!bytes.ok) {
+    const FilterFilePlan plan = PlanFilterFile(model_.Rows(), form, outputDirectory_);
+    if (plan.nameWithoutUtf8) {
         ShowMessage(MessageKind::Warning, QStringLiteral("生成失败"),
                     QStringLiteral("第%1行物品“%2”的名字无法转换为UTF-8编码，过滤文件未生成。")
-                        .arg(QString::number(bytes.failedRow + 1),
-                             ShownGbk(model_.Rows()[bytes.failedRow].itemName)));
+                        .arg(QString::number(*plan.nameWithoutUtf8 + 1),
+                             ShownGbk(model_.Rows()[*plan.nameWithoutUtf8].itemName)));
         return;
     }
-    if (!ConfirmFindings(CheckFilterFile(model_.Rows(), JoinPath(outputDirectory_, kFilterFileName),
-                                         form, bytes.bytes))) {
-        return;
-    }
-    if (!WriteOutputFile(outputDirectory_, kFilterFileName, bytes.bytes)) {
+    if (!ConfirmFindings(plan.output.findings) || !WriteOutputFile(plan.output)) {
         return;
     }
     model_.MarkWritten();
@@ -227,7 +224,8 @@ void FilterPage::WriteFilterFile(FilterFileForm form) {
 // The rows of the filter file at `path`, or nothing after a warning that
 // names the file and the reason.
 std::optional<FilterRows> FilterPage::ReadFilterFileOrWarn(const QString& path, FilterFileUse use) {
-    FilterFileRead read = ReadFilterFile(ToUtf8(path));
+    FilterFileSource source = ReadFilterFileSource(ToUtf8(path), use);
+    FilterFileRead& read = source.read;
     const auto warn = [](const QString& text) {
         ShowMessage(MessageKind::Warning, QStringLiteral("导入失败"), text);
     };
@@ -252,7 +250,7 @@ std::optional<FilterRows> FilterPage::ReadFilterFileOrWarn(const QString& path, 
             warn(FilterImportRefusalText(path, read.refusal));
             return std::nullopt;
     }
-    if (!ConfirmFinding(CheckFilterFileSource(ToUtf8(path), read, use))) {
+    if (!ConfirmFinding(source.finding)) {
         return std::nullopt;
     }
     return TakeFilterRows(read);

@@ -440,13 +440,13 @@ void ManifestPage::ClearResourceList() {
     pathOfName_.clear();
 }
 
-void ManifestPage::WriteManifest(const char* fileName, const std::string& content) {
-    if (!WriteOutputFile(outputDirectory_, fileName, content)) {
+void ManifestPage::WriteManifest(const PlannedOutput& output) {
+    if (!ConfirmFindings(output.findings) || !WriteOutputFile(output)) {
         return;
     }
     ShowMessage(MessageKind::Plain, QStringLiteral("信息："),
                 QStringLiteral("json单文件写入本地成功！\n生成该目录下文件名：  ") +
-                    QString::fromUtf8(fileName));
+                    QString::fromUtf8(output.fileName.c_str()));
 }
 
 ManifestNaming ManifestPage::Naming() const {
@@ -454,27 +454,13 @@ ManifestNaming ManifestPage::Naming() const {
 }
 
 void ManifestPage::WriteSingleManifest() {
-    const ManifestNaming naming = Naming();
-    const std::string body = BuildManifestBody(ResourceListText(), naming.mode, naming.directory);
-    if (ConfirmFindings(CheckSingleManifest(
-            body, JoinPath(outputDirectory_, kSingleManifestFileName), naming))) {
-        WriteManifest(kSingleManifestFileName, body);
-    }
+    WriteManifest(PlanSingleManifest(ResourceListText(), Naming(), outputDirectory_));
 }
 
 void ManifestPage::WriteStandaloneManifest() {
-    const ManifestNaming naming = Naming();
-    const std::string body = BuildManifestBody(ResourceListText(), naming.mode, naming.directory);
-    const std::string manifest = BuildStandaloneManifest(body, ToUtf8(编辑框_版本号->text()));
-    if (ConfirmRelease(manifest)) {
-        WriteManifest(kStandaloneManifestFileName, manifest);
-    }
-}
-
-bool ManifestPage::ConfirmRelease(const std::string& manifest) {
-    return ConfirmFindings(CheckRelease(JoinPath(outputDirectory_, kStandaloneManifestFileName),
-                                        manifest, ToUtf8(编辑框_版本号->text()), Naming())
-                               .findings);
+    WriteManifest(PlanStandaloneManifest(ResourceListText(), Naming(),
+                                         ToUtf8(编辑框_版本号->text()), outputDirectory_)
+                      .output);
 }
 
 bool ManifestPage::eventFilter(QObject* watched, QEvent* event) {

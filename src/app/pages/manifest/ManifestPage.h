@@ -8,6 +8,7 @@
 #include "app/window/PageCanvas.h"
 #include "cache/DigestCache.h"
 #include "checks/Findings.h"
+#include "jobs/ManifestJob.h"
 #include "manifest/FileDigest.h"
 #include "manifest/Manifest.h"
 #include "manifest/ResourceImport.h"
@@ -108,10 +109,8 @@ class ManifestPage : public PageCanvas {
     void ShowImportSummary(const std::vector<SkippedResource>& skipped,
                            const std::vector<ResourceImportPlan::SharedName>& shared,
                            const CacheProblem& cacheProblem);
-    void WriteManifest(const char* fileName, const std::string& content);
-    // Compares `manifest` with the update.json already in the output folder;
-    // false when the user chose not to write it.
-    bool ConfirmRelease(const std::string& manifest);
+    // Asks about the plan's findings, then writes it and says so.
+    void WriteManifest(const PlannedOutput& output);
 
     std::string outputDirectory_;
     std::string cachePath_;

@@ -16,7 +16,7 @@
 #include "app/pages/DatabaseLoad.h"
 #include "app/widgets/TextBridge.h"
 #include "app/widgets/WrappingButton.h"
-#include "db/ItemTable.h"
+#include "jobs/LightPillarJob.h"
 #include "platform/Path.h"
 
 namespace varo {
@@ -128,7 +128,11 @@ void LightPillarPage::ComputeFromTable(const ItemTable& table) {
     if (editing_) {
         CommitCellEdit();  // a cell opened while the table was read
     }
-    if (!ConfirmFinding(CheckShineValues(table.matrix))) {
+    const LightPillarParameters parameters{ToGbk(编辑框_颜色值->text()),
+                                           ToGbk(编辑框_特效图片数量自计算->text()),
+                                           ToGbk(编辑框_光柱wzl文件序号->text())};
+    LightPillarComputation computed = ComputeLightPillarList(table, parameters);
+    if (!ConfirmFinding(computed.shineValues)) {
         return;  // the list keeps its rows
     }
     // Cells typed by hand are the user's work: replaced only when they say so.
@@ -139,12 +143,10 @@ void LightPillarPage::ComputeFromTable(const ItemTable& table) {
                          .arg(model_.EditedCells()))) {
         return;
     }
-    const LightPillarParameters parameters{ToGbk(编辑框_颜色值->text()),
-                                           ToGbk(编辑框_特效图片数量自计算->text()),
-                                           ToGbk(编辑框_光柱wzl文件序号->text())};
-    model_.ReplaceRows(ComputeLightPillarRows(table.matrix, parameters));
-    if (const auto note = ExplainEmptyLightPillarList(table, model_.Rows().size())) {
-        ShowEmptyTableNote(*note, QStringLiteral("DB一键计算"), QStringLiteral("列表"));
+    model_.ReplaceRows(std::move(computed.rows));
+    if (computed.emptyNote) {
+        ShowEmptyTableNote(*computed.emptyNote, QStringLiteral("DB一键计算"),
+                           QStringLiteral("列表"));
     }
 }
 
@@ -152,12 +154,8 @@ void LightPillarPage::WriteLightPillarFile() {
     if (editing_) {
         CommitCellEdit();
     }
-    if (!ConfirmFindings(CheckLightPillarFile(model_.Rows(),
-                                              JoinPath(outputDirectory_, kLightPillarFileName)))) {
-        return;
-    }
-    if (!WriteOutputFile(outputDirectory_, kLightPillarFileName,
-                         FormatLightPillarFile(model_.Rows()))) {
+    const PlannedOutput output = PlanLightPillarFile(model_.Rows(), outputDirectory_);
+    if (!ConfirmFindings(output.findings) || !WriteOutputFile(output)) {
         return;
     }
     ShowMessage(MessageKind::Plain, QStringLiteral("生成成功！"),
