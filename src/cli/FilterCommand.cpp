@@ -4,18 +4,16 @@
 #include "cli/Commands.h"
 #include "jobs/FilterJob.h"
 #include "text/CodePage.h"
+#include "text/Printable.h"
 
 namespace varo::cli {
 namespace {
 
 std::string HexBytes(std::string_view bytes) {
-    static constexpr char kDigits[] = "0123456789ABCDEF";
     std::string text;
     for (const char c : bytes) {
-        const auto byte = static_cast<unsigned char>(c);
         text += text.empty() ? "0x" : " 0x";
-        text += kDigits[byte >> 4];
-        text += kDigits[byte & 0xF];
+        AppendHexByte(text, static_cast<unsigned char>(c));
     }
     return text;
 }

@@ -1,7 +1,6 @@
 #include "db/ItemTable.h"
 
 #include <algorithm>
-#include <cctype>
 #include <cerrno>
 #include <chrono>
 #include <optional>
@@ -10,6 +9,7 @@
 #include "db/SqliteApi.h"
 #include "platform/FileIo.h"
 #include "platform/Path.h"
+#include "text/Ascii.h"
 #include "text/CodePage.h"
 
 namespace varo {
@@ -40,10 +40,9 @@ bool IsPlainTableScan(SqliteConnection& connection, const std::string& sql) {
     // "... USING [COVERING] INDEX ..." when an index decides the order.
     const std::string detail = plan.ColumnText(3, true);
     constexpr std::string_view kPlainScan = "scan stditems";
-    const bool plain =
-        detail.size() == kPlainScan.size() &&
-        std::equal(detail.begin(), detail.end(), kPlainScan.begin(),
-                   [](char a, char b) { return std::tolower(static_cast<unsigned char>(a)) == b; });
+    const bool plain = detail.size() == kPlainScan.size() &&
+                       std::equal(detail.begin(), detail.end(), kPlainScan.begin(),
+                                  [](char a, char b) { return AsciiLower(a) == b; });
     return plain && !plan.Step();
 }
 

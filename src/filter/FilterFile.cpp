@@ -8,6 +8,7 @@
 #include <utility>
 
 #include "platform/FileIo.h"
+#include "text/Ascii.h"
 #include "text/CodePage.h"
 #include "text/GbkSearch.h"
 
@@ -34,6 +35,15 @@ const std::vector<std::pair<GbkText, GbkText>>& KindLegend() {
 enum class FilterEncoding { Gbk, Utf8 };
 
 constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+
+// `text` without a leading UTF-8 byte-order mark; `marked` says whether it had one.
+std::string_view WithoutByteOrderMark(std::string_view text, bool* marked = nullptr) {
+    const bool found = text.substr(0, kByteOrderMark.size()) == kByteOrderMark;
+    if (marked != nullptr) {
+        *marked = found;
+    }
+    return found ? text.substr(kByteOrderMark.size()) : text;
+}
 
 // The file's encoding by the import's rule, for `bytes` without the
 // byte-order mark; nothing, with the reason filled in, when the text cannot
@@ -147,9 +157,7 @@ FilterRows ParseFilterLines(std::string_view text, FilterEncoding encoding) {
             FilterLineFields(line, encoding, commas);
         FilterRow row;
         // The whole text converts, so each name does.
-        row.itemName = encoding == FilterEncoding::Gbk
-                           ? GbkText(name)
-                           : StrictUtf8ToGbk(name).value_or(Utf8ToGbk(name));
+        row.itemName = encoding == FilterEncoding::Gbk ? GbkText(name) : Utf8ToGbk(name);
         row.itemKind = KindLegendLabel(kind).value_or(GbkText());
         row.best = best == "1";
         row.autoPickUp = autoPickUp == "1";
@@ -231,20 +239,17 @@ FilterFileBytes EncodeFilterFile(const FilterRows& rows, FilterFileForm form) {
     if (auto utf8 = StrictGbkToUtf8(text)) {
         return {true, std::move(*utf8), 0};
     }
-    // Only a name can hold bytes without a UTF-8 form; find the first one.
-    for (std::size_t i = 0; i < rows.size(); ++i) {
-        if (!StrictGbkToUtf8(rows[i].itemName)) {
-            return {false, {}, i};
-        }
-    }
-    return {false, {}, 0};
+    // Only a name can hold bytes without a UTF-8 form (kinds and flags are
+    // the legend's and ASCII): the first such name.
+    const auto failed = std::find_if(rows.begin(), rows.end(), [](const FilterRow& row) {
+        return !StrictGbkToUtf8(row.itemName);
+    });
+    return {false, {}, static_cast<std::size_t>(failed - rows.begin())};
 }
 
 std::optional<FilterRows> ParseFilterFile(std::string_view bytes, FilterFileRefusal* refusal) {
-    const bool marked = bytes.substr(0, kByteOrderMark.size()) == kByteOrderMark;
-    if (marked) {
-        bytes.remove_prefix(kByteOrderMark.size());
-    }
+    bool marked = false;
+    bytes = WithoutByteOrderMark(bytes, &marked);
     const std::optional<FilterEncoding> encoding = FilterFileEncoding(bytes, marked, refusal);
     if (!encoding) {
         return std::nullopt;
@@ -285,11 +290,8 @@ FilterFileRead ReadFilterFile(const std::string& path) {
         read.status = FilterFileRead::Status::TooManyLines;
         return read;
     }
-    std::string_view text = *bytes;
-    const bool marked = text.substr(0, kByteOrderMark.size()) == kByteOrderMark;
-    if (marked) {
-        text.remove_prefix(kByteOrderMark.size());
-    }
+    bool marked = false;
+    const std::string_view text = WithoutByteOrderMark(*bytes, &marked);
     const std::optional<FilterEncoding> encoding = FilterFileEncoding(text, marked, &read.refusal);
     if (!encoding) {
         read.status = FilterFileRead::Status::Refused;
@@ -308,11 +310,8 @@ FilterRows TakeFilterRows(FilterFileRead& read) {
     }
     std::string bytes = std::move(read.bytes);
     read.bytes = std::string();
-    std::string_view text = bytes;
-    if (text.substr(0, kByteOrderMark.size()) == kByteOrderMark) {
-        text.remove_prefix(kByteOrderMark.size());
-    }
-    return ParseFilterLines(text, read.utf8 ? FilterEncoding::Utf8 : FilterEncoding::Gbk);
+    return ParseFilterLines(WithoutByteOrderMark(bytes),
+                            read.utf8 ? FilterEncoding::Utf8 : FilterEncoding::Gbk);
 }
 
 namespace {
@@ -325,8 +324,8 @@ void LowerGbkInto(std::string_view text, std::string& lower) {
         const auto byte = static_cast<unsigned char>(lower[i]);
         if (byte >= 0x81 && byte <= 0xFE && i + 1 < lower.size()) {
             ++i;
-        } else if (byte >= 'A' && byte <= 'Z') {
-            lower[i] = static_cast<char>(byte + ('a' - 'A'));
+        } else {
+            lower[i] = AsciiLower(lower[i]);
         }
     }
 }

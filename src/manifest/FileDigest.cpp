@@ -14,6 +14,7 @@
 #include "platform/FileIo.h"
 #include "platform/Md5.h"
 #include "platform/Md5Lanes.h"
+#include "text/Printable.h"
 
 namespace varo {
 namespace {
@@ -47,11 +48,10 @@ FileDigest Failure(int kind) {
 }
 
 std::string Hex(const Md5Digest& bytes) {
-    static constexpr char kHex[] = "0123456789abcdef";
-    std::string text(32, '0');
-    for (std::size_t i = 0; i < bytes.size(); ++i) {
-        text[2 * i] = kHex[bytes[i] >> 4];
-        text[2 * i + 1] = kHex[bytes[i] & 0x0F];
+    std::string text;
+    text.reserve(2 * bytes.size());
+    for (const unsigned char byte : bytes) {
+        AppendHexByte(text, byte, /*lower=*/true);
     }
     return text;
 }

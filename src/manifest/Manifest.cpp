@@ -7,6 +7,7 @@
 #include <optional>
 #include <unordered_map>
 
+#include "text/Ascii.h"
 #include "text/CodePage.h"
 #include "text/GbkSearch.h"
 
@@ -15,13 +16,6 @@ namespace {
 
 bool Contains(std::string_view text, std::string_view needle) {
     return text.find(needle) != std::string_view::npos;
-}
-
-std::string AsciiLower(std::string_view text) {
-    std::string lower(text);
-    std::transform(lower.begin(), lower.end(), lower.begin(),
-                   [](unsigned char c) { return c >= 'A' && c <= 'Z' ? c + ('a' - 'A') : c; });
-    return lower;
 }
 
 // The hot-update directory by the extensions the name contains; a later rule
@@ -58,18 +52,6 @@ ResourceLine ParseResourceLine(std::string_view line) {
     }
     return {line.substr(0, middle), line.substr(middle + 1, last - middle - 1),
             line.substr(last + 1)};
-}
-
-bool EndsWithIgnoringCase(std::string_view name, std::string_view suffix) {
-    if (name.size() < suffix.size()) {
-        return false;
-    }
-    const auto lower = [](unsigned char c) { return c >= 'A' && c <= 'Z' ? c + ('a' - 'A') : c; };
-    return std::equal(suffix.begin(), suffix.end(),
-                      name.end() - static_cast<std::ptrdiff_t>(suffix.size()), [&](char a, char b) {
-                          return lower(static_cast<unsigned char>(a)) ==
-                                 lower(static_cast<unsigned char>(b));
-                      });
 }
 
 }  // namespace

@@ -7,26 +7,13 @@
 namespace varo {
 namespace {
 
-constexpr char kHex[] = "0123456789ABCDEF";
-
 void AppendByte(std::string& out, unsigned char byte) {
     out += "\\x";
-    out += kHex[byte >> 4];
-    out += kHex[byte & 0x0F];
+    AppendHexByte(out, byte);
 }
 
 void AppendCodePoint(std::string& out, char32_t c) {
-    out += "\\u{";
-    bool leading = true;
-    for (int shift = 20; shift >= 0; shift -= 4) {
-        const unsigned digit = (c >> shift) & 0xF;
-        if (leading && digit == 0 && shift > 4) {
-            continue;
-        }
-        leading = false;
-        out += kHex[digit];
-    }
-    out += '}';
+    out += CodePointEscape(c);
 }
 
 template <typename Escape>
@@ -50,6 +37,26 @@ std::string Escaped(std::string_view text, Escape escape) {
 }
 
 }  // namespace
+
+void AppendHexByte(std::string& out, unsigned char byte, bool lower) {
+    const char* const digits = lower ? "0123456789abcdef" : "0123456789ABCDEF";
+    out += digits[byte >> 4];
+    out += digits[byte & 0x0F];
+}
+
+std::string CodePointEscape(char32_t c) {
+    std::string out = "\\u{";
+    bool leading = true;
+    for (int shift = 20; shift >= 0; shift -= 4) {
+        const unsigned digit = (c >> shift) & 0xF;
+        if (leading && digit == 0 && shift > 4) {
+            continue;  // at least two digits
+        }
+        leading = false;
+        out += "0123456789ABCDEF"[digit];
+    }
+    return out + '}';
+}
 
 bool IsHiddenControl(char32_t c) {
     return (c >= 0x80 && c <= 0x9F) || (c >= 0x202A && c <= 0x202E) || (c >= 0x2066 && c <= 0x2069);

@@ -18,6 +18,12 @@ std::string EscapeControlBytes(std::string_view text);
 // system holds in another encoding, shown with its own bytes.
 std::string EscapeInvalidUtf8(std::string_view text);
 
+// Two hexadecimal digits of `byte`, upper case unless `lower`.
+void AppendHexByte(std::string& out, unsigned char byte, bool lower = false);
+
+// A character as the escapes write it: "\u{9B}", "\u{202E}", "\u{1F600}".
+std::string CodePointEscape(char32_t c);
+
 // True for the characters EscapeControlBytes writes as \u{…}: C1 controls and
 // bidirectional overrides and isolates.
 bool IsHiddenControl(char32_t c);

@@ -17,7 +17,7 @@ QString Visible(const QString& text) {
             visible += QChar(static_cast<char16_t>(0x2421));  // ␡
         } else if (IsHiddenControl(unit)) {
             // C1 controls and direction overrides would reorder the message.
-            visible += QStringLiteral("\\u{%1}").arg(QString::number(unit, 16).toUpper());
+            visible += QString::fromStdString(CodePointEscape(unit));
         } else {
             visible += c;
         }

@@ -3,7 +3,8 @@
 #include <windows.h>
 
 #include <cerrno>
-#include <cstdio>
+
+#include "text/Printable.h"
 
 namespace varo::windows {
 
@@ -90,9 +91,7 @@ std::string InCodePage(std::string_view utf8, unsigned codePage) {
                                               ((static_cast<unsigned>(wide[i]) - 0xD800u) << 10) +
                                               (static_cast<unsigned>(wide[i + 1]) - 0xDC00u)
                                         : static_cast<unsigned>(wide[i]);
-            char escaped[16];
-            std::snprintf(escaped, sizeof escaped, "\\u{%X}", value);
-            bytes += escaped;
+            bytes += CodePointEscape(value);
         }
         i += static_cast<std::size_t>(units);
     }
