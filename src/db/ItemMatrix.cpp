@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <limits>
 
+#include "text/CodePage.h"
+
 namespace varo {
 
 int ItemMatrix::Rows() const {
@@ -55,6 +57,15 @@ std::string_view ItemMatrix::LostText(int row, int column) const {
 
 void ItemMatrix::KeepLostText(std::string_view original) {
     lost_.emplace_back(ends_.size(), std::string(original));
+}
+
+void ItemMatrix::AppendLibraryText(std::string_view utf8, bool raw) {
+    const std::string_view text = utf8.substr(0, utf8.find('\0'));
+    if (raw) {
+        text_.append(text);
+    } else if (!AppendUtf8AsGbk(text_, text)) {
+        KeepLostText(text);
+    }
 }
 
 void ItemMatrix::Reset(int columns, const std::vector<int>& keptColumns) {

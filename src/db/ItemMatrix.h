@@ -34,6 +34,10 @@ class ItemMatrix {
     GbkText& CellBuffer() { return text_; }  // append a cell's bytes here, then EndCell()
     // Before EndCell: the cell's own text, when its conversion lost characters.
     void KeepLostText(std::string_view original);
+    // Appends a cell's text as SQLite gives it (UTF-8), up to its first zero
+    // byte as in the C string of a table result: as GBK, keeping the text
+    // itself when GBK lost characters; with `raw` the bytes as they are.
+    void AppendLibraryText(std::string_view utf8, bool raw = false);
     // False when the matrix outgrew what a load may hold (kLargestItemTable).
     bool EndCell();
 

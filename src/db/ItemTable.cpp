@@ -103,11 +103,8 @@ std::optional<ItemTable> LoadColumns(SqliteConnection& connection, const std::ve
             const auto* text = VARO_SQLITE(sqlite3_column_text)(projection.GetHandle(), column);
             const int bytes = VARO_SQLITE(sqlite3_column_bytes)(projection.GetHandle(), column);
             if (text != nullptr) {
-                const std::string_view cell(reinterpret_cast<const char*>(text),
-                                            static_cast<std::size_t>(bytes));
-                if (!AppendUtf8AsGbk(matrix.CellBuffer(), cell)) {
-                    matrix.KeepLostText(cell.substr(0, cell.find('\0')));
-                }
+                matrix.AppendLibraryText(std::string_view(reinterpret_cast<const char*>(text),
+                                                          static_cast<std::size_t>(bytes)));
             }
             if (!matrix.EndCell()) {
                 return std::nullopt;

@@ -16,18 +16,12 @@ struct StatementCloser {
     void operator()(sqlite3_stmt* statement) const { VARO_SQLITE(sqlite3_finalize)(statement); }
 };
 
-// Appends one cell in the caller's encoding. Text ends at its first zero byte,
-// as it would in the C string of a table result. A cell whose GBK text lost
-// characters keeps its own text beside.
+// Appends one cell in the caller's encoding; NULL stays empty.
 void AppendCell(ItemMatrix& matrix, const unsigned char* text, int bytes, bool raw) {
-    if (text == nullptr) {
-        return;
-    }
-    std::string_view cell(reinterpret_cast<const char*>(text), static_cast<std::size_t>(bytes));
-    if (raw) {
-        matrix.CellBuffer().append(cell.substr(0, cell.find('\0')));
-    } else if (!AppendUtf8AsGbk(matrix.CellBuffer(), cell)) {
-        matrix.KeepLostText(cell.substr(0, cell.find('\0')));
+    if (text != nullptr) {
+        matrix.AppendLibraryText(
+            std::string_view(reinterpret_cast<const char*>(text), static_cast<std::size_t>(bytes)),
+            raw);
     }
 }
 

@@ -14,9 +14,6 @@
 namespace varo {
 namespace {
 
-// update.json of thousands of files is a few hundred KiB; anything this large
-// is not one, and is not read into memory.
-
 bool IsNumber(std::string_view part) {
     return !part.empty() && part.find_first_not_of("0123456789") == std::string_view::npos;
 }

@@ -156,29 +156,22 @@ char32_t NextUtf8(std::string_view text, std::size_t& pos) {
 
 namespace {
 
-// GBK to UTF-8 through the tables, appended to `out`. A byte that starts no
-// character of code page 936 (a lead byte without its trail, 0xFF, an
-// unmapped pair) fails a strict conversion and becomes '?' in a lenient one.
-bool DecodeGbk(std::string_view gbk, std::string& out, bool strict,
-               ConversionFailure* failure = nullptr) {
+// What ForEachGbkCharacter gives for a byte or pair code page 936 does not map.
+constexpr char32_t kUnmapped = 0xFFFFFFFF;
+
+// Walks `gbk` character by character: `visit(c, at)` gets each character (a
+// byte below 0x80 as itself, 0x80 as the euro sign, kUnmapped for a lead
+// byte without its trail, 0xFF or an unmapped pair) and where it stands.
+// Stops, returning false, as soon as `visit` does.
+template <typename Visit>
+bool ForEachGbkCharacter(std::string_view gbk, Visit visit) {
     Cp936Tables& tables = Tables();
-    out.reserve(out.size() + gbk.size() * 3 / 2 + 4);
     for (std::size_t i = 0; i < gbk.size();) {
         const unsigned char lead = static_cast<unsigned char>(gbk[i]);
-        if (lead < 0x80) {
-            out.push_back(static_cast<char>(lead));
-            ++i;
-            continue;
-        }
-        if (lead == 0x80) {
-            AppendUtf8(out, kEuroSign);
-            ++i;
-            continue;
-        }
-        // 0xFF is no character of code page 936, but Windows' lenient
-        // conversion gives it U+F8F5, as its encoding does the other way.
-        if (lead == 0xFF && !strict) {
-            AppendUtf8(out, kSingleByteFF);
+        if (lead <= 0x80) {
+            if (!visit(lead < 0x80 ? char32_t(lead) : kEuroSign, ConversionFailure{i, 1})) {
+                return false;
+            }
             ++i;
             continue;
         }
@@ -186,25 +179,42 @@ bool DecodeGbk(std::string_view gbk, std::string& out, bool strict,
         const bool pair =
             lead <= kLeadLast && trail >= kTrailFirst && trail != 0x7F && trail <= kTrailLast;
         const char16_t unit = pair ? tables.Decode(lead, trail) : 0;
-        if (unit == 0 && strict) {
-            if (failure != nullptr) {
-                *failure = {i, pair ? 2u : 1u};
-            }
+        // A lead byte without a trail byte: the next byte reads on its own.
+        const std::size_t length = pair ? 2 : 1;
+        if (!visit(unit != 0 ? char32_t(unit) : kUnmapped, ConversionFailure{i, length})) {
             return false;
         }
-        if (unit != 0) {
-            AppendUtf8(out, unit);
-        } else {
-            out.push_back('?');
-        }
-        i += pair ? 2 : 1;  // a lead byte without a trail byte: the next byte reads on its own
+        i += length;
     }
     return true;
 }
 
-// UTF-8 to GBK through the tables, appended to `out`. A character GBK lacks, or
-// an ill-formed sequence, fails a strict conversion and becomes '?' in a
-// lenient one, which then sets `lossy`.
+// GBK to UTF-8 through the tables, appended to `out`. A character code page
+// 936 lacks fails a strict conversion and becomes '?' in a lenient one.
+bool DecodeGbk(std::string_view gbk, std::string& out, bool strict,
+               ConversionFailure* failure = nullptr) {
+    out.reserve(out.size() + gbk.size() * 3 / 2 + 4);
+    return ForEachGbkCharacter(gbk, [&](char32_t c, ConversionFailure at) {
+        if (c < 0x80) {
+            out.push_back(static_cast<char>(c));
+        } else if (c != kUnmapped) {
+            AppendUtf8(out, c);
+        } else if (strict) {
+            if (failure != nullptr) {
+                *failure = at;
+            }
+            return false;
+        } else if (static_cast<unsigned char>(gbk[at.offset]) == 0xFF) {
+            // 0xFF is no character of code page 936, but Windows' lenient
+            // conversion gives it U+F8F5, as its encoding does the other way.
+            AppendUtf8(out, kSingleByteFF);
+        } else {
+            out.push_back('?');
+        }
+        return true;
+    });
+}
+
 // Walks `utf8` character by character: `visit(c, code, where)` gets each
 // character, its GBK code (0 when GBK lacks it or the sequence is ill-formed;
 // meaningless below 0x80, where the character is its own byte) and where it
@@ -224,6 +234,9 @@ bool ForEachGbkCode(std::string_view utf8, Visit visit) {
     return true;
 }
 
+// UTF-8 to GBK through the tables, appended to `out`. A character GBK lacks, or
+// an ill-formed sequence, fails a strict conversion and becomes '?' in a
+// lenient one, which then sets `lossy`.
 bool EncodeUtf8(std::string_view utf8, GbkText& out, bool strict,
                 ConversionFailure* failure = nullptr, bool* lossy = nullptr) {
     // GBK is never longer than UTF-8: convert in place at the end of `out`.
@@ -306,22 +319,14 @@ std::optional<GbkText> StrictUtf8ToGbk(std::string_view utf8) {
 // The strict conversions' checks, without building the converted text: a
 // large file is looked at before anything is made of it.
 std::optional<ConversionFailure> FindGbkToUtf8Failure(std::string_view gbk) {
-    Cp936Tables& tables = Tables();
-    for (std::size_t i = 0; i < gbk.size();) {
-        const unsigned char lead = static_cast<unsigned char>(gbk[i]);
-        if (lead <= 0x80) {
-            ++i;
-            continue;
+    std::optional<ConversionFailure> failure;
+    ForEachGbkCharacter(gbk, [&](char32_t c, ConversionFailure at) {
+        if (c == kUnmapped) {
+            failure = at;
         }
-        const unsigned trail = i + 1 < gbk.size() ? static_cast<unsigned char>(gbk[i + 1]) : 0;
-        const bool pair =
-            lead <= kLeadLast && trail >= kTrailFirst && trail != 0x7F && trail <= kTrailLast;
-        if (!pair || tables.Decode(lead, trail) == 0) {
-            return ConversionFailure{i, pair ? 2u : 1u};
-        }
-        i += 2;
-    }
-    return std::nullopt;
+        return !failure;
+    });
+    return failure;
 }
 
 std::optional<ConversionFailure> FindUtf8ToGbkFailure(std::string_view utf8) {

@@ -17,14 +17,13 @@ namespace varo {
 namespace {
 
 constexpr int kRowHeight = 24;
-constexpr int kDesignColumnWidth = 60;
 
 void ConfigureGrid(QTableView* view) {
     view->setItemDelegate(new CheckCellDelegate(view));
     view->verticalHeader()->hide();
     view->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     view->verticalHeader()->setDefaultSectionSize(kRowHeight);
-    view->horizontalHeader()->setDefaultSectionSize(kDesignColumnWidth);
+    view->horizontalHeader()->setDefaultSectionSize(FilterGridView::kDesignColumnWidth);
     view->horizontalHeader()->setMinimumSectionSize(8);
     view->horizontalHeader()->setHighlightSections(false);
     view->setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed);

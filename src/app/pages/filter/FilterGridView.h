@@ -14,6 +14,9 @@ namespace varo {
 // column of every selected row to the opposite of the current cell.
 class FilterGridView : public QTableView {
   public:
+    // The width of every column before the grid is filled.
+    static constexpr int kDesignColumnWidth = 60;
+
     explicit FilterGridView(QWidget* parent = nullptr);
 
     void setModel(QAbstractItemModel* model) override;

@@ -23,7 +23,6 @@ namespace varo {
 namespace {
 
 constexpr int kLoadedColumnWidth = 110;
-constexpr int kDesignColumnWidth = 60;
 
 QString FilterImportRefusalText(const QString& path, const FilterFileRefusal& refusal) {
     QString reason;
@@ -64,7 +63,7 @@ FilterPage::FilterPage(QWidget* tabControl, ItemTableLoader& loader, CommonDialo
     高级表格_过滤文件生成 =
         Place(new FilterGridView(canvas), "高级表格_过滤文件生成", 7, 28, 581, 479);
     高级表格_过滤文件生成->setModel(&model_);
-    SetColumnWidths(kDesignColumnWidth);
+    SetColumnWidths(FilterGridView::kDesignColumnWidth);
 
     const auto button = [canvas](const char* caption, const char* name, int x, int y, int w,
                                  int h) {
@@ -271,7 +270,7 @@ void FilterPage::ImportFilterFile() {
         return;
     }
     model_.Import(std::move(*rows));
-    SetColumnWidths(kDesignColumnWidth);
+    SetColumnWidths(FilterGridView::kDesignColumnWidth);
 }
 
 void FilterPage::ApplyFilterFile() {
