@@ -452,39 +452,4 @@ bool DigestCache::Save() {
     return true;
 }
 
-CachedDigests DigestFilesWithCache(DigestJob& job, const std::string& cachePath) {
-    CachedDigests result;
-    if (cachePath.empty()) {
-        result.digests = DigestFiles(job);
-        return result;
-    }
-    // The job reads the files by their full paths too; its caller keeps the
-    // paths as they were given.
-    SystemError noFolder;
-    std::optional<std::vector<std::string>> full = FullPaths(job.paths, &noFolder);
-    if (noFolder) {
-        // Relative names without the folder they are in would key the cache wrongly.
-        result.problem = {CacheProblem::Kind::NoPlace, noFolder, 0, {}};
-        result.digests = DigestFiles(job);
-        return result;
-    }
-    std::vector<std::string> given;
-    if (full) {
-        given = std::exchange(job.paths, std::move(*full));
-    }
-    DigestCache cache(cachePath, job.paths);
-    result.problem = cache.Problem();
-    job.memory = result.problem ? nullptr : &cache;
-    result.digests = DigestFiles(job);
-    job.memory = nullptr;
-    if (!given.empty()) {
-        job.paths = std::move(given);
-    }
-    if (!result.problem && !cache.Save()) {
-        result.problem = cache.Problem();
-    }
-    result.recalled = cache.Recalled();
-    return result;
-}
-
 }  // namespace varo

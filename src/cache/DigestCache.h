@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "cache/DigestMemory.h"
 #include "db/SqliteConnection.h"
-#include "manifest/FileDigest.h"
 #include "platform/SystemError.h"
 
 // The digest cache: the digests of earlier jobs, kept in an SQLite database
@@ -111,17 +111,5 @@ class DigestCache final : public DigestMemory {
     std::mutex learnedMutex_;
     std::vector<Learned> learned_;
 };
-
-// What a job with the cache gives: the digests, how many came from the
-// cache, and why the cache was left alone, if it was.
-struct CachedDigests {
-    std::vector<FileDigest> digests;
-    std::size_t recalled = 0;
-    CacheProblem problem;
-};
-
-// The digest engine with the cache at `cachePath` (empty: none): recalls
-// what it can, digests the rest, remembers them. Both front ends use it.
-CachedDigests DigestFilesWithCache(DigestJob& job, const std::string& cachePath);
 
 }  // namespace varo

@@ -9,7 +9,7 @@
 #include "cache/DigestCache.h"
 #include "cli/Commands.h"
 #include "jobs/ManifestJob.h"
-#include "manifest/FileDigest.h"
+#include "digest/FileDigest.h"
 #include "manifest/Manifest.h"
 #include "manifest/ReleaseCheck.h"
 #include "manifest/ResourceImport.h"

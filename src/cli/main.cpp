@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "cli/Commands.h"
-#include "manifest/FileDigest.h"
+#include "digest/FileDigest.h"
 #include "platform/Console.h"
 #include "platform/Path.h"
 #include "text/Printable.h"

@@ -1,15 +1,10 @@
 #include "manifest/ReleaseCheck.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <charconv>
-#include <nlohmann/json.hpp>
 #include <system_error>
 #include <unordered_map>
-#include <utility>
 #include <vector>
-
-#include "platform/FileIo.h"
 
 namespace varo {
 namespace {
@@ -42,228 +37,6 @@ std::uint64_t SizeValue(const std::string& size) {
     return error == std::errc() && end == size.data() + size.size() ? value : 0;
 }
 
-// The deepest nesting a manifest file may have: the manifest itself is three
-// levels deep (object, array, entry); anything deeper is not read on.
-constexpr std::size_t kMaxDepth = 16;
-
-// Reads update.json as a stream of events into the entries themselves, so a
-// large or hostile file never becomes a document tree: memory stays near the
-// size of the entries, and nesting stops at kMaxDepth.
-class ManifestReader : public nlohmann::json_sax<nlohmann::json> {
-  public:
-    ManifestReader(ParsedManifest& parsed, std::string_view text) : parsed_(parsed), text_(text) {}
-
-    bool null() override { return Scalar(); }
-    bool boolean(bool) override { return Scalar(); }
-    bool number_integer(number_integer_t) override { return Scalar(); }
-    bool number_unsigned(number_unsigned_t) override { return Scalar(); }
-    bool number_float(number_float_t, const string_t&) override { return Scalar(); }
-    bool binary(binary_t&) override { return Scalar(); }
-
-    bool string(string_t& value) override {
-        if (frames_.empty() || frames_.back() == Frame::List) {
-            return Scalar();
-        }
-        switch (TakeSlot()) {
-            case Slot::Version:
-                parsed_.version = std::move(value);
-                sawVersion_ = true;
-                return true;
-            case Slot::List:
-                return Fail(kNoList, ManifestFault::Kind::NoList);
-            case Slot::Filename:
-                return SetField(entry_.filename, value, 1);
-            case Slot::Md5:
-                return SetField(entry_.md5, value, 2);
-            case Slot::Size:
-                return SetField(entry_.size, value, 4);
-            case Slot::None:
-                return true;
-        }
-        return true;
-    }
-
-    bool start_object(std::size_t) override {
-        if (frames_.size() >= kMaxDepth) {
-            return Fail(TooDeep(), ManifestFault::Kind::TooDeep);
-        }
-        if (frames_.empty()) {
-            frames_.push_back(Frame::Root);
-            return true;
-        }
-        if (frames_.back() == Frame::List) {
-            entry_ = {};
-            fields_ = 0;
-            frames_.push_back(Frame::Entry);
-            return true;
-        }
-        if (!NestedValueAllowed(TakeSlot())) {
-            return false;
-        }
-        frames_.push_back(Frame::Other);
-        return true;
-    }
-
-    bool start_array(std::size_t) override {
-        if (frames_.size() >= kMaxDepth) {
-            return Fail(TooDeep(), ManifestFault::Kind::TooDeep);
-        }
-        if (frames_.empty()) {
-            return Fail(kNoVersion, ManifestFault::Kind::NoVersion);
-        }
-        if (frames_.back() == Frame::List) {
-            return FailEntry();
-        }
-        const Slot slot = TakeSlot();
-        if (slot == Slot::List) {
-            parsed_.entries.clear();  // a repeated "md5list": the last one counts
-            sawList_ = true;
-            frames_.push_back(Frame::List);
-            return true;
-        }
-        if (!NestedValueAllowed(slot)) {
-            return false;
-        }
-        frames_.push_back(Frame::Other);
-        return true;
-    }
-
-    bool key(string_t& name) override {
-        if (frames_.back() == Frame::Root) {
-            slot_ = name == "assets_version" ? Slot::Version
-                    : name == "md5list"      ? Slot::List
-                                             : Slot::None;
-        } else if (frames_.back() == Frame::Entry) {
-            slot_ = name == "filename" ? Slot::Filename
-                    : name == "md5"    ? Slot::Md5
-                    : name == "size"   ? Slot::Size
-                                       : Slot::None;
-        }
-        return true;
-    }
-
-    bool end_object() override {
-        const Frame frame = frames_.back();
-        frames_.pop_back();
-        if (frame == Frame::Entry) {
-            if (fields_ != 7) {
-                return FailEntry();
-            }
-            parsed_.entries.push_back(std::move(entry_));
-        }
-        return true;
-    }
-
-    bool end_array() override {
-        frames_.pop_back();
-        return true;
-    }
-
-    bool parse_error(std::size_t position, const std::string&,
-                     const nlohmann::detail::exception& error) override {
-        // "[json.exception.parse_error.101] parse error at …": the part after the tag
-        const std::string_view what = error.what();
-        const std::size_t tagEnd = what.find("] ");
-        Fail(std::string(tagEnd == std::string_view::npos ? what : what.substr(tagEnd + 2)),
-             ManifestFault::Kind::Syntax);
-        // The byte the parser stopped at is the last one it read: its line and
-        // column, counting characters.
-        const std::string_view before = text_.substr(0, position > 0 ? position - 1 : 0);
-        const std::size_t lineStart = before.rfind('\n');
-        const std::string_view line =
-            lineStart == std::string_view::npos ? before : before.substr(lineStart + 1);
-        parsed_.fault.line =
-            static_cast<std::size_t>(std::count(before.begin(), before.end(), '\n')) + 1;
-        parsed_.fault.column = static_cast<std::size_t>(std::count_if(
-                                   line.begin(), line.end(),
-                                   [](char c) {
-                                       return (static_cast<unsigned char>(c) & 0xC0) !=
-                                              0x80;  // not a continuation byte
-                                   })) +
-                               1;
-        return false;
-    }
-
-    // After the whole text was read: the parts a manifest must have.
-    bool Complete() {
-        if (!sawVersion_) {
-            return Fail(kNoVersion, ManifestFault::Kind::NoVersion);
-        }
-        if (!sawList_) {
-            return Fail(kNoList, ManifestFault::Kind::NoList);
-        }
-        return true;
-    }
-
-  private:
-    enum class Frame { Root, List, Entry, Other };
-    enum class Slot { None, Version, List, Filename, Md5, Size };
-
-    static constexpr const char* kNoVersion = "no \"assets_version\" text";
-    static constexpr const char* kNoList = "no \"md5list\" array";
-
-    static std::string TooDeep() {
-        return "nested more than " + std::to_string(kMaxDepth) + " levels deep";
-    }
-
-    Slot TakeSlot() { return std::exchange(slot_, Slot::None); }
-
-    // A number, true, false, null: only allowed where no text is expected.
-    bool Scalar() {
-        if (frames_.empty()) {
-            return Fail(kNoVersion, ManifestFault::Kind::NoVersion);
-        }
-        if (frames_.back() == Frame::List) {
-            return FailEntry();
-        }
-        return NestedValueAllowed(TakeSlot());
-    }
-
-    bool NestedValueAllowed(Slot slot) {
-        switch (slot) {
-            case Slot::Version:
-                return Fail(kNoVersion, ManifestFault::Kind::NoVersion);
-            case Slot::List:
-                return Fail(kNoList, ManifestFault::Kind::NoList);
-            case Slot::Filename:
-            case Slot::Md5:
-            case Slot::Size:
-                return FailEntry();
-            case Slot::None:
-                break;
-        }
-        return true;
-    }
-
-    bool SetField(std::string& field, string_t& value, unsigned bit) {
-        field = std::move(value);
-        fields_ |= bit;
-        return true;
-    }
-
-    bool FailEntry() {
-        parsed_.fault.entry = parsed_.entries.size() + 1;
-        return Fail("entry " + std::to_string(parsed_.fault.entry) +
-                        " of \"md5list\" lacks \"filename\", \"md5\" or \"size\" text",
-                    ManifestFault::Kind::BadEntry);
-    }
-
-    bool Fail(std::string error, ManifestFault::Kind kind) {
-        parsed_.error = std::move(error);
-        parsed_.fault.kind = kind;
-        return false;
-    }
-
-    ParsedManifest& parsed_;
-    std::string_view text_;
-    std::vector<Frame> frames_;
-    Slot slot_ = Slot::None;
-    ManifestEntry entry_;
-    unsigned fields_ = 0;
-    bool sawVersion_ = false;
-    bool sawList_ = false;
-};
-
 // A version without the white space around it (ASCII, and the ideographic
 // space a Chinese input method types).
 std::string_view TrimmedVersion(std::string_view version) {
@@ -291,26 +64,6 @@ std::string_view TrimmedVersion(std::string_view version) {
 }
 
 }  // namespace
-
-ParsedManifest ParseStandaloneManifest(std::string_view json) {
-    ParsedManifest parsed;
-    ManifestReader reader(parsed, json);
-    bool read = false;
-    try {
-        read = nlohmann::json::sax_parse(json.begin(), json.end(), &reader) && reader.Complete();
-    } catch (const nlohmann::json::exception& error) {
-        parsed.error = error.what();
-        parsed.fault.kind = ManifestFault::Kind::Syntax;
-    }
-    if (!read) {
-        parsed.version.clear();
-        parsed.entries.clear();
-        return parsed;
-    }
-    parsed.error.clear();
-    parsed.ok = true;
-    return parsed;
-}
 
 ReleaseComparison CompareReleases(const ParsedManifest& previous, const ParsedManifest& next) {
     std::unordered_map<std::string_view, const ManifestEntry*> before;
@@ -390,26 +143,6 @@ int CompareVersions(std::string_view a, std::string_view b) {
         }
     }
     return 0;
-}
-
-PreviousRelease ReadPreviousRelease(const std::string& path) {
-    PreviousRelease previous;
-    SystemError error;
-    previous.sizeLimit = kLargestWholeFile;
-    const std::optional<std::string> text = ReadWholeFile(path, previous.sizeLimit, &error);
-    if (!text) {
-        if (error.kind != ENOENT && error.kind != EISDIR) {  // a directory is no previous release
-            previous.state = PreviousRelease::State::Unusable;
-            previous.readError = error;
-        }
-        return previous;
-    }
-    previous.manifest = ParseStandaloneManifest(*text);
-    previous.state =
-        previous.manifest.ok ? PreviousRelease::State::Present : PreviousRelease::State::Unusable;
-    previous.error = previous.manifest.error;
-    previous.fault = previous.manifest.fault;
-    return previous;
 }
 
 }  // namespace varo

@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "manifest/FileDigest.h"
+#include "digest/FileDigest.h"
 #include "manifest/ResourcePaths.h"
 
 namespace varo {

@@ -1,4 +1,5 @@
 #include "cache/DigestCache.h"
+#include "digest/FileDigest.h"
 
 #include <gtest/gtest.h>
 

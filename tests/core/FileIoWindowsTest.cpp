@@ -5,7 +5,7 @@
 #include <cerrno>
 #include <filesystem>
 
-#include "manifest/FileDigest.h"
+#include "digest/FileDigest.h"
 #include "manifest/ResourcePaths.h"
 #include "platform/FileIo.h"
 #include "platform/Path.h"

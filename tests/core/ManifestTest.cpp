@@ -11,11 +11,11 @@
 #include <functional>
 #include <thread>
 
-#include "manifest/FileDigest.h"
+#include "digest/FileDigest.h"
 #include "manifest/ReleaseCheck.h"
 #include "platform/FileIo.h"
 #include "platform/Md5.h"
-#include "platform/Md5Lanes.h"
+#include "digest/Md5Lanes.h"
 #include "support/TestSupport.h"
 
 namespace varo {

@@ -9,7 +9,7 @@
 
 #include "db/ItemTable.h"
 #include "filter/FilterFile.h"
-#include "manifest/FileDigest.h"
+#include "digest/FileDigest.h"
 #include "manifest/ReleaseCheck.h"
 #include "manifest/ResourceImport.h"
 #include "manifest/ResourcePaths.h"

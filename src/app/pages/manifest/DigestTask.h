@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "cache/DigestCache.h"
-#include "manifest/FileDigest.h"
+#include "digest/FileDigest.h"
 
 namespace varo {
 

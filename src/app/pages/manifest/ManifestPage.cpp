@@ -30,7 +30,7 @@
 #include "app/pages/manifest/DigestTask.h"
 #include "app/widgets/TextBridge.h"
 #include "app/widgets/WrappingButton.h"
-#include "manifest/FileDigest.h"
+#include "digest/FileDigest.h"
 #include "manifest/ReleaseCheck.h"
 #include "manifest/ResourceImport.h"
 #include "manifest/ResourcePaths.h"

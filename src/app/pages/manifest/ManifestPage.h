@@ -9,7 +9,7 @@
 #include "cache/DigestCache.h"
 #include "checks/Findings.h"
 #include "jobs/ManifestJob.h"
-#include "manifest/FileDigest.h"
+#include "digest/FileDigest.h"
 #include "manifest/Manifest.h"
 #include "manifest/ResourceImport.h"
 #include "settings/SettingsFile.h"

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "cache/DigestCache.h"
+#include "cache/DigestMemory.h"
 #include "platform/FileIo.h"
 #include "platform/SystemError.h"
 
@@ -18,21 +20,6 @@ struct FileDigest {
     std::uint64_t size = 0;  // the bytes digested
     SystemError error;       // why the file could not be digested
     bool recalled = false;   // the digest came from the job's memory, the file was not read
-};
-
-// What the digest engine asks of a memory of earlier digests (the digest
-// cache): the digest of a file in exactly this state, if it has one, and to
-// keep a digest the engine made. Called from the engine's threads at once.
-class DigestMemory {
-  public:
-    virtual ~DigestMemory() = default;
-    // Whether it has anything for the path at all: the file's state is
-    // looked up only then.
-    virtual bool Knows(const std::string& path) const = 0;
-    virtual std::optional<std::string> Recall(const std::string& path,
-                                              const FileState& state) const = 0;
-    virtual void Remember(const std::string& path, const FileState& state,
-                          const std::string& md5) = 0;
 };
 
 // A file is remembered only when its modification and change times are at
@@ -83,6 +70,18 @@ struct DigestJob {
 // for the files next in line, so that more reads are in flight than there
 // are threads hashing.
 std::vector<FileDigest> DigestFiles(const DigestJob& job);
+
+// What a job with the cache gives: the digests, how many came from the
+// cache, and why the cache was left alone, if it was.
+struct CachedDigests {
+    std::vector<FileDigest> digests;
+    std::size_t recalled = 0;
+    CacheProblem problem;
+};
+
+// The digest engine with the cache at `cachePath` (empty: none): recalls
+// what it can, digests the rest, remembers them. Both front ends use it.
+CachedDigests DigestFilesWithCache(DigestJob& job, const std::string& cachePath);
 
 // The number of threads a digest job uses unless told otherwise: one per
 // hardware thread.

@@ -1,4 +1,4 @@
-#include "platform/Md5Lanes.h"
+#include "digest/Md5Lanes.h"
 
 #include <algorithm>
 #include <bit>

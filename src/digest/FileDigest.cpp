@@ -1,4 +1,4 @@
-#include "manifest/FileDigest.h"
+#include "digest/FileDigest.h"
 
 #include <algorithm>
 #include <array>
@@ -11,9 +11,10 @@
 #include <system_error>
 #include <thread>
 
+#include "digest/Md5Lanes.h"
 #include "platform/FileIo.h"
 #include "platform/Md5.h"
-#include "platform/Md5Lanes.h"
+#include "platform/Path.h"
 #include "text/Printable.h"
 
 namespace varo {
@@ -611,6 +612,41 @@ std::vector<FileDigest> DigestFiles(const DigestJob& job) {
 
 int DefaultDigestThreads() {
     return static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+}
+
+CachedDigests DigestFilesWithCache(DigestJob& job, const std::string& cachePath) {
+    CachedDigests result;
+    if (cachePath.empty()) {
+        result.digests = DigestFiles(job);
+        return result;
+    }
+    // The job reads the files by their full paths too; its caller keeps the
+    // paths as they were given.
+    SystemError noFolder;
+    std::optional<std::vector<std::string>> full = FullPaths(job.paths, &noFolder);
+    if (noFolder) {
+        // Relative names without the folder they are in would key the cache wrongly.
+        result.problem = {CacheProblem::Kind::NoPlace, noFolder, 0, {}};
+        result.digests = DigestFiles(job);
+        return result;
+    }
+    std::vector<std::string> given;
+    if (full) {
+        given = std::exchange(job.paths, std::move(*full));
+    }
+    DigestCache cache(cachePath, job.paths);
+    result.problem = cache.Problem();
+    job.memory = result.problem ? nullptr : &cache;
+    result.digests = DigestFiles(job);
+    job.memory = nullptr;
+    if (!given.empty()) {
+        job.paths = std::move(given);
+    }
+    if (!result.problem && !cache.Save()) {
+        result.problem = cache.Problem();
+    }
+    result.recalled = cache.Recalled();
+    return result;
 }
 
 }  // namespace varo
