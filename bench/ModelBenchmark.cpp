@@ -28,7 +28,7 @@
 #include "app/pages/filter/FilterGridView.h"
 #include "app/pages/filter/FilterPage.h"
 #include "app/pages/manifest/ManifestPage.h"
-#include "app/widgets/TextBridge.h"
+#include "app/messages/TextBridge.h"
 #include "app/window/MainWindow.h"
 
 namespace {

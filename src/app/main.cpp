@@ -11,10 +11,10 @@
 #include "app/application/WindowProcess.h"
 #include "app/application/WindowSettings.h"
 #include "app/messages/MessageBoxes.h"
-#include "app/widgets/TextBridge.h"
+#include "app/messages/TextBridge.h"
 #include "app/window/MainWindow.h"
 #include "db/SqliteSurface.h"
-#include "platform/Console.h"
+#include "platform/CommandLineProcess.h"
 #include "platform/FatalError.h"
 #include "platform/ProgramDirectory.h"
 

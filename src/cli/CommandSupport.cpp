@@ -4,7 +4,7 @@
 #include <variant>
 
 #include "cli/Commands.h"
-#include "platform/Console.h"
+#include "platform/CommandLineProcess.h"
 #include "platform/FileIo.h"
 #include "platform/Path.h"
 #include "text/CodePage.h"

@@ -8,13 +8,13 @@
 
 #include "cache/DigestCache.h"
 #include "cli/Commands.h"
-#include "jobs/ManifestJob.h"
 #include "digest/FileDigest.h"
+#include "jobs/ManifestJob.h"
 #include "manifest/Manifest.h"
 #include "manifest/ReleaseCheck.h"
 #include "manifest/ResourceImport.h"
 #include "manifest/ResourcePaths.h"
-#include "platform/Console.h"
+#include "platform/CommandLineProcess.h"
 #include "platform/Path.h"
 
 namespace varo::cli {

@@ -12,7 +12,7 @@
 
 #include "cli/Commands.h"
 #include "digest/FileDigest.h"
-#include "platform/Console.h"
+#include "platform/CommandLineProcess.h"
 #include "platform/Path.h"
 #include "text/Printable.h"
 

@@ -26,10 +26,6 @@ std::string Joined(std::string_view a, std::string_view b) {
 
 }  // namespace
 
-std::string SqliteConnection::ToLibrary(std::string_view text, bool raw) const {
-    return raw ? std::string(text) : GbkToUtf8(text);
-}
-
 int SqliteConnection::CloseV2() {
     return CloseWith(true);
 }
@@ -79,25 +75,6 @@ bool SqliteConnection::Execute(std::string_view sql, RowRoutine row, void* user,
     }
     std::free(record);
     return result == SQLITE_OK;
-}
-
-int SqliteConnection::ErrorCode() const {
-    return VARO_SQLITE(sqlite3_errcode)(handle_);
-}
-
-std::string SqliteConnection::ErrorMessage(bool convert) const {
-    const char* message = VARO_SQLITE(sqlite3_errmsg)(handle_);
-    return convert ? Utf8ToGbk(message) : std::string(message);
-}
-
-SqliteStatement SqliteConnection::Prepare(std::string_view sql, bool* ok, bool raw) {
-    sqlite3_stmt* statement = nullptr;
-    const int result = VARO_SQLITE(sqlite3_prepare_v2)(handle_, ToLibrary(sql, raw).c_str(), -1,
-                                                       &statement, nullptr);
-    if (ok != nullptr) {
-        *ok = result == SQLITE_OK;
-    }
-    return SqliteStatement(statement);
 }
 
 SqliteStatement SqliteConnection::PrepareWithName(const char* sql, std::string_view name) {

@@ -1,7 +1,5 @@
 #include "platform/Path.h"
 
-#include "platform/ProgramDirectory.h"
-
 namespace varo {
 namespace {
 
@@ -77,10 +75,6 @@ std::string TemporaryPathBeside(std::string_view path, std::string_view suffix) 
     temporary += '.';
     temporary += suffix;
     return temporary;
-}
-
-std::string ProgramFilePath(std::string_view fileName) {
-    return JoinPath(ProgramDirectory(), fileName);
 }
 
 }  // namespace varo

@@ -14,7 +14,7 @@
 #include <QTreeView>
 
 #include "GuiHarness.h"
-#include "app/widgets/TextBridge.h"
+#include "app/messages/TextBridge.h"
 #include "support/TestSupport.h"
 
 using namespace varo;

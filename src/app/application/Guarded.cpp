@@ -4,7 +4,7 @@
 #include <stdexcept>
 
 #include "app/messages/MessageBoxes.h"
-#include "app/widgets/TextBridge.h"
+#include "app/messages/TextBridge.h"
 
 namespace varo {
 

@@ -5,7 +5,7 @@
 #include <QLibraryInfo>
 #include <QTranslator>
 
-#include "app/widgets/TextBridge.h"
+#include "app/messages/TextBridge.h"
 #include "platform/ProgramDirectory.h"
 
 namespace varo {

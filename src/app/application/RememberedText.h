@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "app/widgets/TextBridge.h"
+#include "app/messages/TextBridge.h"
 #include "settings/SettingsFile.h"
 
 namespace varo {

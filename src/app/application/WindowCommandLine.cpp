@@ -3,7 +3,7 @@
 #include <QCommandLineParser>
 #include <QRegularExpression>
 
-#include "app/widgets/TextBridge.h"
+#include "app/messages/TextBridge.h"
 #include "platform/Path.h"
 
 namespace varo {

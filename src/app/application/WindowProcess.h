@@ -1,11 +1,5 @@
 #pragma once
 
-// application: the window program's start-up around main(): its command line
-// (WindowCommandLine.h), the settings file's place and what is remembered
-// (WindowSettings.h), the interface font and language, the guard that keeps
-// exceptions out of Qt's event handling (Guarded.h), and what the process
-// needs from the system (here, one implementation in posix/ and windows/).
-
 #include <QWidget>
 
 // What the window's process needs from the operating system, one

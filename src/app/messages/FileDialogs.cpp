@@ -7,7 +7,7 @@
 #include <algorithm>
 #include <utility>
 
-#include "app/widgets/TextBridge.h"
+#include "app/messages/TextBridge.h"
 #include "filter/FilterFile.h"
 #include "platform/Path.h"
 

@@ -1,4 +1,5 @@
 #include "app/messages/FindingQuestion.h"
+#include "app/messages/ProblemText.h"
 
 #include <QStringList>
 
@@ -7,8 +8,8 @@
 #include "app/messages/MessageBoxes.h"
 #include "app/messages/MessageText.h"
 #include "app/messages/SystemErrorText.h"
+#include "app/messages/TextBridge.h"
 #include "app/pages/pillar/LightPillarModel.h"
-#include "app/widgets/TextBridge.h"
 
 namespace varo {
 namespace {

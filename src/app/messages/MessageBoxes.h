@@ -1,12 +1,5 @@
 #pragma once
 
-// messages: what the window says and asks. Message boxes and questions
-// (here), the open-file dialogs and their remembered folders and types
-// (FileDialogs.h), the questions about the checks' findings
-// (FindingQuestion.h), the texts of system failures (SystemErrorText.h),
-// data made visible in messages (MessageText.h), the warnings of a failed
-// write (OutputFile.h).
-
 #include <QString>
 
 #include <functional>

@@ -1,6 +1,6 @@
 #include "app/messages/MessageText.h"
 
-#include "app/widgets/TextBridge.h"
+#include "app/messages/TextBridge.h"
 #include "platform/Path.h"
 #include "text/Printable.h"
 

@@ -6,7 +6,7 @@
 #include "app/messages/MessageBoxes.h"
 #include "app/messages/MessageText.h"
 #include "app/messages/SystemErrorText.h"
-#include "app/widgets/TextBridge.h"
+#include "app/messages/TextBridge.h"
 #include "platform/FileIo.h"
 #include "platform/Path.h"
 

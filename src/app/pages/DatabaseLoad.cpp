@@ -12,8 +12,9 @@
 
 #include "app/messages/MessageBoxes.h"
 #include "app/messages/MessageText.h"
+#include "app/messages/ProblemText.h"
 #include "app/messages/SystemErrorText.h"
-#include "app/widgets/TextBridge.h"
+#include "app/messages/TextBridge.h"
 #include "platform/Path.h"
 
 namespace varo {

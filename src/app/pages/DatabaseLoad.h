@@ -1,9 +1,5 @@
 #pragma once
 
-// pages: one folder per tab (pillar, filter, manifest, about), each with
-// its page, model, views, editors and background work; the item-table load
-// the pillar and filter pages share (here).
-
 #include <QObject>
 #include <QString>
 

@@ -108,30 +108,6 @@ std::optional<std::vector<std::string>> FullPaths(const std::vector<std::string>
     return full;
 }
 
-std::string_view PathSeparators() {
-    return "/";
-}
-
-char NativeSeparator() {
-    return '/';
-}
-
-std::size_t DrivePrefixLength(std::string_view) {
-    return 0;
-}
-
-bool NamesMayHoldQuotes() {
-    return true;
-}
-
-std::string DisplayPath(std::string_view path) {
-    return std::string(path);
-}
-
-std::string ExactPath(std::string_view path) {
-    return std::string(path);
-}
-
 bool IsReadOnlyFile(const std::string& path) {
     struct stat info {};
     if (::stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) {

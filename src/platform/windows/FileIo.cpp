@@ -9,6 +9,7 @@
 #include <cstring>
 #include <vector>
 
+#include "platform/Path.h"
 #include "platform/windows/WindowsText.h"
 
 namespace varo {
@@ -79,24 +80,8 @@ std::filesystem::path FileSystemPath(const std::string& path) {
     return std::filesystem::path(WidePath(path));
 }
 
-namespace {
-
-// A path without the "\\?\" prefix of the long form: \\?\UNC\server\x is
-// \\server\x, \\?\D:\x is D:\x.
-std::string WithoutLongPathPrefix(std::string_view path) {
-    if (path.rfind("\\\\?\\UNC\\", 0) == 0) {
-        return "\\\\" + std::string(path.substr(8));
-    }
-    if (path.rfind("\\\\?\\", 0) == 0) {
-        path.remove_prefix(4);
-    }
-    return std::string(path);
-}
-
-}  // namespace
-
 std::string ProgramPath(const std::filesystem::path& path) {
-    return WithoutLongPathPrefix(windows::Narrow(path.native()));
+    return DisplayPath(windows::Narrow(path.native()));
 }
 
 std::optional<std::vector<std::string>> FullPaths(const std::vector<std::string>& paths,
@@ -129,36 +114,6 @@ std::optional<std::vector<std::string>> FullPaths(const std::vector<std::string>
         (*full)[i] = std::move(resolved);
     }
     return full;
-}
-
-std::string_view PathSeparators() {
-    return "/\\";
-}
-
-char NativeSeparator() {
-    return '\\';
-}
-
-std::size_t DrivePrefixLength(std::string_view path) {
-    const bool letter =
-        !path.empty() && ((path[0] >= 'A' && path[0] <= 'Z') || (path[0] >= 'a' && path[0] <= 'z'));
-    return letter && path.size() >= 2 && path[1] == ':' ? 2 : 0;
-}
-
-bool NamesMayHoldQuotes() {
-    return false;
-}
-
-std::string DisplayPath(std::string_view path) {
-    // The long-path forms as the user knows them.
-    std::string shown = WithoutLongPathPrefix(path);
-    std::replace(shown.begin(), shown.end(), '/', '\\');
-    return shown;
-}
-
-std::string ExactPath(std::string_view path) {
-    // The form every reader of the program opens (WidePath): full, "\\?\".
-    return windows::Narrow(WidePath(path));
 }
 
 bool IsReadOnlyFile(const std::string& path) {

@@ -1,6 +1,6 @@
 #include "app/pages/filter/FilterGridModel.h"
 
-#include "app/widgets/TextBridge.h"
+#include "app/messages/TextBridge.h"
 
 #include <algorithm>
 

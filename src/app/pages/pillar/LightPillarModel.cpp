@@ -1,6 +1,6 @@
 #include "app/pages/pillar/LightPillarModel.h"
 
-#include "app/widgets/TextBridge.h"
+#include "app/messages/TextBridge.h"
 
 namespace varo {
 

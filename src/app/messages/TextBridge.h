@@ -1,10 +1,5 @@
 #pragma once
 
-// widgets: what the pages build on: text between QString and the core's GBK
-// and UTF-8 (here), the button whose caption wraps (WrappingButton.h), the
-// font that fits a fixed place (FontThatFits.h), the find box over a grid
-// (GridFindBox.h).
-
 #include <QString>
 
 #include <string>

@@ -4,6 +4,8 @@
 #include <string_view>
 #include <vector>
 
+// A command-line process: its set-up, its arguments, its standard streams
+// and the terminal they may go to.
 namespace varo {
 
 // Sets the process up for a command-line run: a full disk fails a write

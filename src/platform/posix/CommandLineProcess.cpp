@@ -1,4 +1,4 @@
-#include "platform/Console.h"
+#include "platform/CommandLineProcess.h"
 
 #include <malloc.h>
 #include <sys/ioctl.h>

@@ -1,4 +1,4 @@
-#include "platform/Console.h"
+#include "platform/CommandLineProcess.h"
 
 #include <windows.h>
 // windows.h first: shellapi.h needs its types.

@@ -1,0 +1,130 @@
+#include "app/messages/ProblemText.h"
+
+#include "app/messages/MessageText.h"
+#include "app/messages/SystemErrorText.h"
+#include "app/messages/TextBridge.h"
+
+namespace varo {
+namespace {
+
+// SQLite's primary result codes a user can meet, in Chinese.
+QString SqliteCodeText(int code) {
+    switch (code) {
+        case 5:  // SQLITE_BUSY
+        case 6:  // SQLITE_LOCKED
+            return QStringLiteral("数据库正被其它程序使用（已锁定），请稍后再试");
+        case 26:  // SQLITE_NOTADB
+            return QStringLiteral("不是SQLite数据库文件");
+        case 11:  // SQLITE_CORRUPT
+            return QStringLiteral("数据库文件已损坏");
+        case 14:  // SQLITE_CANTOPEN
+            return QStringLiteral("无法打开数据库文件");
+        case 10:  // SQLITE_IOERR
+            return QStringLiteral("读取数据库时发生磁盘读写错误");
+        case 13:  // SQLITE_FULL
+            return QStringLiteral("磁盘空间不足");
+        case 8:  // SQLITE_READONLY
+            return QStringLiteral("数据库是只读的");
+        case 7:  // SQLITE_NOMEM
+            return QStringLiteral("内存不足");
+        case 3:   // SQLITE_PERM
+        case 23:  // SQLITE_AUTH
+            return QStringLiteral("没有访问数据库的权限");
+        default:
+            return QStringLiteral("数据库无法读取");
+    }
+}
+
+// SQLite's code in Chinese, and its own words after ours for a support request.
+QString SqliteText(int code, const QString& english) {
+    return english.isEmpty()
+               ? SqliteCodeText(code)
+               : QStringLiteral("%1（SQLite：%2）").arg(SqliteCodeText(code), english);
+}
+
+}  // namespace
+
+QString DatabaseFileProblemText(const DatabaseFileCheck& check) {
+    switch (check.kind) {
+        case DatabaseFileCheck::Kind::Missing:
+            return QStringLiteral("文件不存在");
+        case DatabaseFileCheck::Kind::Folder:
+            return QStringLiteral("这是一个文件夹，不是数据库文件");
+        case DatabaseFileCheck::Kind::NotRegularFile:
+            return QStringLiteral("不是普通文件（是管道、设备或套接字），不是数据库文件");
+        case DatabaseFileCheck::Kind::Empty:
+            return QStringLiteral("文件为空，不是SQLite数据库");
+        case DatabaseFileCheck::Kind::NotDatabase:
+            return QStringLiteral("不是SQLite数据库文件");
+        case DatabaseFileCheck::Kind::Unreadable:
+            return QStringLiteral("无法读取：%1")
+                .arg(SystemErrorText(check.error, FileAccess::Read));
+        case DatabaseFileCheck::Kind::Database:
+            break;
+    }
+    return QString();
+}
+
+QString ItemTableProblemText(const ItemTable& table) {
+    switch (table.problem) {
+        case ItemTable::Problem::File:
+            return DatabaseFileProblemText(table.file);
+        case ItemTable::Problem::NoTable:
+            return QStringLiteral("数据库中没有StdItems表");
+        case ItemTable::Problem::TooLarge:
+            return QStringLiteral(
+                       "StdItems表超出了本程序能载入的大小（%1文本或%2个单元格），"
+                       "未载入")
+                .arg(SizeText(LargestItemTable::kTextBytes))
+                .arg(LargestItemTable::kCells);
+        case ItemTable::Problem::Cancelled:
+            return QStringLiteral("已取消");
+        case ItemTable::Problem::Sqlite:
+            break;
+        case ItemTable::Problem::None:
+            return QString();
+    }
+    return SqliteText(table.sqliteCode, FromGbk(table.error).trimmed());
+}
+
+QString ManifestFaultText(const ManifestFault& fault) {
+    switch (fault.kind) {
+        case ManifestFault::Kind::Syntax:
+            return fault.line > 0 ? QStringLiteral("第%1行第%2列不是正确的JSON")
+                                        .arg(fault.line)
+                                        .arg(fault.column)
+                                  : QStringLiteral("不是正确的JSON");
+        case ManifestFault::Kind::NoVersion:
+            return QStringLiteral("没有文本形式的“assets_version”");
+        case ManifestFault::Kind::NoList:
+            return QStringLiteral("没有“md5list”数组");
+        case ManifestFault::Kind::BadEntry:
+            return QStringLiteral("“md5list”的第%1项缺少文本形式的“filename”、“md5”或“size”")
+                .arg(fault.entry);
+        case ManifestFault::Kind::TooDeep:
+            return QStringLiteral("嵌套层数过多");
+        case ManifestFault::Kind::None:
+            break;
+    }
+    return QStringLiteral("不是有效的清单");
+}
+
+QString CacheProblemText(const CacheProblem& problem) {
+    switch (problem.kind) {
+        case CacheProblem::Kind::NoPlace:
+            // The reason may hold brackets of its own: after a comma, they do not nest.
+            return QStringLiteral("没有缓存文件夹，%1").arg(SystemErrorText(problem.error));
+        case CacheProblem::Kind::LibraryMissing:
+            return QStringLiteral("无法加载SQLite");
+        case CacheProblem::Kind::Sqlite:
+            return SqliteText(problem.sqliteCode, FromUtf8(problem.message).trimmed());
+        case CacheProblem::Kind::NotOurs:
+            return QStringLiteral(
+                "那里的文件不是本程序的MD5缓存，已原样保留（删除或移走它即可恢复缓存）");
+        case CacheProblem::Kind::None:
+            break;
+    }
+    return QString();
+}
+
+}  // namespace varo
