@@ -10,6 +10,7 @@
 #include "cli/Commands.h"
 #include "digest/FileDigest.h"
 #include "jobs/ManifestJob.h"
+#include "jobs/ResourceImportJob.h"
 #include "manifest/Manifest.h"
 #include "manifest/ReleaseCheck.h"
 #include "manifest/ResourceImport.h"
@@ -199,7 +200,8 @@ int RunManifest(const ManifestOptions& options) {
     const std::vector<FileDigest>& digests = cached.digests;
 
     plan.files = std::move(job.paths);
-    const ImportedResources imported = ResourceListLines(plan, digests);
+    const ResourceImportOutcome outcome = ConcludeResourceImport(plan, digests);
+    const ImportedResources& imported = outcome.imported;
     if (!imported.failed.empty()) {
         for (const SkippedResource& failed : imported.failed) {
             Note(Shown(failed.path) + ": cannot read: " + SystemErrorMessage(failed.error));
@@ -207,23 +209,16 @@ int RunManifest(const ManifestOptions& options) {
         return Fail("nothing was written");
     }
     // One name from two files: other bytes are a finding, the same bytes a note.
-    const std::optional<Finding> duplicates = CheckDuplicateNames(plan, digests);
-    std::size_t sameBytes = 0;
-    for (const ResourceImportPlan::SharedName& shared : plan.sharedNames) {
-        if (!SameBytes(digests[shared.earlierFile], digests[shared.laterFile])) {
-            continue;
-        }
-        if (++sameBytes <= kItemsListed) {
-            Note(Shown(shared.earlier) + " and " + Shown(shared.later) +
-                 " give the same entry name " + Shown(shared.name) +
-                 " with the same bytes; it is listed once");
-        }
+    for (std::size_t i = 0; i < outcome.sameBytes.size() && i < kItemsListed; ++i) {
+        const ResourceImportPlan::SharedName& shared = outcome.sameBytes[i];
+        Note(Shown(shared.earlier) + " and " + Shown(shared.later) + " give the same entry name " +
+             Shown(shared.name) + " with the same bytes; it is listed once");
     }
-    if (sameBytes > kItemsListed) {
-        Note("and " + Counted(sameBytes - kItemsListed, "more name") +
+    if (outcome.sameBytes.size() > kItemsListed) {
+        Note("and " + Counted(outcome.sameBytes.size() - kItemsListed, "more name") +
              " given by two files with the same bytes");
     }
-    if (!AllowFinding(duplicates, options.accepted)) {
+    if (!AllowFinding(outcome.duplicates, options.accepted)) {
         return 1;
     }
     // One entry per name, as in the window: a later file of the same name wins.

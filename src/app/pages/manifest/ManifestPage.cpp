@@ -32,6 +32,7 @@
 #include "app/pages/manifest/DigestTask.h"
 #include "app/widgets/WrappingButton.h"
 #include "digest/FileDigest.h"
+#include "jobs/ResourceImportJob.h"
 #include "manifest/ReleaseCheck.h"
 #include "manifest/ResourceImport.h"
 #include "manifest/ResourcePaths.h"
@@ -330,15 +331,15 @@ void ManifestPage::FinishImport(const ResourceImportPlan& plan, CachedDigests di
     // A name given again with other bytes, in this import or against the
     // list, replaces a line only when the user says so.
     const std::string current = ResourceListText();
-    const std::optional<Finding> duplicates =
-        CheckDuplicateNames(plan, digests.digests, current, [this](std::string_view name) {
+    const ResourceImportOutcome outcome =
+        ConcludeResourceImport(plan, digests.digests, current, [this](std::string_view name) {
             const auto found = pathOfName_.find(std::string(name));
             return found == pathOfName_.end() ? std::string() : found->second;
         });
-    if (!ConfirmFinding(duplicates)) {
+    if (!ConfirmFinding(outcome.duplicates)) {
         return;
     }
-    ImportedResources imported = ResourceListLines(plan, digests.digests);
+    const ImportedResources& imported = outcome.imported;
     skipped.insert(skipped.end(), imported.failed.begin(), imported.failed.end());
     for (std::size_t i = 0; i < plan.files.size() && i < digests.digests.size(); ++i) {
         if (digests.digests[i].ok) {
