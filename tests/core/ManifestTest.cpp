@@ -1,4 +1,5 @@
 #include "manifest/Manifest.h"
+#include "manifest/ResourceList.h"
 
 #include <gtest/gtest.h>
 
@@ -12,10 +13,10 @@
 #include <thread>
 
 #include "digest/FileDigest.h"
+#include "digest/Md5Lanes.h"
 #include "manifest/ReleaseCheck.h"
 #include "platform/FileIo.h"
 #include "platform/Md5.h"
-#include "digest/Md5Lanes.h"
 #include "support/TestSupport.h"
 
 namespace varo {
@@ -157,17 +158,22 @@ TEST(ResourceList, NewLinesReplaceTheLinesOfTheirNamesInPlace) {
         std::string list;
         std::string added;
         std::string merged;
+        bool appended;  // the text before the new lines stays as it was
     } cases[] = {
-        {"into an empty list", "", "a x 1\r\n", "a x 1\r\n"},
-        {"new names go last", "a x 1\r\n", "b y 2\r\n", "a x 1\r\nb y 2\r\n"},
+        {"into an empty list", "", "a x 1\r\n", "a x 1\r\n", true},
+        {"new names go last", "a x 1\r\n", "b y 2\r\n", "a x 1\r\nb y 2\r\n", true},
         {"a known name keeps its place", "a x 1\r\nb y 2\r\n", "a z 3\r\nc w 4\r\n",
-         "a z 3\r\nb y 2\r\nc w 4\r\n"},
-        {"twice in one import: the later wins", "", "a x 1\r\na z 3\r\n", "a z 3\r\n"},
+         "a z 3\r\nb y 2\r\nc w 4\r\n", false},
+        {"twice in one import: the later wins", "", "a x 1\r\na z 3\r\n", "a z 3\r\n", true},
         {"names with spaces compare whole", "地图 1.map x 1\r\n1.map y 2\r\n", "地图 1.map z 3\r\n",
-         "地图 1.map z 3\r\n1.map y 2\r\n"},
+         "地图 1.map z 3\r\n1.map y 2\r\n", false},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(MergeResourceLines(c.list, c.added), c.merged) << c.label;
+        ResourceList list;
+        list.Add(c.list);
+        EXPECT_EQ(list.Add(c.added), c.appended) << c.label;
+        EXPECT_EQ(list.Text(), c.merged) << c.label;
     }
 }
 

@@ -231,22 +231,16 @@ QString ManifestPage::SettingCaption(std::string_view name) {
     return CaptionOf<ManifestPage>(kRememberedTexts, name);
 }
 
-std::string ManifestPage::ResourceListText() const {
-    // Blocks are separated by U+2029 in the raw text; the list's lines end in CR LF.
-    QString raw = 编辑框_json文件->document()->toRawText();
-    raw.replace(QChar::ParagraphSeparator, QStringLiteral("\r\n"));
-    return ToUtf8(raw);
-}
-
-void ManifestPage::AppendToList(const std::string& current, const std::string& lines) {
-    if (lines.empty()) {
-        return;
+void ManifestPage::AppendToList(const std::string& lines) {
+    const std::size_t before = list_.Text().size();
+    const bool appended = list_.Add(lines);
+    if (list_.Text().size() == before && appended) {
+        return;  // nothing new
     }
-    // An import's lines hold each name once: into an empty list they go as
-    // they are.
-    std::string merged = current.empty() ? lines : MergeResourceLines(current, lines);
-    const bool appended = merged.compare(0, current.size(), current) == 0;
-    QString text = FromUtf8(appended ? merged.substr(current.size()) : merged);
+    // The widget shows the list: the new lines at its end, or the whole list
+    // again when a line was replaced in its place.
+    QString text = FromUtf8(appended ? std::string_view(list_.Text()).substr(before)
+                                     : std::string_view(list_.Text()));
     text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     if (!appended) {
         编辑框_json文件->setPlainText(text);
@@ -330,12 +324,9 @@ void ManifestPage::FinishImport(const ResourceImportPlan& plan, CachedDigests di
     }
     // A name given again with other bytes, in this import or against the
     // list, replaces a line only when the user says so.
-    const std::string current = ResourceListText();
     const ResourceImportOutcome outcome =
-        ConcludeResourceImport(plan, digests.digests, current, [this](std::string_view name) {
-            const auto found = pathOfName_.find(std::string(name));
-            return found == pathOfName_.end() ? std::string() : found->second;
-        });
+        ConcludeResourceImport(plan, digests.digests, list_.Text(),
+                               [this](std::string_view name) { return list_.SourceOf(name); });
     if (!ConfirmFinding(outcome.duplicates)) {
         return;
     }
@@ -343,12 +334,12 @@ void ManifestPage::FinishImport(const ResourceImportPlan& plan, CachedDigests di
     skipped.insert(skipped.end(), imported.failed.begin(), imported.failed.end());
     for (std::size_t i = 0; i < plan.files.size() && i < digests.digests.size(); ++i) {
         if (digests.digests[i].ok) {
-            pathOfName_[std::string(PathFileNameView(plan.files[i]))] = plan.files[i];
+            list_.SetSource(PathFileNameView(plan.files[i]), plan.files[i]);
         }
     }
     // One step after all files: the lines of one import stay together, after
     // whatever the list holds now; a name the list holds already keeps its place.
-    AppendToList(current, imported.lines);
+    AppendToList(imported.lines);
     ShowImportSummary(skipped, plan.sharedNames, digests.problem);
 }
 
@@ -439,7 +430,7 @@ void ManifestPage::ShowImporting(bool importing) {
 
 void ManifestPage::ClearResourceList() {
     编辑框_json文件->clear();
-    pathOfName_.clear();
+    list_.Clear();
 }
 
 void ManifestPage::WriteManifest(const PlannedOutput& output) {

@@ -8,10 +8,11 @@
 #include "app/window/PageCanvas.h"
 #include "cache/DigestCache.h"
 #include "checks/Findings.h"
-#include "jobs/ManifestJob.h"
 #include "digest/FileDigest.h"
+#include "jobs/ManifestJob.h"
 #include "manifest/Manifest.h"
 #include "manifest/ResourceImport.h"
+#include "manifest/ResourceList.h"
 #include "settings/SettingsFile.h"
 
 class QCheckBox;
@@ -63,7 +64,7 @@ class ManifestPage : public PageCanvas {
     // The mode and the custom folder the manifests name their entries by.
     ManifestNaming Naming() const;
     // The list as "name md5 size\r\n" lines, UTF-8.
-    std::string ResourceListText() const;
+    const std::string& ResourceListText() const { return list_.Text(); }
 
     void SelectMode(QCheckBox* clicked);
     void ImportResources();
@@ -97,8 +98,8 @@ class ManifestPage : public PageCanvas {
 
   private:
     void StartImport(std::vector<std::string> paths, std::vector<SkippedResource> skipped);
-    // `current` is the list's text now (ResourceListText).
-    void AppendToList(const std::string& current, const std::string& lines);
+    // Adds an import's lines to the list and shows them.
+    void AppendToList(const std::string& lines);
     // What the page shows while an import runs or once it is over.
     void ShowImporting(bool importing);
     void FinishImport(const ResourceImportPlan& plan, CachedDigests digests, bool cancelled,
@@ -114,9 +115,9 @@ class ManifestPage : public PageCanvas {
 
     std::string outputDirectory_;
     std::string cachePath_;
-    // The file each name of the list was imported from, for the question
-    // about a name given again with other bytes.
-    std::unordered_map<std::string, std::string> pathOfName_;
+    // What the read-only list shows, with the file each name came from (for
+    // the question about a name given again with other bytes).
+    ResourceList list_;
     QShortcut* cancelShortcut_ = nullptr;
     DigestTask* importTask_ = nullptr;  // the running import, a child of the page
 };

@@ -1,0 +1,32 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <unordered_map>
+
+namespace varo {
+
+// The resource list the manifests are written from: one "name md5 size"
+// line per name (CR LF each), in the order the names first came, and the
+// file each name was imported from. A later line of a name the list holds
+// replaces that line in its place, so no name has two entries.
+class ResourceList {
+  public:
+    const std::string& Text() const { return text_; }
+    bool Empty() const { return text_.empty(); }
+
+    // Adds an import's lines. True when they were only appended (the text
+    // before them is as it was), false when a line was replaced in place.
+    bool Add(std::string_view lines);
+    // The file a listed name came from; empty when not known.
+    void SetSource(std::string_view name, std::string path);
+    std::string SourceOf(std::string_view name) const;
+
+    void Clear();
+
+  private:
+    std::string text_;
+    std::unordered_map<std::string, std::string> sourceOfName_;
+};
+
+}  // namespace varo
