@@ -269,10 +269,6 @@ std::string SizeText(std::uint64_t bytes) {
     return bytes % (1u << 20) == 0 ? std::to_string(bytes >> 20) + " MiB" : Counted(bytes, "byte");
 }
 
-std::string OutputPath(const std::string& directory, const char* fileName) {
-    return JoinPath(directory, fileName);
-}
-
 int WriteOutput(const PlannedOutput& output, const Accepted& accepted) {
     if (!AllowFindings(output.findings, accepted)) {
         return 1;

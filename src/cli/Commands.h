@@ -110,9 +110,6 @@ std::string ListedValues(const Values& values, Describe describe,
 // A size limit as the messages give it: "64 MiB".
 std::string SizeText(std::uint64_t bytes);
 
-// The path of an output file in the output directory ("." when empty).
-std::string OutputPath(const std::string& directory, const char* fileName);
-
 // A job's planned file: its findings refused unless accepted, then written
 // as one step and reported on stdout. The exit status.
 int WriteOutput(const PlannedOutput& output, const Accepted& accepted);

@@ -161,24 +161,23 @@ int RunManifest(const ManifestOptions& options) {
     // The version first: a run that cannot tell it digests nothing.
     std::string version = options.version;
     if (!options.single && version == "next") {
-        const std::string previousPath =
-            OutputPath(options.outputDirectory, kStandaloneManifestFileName);
-        const PreviousRelease previous = ReadPreviousRelease(previousPath);
-        if (previous.state != PreviousRelease::State::Present) {
-            return Fail(Shown(previousPath) +
-                        (previous.state == PreviousRelease::State::Absent
-                             ? ": no update.json there to take the next version from"
-                             : ": not a readable manifest; --version next needs its version"));
+        const NextRelease next = NextReleaseVersion(options.outputDirectory);
+        switch (next.problem) {
+            case NextRelease::Problem::None:
+                break;
+            case NextRelease::Problem::NoPrevious:
+                return Fail(Shown(next.previousPath) +
+                            ": no update.json there to take the next version from");
+            case NextRelease::Problem::Unreadable:
+                return Fail(Shown(next.previousPath) +
+                            ": not a readable manifest; --version next needs its version");
+            case NextRelease::Problem::NotNumbers:
+                return Fail(Shown(next.previousPath) + ": its version \"" +
+                            ShownUtf8(next.previousVersion) +
+                            "\" is not dotted decimal numbers; give --version as it should be");
         }
-        const std::optional<std::string> next = NextVersion(previous.manifest.version);
-        if (!next) {
-            return Fail(Shown(previousPath) + ": its version \"" +
-                        ShownUtf8(previous.manifest.version) +
-                        "\" is not dotted decimal numbers; give --version as it should be");
-        }
-        version = *next;
-        Note("version " + ShownUtf8(version) + " (after " + ShownUtf8(previous.manifest.version) +
-             ")");
+        version = next.version;
+        Note("version " + ShownUtf8(version) + " (after " + ShownUtf8(next.previousVersion) + ")");
     }
 
     DigestJob job;

@@ -39,4 +39,24 @@ StandaloneManifestPlan PlanStandaloneManifest(std::string_view listText,
     return plan;
 }
 
+NextRelease NextReleaseVersion(const std::string& directory) {
+    NextRelease next;
+    next.previousPath = PlannedOutput{directory, kStandaloneManifestFileName, {}, 0, {}}.Path();
+    const PreviousRelease previous = ReadPreviousRelease(next.previousPath);
+    if (previous.state != PreviousRelease::State::Present) {
+        next.problem = previous.state == PreviousRelease::State::Absent
+                           ? NextRelease::Problem::NoPrevious
+                           : NextRelease::Problem::Unreadable;
+        return next;
+    }
+    next.previousVersion = previous.manifest.version;
+    const std::optional<std::string> version = NextVersion(next.previousVersion);
+    if (!version) {
+        next.problem = NextRelease::Problem::NotNumbers;
+        return next;
+    }
+    next.version = *version;
+    return next;
+}
+
 }  // namespace varo

@@ -23,4 +23,20 @@ StandaloneManifestPlan PlanStandaloneManifest(std::string_view listText,
                                               std::string_view version,
                                               const std::string& directory);
 
+// `--version next`: the version after that of the update.json in
+// `directory`, its last number raised by one.
+struct NextRelease {
+    enum class Problem {
+        None,
+        NoPrevious,  // no update.json there
+        Unreadable,  // one that cannot be read or is no manifest
+        NotNumbers,  // its version is not dotted decimal numbers
+    };
+    Problem problem = Problem::None;
+    std::string previousPath;
+    std::string previousVersion;
+    std::string version;  // when there is no problem
+};
+NextRelease NextReleaseVersion(const std::string& directory);
+
 }  // namespace varo
