@@ -54,8 +54,9 @@ struct ItemTable {
 inline constexpr int kItemTableBusyMilliseconds = 5000;
 
 // Checks the file at `path` (file-system encoding), opens it as the item
-// database on `connection` and reads the whole StdItems table. Never writes
-// to the database. With `columns` (1-based positions) only those cells of
+// database on `connection` and reads the whole StdItems table. Only a select
+// runs on it (opening it lets SQLite roll back a journal a crash left, as
+// any SQLite program does). With `columns` (1-based positions) only those cells of
 // the data rows are read (all column names are); the others stay empty,
 // which spares large tables the work the pages never look at.
 // With `cancel`, setting it from another thread ends the load within

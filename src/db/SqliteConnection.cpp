@@ -116,6 +116,7 @@ bool SqliteConnection::RunTableQuery(std::string_view sql, const std::vector<int
                     result.EndCell();
                 }
             } else if (statementColumns != columns) {
+                // SQLite's own words for statements of unlike shape in one table query.
                 error = "sqlite3_get_table() called with two or more incompatible queries";
                 rows = columns = 0;
                 return false;

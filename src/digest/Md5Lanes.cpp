@@ -6,8 +6,12 @@
 
 // The vector helpers below pass 32- and 64-byte vectors by value; they are
 // always inlined into their callers (AVX2 or AVX-512 where those are), so no
-// call ever crosses the ABI GCC warns about.
-#if defined(__GNUC__) && !defined(__clang__)
+// call ever crosses the ABI the compilers warn about.
+#if defined(__clang__)
+#if __has_warning("-Wpsabi")
+#pragma clang diagnostic ignored "-Wpsabi"
+#endif
+#elif defined(__GNUC__)
 #pragma GCC diagnostic ignored "-Wpsabi"
 #endif
 
