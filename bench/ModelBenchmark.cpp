@@ -25,10 +25,11 @@
 
 #include "app/messages/FileDialogs.h"
 #include "app/messages/MessageBoxes.h"
+#include "app/messages/TextBridge.h"
+#include "app/pages/DatabaseLoad.h"
 #include "app/pages/filter/FilterGridView.h"
 #include "app/pages/filter/FilterPage.h"
 #include "app/pages/manifest/ManifestPage.h"
-#include "app/messages/TextBridge.h"
 #include "app/window/MainWindow.h"
 
 namespace {
@@ -120,6 +121,8 @@ int main(int argc, char** argv) {
     }
     const int runs = argc > 2 ? std::max(1, std::atoi(argv[2])) : 5;
     varo::SetMessageRoutine([](varo::MessageKind, const QString&, const QString&) {});
+    // Writing one form over the other is asked about: the steps go on.
+    varo::SetQuestionRoutine([](const QString&, const QString&) { return true; });
     QTemporaryDir output;
     varo::SqliteConnection connection;
     varo::ListHitTestRecord hitTest;
@@ -135,11 +138,22 @@ int main(int argc, char** argv) {
     const QString filterFile = output.filePath(QStringLiteral("lsDefaultItemFilter.txt"));
     varo::SetOpenFileDialogRoutine(
         [&](QWidget*, const varo::OpenFileRequest&) { return QStringList{filterFile}; });
+    // The item table is read off the GUI thread: a load step lasts until its
+    // result is in the page.
+    const auto loaded = [&window] {
+        while (window.itemTableLoader->IsLoading()) {
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+        }
+    };
     const struct {
         const char* name;
         std::function<void()> step;
     } steps[] = {
-        {"filter grid: load 载入数据库", [&] { filter.LoadFilterGrid(); }},
+        {"filter grid: load 载入数据库",
+         [&] {
+             filter.LoadFilterGrid();
+             loaded();
+         }},
         {"filter grid: write mobile form",
          [&] { filter.WriteFilterFile(varo::FilterFileForm::Mobile); }},
         {"filter grid: write PC form", [&] { filter.WriteFilterFile(varo::FilterFileForm::Pc); }},
@@ -152,7 +166,11 @@ int main(int argc, char** argv) {
          }},
         {"filter grid: apply 按名称套用 the PC file (one line per row)",
          [&] { filter.ApplyFilterFile(); }},
-        {"light pillar: compute DB一键计算", [&] { pillar.ComputeFromDatabase(); }},
+        {"light pillar: compute DB一键计算",
+         [&] {
+             pillar.ComputeFromDatabase();
+             loaded();
+         }},
         {"light pillar: write 生成光柱文件", [&] { pillar.WriteLightPillarFile(); }},
     };
     for (const auto& step : steps) {
