@@ -9,7 +9,9 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string_view bytes(reinterpret_cast<const char*>(data), size);
-    if (!varo::IsValidUtf8(varo::GbkToUtf8(bytes)) ||
+    // The same bytes read as GBK and as UTF-8.
+    const varo::GbkView asGbk(bytes);
+    if (!varo::IsValidUtf8(varo::GbkToUtf8(asGbk)) ||
         !varo::IsValidUtf8(varo::ToValidUtf8(bytes))) {
         std::abort();
     }
@@ -17,8 +19,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (!varo::IsValidUtf8(varo::GbkToUtf8(gbk))) {
         std::abort();
     }
-    if (const auto utf8 = varo::StrictGbkToUtf8(bytes)) {
-        if (!varo::IsValidUtf8(*utf8) || varo::StrictUtf8ToGbk(*utf8) != varo::GbkText(bytes)) {
+    if (const auto utf8 = varo::StrictGbkToUtf8(asGbk)) {
+        if (!varo::IsValidUtf8(*utf8) || varo::StrictUtf8ToGbk(*utf8) != varo::GbkText(asGbk)) {
             std::abort();
         }
     }

@@ -20,14 +20,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string_view separator(reinterpret_cast<const char*>(data) + 1, separatorLength);
     const std::string_view text(reinterpret_cast<const char*>(data) + 1 + separatorLength,
                                 size - 1 - separatorLength);
-    const auto parts = varo::SplitGbk(text, separator);
+    const auto parts = varo::SplitGbk(varo::GbkView(text), varo::GbkView(separator));
     std::string joined;
     for (std::size_t i = 0; i < parts.size(); ++i) {
         if (i > 0) {
             joined += separator;
         }
-        joined += parts[i];
-        if (varo::FindInGbk(parts[i], separator) != std::string_view::npos &&
+        joined += parts[i].Bytes();
+        if (varo::FindInGbk(parts[i], varo::GbkView(separator)) != std::string_view::npos &&
             separator.size() == 1 && static_cast<unsigned char>(separator[0]) < 0x40) {
             std::abort();  // an ASCII separator below the trail range is always found
         }

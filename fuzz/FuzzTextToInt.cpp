@@ -9,7 +9,7 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string_view text(reinterpret_cast<const char*>(data), size);
-    const std::int32_t value = varo::TextToInt(text);
+    const std::int32_t value = varo::TextToInt(varo::GbkView(text));
     if (!text.empty() && text.size() <= 18 &&
         text.find_first_not_of("0123456789") == std::string_view::npos) {
         std::uint64_t wide = 0;

@@ -108,7 +108,7 @@ void DigestCache::Fail(int code, std::string message) {
     problem_.sqliteCode = code & 0xFF;
     if (problem_.message.empty()) {
         problem_.message = !message.empty()                     ? std::move(message)
-                           : connection_.GetHandle() != nullptr ? connection_.ErrorMessage(false)
+                           : connection_.GetHandle() != nullptr ? connection_.ErrorMessage(kUtf8)
                                                                 : std::string();
     }
     entries_.clear();
@@ -155,7 +155,7 @@ void DigestCache::Open(const std::string& path) {
         there = KindOfPath(path);
     }
     const int flags = SQLITE_OPEN_READWRITE | (there == PathKind::Missing ? SQLITE_OPEN_CREATE : 0);
-    if (!connection_.Open(path, flags, /*pathIsUtf8=*/true)) {
+    if (!connection_.Open(path, flags, kUtf8)) {
         Fail(connection_.GetHandle() != nullptr ? connection_.ErrorCode() : SQLITE_CANTOPEN);
         return;
     }
@@ -189,7 +189,7 @@ int DigestCache::SetUp() {
         "(SELECT user_version FROM pragma_user_version), "
         "(SELECT count(*) FROM sqlite_schema), "
         "(SELECT count(*) FROM sqlite_schema WHERE name = 'digests')",
-        &ok, true);
+        &ok, kUtf8);
     if (!ok || !identity.Step()) {
         return connection_.ErrorCode();
     }
@@ -205,21 +205,21 @@ int DigestCache::SetUp() {
     // Write-ahead logging: the window and varo-cli read while the other
     // writes. A commit need not wait for the disk: a cache that loses its
     // last job to a power cut only digests those files again.
-    SqliteStatement mode = connection_.Prepare("PRAGMA journal_mode", &ok, true);
-    const std::string current = ok && mode.Step() ? mode.ColumnText(0, true) : std::string();
+    SqliteStatement mode = connection_.Prepare("PRAGMA journal_mode", &ok, kUtf8);
+    const std::string current = ok && mode.Step() ? mode.ColumnText(0, kUtf8) : std::string();
     mode.Finalize();
     if (current != "wal") {
-        SqliteStatement journal = connection_.Prepare("PRAGMA journal_mode=WAL", &ok, true);
+        SqliteStatement journal = connection_.Prepare("PRAGMA journal_mode=WAL", &ok, kUtf8);
         if (!ok || !journal.Step()) {
             return connection_.ErrorCode();
         }
     }
-    connection_.Execute("PRAGMA synchronous=NORMAL", nullptr, nullptr, nullptr, true);
+    connection_.Execute("PRAGMA synchronous=NORMAL", nullptr, nullptr, nullptr, kUtf8);
     // A job's transaction of 100,000 entries fits in memory whole, so that
     // no page is written out twice before the commit (memory is taken as
     // needed, up to this).
-    connection_.Execute("PRAGMA cache_size=-32768", nullptr, nullptr, nullptr, true);
-    SqliteStatement version = connection_.Prepare("PRAGMA user_version", &ok, true);
+    connection_.Execute("PRAGMA cache_size=-32768", nullptr, nullptr, nullptr, kUtf8);
+    SqliteStatement version = connection_.Prepare("PRAGMA user_version", &ok, kUtf8);
     if (!ok || !version.Step()) {
         return connection_.ErrorCode();
     }
@@ -238,10 +238,10 @@ int DigestCache::SetUp() {
         (!connection_.Execute("BEGIN IMMEDIATE;" + upgrade + "PRAGMA application_id=" +
                                   std::to_string(kApplicationId) + ";PRAGMA user_version=" +
                                   std::to_string(kSchemaVersion) + ";COMMIT;",
-                              nullptr, nullptr, nullptr, true))) {
+                              nullptr, nullptr, nullptr, kUtf8))) {
         const int code = connection_.ErrorCode();
-        const std::string message = connection_.ErrorMessage(false);
-        connection_.Execute("ROLLBACK", nullptr, nullptr, nullptr, true);
+        const std::string message = connection_.ErrorMessage(kUtf8);
+        connection_.Execute("ROLLBACK", nullptr, nullptr, nullptr, kUtf8);
         problem_.message = message;
         return code;
     }
@@ -274,7 +274,7 @@ void DigestCache::Load(const std::vector<std::string>& files) {
     SqliteStatement select = connection_.Prepare(
         "SELECT path, size, modified, changed, device, file, md5, seen, checksum FROM digests "
         "WHERE path >= :low AND path < :high",
-        &ok, true);
+        &ok, kUtf8);
     if (!ok) {
         Fail(connection_.ErrorCode());
         return;
@@ -283,15 +283,15 @@ void DigestCache::Load(const std::vector<std::string>& files) {
         std::string high = prefix;
         high.back() = static_cast<char>(high.back() + 1);  // a separator, never 0xFF
         select.Reset();
-        select.BindText(":low", prefix, true);
-        select.BindText(":high", high, true);
+        select.BindText(":low", prefix, kUtf8);
+        select.BindText(":high", high, kUtf8);
         for (int step = select.StepCode(); step != SQLITE_DONE; step = select.StepCode()) {
             if (step != SQLITE_ROW) {
                 Fail(step);
                 return;
             }
-            const std::string path = select.ColumnText(0, true);
-            const std::string md5 = select.ColumnText(6, true);
+            const std::string path = select.ColumnText(0, kUtf8);
+            const std::string md5 = select.ColumnText(6, kUtf8);
             if (!IsDigest(md5) || paths_.size() + path.size() > UINT32_MAX) {
                 continue;  // no entry this program wrote: never trusted
             }
@@ -375,14 +375,14 @@ bool DigestCache::Save() {
     // SQLite's words of the failure itself, read before the rollback speaks.
     const auto failed = [this]() {
         const int code = connection_.ErrorCode();
-        std::string message = connection_.ErrorMessage(false);
-        connection_.Execute("ROLLBACK", nullptr, nullptr, nullptr, true);
+        std::string message = connection_.ErrorMessage(kUtf8);
+        connection_.Execute("ROLLBACK", nullptr, nullptr, nullptr, kUtf8);
         Fail(code, std::move(message));
         return false;
     };
     // One transaction for the whole job, taken for writing at once: a second
     // program waits (up to the busy timeout) rather than failing halfway.
-    if (!connection_.Execute("BEGIN IMMEDIATE", nullptr, nullptr, nullptr, true)) {
+    if (!connection_.Execute("BEGIN IMMEDIATE", nullptr, nullptr, nullptr, kUtf8)) {
         Fail(connection_.ErrorCode());
         return false;
     }
@@ -391,19 +391,19 @@ bool DigestCache::Save() {
         "INSERT OR REPLACE INTO digests (path, size, modified, changed, device, file, md5, seen, "
         "checksum) VALUES (:path, :size, :modified, :changed, :device, :file, :md5, :seen, "
         ":checksum)",
-        &ok, true);
+        &ok, kUtf8);
     if (!ok) {
         return failed();
     }
     for (const Learned& learned : learned_) {
         insert.Reset();
-        insert.BindText(":path", learned.path, true);
+        insert.BindText(":path", learned.path, kUtf8);
         insert.BindInt64(":size", static_cast<std::int64_t>(learned.state.size));
         insert.BindInt64(":modified", learned.state.modified);
         insert.BindInt64(":changed", learned.state.changed);
         insert.BindInt64(":device", static_cast<std::int64_t>(learned.state.device));
         insert.BindInt64(":file", static_cast<std::int64_t>(learned.state.file));
-        insert.BindText(":md5", learned.md5, true);
+        insert.BindText(":md5", learned.md5, kUtf8);
         insert.BindInt64(":seen", today);
         insert.BindInt64(":checksum", RecordChecksum(learned.path, learned.state, learned.md5));
         if (insert.StepCode() != SQLITE_DONE) {
@@ -413,7 +413,7 @@ bool DigestCache::Save() {
     insert.Finalize();
     // Recalled entries were seen today; once a day is often enough to say so.
     SqliteStatement seen =
-        connection_.Prepare("UPDATE digests SET seen = :seen WHERE path = :path", &ok, true);
+        connection_.Prepare("UPDATE digests SET seen = :seen WHERE path = :path", &ok, kUtf8);
     if (!ok) {
         return failed();
     }
@@ -425,7 +425,7 @@ bool DigestCache::Save() {
         seen.Reset();
         seen.BindInt64(":seen", today);
         seen.BindText(":path", std::string_view(paths_).substr(entry.pathStart, entry.pathLength),
-                      true);
+                      kUtf8);
         if (seen.StepCode() != SQLITE_DONE) {
             return failed();
         }
@@ -433,7 +433,7 @@ bool DigestCache::Save() {
     seen.Finalize();
     // Entries not seen for kCacheKeepDays go, looked for once a day.
     SqliteStatement pruned =
-        connection_.Prepare("SELECT value FROM meta WHERE name = 'pruned'", &ok, true);
+        connection_.Prepare("SELECT value FROM meta WHERE name = 'pruned'", &ok, kUtf8);
     const std::int64_t lastPruned = ok ? pruned.StepInt() : 0;
     pruned.Finalize();
     if (lastPruned < today) {
@@ -442,11 +442,11 @@ bool DigestCache::Save() {
                                   "; INSERT OR REPLACE INTO meta (name, value) VALUES "
                                   "('pruned', " +
                                   std::to_string(today) + ");";
-        if (!connection_.Execute(prune, nullptr, nullptr, nullptr, true)) {
+        if (!connection_.Execute(prune, nullptr, nullptr, nullptr, kUtf8)) {
             return failed();
         }
     }
-    if (!connection_.Execute("COMMIT", nullptr, nullptr, nullptr, true)) {
+    if (!connection_.Execute("COMMIT", nullptr, nullptr, nullptr, kUtf8)) {
         return failed();
     }
     return true;

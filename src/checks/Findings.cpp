@@ -37,7 +37,7 @@ std::string ShownOriginal(std::string_view original) {
     if (IsValidUtf8(original)) {
         return std::string(original);
     }
-    if (std::optional<std::string> gbk = StrictGbkToUtf8(original)) {
+    if (std::optional<std::string> gbk = StrictGbkToUtf8(GbkView(original))) {
         return *gbk;
     }
     return ToValidUtf8(original);
@@ -66,7 +66,7 @@ std::optional<Finding> CheckUncarriableNames(const Rows& rows, const char* fileN
     for (std::size_t row = 0; row < rows.size(); ++row) {
         const GbkText& name = nameOf(rows[row]);
         // Tab, CR and LF are never part of a GBK character.
-        if (name.find_first_of(breaking) != std::string::npos) {
+        if (name.Bytes().find_first_of(breaking) != std::string::npos) {
             finding.names.push_back({row, name});
         }
     }
@@ -202,7 +202,7 @@ std::optional<Finding> CheckShineValues(const ItemMatrix& matrix) {
     ShineOutOfRangeFinding finding;
     if (matrix.Columns() >= ItemRecord::kShineColumn) {
         for (int row = 2; row <= matrix.Rows() + 1; ++row) {
-            const std::string_view shine = matrix.Cell(row, ItemRecord::kShineColumn);
+            const GbkView shine = matrix.Cell(row, ItemRecord::kShineColumn);
             if (!TextToIntFits(shine)) {
                 finding.values.push_back({static_cast<std::size_t>(row - 1),
                                           GbkText(matrix.Cell(row, ItemRecord::kNameColumn)),

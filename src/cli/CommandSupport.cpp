@@ -249,7 +249,7 @@ std::string Shown(std::string_view path) {
     return EscapeControlBytes(DisplayPath(path));
 }
 
-std::string ShownGbk(std::string_view gbk) {
+std::string ShownGbk(GbkView gbk) {
     return EscapeControlBytes(GbkToUtf8(gbk));
 }
 

@@ -83,7 +83,7 @@ std::optional<ItemTable> LoadItemTableOrFail(const std::string& path,
 // characters escaped, as in every text taken from data (see Printable).
 std::string Shown(std::string_view path);
 // Database text (GBK) as the messages show it: UTF-8, control characters escaped.
-std::string ShownGbk(std::string_view gbk);
+std::string ShownGbk(GbkView gbk);
 // UTF-8 text from a file (a version, say), control characters escaped.
 std::string ShownUtf8(std::string_view utf8);
 // "1 row", "2 rows": a count and its noun, singular or plural (the noun and

@@ -32,14 +32,14 @@ std::ptrdiff_t ItemMatrix::CellIndex(int row, int column) const {
     return index < ends_.size() ? static_cast<std::ptrdiff_t>(index) : -1;
 }
 
-std::string_view ItemMatrix::Cell(int row, int column) const {
+GbkView ItemMatrix::Cell(int row, int column) const {
     const std::ptrdiff_t found = CellIndex(row, column);
     if (found < 0) {
         return {};
     }
     const auto index = static_cast<std::size_t>(found);
     const std::size_t begin = index == 0 ? 0 : ends_[index - 1];
-    return std::string_view(text_).substr(begin, ends_[index] - begin);
+    return text_.View().Part(begin, ends_[index] - begin);
 }
 
 std::string_view ItemMatrix::LostText(int row, int column) const {
@@ -59,11 +59,9 @@ void ItemMatrix::KeepLostText(std::string_view original) {
     lost_.emplace_back(ends_.size(), std::string(original));
 }
 
-void ItemMatrix::AppendLibraryText(std::string_view utf8, bool raw) {
+void ItemMatrix::AppendLibraryText(std::string_view utf8) {
     const std::string_view text = utf8.substr(0, utf8.find('\0'));
-    if (raw) {
-        text_.append(text);
-    } else if (!AppendUtf8AsGbk(text_, text)) {
+    if (!AppendUtf8AsGbk(text_, text)) {
         KeepLostText(text);
     }
 }
@@ -79,16 +77,16 @@ void ItemMatrix::Reset(int columns, const std::vector<int>& keptColumns) {
             slotOfColumn_[static_cast<std::size_t>(column - 1)] = keptCount_++;
         }
     }
-    text_.clear();
+    text_.Buffer().clear();
     ends_.clear();
     lost_.clear();
 }
 
 bool ItemMatrix::EndCell() {
-    if (text_.size() > LargestItemTable::kTextBytes || ends_.size() >= LargestItemTable::kCells) {
+    if (text_.Size() > LargestItemTable::kTextBytes || ends_.size() >= LargestItemTable::kCells) {
         return false;
     }
-    ends_.push_back(static_cast<std::uint32_t>(text_.size()));
+    ends_.push_back(static_cast<std::uint32_t>(text_.Size()));
     return true;
 }
 

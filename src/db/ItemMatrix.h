@@ -22,7 +22,7 @@ class ItemMatrix {
     bool Empty() const { return ends_.empty(); }
 
     // The cell at (row, column), 1-based; empty text outside the matrix.
-    std::string_view Cell(int row, int column) const;
+    GbkView Cell(int row, int column) const;
     // The cell as the database held it (UTF-8, or bytes that are no UTF-8)
     // when its GBK text lost characters to '?'; empty text otherwise.
     std::string_view LostText(int row, int column) const;
@@ -31,13 +31,13 @@ class ItemMatrix {
     // data cells are kept, ascending; none given: all), then append the
     // column names and the kept cells row-major.
     void Reset(int columns, const std::vector<int>& keptColumns = {});
-    GbkText& CellBuffer() { return text_; }  // append a cell's bytes here, then EndCell()
+    GbkText& CellBuffer() { return text_; }  // append a cell's text here, then EndCell()
     // Before EndCell: the cell's own text, when its conversion lost characters.
     void KeepLostText(std::string_view original);
     // Appends a cell's text as SQLite gives it (UTF-8), up to its first zero
     // byte as in the C string of a table result: as GBK, keeping the text
-    // itself when GBK lost characters; with `raw` the bytes as they are.
-    void AppendLibraryText(std::string_view utf8, bool raw = false);
+    // itself when GBK lost characters.
+    void AppendLibraryText(std::string_view utf8);
     // False when the matrix outgrew what a load may hold (kLargestItemTable).
     bool EndCell();
 

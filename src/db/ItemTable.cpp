@@ -15,7 +15,7 @@
 namespace varo {
 namespace {
 
-constexpr std::string_view kQuery = "select * from StdItems";
+constexpr GbkView kQuery{"select * from StdItems"};
 
 std::string QuotedName(std::string_view name) {
     std::string quoted = "\"";
@@ -32,13 +32,13 @@ std::string QuotedName(std::string_view name) {
 // index, no view, no sorting. Two such queries visit the rows in one order.
 bool IsPlainTableScan(SqliteConnection& connection, const std::string& sql) {
     bool ok = false;
-    SqliteStatement plan = connection.Prepare("explain query plan " + sql, &ok, true);
+    SqliteStatement plan = connection.Prepare("explain query plan " + sql, &ok, kUtf8);
     if (!ok || !plan.Step()) {
         return false;
     }
     // The plan's fourth column describes the step: "SCAN StdItems", and
     // "... USING [COVERING] INDEX ..." when an index decides the order.
-    const std::string detail = plan.ColumnText(3, true);
+    const std::string detail = plan.ColumnText(3, kUtf8);
     constexpr std::string_view kPlainScan = "scan stditems";
     const bool plain = detail.size() == kPlainScan.size() &&
                        std::equal(detail.begin(), detail.end(), kPlainScan.begin(),
@@ -55,7 +55,7 @@ bool IsPlainTableScan(SqliteConnection& connection, const std::string& sql) {
 std::optional<ItemTable> LoadColumns(SqliteConnection& connection, const std::vector<int>& wanted) {
     bool ok = false;
     const SqliteStatement all = connection.Prepare(kQuery, &ok);
-    if (!ok || !IsPlainTableScan(connection, std::string(kQuery))) {
+    if (!ok || !IsPlainTableScan(connection, std::string(kQuery.Bytes()))) {
         return std::nullopt;
     }
     const int columns = all.ColumnCount();
@@ -66,7 +66,7 @@ std::optional<ItemTable> LoadColumns(SqliteConnection& connection, const std::ve
             if (!positions.empty()) {
                 sql += ", ";
             }
-            sql += QuotedName(all.ColumnName(column, true));
+            sql += QuotedName(all.ColumnName(column, kUtf8));
             positions.push_back(column);
         }
     }
@@ -77,7 +77,7 @@ std::optional<ItemTable> LoadColumns(SqliteConnection& connection, const std::ve
     if (!IsPlainTableScan(connection, sql)) {
         return std::nullopt;
     }
-    SqliteStatement projection = connection.Prepare(sql, &ok, true);
+    SqliteStatement projection = connection.Prepare(sql, &ok, kUtf8);
     if (!ok) {
         return std::nullopt;
     }
@@ -164,7 +164,7 @@ ItemTable LoadItemTable(SqliteConnection& connection, std::string_view path,
     }
     // The open result is not looked at: a failed open shows itself as a failed query.
     // Opened in the form the check above read, so that SQLite opens that very file.
-    connection.Open(ExactPath(path), SqliteConnection::kOpenReadWrite, /*pathIsUtf8=*/true);
+    connection.Open(ExactPath(path), SqliteConnection::kOpenReadWrite, kUtf8);
     // The game server may be writing this moment: its lock is waited for a while.
     LoadWatch watch{cancel, std::chrono::steady_clock::now()};
     sqlite3* const handle = connection.GetHandle();
@@ -197,7 +197,7 @@ ItemTable LoadItemTable(SqliteConnection& connection, std::string_view path,
         table.sqliteCode = connection.GetHandle() != nullptr ? connection.ErrorCode() & 0xFF : 0;
         // "no such table: StdItems", SQLite's words for a database without the table.
         const bool noTable = table.sqliteCode == 1 /* SQLITE_ERROR */ &&
-                             table.error.find("no such table") != std::string::npos;
+                             table.error.Bytes().find("no such table") != std::string::npos;
         table.problem = Cancelled(watch)                 ? ItemTable::Problem::Cancelled
                         : noTable                        ? ItemTable::Problem::NoTable
                         : table.error == kResultTooLarge ? ItemTable::Problem::TooLarge

@@ -46,7 +46,7 @@ struct ItemTable {
     Problem problem = Problem::None;
     DatabaseFileCheck file;  // the path as it was checked before SQLite opened it
     int sqliteCode = 0;      // SQLite's primary result code of a failure (SQLITE_BUSY …)
-    std::string error;       // SQLite's message of a failure, GBK
+    GbkText error;           // SQLite's message of a failure
 };
 
 // How long a load waits for a database another program holds locked (the

@@ -16,12 +16,11 @@ struct StatementCloser {
     void operator()(sqlite3_stmt* statement) const { VARO_SQLITE(sqlite3_finalize)(statement); }
 };
 
-// Appends one cell in the caller's encoding; NULL stays empty.
-void AppendCell(ItemMatrix& matrix, const unsigned char* text, int bytes, bool raw) {
+// Appends one cell as GBK; NULL stays empty.
+void AppendCell(ItemMatrix& matrix, const unsigned char* text, int bytes) {
     if (text != nullptr) {
         matrix.AppendLibraryText(
-            std::string_view(reinterpret_cast<const char*>(text), static_cast<std::size_t>(bytes)),
-            raw);
+            std::string_view(reinterpret_cast<const char*>(text), static_cast<std::size_t>(bytes)));
     }
 }
 
@@ -31,34 +30,37 @@ SqliteConnection::~SqliteConnection() {
     Close();
 }
 
-bool SqliteConnection::Open(std::string_view path, int flags, bool pathIsUtf8) {
+bool SqliteConnection::Open(std::string_view utf8Path, int flags, Utf8Form) {
     Close();
-    const std::string utf8Path = pathIsUtf8 ? std::string(path) : GbkToUtf8(path);
-    const int result = VARO_SQLITE(sqlite3_open_v2)(utf8Path.c_str(), &handle_, flags, nullptr);
+    const int result =
+        VARO_SQLITE(sqlite3_open_v2)(std::string(utf8Path).c_str(), &handle_, flags, nullptr);
     return result == SQLITE_OK;
 }
 
-bool SqliteConnection::QueryTable(std::string_view sql, ItemMatrix* matrix, int& rows, int& columns,
-                                  std::string& error, bool sqlIsUtf8) {
-    return RunTableQuery(sql, nullptr, matrix, rows, columns, error, sqlIsUtf8);
+bool SqliteConnection::Open(GbkView path, int flags) {
+    return Open(GbkToUtf8(path), flags, kUtf8);
 }
 
-bool SqliteConnection::QueryTableColumns(std::string_view sql,
-                                         const std::vector<int>& wantedColumns, ItemMatrix* matrix,
-                                         int& rows, int& columns, std::string& error) {
-    return RunTableQuery(sql, &wantedColumns, matrix, rows, columns, error, false);
+bool SqliteConnection::QueryTable(GbkView sql, ItemMatrix* matrix, int& rows, int& columns,
+                                  GbkText& error) {
+    return RunTableQuery(sql, nullptr, matrix, rows, columns, error);
 }
 
-bool SqliteConnection::RunTableQuery(std::string_view sql, const std::vector<int>* wantedColumns,
-                                     ItemMatrix* matrix, int& rows, int& columns,
-                                     std::string& error, bool sqlIsUtf8) {
+bool SqliteConnection::QueryTableColumns(GbkView sql, const std::vector<int>& wantedColumns,
+                                         ItemMatrix* matrix, int& rows, int& columns,
+                                         GbkText& error) {
+    return RunTableQuery(sql, &wantedColumns, matrix, rows, columns, error);
+}
+
+bool SqliteConnection::RunTableQuery(GbkView sql, const std::vector<int>* wantedColumns,
+                                     ItemMatrix* matrix, int& rows, int& columns, GbkText& error) {
     rows = 0;
     columns = 0;
     if (handle_ == nullptr) {
-        error = sqlIsUtf8 ? "no database is open" : Utf8ToGbk("no database is open");
+        error = GbkText(GbkView("no database is open"));
         return false;
     }
-    const std::string utf8Sql = sqlIsUtf8 ? std::string(sql) : GbkToUtf8(sql);
+    const std::string utf8Sql = GbkToUtf8(sql);
 
     // The result is built aside and handed over only when the whole query
     // succeeded, so that a failure leaves the caller's matrix untouched.
@@ -70,7 +72,7 @@ bool SqliteConnection::RunTableQuery(std::string_view sql, const std::vector<int
         const char* tail = nullptr;
         if (VARO_SQLITE(sqlite3_prepare_v2)(handle_, remaining, -1, &rawStatement, &tail) !=
             SQLITE_OK) {
-            error = ErrorMessage(!sqlIsUtf8);
+            error = ErrorMessage();
             rows = columns = 0;
             return false;
         }
@@ -86,7 +88,7 @@ bool SqliteConnection::RunTableQuery(std::string_view sql, const std::vector<int
                 break;
             }
             if (step != SQLITE_ROW) {
-                error = ErrorMessage(!sqlIsUtf8);
+                error = ErrorMessage();
                 rows = columns = 0;
                 return false;
             }
@@ -111,13 +113,13 @@ bool SqliteConnection::RunTableQuery(std::string_view sql, const std::vector<int
                 for (int k = 0; k < columns; ++k) {
                     const char* name = VARO_SQLITE(sqlite3_column_name)(rawStatement, k);
                     AppendCell(result, reinterpret_cast<const unsigned char*>(name),
-                               name != nullptr ? static_cast<int>(std::strlen(name)) : 0,
-                               sqlIsUtf8);
+                               name != nullptr ? static_cast<int>(std::strlen(name)) : 0);
                     result.EndCell();
                 }
             } else if (statementColumns != columns) {
                 // SQLite's own words for statements of unlike shape in one table query.
-                error = "sqlite3_get_table() called with two or more incompatible queries";
+                error = GbkText(
+                    GbkView("sqlite3_get_table() called with two or more incompatible queries"));
                 rows = columns = 0;
                 return false;
             }
@@ -127,9 +129,9 @@ bool SqliteConnection::RunTableQuery(std::string_view sql, const std::vector<int
                 }
                 const unsigned char* text = VARO_SQLITE(sqlite3_column_text)(rawStatement, k);
                 const int bytes = VARO_SQLITE(sqlite3_column_bytes)(rawStatement, k);
-                AppendCell(result, text, bytes, sqlIsUtf8);
+                AppendCell(result, text, bytes);
                 if (!result.EndCell()) {
-                    error = kResultTooLarge;
+                    error = GbkText(kResultTooLarge);
                     rows = columns = 0;
                     return false;
                 }
@@ -143,27 +145,30 @@ bool SqliteConnection::RunTableQuery(std::string_view sql, const std::vector<int
     return true;
 }
 
-std::string SqliteConnection::ToLibrary(std::string_view text, bool raw) const {
-    return raw ? std::string(text) : GbkToUtf8(text);
-}
-
 int SqliteConnection::ErrorCode() const {
     return VARO_SQLITE(sqlite3_errcode)(handle_);
 }
 
-std::string SqliteConnection::ErrorMessage(bool convert) const {
-    const char* message = VARO_SQLITE(sqlite3_errmsg)(handle_);
-    return convert ? Utf8ToGbk(message) : std::string(message);
+std::string SqliteConnection::ErrorMessage(Utf8Form) const {
+    return VARO_SQLITE(sqlite3_errmsg)(handle_);
 }
 
-SqliteStatement SqliteConnection::Prepare(std::string_view sql, bool* ok, bool raw) {
+GbkText SqliteConnection::ErrorMessage() const {
+    return Utf8ToGbk(ErrorMessage(kUtf8));
+}
+
+SqliteStatement SqliteConnection::Prepare(std::string_view sql, bool* ok, Utf8Form) {
     sqlite3_stmt* statement = nullptr;
-    const int result = VARO_SQLITE(sqlite3_prepare_v2)(handle_, ToLibrary(sql, raw).c_str(), -1,
-                                                       &statement, nullptr);
+    const int result =
+        VARO_SQLITE(sqlite3_prepare_v2)(handle_, std::string(sql).c_str(), -1, &statement, nullptr);
     if (ok != nullptr) {
         *ok = result == SQLITE_OK;
     }
     return SqliteStatement(statement);
+}
+
+SqliteStatement SqliteConnection::Prepare(GbkView sql, bool* ok) {
+    return Prepare(GbkToUtf8(sql), ok, kUtf8);
 }
 
 int SqliteConnection::Close() {

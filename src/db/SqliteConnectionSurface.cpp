@@ -1,6 +1,7 @@
 // The general-purpose surface of SqliteConnection: thin passes to SQLite.
 
 #include <cstdlib>
+#include <initializer_list>
 #include <utility>
 
 #include "db/SqliteApi.h"
@@ -18,9 +19,12 @@ Record* NewRecord() {
     return static_cast<Record*>(std::calloc(1, sizeof(Record)));
 }
 
-std::string Joined(std::string_view a, std::string_view b) {
-    std::string text(a);
-    text += b;
+// SQL text pieced together from GBK names and ASCII words.
+GbkText Sql(std::initializer_list<GbkView> pieces) {
+    GbkText text;
+    for (const GbkView piece : pieces) {
+        text += piece;
+    }
     return text;
 }
 
@@ -56,7 +60,7 @@ bool SqliteConnection::ChangeKey(std::string_view key, const std::optional<std::
 }
 
 bool SqliteConnection::Execute(std::string_view sql, RowRoutine row, void* user, std::string* error,
-                               bool raw) {
+                               Utf8Form) {
     ExecuteRecord* record = nullptr;
     if (row != nullptr) {
         record = NewRecord<ExecuteRecord>();
@@ -65,21 +69,29 @@ bool SqliteConnection::Execute(std::string_view sql, RowRoutine row, void* user,
     }
     char* message = nullptr;
     const int result = VARO_SQLITE(sqlite3_exec)(
-        handle_, ToLibrary(sql, raw).c_str(), record != nullptr ? Adapters().executeRow : nullptr,
+        handle_, std::string(sql).c_str(), record != nullptr ? Adapters().executeRow : nullptr,
         record, error != nullptr ? &message : nullptr);
     if (error != nullptr) {
-        *error = message == nullptr ? std::string()
-                 : raw              ? std::string(message)
-                                    : Utf8ToGbk(message);
+        *error = message != nullptr ? std::string(message) : std::string();
         VARO_SQLITE(sqlite3_free)(message);
     }
     std::free(record);
     return result == SQLITE_OK;
 }
 
-SqliteStatement SqliteConnection::PrepareWithName(const char* sql, std::string_view name) {
+bool SqliteConnection::Execute(GbkView sql, RowRoutine row, void* user, GbkText* error) {
+    std::string utf8Error;
+    const bool done =
+        Execute(GbkToUtf8(sql), row, user, error != nullptr ? &utf8Error : nullptr, kUtf8);
+    if (error != nullptr) {
+        *error = Utf8ToGbk(utf8Error);
+    }
+    return done;
+}
+
+SqliteStatement SqliteConnection::PrepareWithName(const char* sql, GbkView name) {
     // The name is bound, never pasted into the SQL text: a quote in it is just a character.
-    SqliteStatement statement = Prepare(sql, nullptr, true);
+    SqliteStatement statement = Prepare(sql, nullptr, kUtf8);
     statement.BindText(":name", name);
     return statement;
 }
@@ -87,92 +99,83 @@ SqliteStatement SqliteConnection::PrepareWithName(const char* sql, std::string_v
 SqliteStatement SqliteConnection::ListTables() {
     return Prepare(
         "select tbl_name,sql from sqlite_master where type='table' and tbl_name!='sqlite_sequence'",
-        nullptr, true);
+        nullptr, kUtf8);
 }
 
-SqliteStatement SqliteConnection::ListIndexes(std::string_view table) {
+SqliteStatement SqliteConnection::ListIndexes(GbkView table) {
     return PrepareWithName(
         "select name,sql from sqlite_master where type='index' and tbl_name=:name", table);
 }
 
 SqliteStatement SqliteConnection::ListViews() {
-    return Prepare("select name,sql from sqlite_master where type='view'", nullptr, true);
+    return Prepare("select name,sql from sqlite_master where type='view'", nullptr, kUtf8);
 }
 
-SqliteStatement SqliteConnection::ListTriggers(std::string_view table) {
+SqliteStatement SqliteConnection::ListTriggers(GbkView table) {
     return PrepareWithName(
         "select name,sql from sqlite_master where type='trigger' and tbl_name=:name", table);
 }
 
-bool SqliteConnection::TableExists(std::string_view name) {
+bool SqliteConnection::TableExists(GbkView name) {
     return PrepareWithName(
                "select count(*) from sqlite_master where type='table' and tbl_name=:name", name)
                .StepInt() != 0;
 }
 
-bool SqliteConnection::ExecuteDefinition(const std::string& sql) {
-    return Execute(sql);
-}
-
-bool SqliteConnection::CreateTable(std::string_view name,
-                                   const std::vector<ColumnDefinition>& columns,
-                                   std::string_view uniqueColumns,
-                                   std::string_view primaryKeyColumns) {
-    std::string sql = Joined("create table ", name) + " (";
+bool SqliteConnection::CreateTable(GbkView name, const std::vector<ColumnDefinition>& columns,
+                                   GbkView uniqueColumns, GbkView primaryKeyColumns) {
+    GbkText sql = Sql({"create table ", name, " ("});
     for (std::size_t i = 0; i < columns.size(); ++i) {
         if (i > 0) {
-            sql += ',';
+            sql += ",";
         }
         sql += ColumnDefinitionSql(columns[i]);
     }
-    if (!uniqueColumns.empty()) {
-        sql += Joined(",Unique(", uniqueColumns) + ")";
+    if (!uniqueColumns.Empty()) {
+        sql += Sql({",Unique(", uniqueColumns, ")"});
     }
-    if (!primaryKeyColumns.empty()) {
-        sql += Joined(",primary key(", primaryKeyColumns) + ")";
+    if (!primaryKeyColumns.Empty()) {
+        sql += Sql({",primary key(", primaryKeyColumns, ")"});
     }
-    return ExecuteDefinition(sql + ")");
+    sql += ")";
+    return Execute(sql);
 }
 
-bool SqliteConnection::DropTable(std::string_view name) {
-    return ExecuteDefinition(Joined("drop table if exists ", name));
+bool SqliteConnection::DropTable(GbkView name) {
+    return Execute(Sql({"drop table if exists ", name}));
 }
 
-bool SqliteConnection::RenameTable(std::string_view oldName, std::string_view newName) {
-    return ExecuteDefinition(Joined("alter table ", oldName) + Joined(" rename to ", newName));
+bool SqliteConnection::RenameTable(GbkView oldName, GbkView newName) {
+    return Execute(Sql({"alter table ", oldName, " rename to ", newName}));
 }
 
-bool SqliteConnection::AddColumn(std::string_view table, const ColumnDefinition& column) {
-    return ExecuteDefinition(Joined("alter table ", table) + " add column " +
-                             ColumnDefinitionSql(column));
+bool SqliteConnection::AddColumn(GbkView table, const ColumnDefinition& column) {
+    return Execute(Sql({"alter table ", table, " add column ", ColumnDefinitionSql(column)}));
 }
 
-bool SqliteConnection::CreateIndex(std::string_view name, std::string_view table,
-                                   std::string_view columns, bool unique) {
-    return ExecuteDefinition(std::string("create ") + (unique ? "unique " : "") +
-                             Joined("index if not exists ", name) + Joined(" on ", table) +
-                             Joined("(", columns) + ")");
+bool SqliteConnection::CreateIndex(GbkView name, GbkView table, GbkView columns, bool unique) {
+    return Execute(Sql({"create ", unique ? GbkView("unique ") : GbkView(), "index if not exists ",
+                        name, " on ", table, "(", columns, ")"}));
 }
 
-bool SqliteConnection::DropIndex(std::string_view name) {
-    return ExecuteDefinition(Joined("drop index if exists ", name));
+bool SqliteConnection::DropIndex(GbkView name) {
+    return Execute(Sql({"drop index if exists ", name}));
 }
 
-bool SqliteConnection::CreateView(std::string_view name, std::string_view select, bool temporary) {
-    return ExecuteDefinition(std::string("CREATE ") + (temporary ? "TEMPORARY " : "") +
-                             Joined("VIEW ", name) + Joined(" AS ", select));
+bool SqliteConnection::CreateView(GbkView name, GbkView select, bool temporary) {
+    return Execute(Sql(
+        {"CREATE ", temporary ? GbkView("TEMPORARY ") : GbkView(), "VIEW ", name, " AS ", select}));
 }
 
-bool SqliteConnection::DropView(std::string_view name) {
-    return ExecuteDefinition(Joined("DROP VIEW ", name));
+bool SqliteConnection::DropView(GbkView name) {
+    return Execute(Sql({"DROP VIEW ", name}));
 }
 
-bool SqliteConnection::CreateTrigger(std::string_view name, std::string_view table, int timing,
-                                     int event, std::string_view body, std::string_view columns,
-                                     bool temporary) {
-    std::string sql =
-        std::string("CREATE ") + (temporary ? "TEMPORARY " : "") + Joined("TRIGGER ", name) + " ";
-    sql += timing == 1 ? "BEFORE " : timing == 2 ? "AFTER " : "";
+bool SqliteConnection::CreateTrigger(GbkView name, GbkView table, int timing, int event,
+                                     GbkView body, GbkView columns, bool temporary) {
+    GbkText sql =
+        Sql({"CREATE ", temporary ? GbkView("TEMPORARY ") : GbkView(), "TRIGGER ", name, " "});
+    sql += timing == 1 ? GbkView("BEFORE ") : timing == 2 ? GbkView("AFTER ") : GbkView();
     switch (event) {
         case 0:
             sql += "INSERT ";
@@ -184,16 +187,17 @@ bool SqliteConnection::CreateTrigger(std::string_view name, std::string_view tab
             sql += "UPDATE ";
             break;
         case 3:
-            sql += Joined("UPDATE OF ", columns) + " ";
+            sql += Sql({"UPDATE OF ", columns, " "});
             break;
         default:
             break;
     }
-    return ExecuteDefinition(sql + Joined("ON ", table) + Joined(" BEGIN ", body) + " END");
+    sql += Sql({"ON ", table, " BEGIN ", body, " END"});
+    return Execute(sql);
 }
 
-bool SqliteConnection::DropTrigger(std::string_view name) {
-    return ExecuteDefinition(Joined("DROP TRIGGER ", name));
+bool SqliteConnection::DropTrigger(GbkView name) {
+    return Execute(Sql({"DROP TRIGGER ", name}));
 }
 
 int SqliteConnection::Begin(int mode) {
@@ -233,15 +237,15 @@ std::int64_t SqliteConnection::LastInsertRowId() const {
 }
 
 bool SqliteConnection::Vacuum() {
-    return ExecuteDefinition("VACUUM");
+    return Execute("VACUUM");
 }
 
-bool SqliteConnection::Attach(std::string_view path, std::string_view name) {
-    return ExecuteDefinition(Joined("Attach Database '", path) + Joined("' as ", name));
+bool SqliteConnection::Attach(GbkView path, GbkView name) {
+    return Execute(Sql({"Attach Database '", path, "' as ", name}));
 }
 
-bool SqliteConnection::Detach(std::string_view name) {
-    return ExecuteDefinition(Joined("Detach Database ", name));
+bool SqliteConnection::Detach(GbkView name) {
+    return Execute(Sql({"Detach Database ", name}));
 }
 
 bool SqliteConnection::BackupTo(SqliteConnection& target, const std::string& sourceName,
@@ -282,7 +286,7 @@ int SqliteConnection::ConfigureCipher(std::string_view cipher, std::string_view 
                : SQLITE_ERROR;
 }
 
-bool SqliteConnection::CreateScalarFunction(std::string_view name, int argumentCount,
+bool SqliteConnection::CreateScalarFunction(GbkView name, int argumentCount,
                                             FunctionRoutine routine, DestroyRoutine destroy,
                                             void* destroyArgument) {
     auto* record = NewRecord<FunctionRecord>();
@@ -293,7 +297,7 @@ bool SqliteConnection::CreateScalarFunction(std::string_view name, int argumentC
                Adapters().functionBody, nullptr, nullptr, Adapters().recordDestroy) == SQLITE_OK;
 }
 
-bool SqliteConnection::CreateAggregateFunction(std::string_view name, int argumentCount,
+bool SqliteConnection::CreateAggregateFunction(GbkView name, int argumentCount,
                                                FunctionRoutine step, FinalRoutine final,
                                                DestroyRoutine destroy, void* destroyArgument) {
     auto* record = NewRecord<FunctionRecord>();
@@ -320,9 +324,13 @@ int SqliteConnection::SetBusyHandler(BusyRoutine routine, void* user) {
     return result;
 }
 
-std::string SqliteConnection::FileName(const std::string& schema, bool raw) const {
+std::string SqliteConnection::FileName(const std::string& schema, Utf8Form) const {
     const char* name = VARO_SQLITE(sqlite3_db_filename)(handle_, schema.c_str());
-    return name == nullptr ? std::string() : raw ? std::string(name) : Utf8ToGbk(name);
+    return name != nullptr ? std::string(name) : std::string();
+}
+
+GbkText SqliteConnection::FileName(const std::string& schema) const {
+    return Utf8ToGbk(FileName(schema, kUtf8));
 }
 
 int SqliteConnection::IsReadOnly(const std::string& schema) const {

@@ -10,22 +10,19 @@
 namespace varo {
 namespace {
 
-std::string FromLibrary(const char* text, bool raw) {
-    if (text == nullptr) {
-        return {};
-    }
-    return raw ? std::string(text) : Utf8ToGbk(text);
+std::string FromLibrary(const char* text) {
+    return text != nullptr ? std::string(text) : std::string();
 }
 
-std::string FromLibrary(const unsigned char* text, bool raw) {
-    return FromLibrary(reinterpret_cast<const char*>(text), raw);
+std::string FromLibrary(const unsigned char* text) {
+    return FromLibrary(reinterpret_cast<const char*>(text));
 }
 
 }  // namespace
 
-std::string SqliteStatement::ColumnMetadata(const char* (*read)(sqlite3_stmt*, int), int column,
-                                            bool raw) const {
-    return handle_ != nullptr ? FromLibrary(read(handle_, column), raw) : std::string();
+std::string SqliteStatement::ColumnMetadata(const char* (*read)(sqlite3_stmt*, int),
+                                            int column) const {
+    return handle_ != nullptr ? FromLibrary(read(handle_, column)) : std::string();
 }
 
 SqliteStatement::~SqliteStatement() {
@@ -58,8 +55,12 @@ int SqliteStatement::Finalize() {
     return result;
 }
 
-std::string SqliteStatement::Sql(bool raw) const {
-    return handle_ != nullptr ? FromLibrary(VARO_SQLITE(sqlite3_sql)(handle_), raw) : std::string();
+std::string SqliteStatement::Sql(Utf8Form) const {
+    return handle_ != nullptr ? FromLibrary(VARO_SQLITE(sqlite3_sql)(handle_)) : std::string();
+}
+
+GbkText SqliteStatement::Sql() const {
+    return Utf8ToGbk(Sql(kUtf8));
 }
 
 bool SqliteStatement::BindBlob(std::string_view name, std::string_view bytes) {
@@ -68,12 +69,15 @@ bool SqliteStatement::BindBlob(std::string_view name, std::string_view bytes) {
                                                          SQLITE_TRANSIENT) == SQLITE_OK;
 }
 
-bool SqliteStatement::BindText(std::string_view name, std::string_view text, bool raw) {
+bool SqliteStatement::BindText(std::string_view name, std::string_view utf8, Utf8Form) {
     const int index = ParameterIndex(name);
-    const std::string utf8 = raw ? std::string(text) : GbkToUtf8(text);
     return index > 0 &&
            VARO_SQLITE(sqlite3_bind_text64)(handle_, index, utf8.data(), utf8.size(),
                                             SQLITE_TRANSIENT, SQLITE_UTF8) == SQLITE_OK;
+}
+
+bool SqliteStatement::BindText(std::string_view name, GbkView text) {
+    return BindText(name, GbkToUtf8(text), kUtf8);
 }
 
 bool SqliteStatement::BindInt(std::string_view name, int value) {
@@ -111,10 +115,14 @@ int SqliteStatement::ParameterIndex(std::string_view name) const {
     return VARO_SQLITE(sqlite3_bind_parameter_index)(handle_, std::string(name).c_str());
 }
 
-std::string SqliteStatement::ParameterName(int index, bool raw) const {
+std::string SqliteStatement::ParameterName(int index, Utf8Form) const {
     return handle_ != nullptr
-               ? FromLibrary(VARO_SQLITE(sqlite3_bind_parameter_name)(handle_, index), raw)
+               ? FromLibrary(VARO_SQLITE(sqlite3_bind_parameter_name)(handle_, index))
                : std::string();
+}
+
+GbkText SqliteStatement::ParameterName(int index) const {
+    return Utf8ToGbk(ParameterName(index, kUtf8));
 }
 
 bool SqliteStatement::Step() {
@@ -129,8 +137,12 @@ std::int64_t SqliteStatement::StepInt() {
     return Step() ? ColumnInt64(0) : 0;
 }
 
-GbkText SqliteStatement::StepText(bool raw) {
-    return Step() ? ColumnText(0, raw) : GbkText();
+GbkText SqliteStatement::StepText() {
+    return Step() ? ColumnText(0) : GbkText();
+}
+
+std::string SqliteStatement::StepText(Utf8Form) {
+    return Step() ? ColumnText(0, kUtf8) : std::string();
 }
 
 int SqliteStatement::Reset() {
@@ -149,16 +161,28 @@ int SqliteStatement::ColumnBytes(int column) const {
     return handle_ != nullptr ? VARO_SQLITE(sqlite3_column_bytes)(handle_, column) : 0;
 }
 
-std::string SqliteStatement::ColumnName(int column, bool raw) const {
-    return ColumnMetadata(VARO_SQLITE(sqlite3_column_name), column, raw);
+std::string SqliteStatement::ColumnName(int column, Utf8Form) const {
+    return ColumnMetadata(VARO_SQLITE(sqlite3_column_name), column);
 }
 
-std::string SqliteStatement::ColumnTableName(int column, bool raw) const {
-    return ColumnMetadata(VARO_SQLITE(sqlite3_column_table_name), column, raw);
+GbkText SqliteStatement::ColumnName(int column) const {
+    return Utf8ToGbk(ColumnName(column, kUtf8));
 }
 
-std::string SqliteStatement::ColumnDatabaseName(int column, bool raw) const {
-    return ColumnMetadata(VARO_SQLITE(sqlite3_column_database_name), column, raw);
+std::string SqliteStatement::ColumnTableName(int column, Utf8Form) const {
+    return ColumnMetadata(VARO_SQLITE(sqlite3_column_table_name), column);
+}
+
+GbkText SqliteStatement::ColumnTableName(int column) const {
+    return Utf8ToGbk(ColumnTableName(column, kUtf8));
+}
+
+std::string SqliteStatement::ColumnDatabaseName(int column, Utf8Form) const {
+    return ColumnMetadata(VARO_SQLITE(sqlite3_column_database_name), column);
+}
+
+GbkText SqliteStatement::ColumnDatabaseName(int column) const {
+    return Utf8ToGbk(ColumnDatabaseName(column, kUtf8));
 }
 
 int SqliteStatement::ColumnIndex(std::string_view name) const {
@@ -171,21 +195,33 @@ int SqliteStatement::ColumnIndex(std::string_view name) const {
     return -1;
 }
 
-std::string SqliteStatement::ColumnDeclType(int column, bool raw) const {
-    return ColumnMetadata(VARO_SQLITE(sqlite3_column_decltype), column, raw);
+std::string SqliteStatement::ColumnDeclType(int column, Utf8Form) const {
+    return ColumnMetadata(VARO_SQLITE(sqlite3_column_decltype), column);
 }
 
-std::string SqliteStatement::ColumnOriginName(int column, bool raw) const {
-    return ColumnMetadata(VARO_SQLITE(sqlite3_column_origin_name), column, raw);
+GbkText SqliteStatement::ColumnDeclType(int column) const {
+    return Utf8ToGbk(ColumnDeclType(column, kUtf8));
+}
+
+std::string SqliteStatement::ColumnOriginName(int column, Utf8Form) const {
+    return ColumnMetadata(VARO_SQLITE(sqlite3_column_origin_name), column);
+}
+
+GbkText SqliteStatement::ColumnOriginName(int column) const {
+    return Utf8ToGbk(ColumnOriginName(column, kUtf8));
 }
 
 int SqliteStatement::ColumnType(int column) const {
     return handle_ != nullptr ? VARO_SQLITE(sqlite3_column_type)(handle_, column) : SQLITE_NULL;
 }
 
-GbkText SqliteStatement::ColumnText(int column, bool raw) const {
-    return handle_ != nullptr ? FromLibrary(VARO_SQLITE(sqlite3_column_text)(handle_, column), raw)
-                              : GbkText();
+std::string SqliteStatement::ColumnText(int column, Utf8Form) const {
+    return handle_ != nullptr ? FromLibrary(VARO_SQLITE(sqlite3_column_text)(handle_, column))
+                              : std::string();
+}
+
+GbkText SqliteStatement::ColumnText(int column) const {
+    return Utf8ToGbk(ColumnText(column, kUtf8));
 }
 
 int SqliteStatement::ColumnInt(int column) const {
@@ -211,14 +247,18 @@ std::string SqliteStatement::ColumnBlob(int column) const {
                : std::string();
 }
 
-std::string SqliteStatement::ExpandedSql(bool raw) const {
+std::string SqliteStatement::ExpandedSql(Utf8Form) const {
     if (handle_ == nullptr) {
         return {};
     }
     char* expanded = VARO_SQLITE(sqlite3_expanded_sql)(handle_);
-    std::string text = FromLibrary(expanded, raw);
+    std::string text = FromLibrary(expanded);
     VARO_SQLITE(sqlite3_free)(expanded);
     return text;
+}
+
+GbkText SqliteStatement::ExpandedSql() const {
+    return Utf8ToGbk(ExpandedSql(kUtf8));
 }
 
 bool SqliteStatement::IsBusy() const {
@@ -234,7 +274,7 @@ sqlite3* SqliteStatement::DbHandle() const {
 }
 
 std::int64_t SqliteStatement::RowCount() const {
-    const std::string sql = ExpandedSql(true);
+    const std::string sql = ExpandedSql(kUtf8);
     if (sql.size() < 6 || ::strncasecmp(sql.c_str(), "select", 6) != 0) {
         return 0;
     }

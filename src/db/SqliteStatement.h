@@ -11,9 +11,11 @@ struct sqlite3_stmt;
 
 namespace varo {
 
-// A prepared SQLite statement. Text crossing it is GBK on the program's side
-// unless `raw` says it is UTF-8 already. A statement made by Prepare owns its
-// handle and finalizes it when it goes; one from NextStatement only borrows.
+// A prepared SQLite statement. Text crossing it is GBK on the program's side;
+// the overloads taking kUtf8 pass UTF-8 text as it is. Parameter and column
+// names given to look one up are passed as they are. A statement made by
+// Prepare owns its handle and finalizes it when it goes; one from
+// NextStatement only borrows.
 class SqliteStatement {
   public:
     SqliteStatement() = default;
@@ -28,12 +30,14 @@ class SqliteStatement {
     sqlite3_stmt* GetHandle() const { return handle_; }
     void SetHandle(sqlite3_stmt* handle, bool owned = true);
     int Finalize();
-    std::string Sql(bool raw = false) const;
+    GbkText Sql() const;
+    std::string Sql(Utf8Form) const;
 
     // Binds by parameter name (":name", "@name", "$name"); false when the
     // name is unknown or SQLite refuses. Texts and blobs are copied.
     bool BindBlob(std::string_view name, std::string_view bytes);
-    bool BindText(std::string_view name, std::string_view text, bool raw = false);
+    bool BindText(std::string_view name, GbkView text);
+    bool BindText(std::string_view name, std::string_view text, Utf8Form);
     bool BindInt(std::string_view name, int value);
     bool BindInt64(std::string_view name, std::int64_t value);
     bool BindDouble(std::string_view name, double value);
@@ -41,32 +45,41 @@ class SqliteStatement {
     int ClearBindings();
     int ParameterCount() const;
     int ParameterIndex(std::string_view name) const;
-    std::string ParameterName(int index, bool raw = false) const;
+    GbkText ParameterName(int index) const;
+    std::string ParameterName(int index, Utf8Form) const;
 
     bool Step();     // true when a row is there
     int StepCode();  // SQLite's result; 1 without a statement
     // Steps once and gives column 0 of the row, or 0 / empty text.
     std::int64_t StepInt();
-    GbkText StepText(bool raw = false);
+    GbkText StepText();
+    std::string StepText(Utf8Form);
     int Reset();
 
     int DataCount() const;
     int ColumnCount() const;
     int ColumnBytes(int column) const;
-    std::string ColumnName(int column, bool raw = false) const;
-    std::string ColumnTableName(int column, bool raw = false) const;
-    std::string ColumnDatabaseName(int column, bool raw = false) const;
+    GbkText ColumnName(int column) const;
+    std::string ColumnName(int column, Utf8Form) const;
+    GbkText ColumnTableName(int column) const;
+    std::string ColumnTableName(int column, Utf8Form) const;
+    GbkText ColumnDatabaseName(int column) const;
+    std::string ColumnDatabaseName(int column, Utf8Form) const;
     int ColumnIndex(std::string_view name) const;  // -1 when no column has that name
-    std::string ColumnDeclType(int column, bool raw = false) const;
-    std::string ColumnOriginName(int column, bool raw = false) const;
+    GbkText ColumnDeclType(int column) const;
+    std::string ColumnDeclType(int column, Utf8Form) const;
+    GbkText ColumnOriginName(int column) const;
+    std::string ColumnOriginName(int column, Utf8Form) const;
     int ColumnType(int column) const;
-    GbkText ColumnText(int column, bool raw = false) const;
+    GbkText ColumnText(int column) const;
+    std::string ColumnText(int column, Utf8Form) const;
     int ColumnInt(int column) const;
     std::int64_t ColumnInt64(int column) const;
     double ColumnDouble(int column) const;
     std::string ColumnBlob(int column) const;
 
-    std::string ExpandedSql(bool raw = false) const;
+    GbkText ExpandedSql() const;
+    std::string ExpandedSql(Utf8Form) const;
     bool IsBusy() const;
     bool IsReadOnly() const;
     sqlite3* DbHandle() const;
@@ -77,8 +90,8 @@ class SqliteStatement {
     std::int64_t RowCount() const;
 
   private:
-    // A text about a column of the result (name, table, type...), converted.
-    std::string ColumnMetadata(const char* (*read)(sqlite3_stmt*, int), int column, bool raw) const;
+    // A text about a column of the result (name, table, type...) as SQLite gives it.
+    std::string ColumnMetadata(const char* (*read)(sqlite3_stmt*, int), int column) const;
 
     sqlite3_stmt* handle_ = nullptr;
     bool owned_ = true;

@@ -94,8 +94,9 @@ void PrepareSqliteAdapters() {
     Adapters();
 }
 
-std::string ColumnDefinitionSql(const ColumnDefinition& column) {
-    std::string sql = column.name + " " + TypeWord(column.type);
+GbkText ColumnDefinitionSql(const ColumnDefinition& column) {
+    // Names and values are GBK; the words and numbers around them ASCII.
+    std::string sql = column.name.Bytes() + " " + TypeWord(column.type);
     if (column.size) {
         // Appended piece by piece: "(" + std::to_string(...) trips a false
         // -Wrestrict of GCC 12 in optimised builds.
@@ -117,12 +118,12 @@ std::string ColumnDefinitionSql(const ColumnDefinition& column) {
         sql += " Unique";
     }
     if (column.defaultValue) {
-        sql += " Default " + *column.defaultValue;
+        sql += " Default " + column.defaultValue->Bytes();
     }
     if (column.check) {
-        sql += " Check(" + *column.check + ")";
+        sql += " Check(" + column.check->Bytes() + ")";
     }
-    return sql;
+    return GbkText(std::move(sql));
 }
 
 }  // namespace varo

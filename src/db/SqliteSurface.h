@@ -4,6 +4,8 @@
 #include <optional>
 #include <string>
 
+#include "text/GbkText.h"
+
 struct sqlite3_context;
 struct sqlite3_value;
 
@@ -57,16 +59,16 @@ const SqliteAdapters& Adapters();
 
 // One column of CreateTable and AddColumn.
 struct ColumnDefinition {
-    std::string name;
+    GbkText name;
     int type = 12;  // 1 Byte, 2 Smallint, 3 Integer, 4 BigInt, 5 Decimal, 6 Double, 7 Bit,
                     // 8 DateTime, 10 VarChar, 11 Blob, 12 Text
     std::optional<int> size;
     int constraints = 0;  // 1 Primary Key, 2 AutoIncrement, 4 Not Null, 8 Unique
-    std::optional<std::string> defaultValue;
-    std::optional<std::string> check;
+    std::optional<GbkText> defaultValue;
+    std::optional<GbkText> check;
 };
 
 // "name type(size) constraints Default value Check(expression)".
-std::string ColumnDefinitionSql(const ColumnDefinition& column);
+GbkText ColumnDefinitionSql(const ColumnDefinition& column);
 
 }  // namespace varo

@@ -19,13 +19,14 @@ namespace {
 // label by one space, tried in this order.
 constexpr std::string_view kKindLegendUtf8 = "0 穿戴\r\n1 武器\r\n2 饰品\r\n3 药水\r\n4 其它";
 
-const std::vector<std::pair<GbkText, GbkText>>& KindLegend() {
+// Codes are ASCII digits, the same bytes in either encoding of a file.
+const std::vector<std::pair<std::string, GbkText>>& KindLegend() {
     static const auto legend = [] {
-        std::vector<std::pair<GbkText, GbkText>> entries;
+        std::vector<std::pair<std::string, GbkText>> entries;
         const GbkText text = Utf8ToGbk(kKindLegendUtf8);
-        for (const std::string_view entry : SplitGbk(text, "\r\n")) {
-            const std::size_t space = entry.find(' ');
-            entries.emplace_back(GbkText(entry.substr(0, space)), GbkText(entry.substr(space + 1)));
+        for (const GbkView entry : SplitGbk(text, "\r\n")) {
+            const std::size_t space = entry.Bytes().find(' ');
+            entries.emplace_back(entry.Bytes().substr(0, space), GbkText(entry.Part(space + 1)));
         }
         return entries;
     }();
@@ -56,13 +57,13 @@ std::optional<FilterEncoding> FilterFileEncoding(std::string_view bytes, bool ma
         const bool twoByteOnly = std::none_of(bytes.begin(), bytes.end(), [](char c) {
             return static_cast<unsigned char>(c) >= 0xE0;
         });
-        if (twoByteOnly && !FindGbkToUtf8Failure(bytes)) {
+        if (twoByteOnly && !FindGbkToUtf8Failure(GbkView(bytes))) {
             return FilterEncoding::Gbk;
         }
     }
     // The failure of the reading that applies: UTF-8 when the bytes are UTF-8.
     const std::optional<ConversionFailure> failure =
-        utf8 ? FindUtf8ToGbkFailure(bytes) : FindGbkToUtf8Failure(bytes);
+        utf8 ? FindUtf8ToGbkFailure(bytes) : FindGbkToUtf8Failure(GbkView(bytes));
     if (!failure) {
         return utf8 ? FilterEncoding::Utf8 : FilterEncoding::Gbk;
     }
@@ -157,7 +158,7 @@ FilterRows ParseFilterLines(std::string_view text, FilterEncoding encoding) {
             FilterLineFields(line, encoding, commas);
         FilterRow row;
         // The whole text converts, so each name does.
-        row.itemName = encoding == FilterEncoding::Gbk ? GbkText(name) : Utf8ToGbk(name);
+        row.itemName = encoding == FilterEncoding::Gbk ? GbkText(GbkView(name)) : Utf8ToGbk(name);
         row.itemKind = KindLegendLabel(kind).value_or(GbkText());
         row.best = best == "1";
         row.autoPickUp = autoPickUp == "1";
@@ -200,7 +201,7 @@ FilterRows LoadFilterRows(const ItemMatrix& matrix, int rows) {
         // Matrix row 1 holds the column names, so item i is matrix row i + 1.
         FilterRow row;
         row.itemName = GbkText(matrix.Cell(item + 1, ItemRecord::kNameColumn));
-        row.itemKind = KindLegendLabel(matrix.Cell(item + 1, ItemRecord::kKindColumn))
+        row.itemKind = KindLegendLabel(matrix.Cell(item + 1, ItemRecord::kKindColumn).Bytes())
                            .value_or(OtherKindLabel());
         row.lostName = std::string(matrix.LostText(item + 1, ItemRecord::kNameColumn));
         filterRows.push_back(std::move(row));
@@ -217,24 +218,24 @@ void SetFlagForAll(FilterRows& rows, int column, bool value) {
 GbkText FormatFilterFile(const FilterRows& rows) {
     std::size_t size = 0;
     for (const FilterRow& row : rows) {
-        size += row.itemName.size() + 11;
+        size += row.itemName.Size() + 11;
     }
-    GbkText text;
+    std::string text;
     text.reserve(size);
     for (const FilterRow& row : rows) {
-        text += row.itemName;
+        text += row.itemName.Bytes();
         text += ",4,";
         text += row.best ? "1," : "0,";
         text += row.autoPickUp ? "1," : "0,";
         text += row.showName ? "1\r\n" : "0\r\n";
     }
-    return text;
+    return GbkText(std::move(text));
 }
 
 FilterFileBytes EncodeFilterFile(const FilterRows& rows, FilterFileForm form) {
     GbkText text = FormatFilterFile(rows);
     if (form == FilterFileForm::Pc) {
-        return {true, std::move(text), 0};
+        return {true, std::move(text).Release(), 0};
     }
     if (auto utf8 = StrictGbkToUtf8(text)) {
         return {true, std::move(*utf8), 0};
@@ -318,8 +319,9 @@ namespace {
 
 // ASCII letters in lower case; the bytes of a double-byte character (whose
 // trail byte may look like a letter) stay as they are.
-void LowerGbkInto(std::string_view text, std::string& lower) {
-    lower.assign(text);
+void LowerGbkInto(GbkView text, GbkText& gbk) {
+    std::string& lower = gbk.Buffer();
+    lower.assign(text.Bytes());
     for (std::size_t i = 0; i < lower.size(); ++i) {
         const auto byte = static_cast<unsigned char>(lower[i]);
         if (byte >= 0x81 && byte <= 0xFE && i + 1 < lower.size()) {
@@ -332,15 +334,15 @@ void LowerGbkInto(std::string_view text, std::string& lower) {
 
 }  // namespace
 
-std::ptrdiff_t FindFilterRow(const FilterRows& rows, std::string_view needle, std::ptrdiff_t start,
+std::ptrdiff_t FindFilterRow(const FilterRows& rows, GbkView needle, std::ptrdiff_t start,
                              int step) {
     const auto count = static_cast<std::ptrdiff_t>(rows.size());
-    if (needle.empty() || count == 0) {
+    if (needle.Empty() || count == 0) {
         return -1;
     }
-    std::string lowerNeedle;
+    GbkText lowerNeedle;
     LowerGbkInto(needle, lowerNeedle);
-    std::string name;  // one buffer for every row
+    GbkText name;  // one buffer for every row
     std::ptrdiff_t row = ((start % count) + count) % count;
     for (std::ptrdiff_t visited = 0; visited < count; ++visited) {
         LowerGbkInto(rows[static_cast<std::size_t>(row)].itemName, name);
@@ -352,15 +354,14 @@ std::ptrdiff_t FindFilterRow(const FilterRows& rows, std::string_view needle, st
     return -1;
 }
 
-FilterMatchPlace PlaceAmongMatches(const FilterRows& rows, std::string_view needle,
-                                   std::size_t row) {
+FilterMatchPlace PlaceAmongMatches(const FilterRows& rows, GbkView needle, std::size_t row) {
     FilterMatchPlace place;
-    if (needle.empty()) {
+    if (needle.Empty()) {
         return place;
     }
-    std::string lowerNeedle;
+    GbkText lowerNeedle;
     LowerGbkInto(needle, lowerNeedle);
-    std::string name;
+    GbkText name;
     for (std::size_t i = 0; i < rows.size(); ++i) {
         LowerGbkInto(rows[i].itemName, name);
         if (FindInGbk(name, lowerNeedle) != std::string_view::npos) {
@@ -379,7 +380,7 @@ FilterApplication ApplyFilterRows(FilterRows& rows, const FilterRows& file) {
         std::vector<const FilterRow*> lines;
         std::size_t rowsSet = 0;
     };
-    std::unordered_map<std::string_view, Lines> byName;
+    std::unordered_map<GbkView, Lines> byName;
     for (const FilterRow& line : file) {
         byName[line.itemName].lines.push_back(&line);
     }
@@ -398,7 +399,7 @@ FilterApplication ApplyFilterRows(FilterRows& rows, const FilterRows& file) {
         ++lines.rowsSet;
         ++application.rowsSet;
     }
-    std::unordered_set<std::string_view> listed;
+    std::unordered_set<GbkView> listed;
     for (const FilterRow& line : file) {
         const Lines& lines = byName[line.itemName];
         if (!listed.insert(line.itemName).second) {

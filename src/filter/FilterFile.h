@@ -114,7 +114,7 @@ FilterApplication ApplyFilterRows(FilterRows& rows, const FilterRows& file);
 // `step`, … around the end (step 1 or -1), whose name contains `needle`,
 // ignoring the case of ASCII letters; a match never starts inside a
 // double-byte character. -1 when none does or the needle is empty.
-std::ptrdiff_t FindFilterRow(const FilterRows& rows, std::string_view needle, std::ptrdiff_t start,
+std::ptrdiff_t FindFilterRow(const FilterRows& rows, GbkView needle, std::ptrdiff_t start,
                              int step);
 
 // Where a found row stands among all rows whose names hold `needle` (the
@@ -123,8 +123,7 @@ struct FilterMatchPlace {
     std::size_t ordinal = 0;
     std::size_t count = 0;
 };
-FilterMatchPlace PlaceAmongMatches(const FilterRows& rows, std::string_view needle,
-                                   std::size_t row);
+FilterMatchPlace PlaceAmongMatches(const FilterRows& rows, GbkView needle, std::size_t row);
 
 // False when the bytes do not look like a filter file: a line holds a tab, or
 // most lines lack the five comma-separated fields (such as

@@ -45,7 +45,7 @@ LightPillarList ComputeLightPillarRows(const ItemMatrix& matrix,
             {
                 GbkText(matrix.Cell(row, ItemRecord::kNameColumn)),
                 parameters.color,
-                ShineValueText(shine, effectImageCount),
+                GbkText(ShineValueText(shine, effectImageCount)),
                 parameters.effectImageCount,
                 parameters.pillarFileNumber,
             },
@@ -59,7 +59,7 @@ std::string FormatLightPillarFile(const LightPillarList& rows) {
     std::size_t size = 0;
     for (const LightPillarRow& row : rows) {
         for (const GbkText& field : row.fields) {
-            size += field.size() + 1;
+            size += field.Size() + 1;
         }
         ++size;
     }
@@ -67,7 +67,7 @@ std::string FormatLightPillarFile(const LightPillarList& rows) {
     content.reserve(size);
     for (const LightPillarRow& row : rows) {
         for (int column = 0; column < kLightPillarColumnCount; ++column) {
-            content += row.fields[column];
+            content += row.fields[column].Bytes();
             content += column + 1 < kLightPillarColumnCount ? "\t" : "\r\n";
         }
     }
@@ -77,7 +77,8 @@ std::string FormatLightPillarFile(const LightPillarList& rows) {
 namespace {
 
 // The text as a whole decimal number within [low, high], digits only.
-bool IsNumberWithin(std::string_view text, long low, long high) {
+bool IsNumberWithin(GbkView number, long low, long high) {
+    const std::string_view text = number.Bytes();
     if (text.empty() || text.size() > 9) {
         return false;
     }

@@ -37,9 +37,9 @@ using LightPillarList = std::vector<LightPillarRow>;
 
 // The three texts the user sets before computing, copied into rows as typed.
 struct LightPillarParameters {
-    GbkText color = "255";
-    GbkText effectImageCount = "20";
-    GbkText pillarFileNumber = "1";
+    GbkText color{GbkView("255")};
+    GbkText effectImageCount{GbkView("20")};
+    GbkText pillarFileNumber{GbkView("1")};
 };
 
 // The shine value at and above which an item gets a row, and the offset the

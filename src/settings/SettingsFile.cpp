@@ -201,7 +201,7 @@ std::string DecodeSettingsText(std::string_view bytes) {
     if (bytes.substr(0, 2) == "\xFF\xFE" || bytes.substr(0, 2) == "\xFE\xFF") {
         return Utf16ToUtf8(bytes.substr(2), bytes[0] == '\xFE');
     }
-    return IsValidUtf8(bytes) ? std::string(bytes) : GbkToUtf8(bytes);
+    return IsValidUtf8(bytes) ? std::string(bytes) : GbkToUtf8(GbkView(bytes));
 }
 
 bool IsSettingsText(std::string_view text) {

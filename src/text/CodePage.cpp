@@ -237,7 +237,7 @@ bool ForEachGbkCode(std::string_view utf8, Visit visit) {
 // UTF-8 to GBK through the tables, appended to `out`. A character GBK lacks, or
 // an ill-formed sequence, fails a strict conversion and becomes '?' in a
 // lenient one, which then sets `lossy`.
-bool EncodeUtf8(std::string_view utf8, GbkText& out, bool strict,
+bool EncodeUtf8(std::string_view utf8, std::string& out, bool strict,
                 ConversionFailure* failure = nullptr, bool* lossy = nullptr) {
     // GBK is never longer than UTF-8: convert in place at the end of `out`.
     const std::size_t start = out.size();
@@ -273,8 +273,8 @@ bool EncodeUtf8(std::string_view utf8, GbkText& out, bool strict,
 
 }  // namespace
 
-std::string GbkToUtf8(std::string_view gbk) {
-    gbk = UpToFirstZero(gbk);
+std::string GbkToUtf8(GbkView text) {
+    const std::string_view gbk = UpToFirstZero(text.Bytes());
     if (IsAscii(gbk)) {
         return std::string(gbk);
     }
@@ -292,17 +292,17 @@ GbkText Utf8ToGbk(std::string_view utf8) {
 bool AppendUtf8AsGbk(GbkText& out, std::string_view utf8) {
     utf8 = UpToFirstZero(utf8);
     if (IsAscii(utf8)) {
-        out.append(utf8);
+        out.Buffer().append(utf8);
         return true;
     }
     bool lossy = false;
-    EncodeUtf8(utf8, out, false, nullptr, &lossy);
+    EncodeUtf8(utf8, out.Buffer(), false, nullptr, &lossy);
     return !lossy;
 }
 
-std::optional<std::string> StrictGbkToUtf8(std::string_view gbk) {
+std::optional<std::string> StrictGbkToUtf8(GbkView gbk) {
     std::string out;
-    if (!DecodeGbk(gbk, out, true)) {
+    if (!DecodeGbk(gbk.Bytes(), out, true)) {
         return std::nullopt;
     }
     return out;
@@ -310,7 +310,7 @@ std::optional<std::string> StrictGbkToUtf8(std::string_view gbk) {
 
 std::optional<GbkText> StrictUtf8ToGbk(std::string_view utf8) {
     GbkText out;
-    if (!EncodeUtf8(utf8, out, true)) {
+    if (!EncodeUtf8(utf8, out.Buffer(), true)) {
         return std::nullopt;
     }
     return out;
@@ -318,9 +318,9 @@ std::optional<GbkText> StrictUtf8ToGbk(std::string_view utf8) {
 
 // The strict conversions' checks, without building the converted text: a
 // large file is looked at before anything is made of it.
-std::optional<ConversionFailure> FindGbkToUtf8Failure(std::string_view gbk) {
+std::optional<ConversionFailure> FindGbkToUtf8Failure(GbkView gbk) {
     std::optional<ConversionFailure> failure;
-    ForEachGbkCharacter(gbk, [&](char32_t c, ConversionFailure at) {
+    ForEachGbkCharacter(gbk.Bytes(), [&](char32_t c, ConversionFailure at) {
         if (c == kUnmapped) {
             failure = at;
         }

@@ -12,7 +12,7 @@ namespace varo {
 // Lenient conversions with the results of Windows code page 936 through UTF-16:
 // the text ends at its first zero byte, characters GBK lacks and invalid input
 // become '?', 0x80 is the euro sign. Never fails; empty input gives empty text.
-std::string GbkToUtf8(std::string_view gbk);
+std::string GbkToUtf8(GbkView gbk);
 GbkText Utf8ToGbk(std::string_view utf8);
 // Utf8ToGbk appending to `out`, for bulk conversion without a string per call.
 // False when a character became '?' (GBK lacks it, or the bytes are no UTF-8).
@@ -20,7 +20,7 @@ bool AppendUtf8AsGbk(GbkText& out, std::string_view utf8);
 
 // Strict whole-text conversions with the same code page: the whole converted
 // text (zero bytes included), or nothing when any byte cannot be converted.
-std::optional<std::string> StrictGbkToUtf8(std::string_view gbk);
+std::optional<std::string> StrictGbkToUtf8(GbkView gbk);
 std::optional<GbkText> StrictUtf8ToGbk(std::string_view utf8);
 
 // Where a strict conversion stops: the first character (or ill-formed
@@ -29,7 +29,7 @@ struct ConversionFailure {
     std::size_t offset = 0;
     std::size_t length = 0;
 };
-std::optional<ConversionFailure> FindGbkToUtf8Failure(std::string_view gbk);
+std::optional<ConversionFailure> FindGbkToUtf8Failure(GbkView gbk);
 std::optional<ConversionFailure> FindUtf8ToGbkFailure(std::string_view utf8);
 
 // The text with every ill-formed UTF-8 sequence replaced by U+FFFD.

@@ -12,7 +12,9 @@ std::size_t CharacterLength(std::string_view text, std::size_t pos) {
 
 }  // namespace
 
-std::size_t FindInGbk(std::string_view text, std::string_view needle, std::size_t from) {
+std::size_t FindInGbk(GbkView gbk, GbkView gbkNeedle, std::size_t from) {
+    const std::string_view text = gbk.Bytes();
+    const std::string_view needle = gbkNeedle.Bytes();
     if (needle.empty() || needle.size() > text.size()) {
         return std::string_view::npos;
     }
@@ -28,7 +30,7 @@ std::size_t FindInGbk(std::string_view text, std::string_view needle, std::size_
     return std::string_view::npos;
 }
 
-bool GbkContains(std::string_view text, std::string_view needle) {
+bool GbkContains(GbkView text, GbkView needle) {
     return FindInGbk(text, needle) != std::string_view::npos;
 }
 
@@ -64,8 +66,12 @@ std::vector<std::string_view> Split(std::string_view text, std::string_view sepa
 
 }  // namespace
 
-std::vector<std::string_view> SplitGbk(std::string_view text, std::string_view separator) {
-    return Split(text, separator, CharacterLength);
+std::vector<GbkView> SplitGbk(GbkView text, GbkView separator) {
+    std::vector<GbkView> parts;
+    for (const std::string_view part : Split(text.Bytes(), separator.Bytes(), CharacterLength)) {
+        parts.push_back(GbkView(part));
+    }
+    return parts;
 }
 
 std::vector<std::string_view> SplitUtf8(std::string_view text, std::string_view separator) {

@@ -2,19 +2,21 @@
 
 #include <cstddef>
 #include <string_view>
+
 #include <vector>
+#include "text/GbkText.h"
 
 namespace varo {
 
 // Byte search in GBK text that steps over each double-byte character as a
 // whole, so a match never starts on the trail byte of a character.
-std::size_t FindInGbk(std::string_view text, std::string_view needle, std::size_t from = 0);
-bool GbkContains(std::string_view text, std::string_view needle);
+std::size_t FindInGbk(GbkView text, GbkView needle, std::size_t from = 0);
+bool GbkContains(GbkView text, GbkView needle);
 
 // Splits GBK text at every separator. Every stretch before, between and after
 // separators is a part, empty ones too, except an empty part after the last
 // separator; an empty text gives no parts.
-std::vector<std::string_view> SplitGbk(std::string_view text, std::string_view separator);
+std::vector<GbkView> SplitGbk(GbkView text, GbkView separator);
 
 // The lines of a text file as editors leave them: a line ends at LF, and a
 // CR right before the LF belongs to the line end; a lone CR stays in the

@@ -66,8 +66,8 @@ LeadingInteger ReadLeadingInteger(std::string_view text) {
 
 }  // namespace
 
-std::int32_t TextToInt(std::string_view gbk) {
-    const std::string text = FoldFullWidth(gbk);
+std::int32_t TextToInt(GbkView gbk) {
+    const std::string text = FoldFullWidth(gbk.Bytes());
     const LeadingInteger integer = ReadLeadingInteger(text);
     // Unsigned arithmetic gives the two's-complement wrap-around without overflow.
     std::uint32_t value = 0;
@@ -80,8 +80,8 @@ std::int32_t TextToInt(std::string_view gbk) {
     return static_cast<std::int32_t>(value);
 }
 
-bool TextToIntFits(std::string_view gbk) {
-    const std::string text = FoldFullWidth(gbk);
+bool TextToIntFits(GbkView gbk) {
+    const std::string text = FoldFullWidth(gbk.Bytes());
     const LeadingInteger integer = ReadLeadingInteger(text);
     std::string_view digits = integer.digits;
     digits.remove_prefix(std::min(digits.find_first_not_of('0'), digits.size()));

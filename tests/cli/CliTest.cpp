@@ -91,7 +91,8 @@ TEST_F(CliTest, PillarWritesWhatTheCoreComputes) {
     EXPECT_EQ(run.out, "wrote " + out + "/CustomItemNameColors.txt (2 entries)\n");
     EXPECT_EQ(run.err.rfind("varo-cli: warning: 4 light-pillar values a client cannot use", 0), 0u)
         << run.err;
-    const LightPillarParameters parameters{"\xA3\xB1\xA3\xB2", "7", ""};
+    const LightPillarParameters parameters{test::GbkString("\xA3\xB1\xA3\xB2"),
+                                           GbkText(GbkView("7")), GbkText()};
     EXPECT_EQ(ReadFile(out + "/CustomItemNameColors.txt"),
               FormatLightPillarFile(ComputeLightPillarRows(Table().matrix, parameters)));
 }

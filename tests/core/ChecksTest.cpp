@@ -43,12 +43,15 @@ constexpr std::size_t kOtherForm = KindOf<OtherFormFinding>();
 
 const ManifestNaming kMicro{ManifestMode::MicroClient, ""};
 
-LightPillarRow PillarRow(const GbkText& name, const std::string& lost = {}) {
-    return LightPillarRow({name, "255", "0", "20", "1"}, lost);
+// A row of the given name, written out as GBK bytes.
+LightPillarRow PillarRow(std::string_view name, const std::string& lost = {}) {
+    return LightPillarRow({test::GbkString(name), GbkText(GbkView("255")), GbkText(GbkView("0")),
+                           GbkText(GbkView("20")), GbkText(GbkView("1"))},
+                          lost);
 }
 
-FilterRow FilterNamed(const GbkText& name, const std::string& lost = {}) {
-    return FilterRow{name, "", false, false, false, lost};
+FilterRow FilterNamed(std::string_view name, const std::string& lost = {}) {
+    return FilterRow{test::GbkString(name), GbkText(), false, false, false, lost};
 }
 
 // The check before the PC form of `rows` is written at `path`.
@@ -99,7 +102,7 @@ TEST(Checks, WritersFindWhatWouldLoseTheUsersData) {
         {"light pillar: all at once, in order",
          [&] {
              LightPillarRow bad = PillarRow("x\ty?", "x\ty😀");
-             bad.fields[kColorColumn] = "0";
+             bad.fields[kColorColumn] = GbkText(GbkView("0"));
              return CheckLightPillarFile({bad}, full);
          },
          {kUncarriable, kLost, kUnusable}},
@@ -141,7 +144,7 @@ TEST(Checks, WritersFindWhatWouldLoseTheUsersData) {
     ASSERT_EQ(lost.names.size(), 1u);
     EXPECT_EQ(lost.names[0].row, 1u);
     EXPECT_EQ(lost.names[0].original, "表情😀");
-    EXPECT_EQ(lost.names[0].written, "\xB1\xED\xC7\xE9?");
+    EXPECT_EQ(lost.names[0].written.Bytes(), "\xB1\xED\xC7\xE9?");
     EXPECT_EQ(std::get<EmptyResultFinding>(CheckPcFilterFile({}, full)[0]).previousSize, 8u);
 }
 
@@ -256,7 +259,8 @@ TEST(Checks, ShineValuesBeyond32BitsInAnyRowOfTheTable) {
     std::vector<std::string> named;
     for (const ShineOutOfRangeFinding::Value& value :
          std::get<ShineOutOfRangeFinding>(*finding).values) {
-        named.push_back(std::to_string(value.item) + value.itemName + "=" + value.text);
+        named.push_back(std::to_string(value.item) + value.itemName.Bytes() + "=" +
+                        value.text.Bytes());
     }
     EXPECT_EQ(named, (std::vector<std::string>{"1a=99999999999", "3c=2147483748", "5e=-2147483649",
                                                "7g=\xA3\xB0\xA3\xB0\xA3\xB0\xA3\xB2\xA3\xB1\xA3\xB4"
@@ -295,7 +299,7 @@ TEST(Checks, NamesThatLoseCharactersKeepTheirOwnText) {
     }
     // The GBK bytes are shown as what they read in GBK.
     EXPECT_EQ(shown, (std::vector<std::string>{"表情😀", "木剑", "韩文한국어"}));
-    EXPECT_EQ(rows[2].fields[kItemNameColumn], "\xBA\xAB\xCE\xC4???");
+    EXPECT_EQ(rows[2].fields[kItemNameColumn].Bytes(), "\xBA\xAB\xCE\xC4???");
     EXPECT_EQ(filter[0].lostName, "表情😀");
     EXPECT_EQ(Kinds(CheckPcFilterFile(filter, dir.File("absent"))),
               std::vector<std::size_t>{kLost});

@@ -1,7 +1,12 @@
+#include "support/TestSupport.h"
 #include "text/CodePage.h"
 #include "text/Printable.h"
 
 #include <gtest/gtest.h>
+
+#include <string>
+#include <string_view>
+#include <type_traits>
 
 namespace varo {
 namespace {
@@ -31,10 +36,22 @@ const LenientCase kBothWays[] = {
     {"unassigned codes at the end of row D7", "\xD7\xFA\xD7\xFE", "\uE810\uE814"},
 };
 
+// GBK and UTF-8 text are not taken for each other: bytes become GBK text
+// only by saying so, and GBK text reaches UTF-8 only through a conversion.
+static_assert(!std::is_convertible_v<std::string, GbkView>);
+static_assert(!std::is_convertible_v<std::string_view, GbkView>);
+static_assert(!std::is_convertible_v<std::string, GbkText>);
+static_assert(!std::is_convertible_v<GbkText, std::string_view>);
+static_assert(!std::is_convertible_v<GbkView, std::string_view>);
+static_assert(!std::is_convertible_v<GbkText, std::string>);
+static_assert(!std::is_constructible_v<GbkText, const char (&)[3]>);
+static_assert(std::is_convertible_v<GbkText, GbkView>);
+static_assert(std::is_convertible_v<const char (&)[3], GbkView>, "an ASCII literal is both");
+
 TEST(CodePage, ConvertsBothWays) {
     for (const auto& c : kBothWays) {
-        EXPECT_EQ(GbkToUtf8(c.gbk), c.utf8) << c.label;
-        EXPECT_EQ(Utf8ToGbk(c.utf8), c.gbk) << c.label;
+        EXPECT_EQ(GbkToUtf8(test::Gbk(c.gbk)), c.utf8) << c.label;
+        EXPECT_EQ(Utf8ToGbk(c.utf8).Bytes(), c.gbk) << c.label;
     }
 }
 
@@ -60,7 +77,7 @@ TEST(CodePage, Utf8ThatGbkLacksBecomesQuestionMarks) {
         {"ends at the first zero byte", "ab\0cd"s, "ab"},
     };
     for (const auto& c : cases) {
-        EXPECT_EQ(Utf8ToGbk(c.utf8), c.gbk) << c.label;
+        EXPECT_EQ(Utf8ToGbk(c.utf8).Bytes(), c.gbk) << c.label;
     }
 }
 
@@ -77,15 +94,15 @@ TEST(CodePage, InvalidGbkBecomesQuestionMarks) {
         {"ends at the first zero byte", "\xC4\xBE\0\xBD\xA3"s, "木"},
     };
     for (const auto& c : cases) {
-        EXPECT_EQ(GbkToUtf8(c.gbk), c.utf8) << c.label;
+        EXPECT_EQ(GbkToUtf8(test::Gbk(c.gbk)), c.utf8) << c.label;
     }
 }
 
 TEST(CodePage, AppendConvertsAfterExistingText) {
-    GbkText buffer = "x";
+    GbkText buffer(GbkView("x"));
     AppendUtf8AsGbk(buffer, "木");
     AppendUtf8AsGbk(buffer, "y");
-    EXPECT_EQ(buffer, "x\xC4\xBEy");
+    EXPECT_EQ(buffer.Bytes(), "x\xC4\xBEy");
 }
 
 TEST(StrictConversion, ConvertsWholeTextOrNothing) {
@@ -111,12 +128,14 @@ TEST(StrictConversion, ConvertsWholeTextOrNothing) {
          std::nullopt},
     };
     for (const auto& c : cases) {
-        EXPECT_EQ(StrictUtf8ToGbk(c.input), c.gbkFromUtf8) << c.label;
+        const std::optional<GbkText> gbk = StrictUtf8ToGbk(c.input);
+        EXPECT_EQ(gbk ? std::optional<std::string>(gbk->Bytes()) : std::nullopt, c.gbkFromUtf8)
+            << c.label;
     }
-    EXPECT_EQ(StrictGbkToUtf8("\xC4\xBE\xBD\xA3"), "木剑");
-    EXPECT_EQ(StrictGbkToUtf8("\xC4"), std::nullopt) << "cut-off double-byte character";
-    EXPECT_EQ(StrictGbkToUtf8("a\xFF"
-                              "b"),
+    EXPECT_EQ(StrictGbkToUtf8(test::Gbk("\xC4\xBE\xBD\xA3")), "木剑");
+    EXPECT_EQ(StrictGbkToUtf8(test::Gbk("\xC4")), std::nullopt) << "cut-off double-byte character";
+    EXPECT_EQ(StrictGbkToUtf8(test::Gbk("a\xFF"
+                                        "b")),
               std::nullopt);
 }
 
@@ -126,7 +145,7 @@ TEST(StrictConversion, EveryGbkCharacterRoundTrips) {
     int converted = 0;
     for (unsigned lead = 0x81; lead <= 0xFE; ++lead) {
         for (unsigned trail = 0x40; trail <= 0xFE; ++trail) {
-            const std::string gbk{static_cast<char>(lead), static_cast<char>(trail)};
+            const GbkText gbk(std::string{static_cast<char>(lead), static_cast<char>(trail)});
             const auto utf8 = StrictGbkToUtf8(gbk);
             if (!utf8) {
                 continue;

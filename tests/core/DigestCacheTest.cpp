@@ -251,9 +251,10 @@ TEST(DigestCache, EntriesNotSeenForNinetyDaysAreDropped) {
               "");
     EXPECT_TRUE(DigestWithCache(cache, {file}).digests[0].recalled);
     SqliteConnection connection;
-    ASSERT_TRUE(connection.Open(cache));
+    ASSERT_TRUE(connection.Open(cache, SqliteConnection::kOpenReadWrite, kUtf8));
     bool ok = false;
-    SqliteStatement rows = connection.Prepare("SELECT count(*), min(seen) FROM digests", &ok, true);
+    SqliteStatement rows =
+        connection.Prepare("SELECT count(*), min(seen) FROM digests", &ok, kUtf8);
     ASSERT_TRUE(ok && rows.Step());
     EXPECT_EQ(rows.ColumnInt64(0), 1) << "the entry of the gone file was dropped";
     EXPECT_EQ(rows.ColumnInt64(1), today) << "the file's own entry was seen today";

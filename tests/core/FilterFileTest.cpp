@@ -27,8 +27,9 @@ const std::string kPotionGbk = "\xBD\xF0\xB4\xB4\xD2\xA9";
 const std::string kWeaponGbk = "\xCE\xE4\xC6\xF7";  // 武器
 const std::string kOtherGbk = "\xC6\xE4\xCB\xFC";   // 其它
 
+// A row whose name and kind are written out as GBK bytes.
 FilterRow Row(std::string name, std::string kind, bool best, bool pickUp, bool show) {
-    return FilterRow{std::move(name), std::move(kind), best, pickUp, show, {}};
+    return FilterRow{GbkText(std::move(name)), GbkText(std::move(kind)), best, pickUp, show, {}};
 }
 
 TEST(FilterFile, LoadGivesKindsFromTheLegendByteForByte) {
@@ -52,7 +53,7 @@ TEST(FilterFile, LoadGivesKindsFromTheLegendByteForByte) {
     const FilterRows loaded = LoadFilterRows(table.matrix, table.rows);
     ASSERT_EQ(loaded.size(), std::size(cases));
     for (std::size_t i = 0; i < loaded.size(); ++i) {
-        EXPECT_EQ(loaded[i].itemKind, cases[i].label)
+        EXPECT_EQ(loaded[i].itemKind.Bytes(), cases[i].label)
             << "code '" << cases[i].code.value_or("NULL") << "'";
         EXPECT_FALSE(loaded[i].best || loaded[i].autoPickUp || loaded[i].showName);
     }
@@ -79,7 +80,7 @@ TEST(FilterFile, LineFormatEdgeCases) {
         {"kind never written", {Row("x", kWeaponGbk, false, false, false)}, "x,4,0,0,0\r\n"},
     };
     for (const auto& c : cases) {
-        EXPECT_EQ(FormatFilterFile(c.rows), c.text) << c.label;
+        EXPECT_EQ(FormatFilterFile(c.rows).Bytes(), c.text) << c.label;
         EXPECT_EQ(EncodeFilterFile(c.rows, FilterFileForm::Mobile).bytes, c.text)
             << c.label << ": ASCII gives identical forms";
     }
@@ -156,7 +157,7 @@ TEST(FilterFile, ImportDecidesTheEncodingAndNamesWhatItRefuses) {
     const struct {
         const char* label;
         std::string bytes;
-        std::optional<GbkText> firstName;  // nothing: refused
+        std::optional<std::string> firstName;  // GBK; nothing: refused
         FilterFileRefusal refusal;
     } cases[] = {
         {"PC form that is valid UTF-8 too stays GBK", "\xD0\xA1,4,1,0,0\r\n", "\xD0\xA1", {}},
@@ -185,7 +186,7 @@ TEST(FilterFile, ImportDecidesTheEncodingAndNamesWhatItRefuses) {
         ASSERT_EQ(rows.has_value(), c.firstName.has_value()) << c.label;
         if (rows) {
             ASSERT_FALSE(rows->empty()) << c.label;
-            EXPECT_EQ(rows->front().itemName, *c.firstName) << c.label;
+            EXPECT_EQ(rows->front().itemName.Bytes(), *c.firstName) << c.label;
         } else {
             EXPECT_EQ(refusal.characterOutsideGbk, c.refusal.characterOutsideGbk) << c.label;
             EXPECT_EQ(refusal.line, c.refusal.line) << c.label;
@@ -256,7 +257,8 @@ TEST(FilterFile, ApplyingAFileSetsTheFlagsOfTheRowsItNames) {
                              Row("c", "", true, false, false), Row("c", "", false, false, true)};
     const FilterApplication applied = ApplyFilterRows(grid, file);
     EXPECT_EQ(applied.rowsSet, 5u) << "both rows named a, the three named c";
-    EXPECT_EQ(applied.namesNotFound, std::vector<GbkText>{"x"}) << "once, though listed twice";
+    EXPECT_EQ(applied.namesNotFound, std::vector<GbkText>{GbkText(GbkView("x"))})
+        << "once, though listed twice";
     EXPECT_EQ(applied.repeatedNames, 2u) << "a and c";
     EXPECT_EQ(grid, (FilterRows{Row("a", kWeaponGbk, true, false, false),  // the first line of a
                                 Row("b", kOtherGbk, true, true, true),     // not named: kept
@@ -267,7 +269,7 @@ TEST(FilterFile, ApplyingAFileSetsTheFlagsOfTheRowsItNames) {
 
     // A file written from a grid of repeated names and applied again gives
     // every row its own flags back.
-    const GbkText woodenSword = "\xC4\xBE\xBD\xA3";  // 木剑
+    const std::string woodenSword = "\xC4\xBE\xBD\xA3";  // 木剑
     FilterRows written = {Row(woodenSword, "", true, false, false),
                           Row(woodenSword, "", false, true, false),
                           Row("b", "", false, false, true)};
@@ -309,12 +311,12 @@ TEST(FilterFile, FindGoesRoundTheGridIgnoringAsciiCaseOnly) {
         {"missing", 2, -1, -1},
     };
     for (const auto& c : cases) {
-        EXPECT_EQ(FindFilterRow(rows, c.needle, c.start, c.step), c.found)
+        EXPECT_EQ(FindFilterRow(rows, test::Gbk(c.needle), c.start, c.step), c.found)
             << c.needle << " from " << c.start;
         // Where the find box says the match stands: "第 ordinal / count 个".
         if (c.found >= 0) {
             const FilterMatchPlace place =
-                PlaceAmongMatches(rows, c.needle, static_cast<std::size_t>(c.found));
+                PlaceAmongMatches(rows, test::Gbk(c.needle), static_cast<std::size_t>(c.found));
             EXPECT_EQ(place.count, c.needle == "SWORD" || c.needle == "sword" ? 2u : 1u)
                 << c.needle;
             EXPECT_EQ(place.ordinal, c.found == 4 ? place.count : 1u) << c.needle;

@@ -1,3 +1,4 @@
+#include "support/TestSupport.h"
 #include "text/GbkSearch.h"
 
 #include <gtest/gtest.h>
@@ -12,8 +13,8 @@ using Parts = std::vector<std::string>;
 
 Parts Split(std::string_view text, std::string_view separator) {
     Parts parts;
-    for (const auto part : SplitGbk(text, separator)) {
-        parts.emplace_back(part);
+    for (const GbkView part : SplitGbk(GbkView(text), GbkView(separator))) {
+        parts.emplace_back(part.Bytes());
     }
     return parts;
 }
@@ -44,15 +45,16 @@ TEST(GbkSearch, SplitKeepsEmptyPartsButNotAfterTheLastSeparator) {
 
 TEST(GbkSearch, FindNeverStartsOnATrailByte) {
     // 0x81 0x5C is one character whose trail byte is a backslash.
-    EXPECT_EQ(FindInGbk("\x81\\a\\b", "\\"), 3u);
-    EXPECT_EQ(FindInGbk("\x81\\", "\\"), std::string_view::npos);
+    EXPECT_EQ(FindInGbk(test::Gbk("\x81\\a\\b"), "\\"), 3u);
+    EXPECT_EQ(FindInGbk(test::Gbk("\x81\\"), "\\"), std::string_view::npos);
     EXPECT_EQ(FindInGbk("x.map.wzl", ".wzl"), 5u);
     EXPECT_EQ(FindInGbk("abcabc", "abc", 1), 3u);
     EXPECT_EQ(FindInGbk("abc", ""), std::string_view::npos);
     EXPECT_EQ(FindInGbk("ab", "abc"), std::string_view::npos);
     // The lead byte 0xC4 0xBE (木) followed by "wzl": the match starts after it.
-    EXPECT_TRUE(GbkContains("\xC4\xBE.wzl", ".wzl"));
-    EXPECT_FALSE(GbkContains("\x81.wzl", ".wzl")) << "'.' is the trail byte of 0x81 0x2E";
+    EXPECT_TRUE(GbkContains(test::Gbk("\xC4\xBE.wzl"), ".wzl"));
+    EXPECT_FALSE(GbkContains(test::Gbk("\x81.wzl"), ".wzl"))
+        << "'.' is the trail byte of 0x81 0x2E";
 }
 
 }  // namespace

@@ -33,8 +33,8 @@ TEST_F(HostileDatabaseTest, BlobCellsWithZeroBytesEndAtTheFirstZero) {
               "");
     const ItemTable table = Load();
     ASSERT_TRUE(table.ok);
-    EXPECT_EQ(table.matrix.Cell(2, 2), "\xC4\xBE\xBD\xA3");
-    EXPECT_EQ(table.matrix.Cell(2, 3), "");
+    EXPECT_EQ(table.matrix.Cell(2, 2).Bytes(), "\xC4\xBE\xBD\xA3");
+    EXPECT_EQ(table.matrix.Cell(2, 3).Bytes(), "");
 }
 
 TEST_F(HostileDatabaseTest, LargeCellsAndManyColumns) {
@@ -50,11 +50,11 @@ TEST_F(HostileDatabaseTest, LargeCellsAndManyColumns) {
     const ItemTable table = Load();
     ASSERT_TRUE(table.ok) << table.error;
     EXPECT_EQ(table.columns, 1000);
-    EXPECT_EQ(table.matrix.Cell(1, 1000), "c1000");
-    EXPECT_EQ(table.matrix.Cell(2, 2).size(), 1048576u);
+    EXPECT_EQ(table.matrix.Cell(1, 1000).Bytes(), "c1000");
+    EXPECT_EQ(table.matrix.Cell(2, 2).Size(), 1048576u);
     const LightPillarList rows = ComputeLightPillarRows(table.matrix, {});
     ASSERT_EQ(rows.size(), 1u);
-    EXPECT_EQ(rows[0].fields[kShineValueColumn], "1000");
+    EXPECT_EQ(rows[0].fields[kShineValueColumn].Bytes(), "1000");
     EXPECT_EQ(FormatLightPillarFile(rows).size(),
               1048576u + std::string_view("\t255\t1000\t20\t1\r\n").size());
 }
@@ -85,7 +85,7 @@ TEST_F(HostileDatabaseTest, ColumnsInAnotherOrderAreReadByPosition) {
     ASSERT_TRUE(table.ok);
     const FilterRows rows = LoadFilterRows(table.matrix, table.rows);
     ASSERT_EQ(rows.size(), 1u);
-    EXPECT_EQ(rows[0].itemName, "1");
+    EXPECT_EQ(rows[0].itemName.Bytes(), "1");
     EXPECT_EQ(rows[0].itemKind, OtherKindLabel());
 }
 
@@ -99,18 +99,18 @@ TEST_F(HostileDatabaseTest, AViewNamedStdItemsIsReadLikeATable) {
     ASSERT_TRUE(table.ok);
     const FilterRows rows = LoadFilterRows(table.matrix, table.rows);
     ASSERT_EQ(rows.size(), 1u);
-    EXPECT_EQ(rows[0].itemName, "\xC4\xBE\xBD\xA3");
+    EXPECT_EQ(rows[0].itemName.Bytes(), "\xC4\xBE\xBD\xA3");
 }
 
 TEST_F(HostileDatabaseTest, ALockedDatabaseFailsCleanly) {
     test::CreateItemDatabase(path, 40, {test::ItemRow("a", "1", "150")});
     SqliteConnection writer;
-    ASSERT_TRUE(writer.Open(path));
+    ASSERT_TRUE(writer.Open(path, SqliteConnection::kOpenReadWrite, kUtf8));
     ASSERT_EQ(writer.Begin(2), 0);  // an exclusive lock, as a server in the middle of a commit
     const ItemTable table = Load();
     EXPECT_FALSE(table.ok);
     EXPECT_EQ(table.rows, 0);
-    EXPECT_EQ(table.error, "database is locked");
+    EXPECT_EQ(table.error.Bytes(), "database is locked");
     writer.Rollback();
     EXPECT_TRUE(Load().ok);
     writer.Close();
@@ -119,7 +119,7 @@ TEST_F(HostileDatabaseTest, ALockedDatabaseFailsCleanly) {
 TEST_F(HostileDatabaseTest, ALockReleasedWithinTheWaitIsWaitedFor) {
     test::CreateItemDatabase(path, 40, {test::ItemRow("a", "1", "150")});
     SqliteConnection writer;
-    ASSERT_TRUE(writer.Open(path));
+    ASSERT_TRUE(writer.Open(path, SqliteConnection::kOpenReadWrite, kUtf8));
     ASSERT_EQ(writer.Begin(2), 0);
     std::thread server([&writer] {
         std::this_thread::sleep_for(std::chrono::milliseconds(300));
@@ -150,7 +150,7 @@ TEST_F(HostileDatabaseTest, ACancelEndsALoadWithinMoments) {
         std::remove(path.c_str());
         ASSERT_EQ(test::RunSql(path, c.sql), "");
         SqliteConnection writer;
-        ASSERT_TRUE(writer.Open(path));
+        ASSERT_TRUE(writer.Open(path, SqliteConnection::kOpenReadWrite, kUtf8));
         if (c.locked) {
             ASSERT_EQ(writer.Begin(2), 0);
         }

@@ -62,7 +62,7 @@ TEST(LoadItemTable, FailuresSayWhatThePathNamesAndGiveNoRows) {
         EXPECT_EQ(table.rows, 0) << c.label;
         EXPECT_EQ(table.columns, 0) << c.label;
         EXPECT_TRUE(table.matrix.Empty()) << c.label;
-        EXPECT_EQ(table.error.empty(),
+        EXPECT_EQ(table.error.Empty(),
                   c.problem != Problem::Sqlite && c.problem != Problem::NoTable)
             << c.label;
         if (c.problem == Problem::Sqlite) {
@@ -85,19 +85,19 @@ TEST(LoadItemTable, ReadsEveryRowAndColumnWithNamesInRowOne) {
     EXPECT_EQ(table.columns, 40);
     EXPECT_EQ(table.matrix.Rows(), 3);
     EXPECT_EQ(table.matrix.Columns(), 40);
-    EXPECT_EQ(table.matrix.Cell(1, 2), "c2");
-    EXPECT_EQ(table.matrix.Cell(1, 40), "c40");
-    EXPECT_EQ(table.matrix.Cell(2, 2), "\xC4\xBE\xBD\xA3")
+    EXPECT_EQ(table.matrix.Cell(1, 2).Bytes(), "c2");
+    EXPECT_EQ(table.matrix.Cell(1, 40).Bytes(), "c40");
+    EXPECT_EQ(table.matrix.Cell(2, 2).Bytes(), "\xC4\xBE\xBD\xA3")
         << "UTF-8 in the database, GBK in memory";
-    EXPECT_EQ(table.matrix.Cell(2, 38), "101");
-    EXPECT_EQ(table.matrix.Cell(3, 2), "") << "NULL arrives as empty text";
-    EXPECT_EQ(table.matrix.Cell(4, 2), "\xBD\xF0\xB4\xB4\xD2\xA9");
-    EXPECT_EQ(table.matrix.Cell(4, 3), "");
-    EXPECT_EQ(table.matrix.Cell(4, 38), "");
+    EXPECT_EQ(table.matrix.Cell(2, 38).Bytes(), "101");
+    EXPECT_EQ(table.matrix.Cell(3, 2).Bytes(), "") << "NULL arrives as empty text";
+    EXPECT_EQ(table.matrix.Cell(4, 2).Bytes(), "\xBD\xF0\xB4\xB4\xD2\xA9");
+    EXPECT_EQ(table.matrix.Cell(4, 3).Bytes(), "");
+    EXPECT_EQ(table.matrix.Cell(4, 38).Bytes(), "");
     // Outside the matrix: empty text, never a crash.
-    EXPECT_EQ(table.matrix.Cell(5, 1), "");
-    EXPECT_EQ(table.matrix.Cell(0, 1), "");
-    EXPECT_EQ(table.matrix.Cell(2, 41), "");
+    EXPECT_EQ(table.matrix.Cell(5, 1).Bytes(), "");
+    EXPECT_EQ(table.matrix.Cell(0, 1).Bytes(), "");
+    EXPECT_EQ(table.matrix.Cell(2, 41).Bytes(), "");
 }
 
 TEST(LoadItemTable, CellsArriveAsTextWhateverTheirType) {
@@ -110,11 +110,11 @@ TEST(LoadItemTable, CellsArriveAsTextWhateverTheirType) {
     SqliteConnection connection;
     const ItemTable table = LoadItemTable(connection, path);
     ASSERT_TRUE(table.ok);
-    EXPECT_EQ(table.matrix.Cell(2, 1), "-12");
-    EXPECT_EQ(table.matrix.Cell(2, 2), "2.5");
-    EXPECT_EQ(table.matrix.Cell(2, 3), "\xD5\xBD\xC9\xF1\xBF\xF8\xBC\xD7\x80?")
+    EXPECT_EQ(table.matrix.Cell(2, 1).Bytes(), "-12");
+    EXPECT_EQ(table.matrix.Cell(2, 2).Bytes(), "2.5");
+    EXPECT_EQ(table.matrix.Cell(2, 3).Bytes(), "\xD5\xBD\xC9\xF1\xBF\xF8\xBC\xD7\x80?")
         << "euro sign as 0x80, a character GBK lacks as '?'";
-    EXPECT_EQ(table.matrix.Cell(2, 4), "A") << "a cell ends at its first zero byte";
+    EXPECT_EQ(table.matrix.Cell(2, 4).Bytes(), "A") << "a cell ends at its first zero byte";
 }
 
 TEST(LoadItemTable, ReopeningReplacesTheConnectionAndSeesChanges) {
@@ -126,7 +126,7 @@ TEST(LoadItemTable, ReopeningReplacesTheConnectionAndSeesChanges) {
     ASSERT_EQ(test::RunSql(path, "INSERT INTO StdItems VALUES ('2', 'b', '0');"), "");
     const ItemTable second = LoadItemTable(connection, path);
     EXPECT_EQ(second.rows, 2);
-    EXPECT_EQ(second.matrix.Cell(3, 2), "b");
+    EXPECT_EQ(second.matrix.Cell(3, 2).Bytes(), "b");
     // A failed load after a good one fails on its own, whatever was open before.
     EXPECT_FALSE(LoadItemTable(connection, dir.File("absent.DB")).ok);
     EXPECT_EQ(connection.Close(), 0) << "the failed open's handle is held and closes";
@@ -138,23 +138,23 @@ TEST(QueryTable, KeepsTheCallersMatrixOnFailureAndOnNoRows) {
     const std::string path = dir.File("items.DB");
     CreateItemDatabase(path, 2, {{"x", "y"}});
     SqliteConnection connection;
-    ASSERT_TRUE(connection.Open(path));
+    ASSERT_TRUE(connection.Open(path, SqliteConnection::kOpenReadWrite, kUtf8));
     ItemMatrix matrix;
     int rows = -1;
     int columns = -1;
-    std::string error;
+    GbkText error;
     ASSERT_TRUE(connection.QueryTable("select * from StdItems", &matrix, rows, columns, error));
-    EXPECT_EQ(matrix.Cell(2, 2), "y");
+    EXPECT_EQ(matrix.Cell(2, 2).Bytes(), "y");
 
     EXPECT_TRUE(
         connection.QueryTable("select * from StdItems where 0", &matrix, rows, columns, error));
     EXPECT_EQ(rows, 0);
     EXPECT_EQ(columns, 0);
-    EXPECT_EQ(matrix.Cell(2, 2), "y") << "no rows: the matrix is left as it was";
+    EXPECT_EQ(matrix.Cell(2, 2).Bytes(), "y") << "no rows: the matrix is left as it was";
 
     EXPECT_FALSE(connection.QueryTable("select * from Missing", &matrix, rows, columns, error));
-    EXPECT_EQ(error, "no such table: Missing");
-    EXPECT_EQ(matrix.Cell(2, 2), "y") << "failure: the matrix is left as it was";
+    EXPECT_EQ(error.Bytes(), "no such table: Missing");
+    EXPECT_EQ(matrix.Cell(2, 2).Bytes(), "y") << "failure: the matrix is left as it was";
 
     EXPECT_TRUE(connection.QueryTable("select 1; select 2", &matrix, rows, columns, error));
     EXPECT_EQ(rows, 2) << "every statement's rows, as one table";
@@ -216,9 +216,9 @@ TEST(LoadItemTable, SomeColumnsKeepTheTableOrderAndOddNames) {
         EXPECT_EQ(some.matrix.Cell(row, 2), whole.matrix.Cell(row, 2));
         EXPECT_EQ(some.matrix.Cell(row, 3), whole.matrix.Cell(row, 3));
     }
-    EXPECT_EQ(some.matrix.Cell(2, 2), "zz");
-    EXPECT_EQ(some.matrix.Cell(1, 1), "i\"d");
-    EXPECT_EQ(some.matrix.Cell(2, 1), "");
+    EXPECT_EQ(some.matrix.Cell(2, 2).Bytes(), "zz");
+    EXPECT_EQ(some.matrix.Cell(1, 1).Bytes(), "i\"d");
+    EXPECT_EQ(some.matrix.Cell(2, 1).Bytes(), "");
 
     const std::string empty = dir.File("empty.DB");
     test::CreateItemDatabase(empty, 40, {});

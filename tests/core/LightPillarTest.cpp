@@ -22,6 +22,15 @@ void PrintTo(const LightPillarRow& row, std::ostream* out) {
 
 namespace {
 
+// A row of fields written out as GBK bytes.
+LightPillarRow Pillar(const std::array<std::string_view, kLightPillarColumnCount>& fields) {
+    std::array<GbkText, kLightPillarColumnCount> gbk;
+    for (std::size_t i = 0; i < fields.size(); ++i) {
+        gbk[i] = test::GbkString(fields[i]);
+    }
+    return LightPillarRow(std::move(gbk));
+}
+
 // Loads a database made of the given rows, the way the page does.
 ItemTable LoadRows(const TempDir& dir, int columns, const std::vector<test::Row>& rows) {
     const std::string path = dir.File("items.DB");
@@ -62,15 +71,15 @@ TEST(ComputeLightPillarRows, ShineValuesFromTheShineColumn) {
         const ItemTable table = LoadRows(dir, 40, {ItemRow("木剑", "1", c.shine)});
         ASSERT_TRUE(table.ok) << table.error;
         LightPillarParameters parameters;
-        parameters.effectImageCount = c.effectImageCount;
+        parameters.effectImageCount = test::GbkString(c.effectImageCount);
         const LightPillarList rows = ComputeLightPillarRows(table.matrix, parameters);
         if (!c.shineValue) {
             EXPECT_TRUE(rows.empty()) << c.label;
             continue;
         }
         ASSERT_EQ(rows.size(), 1u) << c.label;
-        EXPECT_EQ(rows[0].fields[kShineValueColumn], *c.shineValue) << c.label;
-        EXPECT_EQ(rows[0].fields[kEffectImageCountColumn], c.effectImageCount)
+        EXPECT_EQ(rows[0].fields[kShineValueColumn].Bytes(), *c.shineValue) << c.label;
+        EXPECT_EQ(rows[0].fields[kEffectImageCountColumn].Bytes(), c.effectImageCount)
             << c.label << ": the count is copied as typed";
     }
 }
@@ -81,12 +90,12 @@ TEST(ComputeLightPillarRows, CopiesParametersAndKeepsTableOrder) {
         LoadRows(dir, 40,
                  {ItemRow("木剑", "1", "101"), ItemRow("b", "1", "50"), ItemRow("木剑", "1", "100"),
                   ItemRow(std::nullopt, "1", "102")});
-    LightPillarParameters parameters{"300", "20", ""};
+    LightPillarParameters parameters{GbkText(GbkView("300")), GbkText(GbkView("20")), GbkText()};
     const LightPillarList rows = ComputeLightPillarRows(table.matrix, parameters);
     const LightPillarList expected = {
-        {{"\xC4\xBE\xBD\xA3", "300", "20", "20", ""}},
-        {{"\xC4\xBE\xBD\xA3", "300", "0", "20", ""}},
-        {{"", "300", "40", "20", ""}},
+        Pillar({"\xC4\xBE\xBD\xA3", "300", "20", "20", ""}),
+        Pillar({"\xC4\xBE\xBD\xA3", "300", "0", "20", ""}),
+        Pillar({"", "300", "40", "20", ""}),
     };
     EXPECT_EQ(rows, expected)
         << "duplicates stay, colour 300 is not clamped, empty file number kept";
@@ -109,11 +118,12 @@ TEST(FormatLightPillarFile, TabSeparatedGbkFieldsWithCrLf) {
     } cases[] = {
         {"empty list gives no bytes", {}, ""},
         {"the wooden sword",
-         {{{"\xC4\xBE\xBD\xA3", "255", "20", "20", "1"}}},
+         {Pillar({"\xC4\xBE\xBD\xA3", "255", "20", "20", "1"})},
          "\xC4\xBE\xBD\xA3\t255\t20\t20\t1\r\n"},
-        {"empty cells", {{{"", "", "0", "", ""}}}, "\t\t0\t\t\r\n"},
+        {"empty cells", {Pillar({"", "", "0", "", ""})}, "\t\t0\t\t\r\n"},
         {"three rows in order",
-         {{{"a", "1", "2", "3", "4"}}, {{"b", "1", "2", "3", "4"}}, {{"c", "1", "2", "3", ""}}},
+         {Pillar({"a", "1", "2", "3", "4"}), Pillar({"b", "1", "2", "3", "4"}),
+          Pillar({"c", "1", "2", "3", ""})},
          "a\t1\t2\t3\t4\r\nb\t1\t2\t3\t4\r\nc\t1\t2\t3\t\r\n"},
     };
     for (const auto& c : cases) {
@@ -125,7 +135,7 @@ TEST(FormatLightPillarFile, ReplacesALongerOlderFileCompletely) {
     TempDir dir;
     const std::string path = dir.File(kLightPillarFileName);
     test::WriteFile(path, std::string(10000, 'o'));
-    const LightPillarList rows = {{{"a", "255", "0", "20", "1"}}};
+    const LightPillarList rows = {Pillar({"a", "255", "0", "20", "1"})};
     ASSERT_TRUE(WriteFileAtomically(path, FormatLightPillarFile(rows)).ok);
     EXPECT_EQ(test::ReadFile(path), "a\t255\t0\t20\t1\r\n");
 }
@@ -145,8 +155,8 @@ TEST(FindUnusableLightPillarValues, ColourOneTo255CountAndFileNumberAboveZero) {
         {"12a", "-3", "1.5", {kColorColumn, kEffectImageCountColumn, kPillarFileNumberColumn}},
     };
     for (const auto& c : cases) {
-        const LightPillarList rows = {LightPillarRow{{"ok", "255", "0", "20", "1"}},
-                                      LightPillarRow{{"x", c.color, "0", c.count, c.file}}};
+        const LightPillarList rows = {Pillar({"ok", "255", "0", "20", "1"}),
+                                      Pillar({"x", c.color, "0", c.count, c.file})};
         std::vector<int> columns;
         for (const UnusableLightPillarValue& value : FindUnusableLightPillarValues(rows)) {
             EXPECT_EQ(value.row, 1u) << c.color;

@@ -14,14 +14,14 @@ class SqliteSurfaceTest : public testing::Test {
   protected:
     void SetUp() override {
         path = dir.File("surface.DB");
-        ASSERT_TRUE(db.Open(path, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE));
+        ASSERT_TRUE(db.Open(path, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, kUtf8));
     }
     void TearDown() override { db.Close(); }
 
     std::string Schema(const std::string& name) {
         SqliteStatement statement = db.Prepare("select sql from sqlite_master where name=:n");
-        statement.BindText(":n", name);
-        return statement.StepText(true);
+        statement.BindText(":n", name, kUtf8);
+        return statement.StepText(kUtf8);
     }
 
     test::TempDir dir;
@@ -36,25 +36,25 @@ TEST_F(SqliteSurfaceTest, StatementBindsStepsAndConvertsText) {
     ASSERT_TRUE(ok);
     EXPECT_EQ(insert.ParameterCount(), 5);
     EXPECT_EQ(insert.ParameterIndex(":s"), 3);
-    EXPECT_EQ(insert.ParameterName(4), ":b");
-    SqliteStatement named = db.Prepare("select :\xC4\xBE");  // GBK 木
-    EXPECT_EQ(named.ParameterName(1), ":\xC4\xBE");
-    EXPECT_EQ(named.ParameterName(1, true), ":木");
+    EXPECT_EQ(insert.ParameterName(4).Bytes(), ":b");
+    SqliteStatement named = db.Prepare(test::Gbk("select :\xC4\xBE"));  // GBK 木
+    EXPECT_EQ(named.ParameterName(1).Bytes(), ":\xC4\xBE");
+    EXPECT_EQ(named.ParameterName(1, kUtf8), ":木");
     EXPECT_FALSE(insert.IsReadOnly());
     EXPECT_TRUE(insert.BindInt64(":n", 5000000000));
     EXPECT_TRUE(insert.BindDouble(":r", 2.5));
-    EXPECT_TRUE(insert.BindText(":s", "\xC4\xBE\xBD\xA3"));  // GBK in, UTF-8 stored
+    EXPECT_TRUE(insert.BindText(":s", test::Gbk("\xC4\xBE\xBD\xA3")));  // GBK in, UTF-8 stored
     EXPECT_TRUE(insert.BindBlob(":b", std::string("a\0b", 3)));
     EXPECT_TRUE(insert.BindNull(":z"));
     EXPECT_FALSE(insert.BindInt(":missing", 1));
-    EXPECT_EQ(insert.ExpandedSql(),
+    EXPECT_EQ(insert.ExpandedSql().Bytes(),
               "insert into t values (5000000000, 2.5, '\xC4\xBE\xBD\xA3', x'610062', NULL)");
-    EXPECT_EQ(insert.ExpandedSql(true),
+    EXPECT_EQ(insert.ExpandedSql(kUtf8),
               "insert into t values (5000000000, 2.5, '木剑', x'610062', NULL)");
     EXPECT_EQ(insert.StepCode(), SQLITE_DONE);
     EXPECT_EQ(insert.Reset(), SQLITE_OK);
     EXPECT_EQ(insert.ClearBindings(), SQLITE_OK);
-    EXPECT_TRUE(insert.BindText(":s", "raw 木", true));
+    EXPECT_TRUE(insert.BindText(":s", "raw 木", kUtf8));
     EXPECT_FALSE(insert.Step());
     EXPECT_EQ(db.LastInsertRowId(), 2);
 
@@ -64,18 +64,18 @@ TEST_F(SqliteSurfaceTest, StatementBindsStepsAndConvertsText) {
     EXPECT_EQ(select.DataCount(), 5);
     EXPECT_EQ(select.ColumnInt64(0), 5000000000);
     EXPECT_EQ(select.ColumnDouble(1), 2.5);
-    EXPECT_EQ(select.ColumnText(2), "\xC4\xBE\xBD\xA3");
-    EXPECT_EQ(select.ColumnText(2, true), "木剑");
+    EXPECT_EQ(select.ColumnText(2).Bytes(), "\xC4\xBE\xBD\xA3");
+    EXPECT_EQ(select.ColumnText(2, kUtf8), "木剑");
     EXPECT_EQ(select.ColumnBlob(3), std::string("a\0b", 3));
     EXPECT_EQ(select.ColumnBytes(3), 3);
     EXPECT_EQ(select.ColumnType(4), SQLITE_NULL);
     EXPECT_EQ(select.ColumnIndex("s"), 2);
     EXPECT_EQ(select.ColumnIndex("nope"), -1);
     ASSERT_TRUE(select.Step());
-    EXPECT_EQ(select.ColumnText(2, true), "raw 木");
+    EXPECT_EQ(select.ColumnText(2, kUtf8), "raw 木");
     EXPECT_EQ(select.ColumnInt(0), 0);
     EXPECT_FALSE(select.Step());
-    EXPECT_EQ(select.Sql(), "select n, r, s, b, z from t order by rowid");
+    EXPECT_EQ(select.Sql().Bytes(), "select n, r, s, b, z from t order by rowid");
 
     // Open statements are listed; a borrowed one is not finalized by its wrapper.
     {
@@ -96,21 +96,23 @@ TEST_F(SqliteSurfaceTest, StatementBindsStepsAndConvertsText) {
     EXPECT_EQ(db.Prepare("selec oops", &bad).GetHandle(), nullptr);
     EXPECT_FALSE(bad);
     EXPECT_EQ(db.ErrorCode(), SQLITE_ERROR);
-    EXPECT_EQ(db.ErrorMessage(), "near \"selec\": syntax error");
+    EXPECT_EQ(db.ErrorMessage().Bytes(), "near \"selec\": syntax error");
 }
 
 TEST_F(SqliteSurfaceTest, DefinitionsListingsAndInjection) {
     ASSERT_TRUE(db.CreateTable(
-        "items", {{"id", 3, std::nullopt, 1 | 2, std::nullopt, std::nullopt},
-                  {"name", 10, 32, 4, std::string("'x'"), std::string("length(name) > 0")},
-                  {"kind", 12, std::nullopt, 8, std::nullopt, std::nullopt}}));
+        "items", {{GbkText(GbkView("id")), 3, std::nullopt, 1 | 2, std::nullopt, std::nullopt},
+                  {GbkText(GbkView("name")), 10, 32, 4, GbkText(GbkView("'x'")),
+                   GbkText(GbkView("length(name) > 0"))},
+                  {GbkText(GbkView("kind")), 12, std::nullopt, 8, std::nullopt, std::nullopt}}));
     EXPECT_EQ(Schema("items"),
               "CREATE TABLE items (id Integer Primary Key AutoIncrement,name VarChar(32)  Not Null "
               "Default 'x' "
               "Check(length(name) > 0),kind Text  Unique)");
-    const ColumnDefinition integer{"a", 3, std::nullopt, 0, std::nullopt, std::nullopt};
+    const ColumnDefinition integer{GbkText(GbkView("a")), 3,           std::nullopt, 0,
+                                   std::nullopt,          std::nullopt};
     ColumnDefinition second = integer;
-    second.name = "b";
+    second.name = GbkText(GbkView("b"));
     ASSERT_TRUE(db.CreateTable("pairs", {integer, second}, "a,b", "a"));
     EXPECT_EQ(Schema("pairs"),
               "CREATE TABLE pairs (a Integer ,b Integer ,Unique(a,b),primary key(a))");
@@ -120,7 +122,7 @@ TEST_F(SqliteSurfaceTest, DefinitionsListingsAndInjection) {
     SqliteStatement tables = db.ListTables();
     std::vector<std::string> names;
     while (tables.Step()) {
-        names.push_back(tables.ColumnText(0));
+        names.push_back(tables.ColumnText(0).Bytes());
     }
     EXPECT_EQ(names, (std::vector<std::string>{"items", "pairs"}));
 
@@ -128,23 +130,23 @@ TEST_F(SqliteSurfaceTest, DefinitionsListingsAndInjection) {
     ASSERT_TRUE(db.CreateIndex("by_kind", "items", "kind")) << "if not exists";
     std::vector<std::string> indexes;
     for (SqliteStatement list = db.ListIndexes("items"); list.Step();) {
-        indexes.push_back(list.ColumnText(0));
+        indexes.push_back(list.ColumnText(0).Bytes());
     }
     EXPECT_EQ(indexes, (std::vector<std::string>{"sqlite_autoindex_items_1", "by_kind"}));
     ASSERT_TRUE(db.CreateView("named", "select name from items", false));
-    EXPECT_EQ(db.ListViews().StepText(), "named");
+    EXPECT_EQ(db.ListViews().StepText().Bytes(), "named");
     ASSERT_TRUE(db.CreateTrigger("stamp", "items", 2, 3,
                                  "update items set kind = 'x' where id = new.id;", "name"));
     EXPECT_EQ(Schema("stamp"),
               "CREATE TRIGGER stamp AFTER UPDATE OF name ON items BEGIN update items set kind = "
               "'x' where id = "
               "new.id; END");
-    EXPECT_EQ(db.ListTriggers("items").StepText(), "stamp");
+    EXPECT_EQ(db.ListTriggers("items").StepText().Bytes(), "stamp");
     ASSERT_TRUE(db.Execute("update items set name = 'axe'"));
-    EXPECT_EQ(db.Prepare("select kind from items").StepText(), "x");
+    EXPECT_EQ(db.Prepare("select kind from items").StepText().Bytes(), "x");
 
-    ASSERT_TRUE(
-        db.AddColumn("items", {"price", 4, std::nullopt, 0, std::string("0"), std::nullopt}));
+    ASSERT_TRUE(db.AddColumn("items", {GbkText(GbkView("price")), 4, std::nullopt, 0,
+                                       GbkText(GbkView("0")), std::nullopt}));
     EXPECT_EQ(db.Prepare("select price from items").StepInt(), 0);
     ASSERT_TRUE(db.RenameTable("pairs", "couples"));
     EXPECT_TRUE(db.TableExists("couples"));
@@ -163,9 +165,9 @@ TEST_F(SqliteSurfaceTest, DefinitionsListingsAndInjection) {
     EXPECT_TRUE(db.DropTable("couples"));
     EXPECT_TRUE(db.DropTable("couples")) << "if exists";
     EXPECT_FALSE(db.DropView("named"));
-    std::string error;
+    GbkText error;
     EXPECT_FALSE(db.Execute("drop view named", nullptr, nullptr, &error));
-    EXPECT_EQ(error, "no such view: named");
+    EXPECT_EQ(error.Bytes(), "no such view: named");
     EXPECT_TRUE(db.Vacuum());
 }
 
@@ -186,7 +188,7 @@ TEST_F(SqliteSurfaceTest, TransactionsAndSavepoints) {
     EXPECT_EQ(db.Rollback(std::string("inner")), SQLITE_OK);
     EXPECT_EQ(db.Commit(std::string("inner")), SQLITE_OK);
     EXPECT_EQ(db.Commit(), SQLITE_OK);
-    EXPECT_EQ(db.Prepare("select group_concat(a) from t").StepText(), "1");
+    EXPECT_EQ(db.Prepare("select group_concat(a) from t").StepText().Bytes(), "1");
     EXPECT_EQ(db.TotalChanges(), 4);
     EXPECT_EQ(db.Commit(), SQLITE_ERROR) << "no transaction is open";
     EXPECT_EQ(db.Begin(2), SQLITE_OK);
@@ -242,10 +244,10 @@ TEST_F(SqliteSurfaceTest, ExecuteCallsTheRowRoutineUntilItAborts) {
     ASSERT_TRUE(
         db.Execute("create table t (a, b); insert into t values (1, 0), (NULL, 0), (3, 0)"));
     std::vector<std::string> seen;
-    std::string error;
+    GbkText error;
     EXPECT_FALSE(db.Execute("select * from t", &RowsSeen, &seen, &error));
     EXPECT_EQ(seen, (std::vector<std::string>{"2:1", "2:NULL"}));
-    EXPECT_EQ(error, "query aborted");
+    EXPECT_EQ(error.Bytes(), "query aborted");
 }
 
 TEST_F(SqliteSurfaceTest, BackupBetweenTwoFilesReportsProgress) {
@@ -253,7 +255,8 @@ TEST_F(SqliteSurfaceTest, BackupBetweenTwoFilesReportsProgress) {
         "create table t (a); with recursive n(i) as (select 1 union all select i + 1 from n "
         "where i < 3000) insert into t select randomblob(200) from n"));
     SqliteConnection target;
-    ASSERT_TRUE(target.Open(dir.File("copy.DB"), SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE));
+    ASSERT_TRUE(
+        target.Open(dir.File("copy.DB"), SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, kUtf8));
     std::vector<std::pair<int, int>> steps;
     ASSERT_TRUE(db.BackupTo(target, "main", "main", [&](int remaining, int pages) {
         steps.emplace_back(remaining, pages);
@@ -280,7 +283,7 @@ TEST_F(SqliteSurfaceTest, RowCountCountsWhatASelectGives) {
         {" select * from t", 0},
     };
     for (const auto& c : cases) {
-        SqliteStatement statement = db.Prepare(c.sql);
+        SqliteStatement statement = db.Prepare(c.sql, nullptr, kUtf8);
         statement.BindInt(":min", 2);
         EXPECT_EQ(statement.RowCount(), c.rows) << c.sql;
     }
@@ -301,7 +304,7 @@ int StopQuery() {
 TEST_F(SqliteSurfaceTest, BusyAndProgressHandlers) {
     ASSERT_TRUE(db.Execute("create table t (a)"));
     SqliteConnection other;
-    ASSERT_TRUE(other.Open(path));
+    ASSERT_TRUE(other.Open(path, SqliteConnection::kOpenReadWrite, kUtf8));
     ASSERT_EQ(other.Begin(2), SQLITE_OK);  // holds an exclusive lock
 
     busyAttempts = 0;
@@ -332,7 +335,7 @@ TEST_F(SqliteSurfaceTest, BusyHandlerOutlivesACloseThatWaitsForAStatement) {
     ASSERT_EQ(db.Close(), SQLITE_OK);
     for (const bool v2 : {false, true}) {
         SqliteConnection connection;
-        ASSERT_TRUE(connection.Open(path));
+        ASSERT_TRUE(connection.Open(path, SqliteConnection::kOpenReadWrite, kUtf8));
         busyAttempts = 0;
         ASSERT_EQ(connection.SetBusyHandler(&GiveUpAfterTwo, &busyAttempts), SQLITE_OK);
         SqliteStatement live = connection.Prepare("insert into t values (1)");
@@ -341,7 +344,7 @@ TEST_F(SqliteSurfaceTest, BusyHandlerOutlivesACloseThatWaitsForAStatement) {
         EXPECT_EQ(v2 ? connection.CloseV2() : connection.Close(), v2 ? SQLITE_OK : SQLITE_BUSY);
 
         SqliteConnection other;
-        ASSERT_TRUE(other.Open(path));
+        ASSERT_TRUE(other.Open(path, SqliteConnection::kOpenReadWrite, kUtf8));
         ASSERT_EQ(other.Begin(2), SQLITE_OK);  // holds an exclusive lock
         EXPECT_EQ(live.StepCode(), SQLITE_BUSY) << "v2: " << v2;
         EXPECT_EQ(busyAttempts, 2) << "the handler ran after the close";
@@ -357,11 +360,11 @@ TEST_F(SqliteSurfaceTest, BusyHandlerOutlivesACloseThatWaitsForAStatement) {
 
 TEST_F(SqliteSurfaceTest, FilesAttachmentsAndMissingEntryPoints) {
     // Compared as paths: Windows' SQLite gives backslashes.
-    EXPECT_EQ(std::filesystem::path(db.FileName()), std::filesystem::path(path));
+    EXPECT_EQ(std::filesystem::path(db.FileName("main", kUtf8)), std::filesystem::path(path));
     EXPECT_EQ(db.IsReadOnly("nosuch"), -1);
-    ASSERT_TRUE(db.Attach(dir.File("other.DB"), "other"));
+    ASSERT_TRUE(db.Attach(test::Gbk(dir.File("other.DB")), "other"));  // an ASCII path
     ASSERT_TRUE(db.Execute("create table other.x (a)"));
-    EXPECT_EQ(std::filesystem::path(db.FileName("other")),
+    EXPECT_EQ(std::filesystem::path(db.FileName("other", kUtf8)),
               std::filesystem::path(dir.File("other.DB")));
     ASSERT_TRUE(db.Detach("other"));
     // Debian's SQLite has no encryption: these answer with an error, the process goes on.

@@ -1,5 +1,7 @@
 #include "text/TextToInt.h"
 
+#include "support/TestSupport.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
@@ -47,7 +49,7 @@ TEST(TextToInt, ReadsTheLeadingIntegerAsAtoiDoes) {
          12},
     };
     for (const auto& c : cases) {
-        EXPECT_EQ(TextToInt(c.text), c.value) << "text: " << c.text;
+        EXPECT_EQ(TextToInt(test::Gbk(c.text)), c.value) << "text: " << c.text;
     }
 }
 
@@ -71,7 +73,7 @@ TEST(TextToInt, SaysWhenTheLeadingIntegerLeaves32Bits) {
         {" +4294967397", false},
     };
     for (const auto& c : cases) {
-        EXPECT_EQ(TextToIntFits(c.text), c.fits) << c.text;
+        EXPECT_EQ(TextToIntFits(test::Gbk(c.text)), c.fits) << c.text;
     }
 }
 

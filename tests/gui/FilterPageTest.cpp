@@ -655,7 +655,7 @@ class FilterPageTest : public QObject {
         // A name with a byte that has no UTF-8 form cannot be written in the mobile form.
         fixture.Model().setData(fixture.Model().index(2, 0), QString(), Qt::EditRole);
         FilterRows rows = fixture.Model().Rows();
-        rows[2].itemName = "bad\xFF";
+        rows[2].itemName = test::GbkString("bad\xFF");
         fixture.Model().Import(rows);
         fixture.Page().WriteFilterFile(FilterFileForm::Mobile);
         QCOMPARE(test::ReadBytes(fixture.FilterFile()), previous);

@@ -101,9 +101,10 @@ class LightPillarPageTest : public QObject {
         page.ComputeFromDatabase();
         test::WaitForItemTable();
         QVERIFY(fixture.harness.Questions().isEmpty());
-        page.Model().SetCellText(1, kColorColumn, "7");
-        page.Model().SetCellText(1, kColorColumn, "8");         // the same cell twice: one cell
-        page.Model().SetCellText(2, kItemNameColumn, "item3");  // its own text: no edit
+        page.Model().SetCellText(1, kColorColumn, GbkText(GbkView("7")));
+        page.Model().SetCellText(1, kColorColumn, GbkText(GbkView("8")));  // the same cell twice
+        page.Model().SetCellText(2, kItemNameColumn,
+                                 GbkText(GbkView("item3")));  // its own text: no edit
         fixture.harness.AnswerNextQuestion(false);
         page.ComputeFromDatabase();
         test::WaitForItemTable();

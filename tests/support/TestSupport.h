@@ -3,9 +3,11 @@
 #include <optional>
 #include <ostream>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/SystemError.h"
+#include "text/GbkText.h"
 
 // Helpers for the tests of every front end. A setup step that fails throws,
 // which the test frameworks report as a failed test.
@@ -53,6 +55,14 @@ std::string MakePipe(const TempDir& dir, const std::string& name);
 // The names of the entries of a directory, sorted.
 std::vector<std::string> ListDirectory(const std::string& path);
 
+// GBK text a test writes out byte by byte ("\xC4\xBE" for 木).
+inline GbkView Gbk(std::string_view bytes) {
+    return GbkView(bytes);
+}
+inline GbkText GbkString(std::string_view bytes) {
+    return GbkText(GbkView(bytes));
+}
+
 }  // namespace varo::test
 
 namespace varo {
@@ -61,6 +71,21 @@ namespace varo {
 inline void PrintTo(const SystemError& error, std::ostream* out) {
     *out << "kind " << error.kind << ", code " << error.code << " (" << SystemErrorMessage(error)
          << ")";
+}
+
+// GBK text in a test's output: its bytes, those outside printable ASCII as \xNN.
+inline std::ostream& operator<<(std::ostream& out, GbkView text) {
+    static constexpr char kDigits[] = "0123456789ABCDEF";
+    out << '"';
+    for (const char c : text.Bytes()) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte >= 0x20 && byte < 0x7F && byte != '\\') {
+            out << c;
+        } else {
+            out << "\\x" << kDigits[byte >> 4] << kDigits[byte & 0xF];
+        }
+    }
+    return out << '"';
 }
 
 }  // namespace varo

@@ -48,7 +48,7 @@ QString WithinOneLine(const QString& text) {
     return text.left(head) + QStringLiteral("…") + text.mid(tail);
 }
 
-QString ShownGbk(std::string_view gbk) {
+QString ShownGbk(GbkView gbk) {
     return WithinOneLine(Visible(FromGbk(gbk)));
 }
 

@@ -23,7 +23,7 @@ QString ShownPath(std::string_view path);
 // question never pushes its buttons off the screen.
 QString WithinOneLine(const QString& text);
 // Database text (GBK) as a message shows it, within one line.
-QString ShownGbk(std::string_view gbk);
+QString ShownGbk(GbkView gbk);
 // UTF-8 text from a file or a box, as a message shows it, within one line.
 QString ShownUtf8(std::string_view utf8);
 

@@ -11,7 +11,7 @@ namespace varo {
 
 // The page classes hold database text as GBK and widgets hold QString; these
 // convert at the widget border.
-inline QString FromGbk(std::string_view gbk) {
+inline QString FromGbk(GbkView gbk) {
     const std::string utf8 = GbkToUtf8(gbk);
     return QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()));
 }

@@ -85,7 +85,7 @@ void ItemTableLoader::Start(const QString& typed, std::vector<int> columns,
         } catch (...) {
             table = ItemTable{};
             table.problem = ItemTable::Problem::Sqlite;
-            table.error = "unexpected failure";
+            table.error = GbkText(GbkView("unexpected failure"));
         }
         // Queued to this object: dropped if the loader is destroyed first.
         QMetaObject::invokeMethod(
