@@ -137,7 +137,9 @@ void ReportRelease(const ReleaseCheckResult& check) {
 // As importing the files in this order in this mode, then a manifest writer.
 int RunManifest(const ManifestOptions& options) {
     const ManifestMode mode = ModeNamed(options.mode);
-    ExpandedResourcePaths expanded = ExpandResourcePaths(options.paths, mode);
+    ResourceImportStart start = StartResourceImport(options.paths, mode);
+    const ExpandedResourcePaths& expanded = start.expanded;
+    ResourceImportPlan& plan = start.plan;
     for (const SkippedResource& skipped : expanded.skipped) {
         Note(Shown(skipped.path) + ": skipped: " + SystemErrorMessage(skipped.error));
     }
@@ -151,7 +153,6 @@ int RunManifest(const ManifestOptions& options) {
             return Fail(Shown(expanded.folder) + ": holds no file that the " + options.mode +
                         " mode takes; nothing was written");
     }
-    ResourceImportPlan plan = PlanResourceImport(std::move(expanded.files));
     if (!plan.refused.empty()) {
         for (const SkippedResource& refused : plan.refused) {
             Note(Shown(refused.path) + ": " + SystemErrorMessage(refused.error));
@@ -180,25 +181,23 @@ int RunManifest(const ManifestOptions& options) {
         Note("version " + ShownUtf8(version) + " (after " + ShownUtf8(next.previousVersion) + ")");
     }
 
-    DigestJob job;
-    job.paths = std::move(plan.files);
-    job.threads = options.jobs;
-    const std::string cachePath = options.noCache ? std::string() : DefaultDigestCachePath();
+    ResourceDigestRun run;
+    run.threads = options.jobs;
+    run.cachePath = options.noCache ? std::string() : DefaultDigestCachePath();
     CachedDigests cached;
     if (!options.quiet && StandardErrorIsTerminal()) {
         ProgressBar progress;
-        job.onProgress = [&](const DigestProgressState& state) { progress.Set(state); };
-        cached = DigestFilesWithCache(job, cachePath);
+        run.onProgress = [&](const DigestProgressState& state) { progress.Set(state); };
+        cached = DigestResourceImport(plan, run);
     } else {
-        cached = DigestFilesWithCache(job, cachePath);
+        cached = DigestResourceImport(plan, run);
     }
     if (cached.problem) {
-        Note("warning: the digest cache " + Shown(cachePath) + " was not used (" +
+        Note("warning: the digest cache " + Shown(run.cachePath) + " was not used (" +
              CacheProblemText(cached.problem) + "); every file was digested");
     }
     const std::vector<FileDigest>& digests = cached.digests;
 
-    plan.files = std::move(job.paths);
     const ResourceImportOutcome outcome = ConcludeResourceImport(plan, digests);
     const ImportedResources& imported = outcome.imported;
     if (!imported.failed.empty()) {

@@ -1,6 +1,32 @@
 #include "jobs/ResourceImportJob.h"
 
+#include <utility>
+
 namespace varo {
+
+ResourceImportStart StartResourceImport(const std::vector<std::string>& paths, ManifestMode mode) {
+    ResourceImportStart start;
+    start.expanded = ExpandResourcePaths(paths, mode);
+    // Names a line of the list cannot carry are passed over before digesting.
+    start.plan = PlanResourceImport(std::move(start.expanded.files));
+    start.expanded.files.clear();
+    return start;
+}
+
+CachedDigests DigestResourceImport(ResourceImportPlan& plan, const ResourceDigestRun& run) {
+    DigestJob job;
+    job.paths = std::move(plan.files);
+    job.threads = run.threads;
+    job.cancel = run.cancel;
+    job.onProgress = run.onProgress;
+    // The plan has its files back whatever happens.
+    struct GiveBack {
+        ResourceImportPlan& plan;
+        DigestJob& job;
+        ~GiveBack() { plan.files = std::move(job.paths); }
+    } giveBack{plan, job};
+    return DigestFilesWithCache(job, run.cachePath);
+}
 
 ResourceImportOutcome ConcludeResourceImport(
     const ResourceImportPlan& plan, const std::vector<FileDigest>& digests, std::string_view listed,

@@ -1,16 +1,45 @@
 #pragma once
 
+#include <atomic>
 #include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "cache/DigestCache.h"
 #include "checks/Findings.h"
 #include "digest/FileDigest.h"
 #include "manifest/ResourceImport.h"
+#include "manifest/ResourcePaths.h"
 
 namespace varo {
+
+// An import is three steps both front ends take in this order:
+// StartResourceImport, DigestResourceImport (the window runs it on a thread
+// of its own), ConcludeResourceImport against the list as it stands then.
+
+// The paths as the resource dialog would give them (a folder stands for the
+// files in it the mode takes) and the plan of what is digested; the expanded
+// files are moved into the plan.
+struct ResourceImportStart {
+    ExpandedResourcePaths expanded;  // a folder that failed, and entries that could not be examined
+    ResourceImportPlan plan;         // the files to digest, and those refused by name
+};
+ResourceImportStart StartResourceImport(const std::vector<std::string>& paths, ManifestMode mode);
+
+// How the digests of an import are made: on `threads` cores, through the
+// digest cache at `cachePath` (empty: none), stopped early by `cancel`.
+struct ResourceDigestRun {
+    int threads = 0;
+    std::string cachePath;
+    const std::atomic<bool>* cancel = nullptr;
+    DigestProgress onProgress;
+};
+
+// The digests of plan.files in their order (and what the cache did); the
+// plan keeps its files.
+CachedDigests DigestResourceImport(ResourceImportPlan& plan, const ResourceDigestRun& run);
 
 // 导入资源文件 / the paths of `varo-cli manifest`, after the digest engine
 // has digested the plan's files (PlanResourceImport, then

@@ -4,12 +4,15 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <cerrno>
 #include <chrono>
 #include <functional>
 
 #include "db/ItemTable.h"
-#include "filter/FilterFile.h"
 #include "digest/FileDigest.h"
+#include "filter/FilterFile.h"
+#include "jobs/ResourceImportJob.h"
 #include "manifest/ReleaseCheck.h"
 #include "manifest/ResourceImport.h"
 #include "manifest/ResourcePaths.h"
@@ -126,6 +129,44 @@ TEST(Readers, TheSameNameFromTwoFoldersIsNamed) {
     EXPECT_EQ(imported.lines, "x.wzl m1 1\r\n");
     ASSERT_EQ(imported.failed.size(), 1u);
     EXPECT_EQ(imported.failed[0].path, second);
+}
+
+// The three steps of an import as both front ends take them: a folder
+// stands for the files the mode takes, the digest step gives the plan its
+// files back (also when cancelled), and the lines name each file once.
+TEST(Readers, AnImportStartsDigestsAndConcludesInTheCore) {
+    test::TempDir dir;
+    test::WriteFile(dir.File("b.wzl"), "b");
+    test::WriteFile(dir.File("a.wzl"), "a");
+    test::WriteFile(dir.File("c.map"), "c");  // not taken by the micro-client mode
+    test::TempDir elsewhere;
+    test::WriteFile(elsewhere.File("own.wzl"), "");
+    const std::vector<std::string> files = {dir.File("a.wzl"), dir.File("b.wzl"),
+                                            elsewhere.File("own.wzl")};
+    for (const bool cancelled : {false, true}) {
+        ResourceImportStart start =
+            StartResourceImport({dir.Path(), elsewhere.File("own.wzl")}, ManifestMode::MicroClient);
+        ASSERT_TRUE(start.expanded.ok());
+        EXPECT_TRUE(start.expanded.files.empty()) << "moved into the plan";
+        ASSERT_EQ(start.plan.files, files) << "sorted by name, then the file given";
+        std::atomic<bool> cancel{cancelled};
+        ResourceDigestRun run;
+        run.threads = 2;
+        run.cancel = &cancel;
+        const CachedDigests digests = DigestResourceImport(start.plan, run);
+        EXPECT_EQ(start.plan.files, files) << "given back, cancelled: " << cancelled;
+        ASSERT_EQ(digests.digests.size(), files.size());
+        const ResourceImportOutcome outcome = ConcludeResourceImport(start.plan, digests.digests);
+        if (cancelled) {
+            EXPECT_EQ(outcome.imported.failed.size(), files.size());
+            EXPECT_EQ(digests.digests[0].error.kind, ECANCELED);
+            continue;
+        }
+        EXPECT_EQ(outcome.imported.lines,
+                  "a.wzl 0cc175b9c0f1b6a831c399e269772661 1\r\n"
+                  "b.wzl 92eb5ffee6ae2fec3ad71c777531578f 1\r\n"
+                  "own.wzl d41d8cd98f00b204e9800998ecf8427e 0\r\n");
+    }
 }
 
 }  // namespace

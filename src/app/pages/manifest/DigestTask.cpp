@@ -7,29 +7,29 @@
 
 namespace varo {
 
-DigestTask::DigestTask(std::vector<std::string> paths, int threads, std::string cachePath,
+DigestTask::DigestTask(ResourceImportPlan plan, int threads, std::string cachePath,
                        ProgressHandler onProgress, FinishedHandler onFinished, QObject* parent)
     : QObject(parent), onProgress_(std::move(onProgress)), onFinished_(std::move(onFinished)) {
     thread_ = std::thread(
-        [this, paths = std::move(paths), threads, cachePath = std::move(cachePath)]() mutable {
+        [this, plan = std::move(plan), threads, cachePath = std::move(cachePath)]() mutable {
             CachedDigests digests;
-            DigestJob job;
-            job.paths = std::move(paths);
             try {
-                job.threads = threads;
-                job.cancel = &cancel_;
-                job.onProgress = [this](const DigestProgressState& state) { PostProgress(state); };
-                digests = DigestFilesWithCache(job, cachePath);
+                ResourceDigestRun run;
+                run.threads = threads;
+                run.cachePath = std::move(cachePath);
+                run.cancel = &cancel_;
+                run.onProgress = [this](const DigestProgressState& state) { PostProgress(state); };
+                digests = DigestResourceImport(plan, run);
             } catch (...) {
                 // Not even the list of results could be made: every file failed.
-                digests.digests.assign(job.paths.size(),
+                digests.digests.assign(plan.files.size(),
                                        FileDigest{false, {}, 0, ErrnoError(ENOMEM), false});
             }
             // Queued to this object: dropped if the task is destroyed first.
             QMetaObject::invokeMethod(
                 this,
-                [this, paths = std::move(job.paths), digests = std::move(digests)]() mutable {
-                    onFinished_(std::move(paths), std::move(digests), cancel_.load());
+                [this, plan = std::move(plan), digests = std::move(digests)]() mutable {
+                    onFinished_(std::move(plan), std::move(digests), cancel_.load());
                 },
                 Qt::QueuedConnection);
         });

@@ -12,23 +12,25 @@
 
 #include "cache/DigestCache.h"
 #include "digest/FileDigest.h"
+#include "jobs/ResourceImportJob.h"
 
 namespace varo {
 
-// The core's digest engine run off the GUI thread. Progress and the result
+// The digest step of an import (DigestResourceImport) run off the GUI
+// thread. Progress and the result
 // arrive on the GUI thread through queued calls, so the window never waits:
 // no nested event loop, no pumping of events. Destroying the task cancels it and
 // waits for its threads, which stop within a chunk.
 class DigestTask : public QObject {
   public:
     using ProgressHandler = std::function<void(const DigestProgressState& state)>;
-    // The paths given back, their digests in their order (and what the
-    // digest cache did); `cancelled` when Cancel() came first.
+    // The plan given back, the digests of its files in their order (and what
+    // the digest cache did); `cancelled` when Cancel() came first.
     using FinishedHandler =
-        std::function<void(std::vector<std::string> paths, CachedDigests digests, bool cancelled)>;
+        std::function<void(ResourceImportPlan plan, CachedDigests digests, bool cancelled)>;
 
     // `cachePath`: the digest cache to use, empty for none.
-    DigestTask(std::vector<std::string> paths, int threads, std::string cachePath,
+    DigestTask(ResourceImportPlan plan, int threads, std::string cachePath,
                ProgressHandler onProgress, FinishedHandler onFinished, QObject* parent = nullptr);
     ~DigestTask() override;
 

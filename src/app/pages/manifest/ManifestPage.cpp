@@ -265,36 +265,30 @@ void ManifestPage::ImportResources() {
     }
 }
 
-void ManifestPage::ImportFiles(const QStringList& paths, std::vector<SkippedResource> skipped) {
-    std::vector<std::string> utf8Paths;
-    utf8Paths.reserve(static_cast<std::size_t>(paths.size()));
-    for (const QString& path : paths) {
-        utf8Paths.push_back(ToUtf8(path));
+void ManifestPage::ImportFiles(const QStringList& paths) {
+    if (!IsImporting()) {
+        ImportPaths(paths);
     }
-    StartImport(std::move(utf8Paths), std::move(skipped));
 }
 
-void ManifestPage::StartImport(std::vector<std::string> paths,
-                               std::vector<SkippedResource> skipped) {
-    if (paths.empty() || IsImporting()) {
+void ManifestPage::StartImport(ResourceImportStart start) {
+    ResourceImportPlan& plan = start.plan;
+    if ((plan.files.empty() && plan.refused.empty()) || IsImporting()) {
         return;
     }
-    // Names a line of the list cannot carry are passed over before digesting.
-    ResourceImportPlan plan = PlanResourceImport(std::move(paths));
+    std::vector<SkippedResource> skipped = std::move(start.expanded.skipped);
     skipped.insert(skipped.end(), plan.refused.begin(), plan.refused.end());
     进度条1->setRange(0, kProgressSteps);
     进度条1->setValue(0);
     // The files are digested on every core off the GUI thread; the page
     // shows the progress as it comes and takes the result when it is there.
     ShowProgress({0, 0, 0, plan.files.size(), 0});
-    // The task takes the paths and gives them back with the digests.
-    std::vector<std::string> files = std::move(plan.files);
+    // The task takes the plan and gives it back with the digests.
     importTask_ = new DigestTask(
-        std::move(files), DefaultDigestThreads(), cachePath_,
+        std::move(plan), DefaultDigestThreads(), cachePath_,
         [this](const DigestProgressState& state) { ShowProgress(state); },
-        Guarded([this, plan = std::move(plan), skipped = std::move(skipped)](
-                    std::vector<std::string> paths, CachedDigests digests, bool cancelled) mutable {
-            plan.files = std::move(paths);
+        Guarded([this, skipped = std::move(skipped)](ResourceImportPlan plan, CachedDigests digests,
+                                                     bool cancelled) mutable {
             FinishImport(plan, std::move(digests), cancelled, std::move(skipped));
         }),
         this);
@@ -379,11 +373,17 @@ void ManifestPage::ImportDroppedPaths(const QStringList& paths) {
                     QStringLiteral("正在计算上一批文件的MD5，请等它完成（或按Esc取消）后再拖入。"));
         return;
     }
+    ImportPaths(paths);
+}
+
+void ManifestPage::ImportPaths(const QStringList& paths) {
     std::vector<std::string> utf8Paths;
+    utf8Paths.reserve(static_cast<std::size_t>(paths.size()));
     for (const QString& path : paths) {
         utf8Paths.push_back(ToUtf8(path));
     }
-    ExpandedResourcePaths expanded = ExpandResourcePaths(utf8Paths, Mode());
+    ResourceImportStart start = StartResourceImport(utf8Paths, Mode());
+    const ExpandedResourcePaths& expanded = start.expanded;
     const QString folder = ShownPath(expanded.folder);
     switch (expanded.problem) {
         case ExpandedResourcePaths::Problem::None:
@@ -405,7 +405,7 @@ void ManifestPage::ImportDroppedPaths(const QStringList& paths) {
             return;
         }
     }
-    StartImport(std::move(expanded.files), std::move(expanded.skipped));
+    StartImport(std::move(start));
 }
 
 void ManifestPage::CancelImport() {

@@ -10,6 +10,7 @@
 #include "checks/Findings.h"
 #include "digest/FileDigest.h"
 #include "jobs/ManifestJob.h"
+#include "jobs/ResourceImportJob.h"
 #include "manifest/Manifest.h"
 #include "manifest/ResourceImport.h"
 #include "manifest/ResourceList.h"
@@ -68,9 +69,8 @@ class ManifestPage : public PageCanvas {
 
     void SelectMode(QCheckBox* clicked);
     void ImportResources();
-    // Digests the files and appends their lines. `skipped` names entries
-    // already passed over, for the summary.
-    void ImportFiles(const QStringList& paths, std::vector<SkippedResource> skipped = {});
+    // Digests the files and appends their lines.
+    void ImportFiles(const QStringList& paths);
     // Files and folders dropped on the page or chosen in the dialog: a folder
     // stands for the files in it that the mode offers, sorted by name, as
     // varo-cli takes it.
@@ -97,7 +97,9 @@ class ManifestPage : public PageCanvas {
     bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
-    void StartImport(std::vector<std::string> paths, std::vector<SkippedResource> skipped);
+    // The paths of an import: expanded and planned, then digested.
+    void ImportPaths(const QStringList& paths);
+    void StartImport(ResourceImportStart start);
     // Adds an import's lines to the list and shows them.
     void AppendToList(const std::string& lines);
     // What the page shows while an import runs or once it is over.
