@@ -13,7 +13,6 @@ namespace varo {
 class ResourceList {
   public:
     const std::string& Text() const { return text_; }
-    bool Empty() const { return text_.empty(); }
 
     // Adds an import's lines. True when they were only appended (the text
     // before them is as it was), false when a line was replaced in place.
