@@ -232,36 +232,21 @@ std::vector<Finding> CheckFilterFile(const FilterRows& rows, const std::string& 
 
 std::optional<Finding> CheckManifestFolder(const ManifestNaming& naming) {
     const std::string_view folder = naming.directory;
-    if (naming.mode != ManifestMode::CustomDirectory || folder.empty()) {
+    if (naming.mode != ManifestMode::CustomDirectory) {
         return std::nullopt;
     }
-    const bool drive =
-        folder.size() >= 2 && folder[1] == ':' &&
-        ((folder[0] >= 'A' && folder[0] <= 'Z') || (folder[0] >= 'a' && folder[0] <= 'z'));
-    bool parent = false;
-    bool emptyPart = false;
-    for (std::size_t start = 0;;) {
-        const std::size_t end = std::min(folder.find('/', start), folder.size());
-        const std::string_view part = folder.substr(start, end - start);
-        parent = parent || part == "..";
-        emptyPart = emptyPart || part.empty();
-        if (end == folder.size()) {
-            break;
-        }
-        start = end + 1;
+    switch (FaultOfManifestPath(folder)) {
+        case ManifestPathFault::None:
+            return std::nullopt;
+        case ManifestPathFault::LeavesRoot:
+            return UnsafeFolderFinding{std::string(folder),
+                                       UnsafeFolderFinding::Reason::LeavesRoot};
+        case ManifestPathFault::Backslash:
+            return UnsafeFolderFinding{std::string(folder), UnsafeFolderFinding::Reason::Backslash};
+        case ManifestPathFault::EmptyPart:
+            return UnsafeFolderFinding{std::string(folder), UnsafeFolderFinding::Reason::EmptyPart};
     }
-    std::optional<UnsafeFolderFinding::Reason> reason;
-    if (folder.front() == '/' || drive || parent) {
-        reason = UnsafeFolderFinding::Reason::LeavesRoot;
-    } else if (folder.find('\\') != std::string_view::npos) {
-        reason = UnsafeFolderFinding::Reason::Backslash;
-    } else if (emptyPart) {
-        reason = UnsafeFolderFinding::Reason::EmptyPart;
-    }
-    if (!reason) {
-        return std::nullopt;
-    }
-    return UnsafeFolderFinding{std::string(folder), *reason};
+    return std::nullopt;
 }
 
 std::vector<Finding> CheckSingleManifest(std::string_view body, const std::string& path,

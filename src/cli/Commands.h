@@ -56,9 +56,17 @@ struct ManifestOptions {
     std::vector<std::string> paths;
 };
 
+struct VerifyOptions {
+    std::string manifest;
+    std::string root;  // empty: the manifest's folder
+    int jobs = 1;
+    bool quiet = false;
+};
+
 int RunPillar(const PillarOptions& options);
 int RunFilter(const FilterOptions& options);
 int RunManifest(const ManifestOptions& options);
+int RunVerify(const VerifyOptions& options);
 
 // Prints "varo-cli: message" on stderr and gives the failure status.
 int Fail(std::string_view message);

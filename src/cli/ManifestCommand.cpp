@@ -8,6 +8,7 @@
 
 #include "cache/DigestCache.h"
 #include "cli/Commands.h"
+#include "cli/ProgressBar.h"
 #include "digest/FileDigest.h"
 #include "jobs/ManifestJob.h"
 #include "jobs/ResourceImportJob.h"
@@ -26,80 +27,6 @@ ManifestMode ModeNamed(const std::string& name) {
            : name == "custom" ? ManifestMode::CustomDirectory
                               : ManifestMode::MicroClient;
 }
-
-std::string Mebibytes(double bytes) {
-    char text[32];
-    std::snprintf(text, sizeof text, "%.1f MiB", bytes / (1024.0 * 1024.0));
-    return text;
-}
-
-// A progress line on stderr, redrawn a few times a second until stopped.
-class ProgressBar {
-  public:
-    ProgressBar() : thread_([this] { Run(); }) {}
-    ~ProgressBar() {
-        {
-            std::lock_guard lock(mutex_);
-            stopped_ = true;
-        }
-        wake_.notify_all();
-        thread_.join();
-        Draw();
-        WriteStandardError("\n");
-    }
-    // From the digest threads: the engine keeps `done` within `total`.
-    void Set(const DigestProgressState& state) {
-        total_ = state.total;
-        done_ = state.done;
-        files_ = state.files;
-        filesDone_ = state.filesDone;
-        bytes_ = state.bytesRead;
-    }
-
-  private:
-    void Run() {
-        std::unique_lock lock(mutex_);
-        while (!wake_.wait_for(lock, std::chrono::milliseconds(200), [this] { return stopped_; })) {
-            Draw();
-        }
-    }
-    void Draw() {
-        const double total = static_cast<double>(total_.load());
-        const double done = std::min(static_cast<double>(done_.load()), total);
-        const double seconds =
-            std::chrono::duration<double>(std::chrono::steady_clock::now() - start_).count();
-        const double fraction = total > 0 ? done / total : 1.0;
-        const int filled = std::clamp(static_cast<int>(fraction * kWidth), 0, kWidth);
-        const double left = fraction > 0 ? seconds * (1 - fraction) / fraction : 0;
-        const double bytes = static_cast<double>(bytes_.load());
-        char line[200];
-        std::snprintf(line, sizeof line, "[%s%s] %zu / %zu files  %s  %s/s  %ds left",
-                      std::string(static_cast<std::size_t>(filled), '#').c_str(),
-                      std::string(static_cast<std::size_t>(kWidth - filled), '.').c_str(),
-                      filesDone_.load(), files_.load(), Mebibytes(bytes).c_str(),
-                      Mebibytes(seconds > 0 ? bytes / seconds : 0).c_str(),
-                      static_cast<int>(left + 0.5));
-        // One line of the terminal, the last column left free: a line that
-        // wraps would leave a staircase of stale lines behind.
-        std::string shown = line;
-        const std::size_t width =
-            static_cast<std::size_t>(std::max(StandardErrorColumns() - 1, 10));
-        shown.resize(width, ' ');
-        WriteStandardError("\r" + shown);
-    }
-
-    static constexpr int kWidth = 30;
-    std::atomic<std::uint64_t> total_{0};
-    std::atomic<std::uint64_t> done_{0};
-    std::atomic<std::size_t> files_{0};
-    std::atomic<std::size_t> filesDone_{0};
-    std::atomic<std::uint64_t> bytes_{0};
-    std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now();
-    std::mutex mutex_;
-    std::condition_variable wake_;
-    bool stopped_ = false;
-    std::thread thread_;
-};
 
 std::string CacheProblemText(const CacheProblem& problem) {
     switch (problem.kind) {

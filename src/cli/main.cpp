@@ -28,6 +28,7 @@ constexpr const char* kUsage =
     "  varo-cli manifest [--mode micro|hot|custom] [--dir TEXT] [--version TEXT|next] [--single] "
     "[--jobs N] [--force | --allow KIND,...] "
     "[--quiet] [--no-cache] [--out DIR] PATH...\n"
+    "  varo-cli verify   MANIFEST [--root DIR] [--jobs N] [--quiet]\n"
     "  varo-cli --help | --version\n";
 
 // More digest threads than this never help: the disk or the cores are busy long before.
@@ -83,6 +84,28 @@ void AddSwitch(CLI::App* command, const char* name, std::optional<bool>& target,
             name, [&target](const std::string& value) { target = value == "on"; }, help)
         ->check(CLI::IsMember({"on", "off"}))
         ->type_name("on|off");
+}
+
+// --jobs N: digest threads. Any count above what the files need changes
+// nothing: a large number is taken as the most a job uses.
+void AddJobs(CLI::App* command, int& jobs) {
+    command
+        ->add_option_function<std::string>(
+            "--jobs",
+            [&jobs](const std::string& value) {
+                const std::size_t digits = value.size() - value.find_first_not_of('0');
+                jobs = digits > 4 ? kMostJobs : std::min(std::stoi(value), kMostJobs);
+            },
+            "digest threads (default: " + std::to_string(jobs) + ")")
+        ->check(CLI::Validator(
+            [](const std::string& value) {
+                const bool number = !value.empty() &&
+                                    value.find_first_not_of("0123456789") == std::string::npos &&
+                                    value.find_first_not_of('0') != std::string::npos;
+                return number ? std::string() : std::string("a whole number, 1 or more");
+            },
+            ""))
+        ->type_name("N");
 }
 
 }  // namespace
@@ -184,25 +207,7 @@ int Run(int argc, char** argv) {
         "of them, two files giving one name with other bytes, a --dir that leaves the root");
     // What the release check does by default now; kept for the scripts that name it.
     manifestCommand->add_flag("--require-new-version")->group("");
-    // Any count of threads above what the files need changes nothing: a
-    // large number is taken as the most a job uses.
-    manifestCommand
-        ->add_option_function<std::string>(
-            "--jobs",
-            [&manifest](const std::string& value) {
-                const std::size_t digits = value.size() - value.find_first_not_of('0');
-                manifest.jobs = digits > 4 ? kMostJobs : std::min(std::stoi(value), kMostJobs);
-            },
-            "digest threads (default: " + std::to_string(manifest.jobs) + ")")
-        ->check(CLI::Validator(
-            [](const std::string& value) {
-                const bool number = !value.empty() &&
-                                    value.find_first_not_of("0123456789") == std::string::npos &&
-                                    value.find_first_not_of('0') != std::string::npos;
-                return number ? std::string() : std::string("a whole number, 1 or more");
-            },
-            ""))
-        ->type_name("N");
+    AddJobs(manifestCommand, manifest.jobs);
     manifestCommand->add_flag("--quiet", manifest.quiet, "no progress bar");
     manifestCommand->add_flag("--no-cache", manifest.noCache,
                               "digest every file and leave the digest cache alone (it lives in "
@@ -212,10 +217,23 @@ int Run(int argc, char** argv) {
     manifestCommand->add_option("PATH", manifest.paths, "resource files or directories")
         ->required();
 
+    varo::cli::VerifyOptions verify;
+    verify.jobs = varo::DefaultDigestThreads();
+    CLI::App* verifyCommand = app.add_subcommand(
+        "verify",
+        "Checks that a folder holds every file a manifest lists, with the listed size and MD5, "
+        "reading every byte; names the files it holds that the manifest does not list.");
+    verifyCommand->add_option("MANIFEST", verify.manifest, "update.json or 单json文件.json")
+        ->required();
+    verifyCommand->add_option("--root", verify.root,
+                              "the folder the entries are in (default: the manifest's folder)");
+    AddJobs(verifyCommand, verify.jobs);
+    verifyCommand->add_flag("--quiet", verify.quiet, "no progress bar");
+
     // A first word that names no command is said to be one, not "a subcommand is required".
     const auto isCommand = [&](const std::string& word) {
         return word == pillarCommand->get_name() || word == filterCommand->get_name() ||
-               word == manifestCommand->get_name();
+               word == manifestCommand->get_name() || word == verifyCommand->get_name();
     };
     if (arguments.size() > 1 && !arguments[1].empty() && arguments[1][0] != '-' &&
         !isCommand(arguments[1])) {
@@ -234,9 +252,9 @@ int Run(int argc, char** argv) {
     }
 
     // Paths pasted from Explorer's 复制为路径 come in double quotes.
-    for (std::string* path :
-         {&pillar.database, &pillar.outputDirectory, &filter.database, &filter.importFile,
-          &filter.applyFile, &filter.outputDirectory, &manifest.outputDirectory}) {
+    for (std::string* path : {&pillar.database, &pillar.outputDirectory, &filter.database,
+                              &filter.importFile, &filter.applyFile, &filter.outputDirectory,
+                              &manifest.outputDirectory, &verify.manifest, &verify.root}) {
         *path = varo::UnquotedPath(*path);
     }
     for (std::string& path : manifest.paths) {
@@ -245,10 +263,10 @@ int Run(int argc, char** argv) {
     // No Windows name holds a quote: one left inside a path is cmd's rule at
     // work, a backslash before a closing quote that swallowed what followed.
     if (!varo::NamesMayHoldQuotes()) {
-        std::vector<const std::string*> all = {&pillar.database,         &pillar.outputDirectory,
-                                               &filter.database,         &filter.importFile,
-                                               &filter.applyFile,        &filter.outputDirectory,
-                                               &manifest.outputDirectory};
+        std::vector<const std::string*> all = {
+            &pillar.database,          &pillar.outputDirectory, &filter.database,
+            &filter.importFile,        &filter.applyFile,       &filter.outputDirectory,
+            &manifest.outputDirectory, &verify.manifest,        &verify.root};
         for (const std::string& path : manifest.paths) {
             all.push_back(&path);
         }
@@ -271,6 +289,9 @@ int Run(int argc, char** argv) {
             return UsageError("filter needs exactly one of --db and --import");
         }
         return varo::cli::RunFilter(filter);
+    }
+    if (verifyCommand->parsed()) {
+        return varo::cli::RunVerify(verify);
     }
     return varo::cli::RunManifest(manifest);
 }

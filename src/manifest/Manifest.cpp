@@ -57,6 +57,40 @@ ResourceLine ParseResourceLine(std::string_view line) {
 
 }  // namespace
 
+ManifestPathFault FaultOfManifestPath(std::string_view path) {
+    if (path.empty()) {
+        return ManifestPathFault::None;
+    }
+    const bool drive = path.size() >= 2 && path[1] == ':' &&
+                       ((path[0] >= 'A' && path[0] <= 'Z') || (path[0] >= 'a' && path[0] <= 'z'));
+    bool parent = false;
+    bool emptyPart = false;
+    for (std::size_t start = 0;;) {
+        const std::size_t end = std::min(path.find('/', start), path.size());
+        const std::string_view part = path.substr(start, end - start);
+        parent = parent || part == "..";
+        emptyPart = emptyPart || part.empty();
+        if (end == path.size()) {
+            break;
+        }
+        start = end + 1;
+    }
+    if (path.front() == '/' || drive || parent) {
+        return ManifestPathFault::LeavesRoot;
+    }
+    if (path.find('\\') != std::string_view::npos) {
+        return ManifestPathFault::Backslash;
+    }
+    return emptyPart ? ManifestPathFault::EmptyPart : ManifestPathFault::None;
+}
+
+bool StaysBelowRoot(std::string_view path) {
+    std::string slashed(path);
+    std::replace(slashed.begin(), slashed.end(), '\\', '/');
+    return !path.empty() && path.find('\0') == std::string_view::npos &&
+           FaultOfManifestPath(slashed) != ManifestPathFault::LeavesRoot;
+}
+
 std::string ManifestFileName(std::string_view name, ManifestMode mode, std::string_view directory) {
     switch (mode) {
         case ManifestMode::MicroClient:

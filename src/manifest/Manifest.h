@@ -59,6 +59,21 @@ std::string JsonEscape(std::string_view text);
 // JsonEscape appending to `out`.
 void AppendJsonEscaped(std::string& out, std::string_view text);
 
+// What is wrong with a path of a manifest (a "filename", the custom folder)
+// for a client that fetches it below the server's root.
+enum class ManifestPathFault {
+    None,
+    LeavesRoot,  // "..", an absolute path, a drive: outside the root
+    Backslash,   // a separator on Windows only
+    EmptyPart,   // "layout/", "a//b"
+};
+ManifestPathFault FaultOfManifestPath(std::string_view path);
+
+// True when a path of a manifest stays below the root on every system: no
+// part leaves it, whichever of '/' and '\\' separates the parts. A name
+// that fails this is never opened.
+bool StaysBelowRoot(std::string_view path);
+
 inline constexpr const char* kSingleManifestFileName = "单json文件.json";
 inline constexpr const char* kStandaloneManifestFileName = "update.json";
 

@@ -19,7 +19,11 @@ constexpr std::size_t kMaxDepth = 16;
 // size of the entries, and nesting stops at kMaxDepth.
 class ManifestReader : public nlohmann::json_sax<nlohmann::json> {
   public:
-    ManifestReader(ParsedManifest& parsed, std::string_view text) : parsed_(parsed), text_(text) {}
+    // `entriesOnly`: the text is the array of entries itself (单json文件.json
+    // with its brackets added), whose first character the parser is given
+    // in addition.
+    ManifestReader(ParsedManifest& parsed, std::string_view text, bool entriesOnly = false)
+        : parsed_(parsed), text_(text), entriesOnly_(entriesOnly) {}
 
     bool null() override { return Scalar(); }
     bool boolean(bool) override { return Scalar(); }
@@ -75,6 +79,11 @@ class ManifestReader : public nlohmann::json_sax<nlohmann::json> {
     bool start_array(std::size_t) override {
         if (frames_.size() >= kMaxDepth) {
             return Fail(TooDeep(), ManifestFault::Kind::TooDeep);
+        }
+        if (frames_.empty() && entriesOnly_) {
+            sawVersion_ = sawList_ = true;
+            frames_.push_back(Frame::List);
+            return true;
         }
         if (frames_.empty()) {
             return Fail(kNoVersion, ManifestFault::Kind::NoVersion);
@@ -149,6 +158,18 @@ class ManifestReader : public nlohmann::json_sax<nlohmann::json> {
                                               0x80;  // not a continuation byte
                                    })) +
                                1;
+        if (entriesOnly_) {
+            // The bracket added before the text is no character of the file.
+            if (parsed_.fault.line == 1 && parsed_.fault.column > 1) {
+                --parsed_.fault.column;
+            }
+            const std::size_t colon = parsed_.error.find(": ");
+            if (parsed_.error.rfind("parse error at line ", 0) == 0 && colon != std::string::npos) {
+                parsed_.error = "parse error at line " + std::to_string(parsed_.fault.line) +
+                                ", column " + std::to_string(parsed_.fault.column) +
+                                parsed_.error.substr(colon);
+            }
+        }
         return false;
     }
 
@@ -212,7 +233,8 @@ class ManifestReader : public nlohmann::json_sax<nlohmann::json> {
     bool FailEntry() {
         parsed_.fault.entry = parsed_.entries.size() + 1;
         return Fail("entry " + std::to_string(parsed_.fault.entry) +
-                        " of \"md5list\" lacks \"filename\", \"md5\" or \"size\" text",
+                        (entriesOnly_ ? "" : " of \"md5list\"") +
+                        " lacks \"filename\", \"md5\" or \"size\" text",
                     ManifestFault::Kind::BadEntry);
     }
 
@@ -224,6 +246,7 @@ class ManifestReader : public nlohmann::json_sax<nlohmann::json> {
 
     ParsedManifest& parsed_;
     std::string_view text_;
+    bool entriesOnly_ = false;
     std::vector<Frame> frames_;
     Slot slot_ = Slot::None;
     ManifestEntry entry_;
@@ -234,9 +257,20 @@ class ManifestReader : public nlohmann::json_sax<nlohmann::json> {
 
 }  // namespace
 
-ParsedManifest ParseStandaloneManifest(std::string_view json) {
+namespace {
+
+ParsedManifest ParseManifestText(std::string_view json, bool entriesOnly) {
     ParsedManifest parsed;
-    ManifestReader reader(parsed, json);
+    parsed.entriesOnly = entriesOnly;
+    std::string wrapped;
+    if (entriesOnly) {
+        wrapped.reserve(json.size() + 2);
+        wrapped += '[';
+        wrapped += json;
+        wrapped += ']';
+        json = wrapped;
+    }
+    ManifestReader reader(parsed, json, entriesOnly);
     bool read = false;
     try {
         read = nlohmann::json::sax_parse(json.begin(), json.end(), &reader) && reader.Complete();
@@ -252,6 +286,25 @@ ParsedManifest ParseStandaloneManifest(std::string_view json) {
     parsed.error.clear();
     parsed.ok = true;
     return parsed;
+}
+
+}  // namespace
+
+ParsedManifest ParseStandaloneManifest(std::string_view json) {
+    return ParseManifestText(json, false);
+}
+
+ParsedManifest ParseManifestEntries(std::string_view body) {
+    return ParseManifestText(body, true);
+}
+
+ParsedManifest ParseAnyManifest(std::string_view text, bool entriesExpected) {
+    ParsedManifest first = ParseManifestText(text, entriesExpected);
+    if (first.ok) {
+        return first;
+    }
+    ParsedManifest second = ParseManifestText(text, !entriesExpected);
+    return second.ok ? second : first;
 }
 
 PreviousRelease ReadPreviousRelease(const std::string& path) {

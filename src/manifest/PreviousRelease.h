@@ -41,6 +41,7 @@ struct ParsedManifest {
     ManifestFault fault;
     std::string version;
     std::vector<ManifestEntry> entries;
+    bool entriesOnly = false;  // read as 单json文件.json: no version
 };
 
 // Reads update.json text: an object with a string "assets_version" and an
@@ -49,6 +50,15 @@ struct ParsedManifest {
 // a manifest ever has gives ok = false. Memory stays near the size of the
 // entries read.
 ParsedManifest ParseStandaloneManifest(std::string_view json);
+
+// Reads 单json文件.json text: the entry objects of an md5list, separated by
+// commas, without the brackets around them (none at all: no entries).
+ParsedManifest ParseManifestEntries(std::string_view body);
+
+// A manifest of either form, as the text shows it: update.json, or the
+// entries of 单json文件.json. A text of neither form is refused with the fault
+// of the form `entriesExpected` says (the file's name, say).
+ParsedManifest ParseAnyManifest(std::string_view text, bool entriesExpected);
 
 // Where a previous update.json stands before a new one is written.
 struct PreviousRelease {

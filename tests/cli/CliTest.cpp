@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <functional>
 #include <thread>
 
 #include "db/ItemTable.h"
@@ -237,6 +238,65 @@ TEST_F(CliTest, ManifestComparesWithThePreviousUpdateJson) {
     EXPECT_EQ(run.status, 1);
     EXPECT_NE(run.err.find("no update.json there to take the next version from"), std::string::npos)
         << run.err;
+}
+
+// verify: the lines it prints and its exit status, against a publish folder
+// laid out as a hot update's update.json names its files.
+TEST_F(CliTest, VerifyNamesEachEntryThatDoesNotMatch) {
+    const std::string publish = dir.File("publish");
+    std::filesystem::create_directories(publish + "/data");
+    test::WriteFile(publish + "/data/a.wzl", "a");
+    test::WriteFile(publish + "/data/b.wzl", "bb");
+    const std::string manifest = publish + "/update.json";
+    ASSERT_EQ(RunCli(dir, {"manifest", "--mode", "hot", "--version", "1.0", "--out", publish,
+                           publish + "/data"})
+                  .status,
+              0);
+    const struct {
+        const char* label;
+        std::vector<std::string> arguments;
+        std::function<void()> change;
+        int status;
+        std::string out;
+        std::string err;
+    } cases[] = {
+        {"every entry matches",
+         {"verify", manifest},
+         [] {},
+         0,
+         "checked 2 entries in " + publish + " (3 bytes read): all match\n",
+         ""},
+        {"--root names the folder; a missing file, a longer one, a stray one",
+         {"verify", "--jobs", "1", "--root", publish, manifest},
+         [&] {
+             std::filesystem::remove(publish + "/data/a.wzl");
+             test::WriteFile(publish + "/data/b.wzl", "bbb");
+             test::WriteFile(publish + "/data/c.wzl", "c");
+         },
+         1,
+         "data/a.wzl: missing\ndata/b.wzl: size differs: listed 2, found 3\ndata/c.wzl: not in "
+         "the manifest\nchecked 2 entries in " +
+             publish + " (3 bytes read): 2 entries do not match; 1 file not in the manifest\n",
+         ""},
+        {"not a manifest: where it breaks",
+         {"verify", manifest},
+         [&] { test::WriteFile(manifest, "{\n  \"assets_version\": \"1.0\" \"x\""); },
+         1,
+         "",
+         "varo-cli: " + manifest +
+             ": not a readable manifest: parse error at line 2, column 29: syntax error while "
+             "parsing object - unexpected string literal; expected '}'\n"},
+        {"no manifest given", {"verify"}, [] {}, 2, "", ""},
+    };
+    for (const auto& c : cases) {
+        c.change();
+        const CliRun run = RunCli(dir, c.arguments);
+        EXPECT_EQ(run.status, c.status) << c.label << ": " << run.err;
+        EXPECT_EQ(run.out, c.out) << c.label;
+        if (c.status != 2) {
+            EXPECT_EQ(run.err, c.err) << c.label;
+        }
+    }
 }
 
 TEST_F(CliTest, ErrorsAreLoudAndLeaveTheOutputUntouched) {

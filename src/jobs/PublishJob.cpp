@@ -1,0 +1,166 @@
+#include "jobs/PublishJob.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <optional>
+#include <set>
+#include <unordered_set>
+#include <utility>
+
+#include "manifest/Manifest.h"
+#include "platform/FileIo.h"
+#include "platform/Path.h"
+#include "text/Ascii.h"
+
+namespace varo {
+namespace {
+
+// The folder part of a manifest name ("map/a/x.map" gives "map/a"), empty
+// for a bare name.
+std::string_view FolderOfName(std::string_view filename) {
+    const std::size_t slash = filename.rfind('/');
+    return slash == std::string_view::npos ? std::string_view() : filename.substr(0, slash);
+}
+
+// Files in the folders the entries name that no entry names.
+std::vector<std::string> UnlistedFiles(const PublishVerification& verification,
+                                       const std::string& manifestPath) {
+    std::unordered_set<std::string_view> listed;
+    std::set<std::string_view> folders;
+    for (const ManifestEntry& entry : verification.manifest.entries) {
+        if (StaysBelowRoot(entry.filename)) {
+            listed.insert(entry.filename);
+            folders.insert(FolderOfName(entry.filename));
+        }
+    }
+    // The manifest itself, when it lies in the root, is no stray file.
+    const bool manifestInRoot =
+        PathFolder(manifestPath) == (verification.root.empty() ? "." : verification.root);
+    const std::string manifestName = PathFileName(manifestPath);
+    std::vector<std::string> unlisted;
+    for (const std::string_view folder : folders) {
+        std::vector<FolderEntry> entries;
+        SystemError error;
+        if (!ListFolder(PublishedPath(verification.root, folder), entries, error)) {
+            continue;  // its entries are named missing or unreadable already
+        }
+        for (const FolderEntry& entry : entries) {
+            if (entry.kind != FolderEntry::Kind::File) {
+                continue;
+            }
+            std::string name = folder.empty() ? entry.name : std::string(folder) + "/" + entry.name;
+            if (listed.count(name) == 0 &&
+                !(folder.empty() && manifestInRoot && entry.name == manifestName)) {
+                unlisted.push_back(std::move(name));
+            }
+        }
+    }
+    std::sort(unlisted.begin(), unlisted.end());
+    return unlisted;
+}
+
+PublishedEntryProblem ProblemOf(PublishedEntryProblem::Kind kind, std::size_t index,
+                                const ManifestEntry& entry) {
+    PublishedEntryProblem problem;
+    problem.kind = kind;
+    problem.entry = index;
+    problem.filename = entry.filename;
+    problem.listedSize = entry.size;
+    problem.listedMd5 = entry.md5;
+    return problem;
+}
+
+}  // namespace
+
+std::string PublishedPath(const std::string& root, std::string_view filename) {
+    std::string relative(filename);
+    std::replace(relative.begin(), relative.end(), '/', NativeSeparator());
+    return JoinPath(root, relative);
+}
+
+PublishVerification VerifyPublishFolder(const std::string& manifestPath, const std::string& root,
+                                        const PublishVerifyRun& run) {
+    PublishVerification verification;
+    verification.root = root.empty() ? PathFolder(manifestPath) : root;
+    verification.sizeLimit = kLargestWholeFile;
+    const std::optional<std::string> text =
+        ReadWholeFile(manifestPath, verification.sizeLimit, &verification.readError);
+    if (!text) {
+        verification.problem = PublishVerification::Problem::Unreadable;
+        return verification;
+    }
+    verification.manifest =
+        ParseAnyManifest(*text, PathFileName(manifestPath) == kSingleManifestFileName);
+    if (!verification.manifest.ok) {
+        verification.problem = PublishVerification::Problem::NotAManifest;
+        return verification;
+    }
+
+    // Each entry is looked at; the regular files are digested together.
+    const std::vector<ManifestEntry>& entries = verification.manifest.entries;
+    DigestJob job;
+    job.threads = run.threads;
+    job.cancel = run.cancel;
+    job.onProgress = run.onProgress;
+    std::vector<std::size_t> entryOfFile;
+    std::vector<std::optional<PublishedEntryProblem>> found(entries.size());
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        const ManifestEntry& entry = entries[i];
+        PublishedEntryProblem problem = ProblemOf(PublishedEntryProblem::Kind::Missing, i, entry);
+        if (!StaysBelowRoot(entry.filename)) {
+            problem.kind = PublishedEntryProblem::Kind::LeavesRoot;
+            found[i] = std::move(problem);
+            continue;
+        }
+        const std::string path = PublishedPath(verification.root, entry.filename);
+        SystemError error;
+        switch (KindOfPath(path, &error)) {
+            case PathKind::File:
+                job.paths.push_back(path);
+                entryOfFile.push_back(i);
+                continue;
+            case PathKind::Missing:
+                problem.kind = error.kind == ENOENT || error.kind == ENOTDIR
+                                   ? PublishedEntryProblem::Kind::Missing
+                                   : PublishedEntryProblem::Kind::Unreadable;
+                problem.error = error;
+                break;
+            case PathKind::Folder:
+            case PathKind::Other:
+                problem.kind = PublishedEntryProblem::Kind::NotAFile;
+                break;
+        }
+        found[i] = std::move(problem);
+    }
+    const std::vector<FileDigest> digests = DigestFiles(job);
+    for (std::size_t f = 0; f < digests.size(); ++f) {
+        const FileDigest& digest = digests[f];
+        const ManifestEntry& entry = entries[entryOfFile[f]];
+        PublishedEntryProblem problem =
+            ProblemOf(PublishedEntryProblem::Kind::Unreadable, entryOfFile[f], entry);
+        verification.bytesRead += digest.size;
+        if (!digest.ok) {
+            verification.cancelled = verification.cancelled || digest.error.kind == ECANCELED;
+            problem.error = digest.error;
+        } else if (std::to_string(digest.size) != entry.size) {
+            problem.kind = PublishedEntryProblem::Kind::SizeDiffers;
+            problem.foundSize = digest.size;
+        } else if (AsciiLower(entry.md5) != digest.md5) {
+            problem.kind = PublishedEntryProblem::Kind::Md5Differs;
+            problem.foundSize = digest.size;
+            problem.foundMd5 = digest.md5;
+        } else {
+            continue;
+        }
+        found[entryOfFile[f]] = std::move(problem);
+    }
+    for (std::optional<PublishedEntryProblem>& problem : found) {
+        if (problem) {
+            verification.problems.push_back(std::move(*problem));
+        }
+    }
+    verification.unlisted = UnlistedFiles(verification, manifestPath);
+    return verification;
+}
+
+}  // namespace varo
