@@ -270,9 +270,10 @@ std::string SizeText(std::uint64_t bytes) {
 }
 
 int WriteOutput(const PlannedOutput& output, const Accepted& accepted) {
-    if (!AllowFindings(output.findings, accepted)) {
-        return 1;
-    }
+    return AllowFindings(output.findings, accepted) ? CommitAndReport(output) : 1;
+}
+
+int CommitAndReport(const PlannedOutput& output) {
     const CommittedOutput committed = CommitOutput(output);
     switch (committed.problem) {
         case CommittedOutput::Problem::None:

@@ -53,6 +53,9 @@ struct ManifestOptions {
     bool quiet = false;
     bool noCache = false;  // digest every file and leave the digest cache alone
     std::string outputDirectory = ".";
+    // The publish folder: update.json goes there, each listed file to where
+    // the manifest names it. Empty: none.
+    std::string stageDirectory;
     std::vector<std::string> paths;
 };
 
@@ -121,5 +124,7 @@ std::string SizeText(std::uint64_t bytes);
 // A job's planned file: its findings refused unless accepted, then written
 // as one step and reported on stdout. The exit status.
 int WriteOutput(const PlannedOutput& output, const Accepted& accepted);
+// The writing and the report alone, for findings allowed already.
+int CommitAndReport(const PlannedOutput& output);
 
 }  // namespace varo::cli

@@ -11,6 +11,7 @@
 #include "cli/ProgressBar.h"
 #include "digest/FileDigest.h"
 #include "jobs/ManifestJob.h"
+#include "jobs/PublishJob.h"
 #include "jobs/ResourceImportJob.h"
 #include "manifest/Manifest.h"
 #include "manifest/ReleaseCheck.h"
@@ -152,10 +153,53 @@ int RunManifest(const ManifestOptions& options) {
         return WriteOutput(PlanSingleManifest(imported.lines, naming, options.outputDirectory),
                            options.accepted);
     }
+    const std::string& directory =
+        options.stageDirectory.empty() ? options.outputDirectory : options.stageDirectory;
     const StandaloneManifestPlan release =
-        PlanStandaloneManifest(imported.lines, naming, version, options.outputDirectory);
+        PlanStandaloneManifest(imported.lines, naming, version, directory);
     ReportRelease(release.release);
-    return WriteOutput(release.output, options.accepted);
+    if (options.stageDirectory.empty()) {
+        return WriteOutput(release.output, options.accepted);
+    }
+    // Every check first: a refusal copies nothing; update.json goes last.
+    if (!AllowFindings(release.output.findings, options.accepted)) {
+        return 1;
+    }
+    const std::vector<StagedEntry> entries =
+        StagedEntriesOf(plan, digests, mode, options.directory);
+    const StageOutcome staged = StageFiles(entries, options.stageDirectory);
+    const std::string copiedBefore =
+        staged.copied.empty() ? std::string("nothing was copied")
+                              : "copied before it" + ListedValues(staged.copied, ShownUtf8, ", ");
+    switch (staged.problem) {
+        case StageOutcome::Problem::None:
+            break;
+        case StageOutcome::Problem::LeavesRoot:
+            return Fail(ShownUtf8(staged.name) + ": the name would leave " +
+                        Shown(options.stageDirectory) + "; nothing was copied or written");
+        case StageOutcome::Problem::CopyFailed:
+            return Fail(Shown(staged.path) + ": cannot copy" +
+                        (staged.name.empty() ? std::string() : " " + ShownUtf8(staged.name)) +
+                        ": " + SystemErrorMessage(staged.error) + "; " + copiedBefore +
+                        "; update.json was left as it was");
+    }
+    const std::vector<std::string> gone =
+        NoLongerListed(release.release.previous.manifest, entries);
+    if (!gone.empty()) {
+        Note(Counted(gone.size(), "file") +
+             " of the previous update.json no longer listed (left "
+             "in the folder)" +
+             ListedValues(gone, ShownUtf8, ", "));
+    }
+    const int written = CommitAndReport(release.output);
+    if (written == 0) {
+        Note("staged: " + Counted(staged.added + staged.changed, "file") + " copied (" +
+             std::to_string(staged.added) + " added, " + std::to_string(staged.changed) +
+             " changed), " + std::to_string(staged.unchanged) + " already there, " +
+             std::to_string(gone.size()) + " no longer listed, " +
+             Counted(staged.bytesCopied, "byte") + " copied");
+    }
+    return written;
 }
 
 }  // namespace varo::cli

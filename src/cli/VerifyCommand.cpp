@@ -70,7 +70,7 @@ int RunVerify(const VerifyOptions& options) {
     const std::size_t entries = verification.manifest.entries.size();
     report +=
         "checked " + Counted(entries, "entry", "entries") + " in " + Shown(verification.root) +
-        " (" + SizeText(verification.bytesRead) + " read): " +
+        " (" + Counted(verification.bytesRead, "byte") + " read): " +
         (verification.problems.empty()
              ? std::string(entries == 1 ? "it matches" : "all match")
              : Counted(verification.problems.size(), "entry", "entries") +

@@ -27,7 +27,7 @@ constexpr const char* kUsage =
     "[--show-name on|off] [--force | --allow KIND,...] [--out DIR]\n"
     "  varo-cli manifest [--mode micro|hot|custom] [--dir TEXT] [--version TEXT|next] [--single] "
     "[--jobs N] [--force | --allow KIND,...] "
-    "[--quiet] [--no-cache] [--out DIR] PATH...\n"
+    "[--quiet] [--no-cache] [--out DIR | --stage DIR] PATH...\n"
     "  varo-cli verify   MANIFEST [--root DIR] [--jobs N] [--quiet]\n"
     "  varo-cli --help | --version\n";
 
@@ -196,8 +196,8 @@ int Run(int argc, char** argv) {
                      "assets_version of update.json; next: the version of the update.json in "
                      "--out with its last number raised by one (1.3.9 gives 1.3.10)")
         ->capture_default_str();
-    manifestCommand->add_flag("--single", manifest.single,
-                              "write 单json文件.json, the entries only");
+    CLI::Option* manifestSingle = manifestCommand->add_flag(
+        "--single", manifest.single, "write 单json文件.json, the entries only");
     AddAcceptance(
         manifestCommand, manifest.accepted,
         "write despite what the checks find (refused otherwise): a --version that is not dotted "
@@ -212,8 +212,17 @@ int Run(int argc, char** argv) {
     manifestCommand->add_flag("--no-cache", manifest.noCache,
                               "digest every file and leave the digest cache alone (it lives in "
                               "the user's cache folder; deleting it is always safe)");
-    manifestCommand->add_option("--out", manifest.outputDirectory, "output directory")
-        ->capture_default_str();
+    CLI::Option* manifestOut =
+        manifestCommand->add_option("--out", manifest.outputDirectory, "output directory")
+            ->capture_default_str();
+    manifestCommand
+        ->add_option("--stage", manifest.stageDirectory,
+                     "the publish folder: update.json goes there, and each listed file is "
+                     "copied to where update.json names it unless the folder holds its bytes "
+                     "already; update.json is written last, once every copy succeeded")
+        ->type_name("DIR")
+        ->excludes(manifestOut)
+        ->excludes(manifestSingle);
     manifestCommand->add_option("PATH", manifest.paths, "resource files or directories")
         ->required();
 
@@ -252,9 +261,10 @@ int Run(int argc, char** argv) {
     }
 
     // Paths pasted from Explorer's 复制为路径 come in double quotes.
-    for (std::string* path : {&pillar.database, &pillar.outputDirectory, &filter.database,
-                              &filter.importFile, &filter.applyFile, &filter.outputDirectory,
-                              &manifest.outputDirectory, &verify.manifest, &verify.root}) {
+    for (std::string* path :
+         {&pillar.database, &pillar.outputDirectory, &filter.database, &filter.importFile,
+          &filter.applyFile, &filter.outputDirectory, &manifest.outputDirectory,
+          &manifest.stageDirectory, &verify.manifest, &verify.root}) {
         *path = varo::UnquotedPath(*path);
     }
     for (std::string& path : manifest.paths) {
@@ -263,10 +273,11 @@ int Run(int argc, char** argv) {
     // No Windows name holds a quote: one left inside a path is cmd's rule at
     // work, a backslash before a closing quote that swallowed what followed.
     if (!varo::NamesMayHoldQuotes()) {
-        std::vector<const std::string*> all = {
-            &pillar.database,          &pillar.outputDirectory, &filter.database,
-            &filter.importFile,        &filter.applyFile,       &filter.outputDirectory,
-            &manifest.outputDirectory, &verify.manifest,        &verify.root};
+        std::vector<const std::string*> all = {&pillar.database,          &pillar.outputDirectory,
+                                               &filter.database,          &filter.importFile,
+                                               &filter.applyFile,         &filter.outputDirectory,
+                                               &manifest.outputDirectory, &manifest.stageDirectory,
+                                               &verify.manifest,          &verify.root};
         for (const std::string& path : manifest.paths) {
             all.push_back(&path);
         }

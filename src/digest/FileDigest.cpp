@@ -10,6 +10,7 @@
 #include <new>
 #include <system_error>
 #include <thread>
+#include <type_traits>
 
 #include "digest/Md5Lanes.h"
 #include "platform/FileIo.h"
@@ -80,9 +81,9 @@ class DigestWorker {
     // `onBytes(count, size)` after every chunk of the file of that size. The file's state as it was
     // read goes to `state`; `slow` turns true when the file's first bytes had to come from the
     // disk.
-    template <typename OnBytes>
+    template <typename OnBytes, typename Sink = bool (*)(std::string_view)>
     FileDigest Digest(const std::string& path, OnBytes&& onBytes, const std::atomic<bool>* cancel,
-                      FileState* state = nullptr, bool* slow = nullptr) {
+                      FileState* state = nullptr, bool* slow = nullptr, Sink sink = nullptr) {
         if (Cancelled(cancel)) {
             return Failure(ECANCELED);
         }
@@ -91,14 +92,15 @@ class DigestWorker {
         if (!file.Open(path, error)) {
             return Failure(error);
         }
-        return DigestOpened(file, path, onBytes, cancel, state, slow);
+        return DigestOpened(file, path, onBytes, cancel, state, slow, sink);
     }
 
-    // The same for a file opened already by `path`.
-    template <typename OnBytes>
+    // The same for a file opened already by `path`. `sink`, when given, takes
+    // every chunk as it was read (false: stop, EIO).
+    template <typename OnBytes, typename Sink = bool (*)(std::string_view)>
     FileDigest DigestOpened(InputFile& file, const std::string& path, OnBytes&& onBytes,
                             const std::atomic<bool>* cancel, FileState* state = nullptr,
-                            bool* slow = nullptr) {
+                            bool* slow = nullptr, Sink sink = nullptr) {
         SystemError error;
         if (used_ && !md5_.Restart()) {
             return Failure(EIO);
@@ -125,6 +127,12 @@ class DigestWorker {
             }
             if (!md5_.Update(buffer_.get(), static_cast<std::size_t>(count))) {
                 return Failure(EIO);
+            }
+            if constexpr (!std::is_pointer_v<Sink>) {
+                if (!sink(std::string_view(reinterpret_cast<const char*>(buffer_.get()),
+                                           static_cast<std::size_t>(count)))) {
+                    return Failure(EIO);
+                }
             }
             total += static_cast<std::uint64_t>(count);
             onBytes(static_cast<std::uint64_t>(count), file.Size());
@@ -273,6 +281,25 @@ FileDigest DigestFile(const std::string& path,
                 }
             },
             cancel);
+    } catch (const std::bad_alloc&) {
+        return Failure(ENOMEM);
+    }
+}
+
+FileDigest DigestFileThrough(const std::string& path,
+                             const std::function<bool(std::string_view bytes)>& sink,
+                             const std::function<void(std::uint64_t bytes)>& onBytes,
+                             const std::atomic<bool>* cancel) {
+    try {
+        DigestWorker worker;
+        return worker.Digest(
+            path,
+            [&](std::uint64_t bytes, std::uint64_t) {
+                if (onBytes) {
+                    onBytes(bytes);
+                }
+            },
+            cancel, nullptr, nullptr, [&sink](std::string_view bytes) { return sink(bytes); });
     } catch (const std::bad_alloc&) {
         return Failure(ENOMEM);
     }

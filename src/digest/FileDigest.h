@@ -5,6 +5,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "cache/DigestCache.h"
@@ -37,6 +38,13 @@ inline constexpr int kRacySeconds = 2;
 FileDigest DigestFile(const std::string& path,
                       const std::function<void(std::uint64_t bytes)>& onBytes = {},
                       const std::atomic<bool>* cancel = nullptr);
+
+// DigestFile that hands every chunk it reads to `sink` as well (a copy
+// digested as it is made); a sink that answers false ends it with EIO.
+FileDigest DigestFileThrough(const std::string& path,
+                             const std::function<bool(std::string_view bytes)>& sink,
+                             const std::function<void(std::uint64_t bytes)>& onBytes = {},
+                             const std::atomic<bool>* cancel = nullptr);
 
 // How far a digest job has come. `done` of `total` is the share of the work
 // done: each file weighs the same, a file being read counts the part read so

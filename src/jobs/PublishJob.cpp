@@ -2,8 +2,10 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <filesystem>
 #include <optional>
 #include <set>
+#include <system_error>
 #include <unordered_set>
 #include <utility>
 
@@ -161,6 +163,113 @@ PublishVerification VerifyPublishFolder(const std::string& manifestPath, const s
     }
     verification.unlisted = UnlistedFiles(verification, manifestPath);
     return verification;
+}
+
+std::vector<StagedEntry> StagedEntriesOf(const ResourceImportPlan& plan,
+                                         const std::vector<FileDigest>& digests, ManifestMode mode,
+                                         std::string_view directory) {
+    std::vector<StagedEntry> entries;
+    for (const std::size_t file : FileOfEachLine(plan, digests)) {
+        if (file < plan.files.size()) {
+            const std::string& source = plan.files[file];
+            entries.push_back({ManifestFileName(PathFileNameView(source), mode, directory), source,
+                               digests[file].md5, digests[file].size});
+        }
+    }
+    return entries;
+}
+
+namespace {
+
+// True when `path` is a regular file of `size` bytes whose MD5 is `md5`.
+bool HoldsBytes(const std::string& path, std::uint64_t size, const std::string& md5,
+                const std::atomic<bool>* cancel) {
+    FileState state;
+    SystemError error;
+    if (KindOfPath(path) != PathKind::File || !StatFile(path, state, error) || state.size != size) {
+        return false;
+    }
+    const FileDigest digest = DigestFile(path, {}, cancel);
+    return digest.ok && digest.size == size && digest.md5 == md5;
+}
+
+}  // namespace
+
+StageOutcome StageFiles(const std::vector<StagedEntry>& entries, const std::string& stageDir,
+                        const std::atomic<bool>* cancel) {
+    StageOutcome outcome;
+    for (const StagedEntry& entry : entries) {
+        if (!StaysBelowRoot(entry.filename)) {
+            outcome.problem = StageOutcome::Problem::LeavesRoot;
+            outcome.name = entry.filename;
+            return outcome;
+        }
+    }
+    std::error_code madeFolder;
+    std::filesystem::create_directories(FileSystemPath(stageDir), madeFolder);
+    if (madeFolder) {
+        outcome.problem = StageOutcome::Problem::CopyFailed;
+        outcome.path = stageDir;
+        outcome.error = FileSystemError(madeFolder);
+        return outcome;
+    }
+    for (const StagedEntry& entry : entries) {
+        const std::string target = PublishedPath(stageDir, entry.filename);
+        const auto fail = [&](const SystemError& error) {
+            outcome.problem = StageOutcome::Problem::CopyFailed;
+            outcome.name = entry.filename;
+            outcome.path = target;
+            outcome.error = error;
+            return outcome;
+        };
+        if (cancel != nullptr && cancel->load()) {
+            return fail(ErrnoError(ECANCELED));
+        }
+        const bool there = KindOfPath(target) != PathKind::Missing;
+        if (there && HoldsBytes(target, entry.size, entry.md5, cancel)) {
+            ++outcome.unchanged;
+            continue;
+        }
+        std::error_code made;
+        std::filesystem::create_directories(FileSystemPath(PathFolder(target)), made);
+        if (made) {
+            return fail(FileSystemError(made));
+        }
+        FileDigest copied;
+        const FileWriteResult written =
+            WriteFileAtomically(target, [&](const WriteChunk& write) -> SystemError {
+                copied = DigestFileThrough(entry.source, write, {}, cancel);
+                if (!copied.ok) {
+                    return copied.error;
+                }
+                // The source changed since it was digested: its bytes are not the listed ones.
+                return copied.size == entry.size && copied.md5 == entry.md5
+                           ? SystemError()
+                           : ErrnoError(kChangedWhileRead);
+            });
+        if (!written.ok) {
+            return fail(written.error);
+        }
+        ++(there ? outcome.changed : outcome.added);
+        outcome.bytesCopied += copied.size;
+        outcome.copied.push_back(entry.filename);
+    }
+    return outcome;
+}
+
+std::vector<std::string> NoLongerListed(const ParsedManifest& previous,
+                                        const std::vector<StagedEntry>& entries) {
+    std::unordered_set<std::string_view> listed;
+    for (const StagedEntry& entry : entries) {
+        listed.insert(entry.filename);
+    }
+    std::vector<std::string> gone;
+    for (const ManifestEntry& entry : previous.entries) {
+        if (listed.count(entry.filename) == 0) {
+            gone.push_back(entry.filename);
+        }
+    }
+    return gone;
 }
 
 }  // namespace varo

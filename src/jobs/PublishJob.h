@@ -3,10 +3,13 @@
 #include <atomic>
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "digest/FileDigest.h"
+#include "manifest/Manifest.h"
 #include "manifest/PreviousRelease.h"
+#include "manifest/ResourceImport.h"
 #include "platform/SystemError.h"
 
 namespace varo {
@@ -68,6 +71,54 @@ struct PublishVerifyRun {
 // digest engine on the run's threads; no digest cache is asked.
 PublishVerification VerifyPublishFolder(const std::string& manifestPath, const std::string& root,
                                         const PublishVerifyRun& run);
+
+// One file of a release in the publish folder: where the manifest names it,
+// where it comes from, and the digest the manifest lists for it.
+struct StagedEntry {
+    std::string filename;  // the manifest's "filename"
+    std::string source;
+    std::string md5;
+    std::uint64_t size = 0;
+};
+
+// The entries of an import's files, in the order of the list's lines, under
+// the names the manifest gives them.
+std::vector<StagedEntry> StagedEntriesOf(const ResourceImportPlan& plan,
+                                         const std::vector<FileDigest>& digests, ManifestMode mode,
+                                         std::string_view directory);
+
+// What bringing the publish folder in step did.
+struct StageOutcome {
+    enum class Problem {
+        None,
+        LeavesRoot,  // `name` would leave the folder: nothing was copied
+        CopyFailed,  // `name` could not be copied to `path`: `error`
+    };
+    Problem problem = Problem::None;
+    std::string name;
+    std::string path;
+    SystemError error;
+    std::vector<std::string> copied;  // the names copied, in order (before a failure too)
+    std::size_t added = 0;
+    std::size_t changed = 0;
+    std::size_t unchanged = 0;  // the folder held those bytes already
+    std::uint64_t bytesCopied = 0;
+
+    bool ok() const { return problem == Problem::None; }
+};
+
+// Copies each entry's file to `stageDir`/<filename> where the folder does not
+// hold those bytes already (the same size and MD5), making folders as
+// needed. Every name is checked before anything is copied. Each copy goes
+// through a temporary file and a rename, and is digested as it is made: a
+// source whose bytes are no longer the listed ones fails it, as does a
+// cancel (ECANCELED). Stops at the first failure.
+StageOutcome StageFiles(const std::vector<StagedEntry>& entries, const std::string& stageDir,
+                        const std::atomic<bool>* cancel = nullptr);
+
+// The filenames `previous` lists that `entries` no longer do, in its order.
+std::vector<std::string> NoLongerListed(const ParsedManifest& previous,
+                                        const std::vector<StagedEntry>& entries);
 
 // The path of a manifest entry below `root`, '/' turned into the system's
 // separator. The name must stay below the root (StaysBelowRoot).

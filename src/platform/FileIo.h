@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -148,6 +149,14 @@ struct FileWriteResult {
 // A symbolic link stays a link: the file it leads to is replaced (created,
 // when the link dangles). A hard link is replaced, not written through.
 FileWriteResult WriteFileAtomically(const std::string& path, std::string_view bytes);
+
+// The same, the bytes given piece by piece: `produce` hands each piece to
+// `write` (false: the write failed, and `produce` should stop) and returns
+// its own reason to give up, if any (a source that cannot be read, say); then
+// nothing replaces the file. For files too large to hold in memory.
+using WriteChunk = std::function<bool(std::string_view bytes)>;
+using ByteProducer = std::function<SystemError(const WriteChunk& write)>;
+FileWriteResult WriteFileAtomically(const std::string& path, const ByteProducer& produce);
 
 // True when a new file can be made in `folder` (a probe file is written and
 // removed again).

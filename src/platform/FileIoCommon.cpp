@@ -68,7 +68,7 @@ std::optional<std::string> ReadFileStart(const std::string& path, std::size_t by
 
 bool FolderTakesNewFiles(const std::string& folder) {
     const std::string probe = JoinPath(folder, ".varo-toolkit.probe");
-    if (!WriteFileAtomically(probe, {}).ok) {
+    if (!WriteFileAtomically(probe, std::string_view()).ok) {
         return false;
     }
     std::error_code ignored;

@@ -2,6 +2,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstdlib>
@@ -297,6 +298,91 @@ TEST_F(CliTest, VerifyNamesEachEntryThatDoesNotMatch) {
             EXPECT_EQ(run.err, c.err) << c.label;
         }
     }
+}
+
+// manifest --stage: every check before the first copy, update.json last,
+// and one summary line.
+TEST_F(CliTest, StageKeepsThePublishFolderInStepWithUpdateJson) {
+    const std::string resources = dir.File("res");
+    const std::string publish = dir.File("publish");
+    std::filesystem::create_directories(resources);
+    test::WriteFile(resources + "/a.wzl", "a");
+    test::WriteFile(resources + "/b.map", "bb");
+    const auto stage = [&](std::vector<std::string> extra) {
+        std::vector<std::string> arguments = {"manifest", "--stage", publish};
+        if (std::find(extra.begin(), extra.end(), "--mode") == extra.end()) {
+            extra.insert(extra.begin(), {"--mode", "hot"});
+        }
+        arguments.insert(arguments.end(), extra.begin(), extra.end());
+        arguments.push_back(resources);
+        return RunCli(dir, arguments);
+    };
+    const struct {
+        const char* label;
+        std::vector<std::string> extra;
+        std::function<void()> before;
+        int status;
+        std::string errEnd;  // the last line on stderr
+        std::string updateVersion;
+    } cases[] = {
+        {"into a new folder",
+         {"--version", "1.0"},
+         [] {},
+         0,
+         "varo-cli: staged: 2 files copied (2 added, 0 changed), 0 already there, 0 no longer "
+         "listed, 3 bytes copied\n",
+         "1.0"},
+        {"a changed file under the same version: refused, nothing copied",
+         {"--version", "1.0"},
+         [&] { test::WriteFile(resources + "/a.wzl", "A"); },
+         1,
+         "",
+         "1.0"},
+        {"a copy that fails leaves update.json as it was",
+         {"--version", "1.1"},
+         [&] {
+             std::filesystem::remove(publish + "/data/a.wzl");
+             std::filesystem::create_directories(publish + "/data/a.wzl");
+         },
+         1,
+         "; nothing was copied; update.json was left as it was\n",
+         "1.0"},
+        {"a folder that leaves the publish folder, allowed as a finding, still copies nothing",
+         {"--version", "1.1", "--mode", "custom", "--dir", "../out", "--allow",
+          "unsafe-folder,removals"},
+         [&] { std::filesystem::remove(publish + "/data/a.wzl"); },
+         1,
+         "varo-cli: ../out/a.wzl: the name would leave " + publish +
+             "; nothing was copied or written\n",
+         "1.0"},
+        {"the changed file under a new version",
+         {"--version", "1.1"},
+         [] {},
+         0,
+         "varo-cli: staged: 1 file copied (1 added, 0 changed), 1 already there, 0 no longer "
+         "listed, 1 byte copied\n",
+         "1.1"},
+        {"--stage with --single", {"--single"}, [] {}, 2, "", "1.1"},
+        {"--stage with --out", {"--out", publish}, [] {}, 2, "", "1.1"},
+    };
+    for (const auto& c : cases) {
+        c.before();
+        const CliRun run = stage(c.extra);
+        EXPECT_EQ(run.status, c.status) << c.label << ": " << run.err;
+        if (!c.errEnd.empty()) {
+            EXPECT_TRUE(
+                run.err.size() >= c.errEnd.size() &&
+                run.err.compare(run.err.size() - c.errEnd.size(), c.errEnd.size(), c.errEnd) == 0)
+                << c.label << ": " << run.err;
+        }
+        EXPECT_NE(ReadFile(publish + "/update.json")
+                      .value_or("")
+                      .find("\"assets_version\":\"" + c.updateVersion + "\""),
+                  std::string::npos)
+            << c.label;
+    }
+    EXPECT_EQ(ReadFile(publish + "/data/a.wzl"), "A");
+    EXPECT_EQ(RunCli(dir, {"verify", publish + "/update.json"}).status, 0);
 }
 
 TEST_F(CliTest, ErrorsAreLoudAndLeaveTheOutputUntouched) {

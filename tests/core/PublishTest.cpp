@@ -4,11 +4,13 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
 #include "jobs/PublishJob.h"
 #include "manifest/Manifest.h"
+#include "platform/FileIo.h"
 #include "platform/Path.h"
 #include "support/TestSupport.h"
 
@@ -149,6 +151,115 @@ TEST(VerifyPublishFolder, SaysWhatItFoundAndWhereAManifestBreaks) {
     }
     EXPECT_EQ(VerifyPublishFolder(dir.File("absent.json"), "", {}).problem,
               PublishVerification::Problem::Unreadable);
+}
+
+// The publish folder brought in step: copies only where the bytes differ,
+// names that would leave it refused before anything is copied, a source
+// that changed since it was digested never copied.
+TEST(StageFiles, CopiesWhatTheFolderLacksAndNothingElse) {
+    test::TempDir dir;
+    const std::string sources = dir.File("sources");
+    const std::string stage = dir.File("stage");
+    std::filesystem::create_directories(sources);
+    const auto source = [&](const std::string& name, const std::string& bytes) {
+        test::WriteFile(JoinPath(sources, name), bytes);
+        return JoinPath(sources, name);
+    };
+    const StagedEntry a{"data/a.wzl", source("a.wzl", "a"), kMd5OfA, 1};
+    const StagedEntry bb{"map/新 地图.map", source("b.map", "bb"), kMd5OfBb, 2};
+    const std::string aTarget = JoinPath(stage, JoinPath("data", "a.wzl"));
+    const struct {
+        const char* label;
+        std::vector<StagedEntry> entries;
+        std::function<void()> before;
+        StageOutcome::Problem problem;
+        std::size_t added, changed, unchanged;
+        std::vector<std::string> copied;
+    } cases[] = {
+        {"into an empty folder",
+         {a, bb},
+         [] {},
+         StageOutcome::Problem::None,
+         2,
+         0,
+         0,
+         {a.filename, bb.filename}},
+        {"again: nothing to copy", {a, bb}, [] {}, StageOutcome::Problem::None, 0, 0, 2, {}},
+        {"a file changed in the folder is copied again",
+         {a, bb},
+         [&] { test::WriteFile(aTarget, "x"); },
+         StageOutcome::Problem::None,
+         0,
+         1,
+         1,
+         {a.filename}},
+        {"a name that leaves the folder: nothing copied",
+         {a, {"../a.wzl", a.source, kMd5OfA, 1}},
+         [&] { std::filesystem::remove(aTarget); },
+         StageOutcome::Problem::LeavesRoot,
+         0,
+         0,
+         0,
+         {}},
+        {"a name behind a backslash that leaves it",
+         {a, {"data\\..\\..\\a.wzl", a.source, kMd5OfA, 1}},
+         [] {},
+         StageOutcome::Problem::LeavesRoot,
+         0,
+         0,
+         0,
+         {}},
+        {"a source changed since its digest fails its copy",
+         {a, {"data/c.wzl", source("c.wzl", "changed"), kMd5OfA, 1}},
+         [] {},
+         StageOutcome::Problem::CopyFailed,
+         1,
+         0,
+         0,
+         {a.filename}},
+        {"a folder in a file's place fails its copy",
+         {bb, a},
+         [&] {
+             std::filesystem::remove(aTarget);
+             std::filesystem::create_directories(aTarget);
+         },
+         StageOutcome::Problem::CopyFailed,
+         0,
+         0,
+         1,
+         {}},
+    };
+    std::filesystem::file_time_type stamped;
+    for (const auto& c : cases) {
+        c.before();
+        const StageOutcome outcome = StageFiles(c.entries, stage);
+        EXPECT_EQ(outcome.problem, c.problem)
+            << c.label << ": " << SystemErrorMessage(outcome.error);
+        EXPECT_EQ(outcome.added, c.added) << c.label;
+        EXPECT_EQ(outcome.changed, c.changed) << c.label;
+        EXPECT_EQ(outcome.unchanged, c.unchanged) << c.label;
+        EXPECT_EQ(outcome.copied, c.copied) << c.label;
+        if (std::string(c.label) == "into an empty folder") {
+            EXPECT_EQ(test::ReadFile(JoinPath(stage, JoinPath("map", "新 地图.map"))), "bb");
+            stamped = std::filesystem::last_write_time(FileSystemPath(aTarget));
+        }
+        if (std::string(c.label) == "again: nothing to copy") {
+            EXPECT_EQ(std::filesystem::last_write_time(FileSystemPath(aTarget)), stamped)
+                << "an unchanged file is left as it was";
+        }
+        if (c.problem == StageOutcome::Problem::LeavesRoot) {
+            EXPECT_FALSE(std::filesystem::exists(FileSystemPath(aTarget))) << c.label;
+        }
+    }
+    // What a failed copy leaves: no temporary beside the target, the changed source not there.
+    EXPECT_EQ(test::ListDirectory(JoinPath(stage, "data")), (std::vector<std::string>{"a.wzl"}));
+}
+
+TEST(StageFiles, NamesWhatThePreviousReleaseListedAndTheNewOneDoesNot) {
+    ParsedManifest previous;
+    previous.entries = {{"data/a.wzl", kMd5OfA, "1"}, {"data/gone.wzl", kMd5OfA, "1"}};
+    EXPECT_EQ(NoLongerListed(previous, {{"data/a.wzl", "", kMd5OfA, 1}}),
+              std::vector<std::string>{"data/gone.wzl"});
 }
 
 }  // namespace

@@ -346,12 +346,25 @@ namespace {
 
 // Writes `bytes` into the open file `fd` with the mode a new file at `path`
 // gets, and syncs them; the errno of the failure, or 0.
-int FillFile(int fd, const std::string& path, std::string_view bytes) {
-    int error = 0;
-    if (::fchmod(fd, ModeForNewFile(path)) != 0 || !WriteAll(fd, bytes) || ::fsync(fd) != 0) {
-        error = errno;
+// The producer's pieces into `fd`; its own reason to stop goes to `stopped`.
+int FillFile(int fd, const std::string& path, const ByteProducer& produce, SystemError& stopped) {
+    if (::fchmod(fd, ModeForNewFile(path)) != 0) {
+        return errno;
     }
-    return error;
+    int writeError = 0;
+    stopped = produce([&](std::string_view bytes) {
+        if (writeError == 0 && !WriteAll(fd, bytes)) {
+            writeError = errno;
+        }
+        return writeError == 0;
+    });
+    if (writeError != 0) {
+        return writeError;
+    }
+    if (stopped) {
+        return stopped.kind;
+    }
+    return ::fsync(fd) != 0 ? errno : 0;
 }
 
 // The bytes in a file without a name (O_TMPFILE), given the temporary name
@@ -359,13 +372,13 @@ int FillFile(int fd, const std::string& path, std::string_view bytes) {
 // writes leaves nothing behind. Nothing when the file system cannot make
 // such a file (or link it), so that the caller takes the named way.
 std::optional<int> WriteUnnamed(const std::string& path, const std::string& temporary,
-                                std::string_view bytes) {
+                                const ByteProducer& produce, SystemError& stopped) {
 #ifdef O_TMPFILE
     const int fd = ::open(PathFolder(path).c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
     if (fd < 0) {
         return std::nullopt;
     }
-    int error = FillFile(fd, path, bytes);
+    int error = FillFile(fd, path, produce, stopped);
     if (error == 0) {
         // Linking by descriptor needs a privilege; through /proc it needs none.
         const std::string self = "/proc/self/fd/" + std::to_string(fd);
@@ -382,14 +395,22 @@ std::optional<int> WriteUnnamed(const std::string& path, const std::string& temp
 #else
     (void)path;
     (void)temporary;
-    (void)bytes;
+    (void)produce;
+    (void)stopped;
     return std::nullopt;
 #endif
 }
 
 }  // namespace
 
-FileWriteResult WriteFileAtomically(const std::string& requestedPath, std::string_view bytes) {
+FileWriteResult WriteFileAtomically(const std::string& path, std::string_view bytes) {
+    return WriteFileAtomically(path, [bytes](const WriteChunk& write) {
+        write(bytes);
+        return SystemError();
+    });
+}
+
+FileWriteResult WriteFileAtomically(const std::string& requestedPath, const ByteProducer& produce) {
     int linkError = 0;
     const std::optional<std::string> target = FollowLinks(requestedPath, linkError);
     if (!target) {
@@ -414,14 +435,15 @@ FileWriteResult WriteFileAtomically(const std::string& requestedPath, std::strin
     }
     ::close(named);
     ::unlink(temporary.c_str());
-    if (const std::optional<int> unnamed = WriteUnnamed(path, temporary, bytes)) {
+    SystemError stopped;
+    if (const std::optional<int> unnamed = WriteUnnamed(path, temporary, produce, stopped)) {
         error = *unnamed;
     } else {
         const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
         if (fd < 0) {
             return {false, ErrnoError(errno)};
         }
-        error = FillFile(fd, path, bytes);
+        error = FillFile(fd, path, produce, stopped);
         if (::close(fd) != 0 && error == 0) {
             error = errno;
         }
@@ -431,7 +453,7 @@ FileWriteResult WriteFileAtomically(const std::string& requestedPath, std::strin
     }
     if (error != 0) {
         ::unlink(temporary.c_str());
-        return {false, ErrnoError(error)};
+        return {false, stopped ? stopped : ErrnoError(error)};
     }
     // Make the rename itself durable; a failure here no longer loses data.
     const int directoryFd = ::open(PathFolder(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);

@@ -442,6 +442,13 @@ bool RenameOver(HANDLE file, const std::wstring& target) {
 }  // namespace
 
 FileWriteResult WriteFileAtomically(const std::string& path, std::string_view bytes) {
+    return WriteFileAtomically(path, [bytes](const WriteChunk& write) {
+        write(bytes);
+        return SystemError();
+    });
+}
+
+FileWriteResult WriteFileAtomically(const std::string& path, const ByteProducer& produce) {
     const std::wstring target = WidePath(path);
     if (const int kind = DeviceKind(target)) {
         return {false, ErrnoError(kind)};  // a device or a pipe: no file to replace
@@ -468,7 +475,16 @@ FileWriteResult WriteFileAtomically(const std::string& path, std::string_view by
     // program that dies while it writes leaves nothing behind.
     const bool disposable = SetDeleteOnClose(file, true);
     SystemError error;
-    if (!WriteAll(file, bytes) || !FlushFileBuffers(file)) {
+    const SystemError stopped = produce([&](std::string_view bytes) {
+        if (!error && !WriteAll(file, bytes)) {
+            error = SystemErrorOf(GetLastError());
+        }
+        return !error;
+    });
+    if (!error && stopped) {
+        error = stopped;
+    }
+    if (!error && !FlushFileBuffers(file)) {
         error = SystemErrorOf(GetLastError());
     }
     // A target another program holds open without sharing refuses the
