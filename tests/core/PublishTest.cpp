@@ -98,7 +98,7 @@ TEST(VerifyPublishFolder, NamesWhatDoesNotMatchInEitherForm) {
             run.threads = 2;
             const PublishVerification verification =
                 VerifyPublishFolder(form.manifest, form.root, run);
-            std::filesystem::remove(form.manifest);
+            std::filesystem::remove(FileSystemPath(form.manifest));
             ASSERT_EQ(verification.problem, PublishVerification::Problem::None)
                 << c.label << ": " << verification.manifest.error;
             std::vector<Kind> kinds;
