@@ -1,6 +1,7 @@
 #include "jobs/PublishJob.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cerrno>
 #include <filesystem>
 #include <optional>
@@ -13,6 +14,7 @@
 #include "platform/FileIo.h"
 #include "platform/Path.h"
 #include "text/Ascii.h"
+#include "text/GbkSearch.h"
 
 namespace varo {
 namespace {
@@ -179,6 +181,28 @@ std::vector<StagedEntry> StagedEntriesOf(const ResourceImportPlan& plan,
     return entries;
 }
 
+std::vector<StagedEntry> StagedEntriesOfList(const ResourceList& list, ManifestMode mode,
+                                             std::string_view directory,
+                                             std::vector<std::string>& unknown) {
+    std::vector<StagedEntry> entries;
+    for (const std::string_view line : SplitLines(list.Text())) {
+        if (line.empty()) {
+            continue;
+        }
+        const ResourceLine parts = ParseResourceLine(line);
+        std::string source = list.SourceOf(parts.name);
+        if (source.empty()) {
+            unknown.emplace_back(parts.name);
+            continue;
+        }
+        std::uint64_t size = 0;
+        std::from_chars(parts.size.data(), parts.size.data() + parts.size.size(), size);
+        entries.push_back({ManifestFileName(parts.name, mode, directory), std::move(source),
+                           std::string(parts.md5), size});
+    }
+    return entries;
+}
+
 namespace {
 
 // True when `path` is a regular file of `size` bytes whose MD5 is `md5`.
@@ -196,8 +220,14 @@ bool HoldsBytes(const std::string& path, std::uint64_t size, const std::string& 
 }  // namespace
 
 StageOutcome StageFiles(const std::vector<StagedEntry>& entries, const std::string& stageDir,
-                        const std::atomic<bool>* cancel) {
+                        const std::atomic<bool>* cancel, const DigestProgress& onProgress) {
     StageOutcome outcome;
+    const auto report = [&] {
+        if (onProgress) {
+            const std::size_t done = outcome.added + outcome.changed + outcome.unchanged;
+            onProgress({done, entries.size(), done, entries.size(), outcome.bytesCopied});
+        }
+    };
     for (const StagedEntry& entry : entries) {
         if (!StaysBelowRoot(entry.filename)) {
             outcome.problem = StageOutcome::Problem::LeavesRoot;
@@ -228,6 +258,7 @@ StageOutcome StageFiles(const std::vector<StagedEntry>& entries, const std::stri
         const bool there = KindOfPath(target) != PathKind::Missing;
         if (there && HoldsBytes(target, entry.size, entry.md5, cancel)) {
             ++outcome.unchanged;
+            report();
             continue;
         }
         std::error_code made;
@@ -253,6 +284,7 @@ StageOutcome StageFiles(const std::vector<StagedEntry>& entries, const std::stri
         ++(there ? outcome.changed : outcome.added);
         outcome.bytesCopied += copied.size;
         outcome.copied.push_back(entry.filename);
+        report();
     }
     return outcome;
 }

@@ -10,6 +10,7 @@
 #include "manifest/Manifest.h"
 #include "manifest/PreviousRelease.h"
 #include "manifest/ResourceImport.h"
+#include "manifest/ResourceList.h"
 #include "platform/SystemError.h"
 
 namespace varo {
@@ -87,6 +88,12 @@ std::vector<StagedEntry> StagedEntriesOf(const ResourceImportPlan& plan,
                                          const std::vector<FileDigest>& digests, ManifestMode mode,
                                          std::string_view directory);
 
+// The same from the window's list: each line with the file its name came
+// from. The names whose file the list does not know go to `unknown`.
+std::vector<StagedEntry> StagedEntriesOfList(const ResourceList& list, ManifestMode mode,
+                                             std::string_view directory,
+                                             std::vector<std::string>& unknown);
+
 // What bringing the publish folder in step did.
 struct StageOutcome {
     enum class Problem {
@@ -113,8 +120,10 @@ struct StageOutcome {
 // through a temporary file and a rename, and is digested as it is made: a
 // source whose bytes are no longer the listed ones fails it, as does a
 // cancel (ECANCELED). Stops at the first failure.
+// `onProgress` hears after each file (done and total count files).
 StageOutcome StageFiles(const std::vector<StagedEntry>& entries, const std::string& stageDir,
-                        const std::atomic<bool>* cancel = nullptr);
+                        const std::atomic<bool>* cancel = nullptr,
+                        const DigestProgress& onProgress = {});
 
 // The filenames `previous` lists that `entries` no longer do, in its order.
 std::vector<std::string> NoLongerListed(const ParsedManifest& previous,

@@ -34,14 +34,8 @@ std::optional<std::string_view> HotUpdateDirectory(std::string_view name) {
     return std::nullopt;
 }
 
-struct ResourceLine {
-    std::string_view name;
-    std::string_view md5;
-    std::string_view size;
-};
+}  // namespace
 
-// Splits "name md5 size": the last two fields at the last two spaces, so a
-// name may hold spaces. A line with fewer fields fills them from the left.
 ResourceLine ParseResourceLine(std::string_view line) {
     const std::size_t last = line.rfind(' ');
     if (last == std::string_view::npos) {
@@ -54,8 +48,6 @@ ResourceLine ParseResourceLine(std::string_view line) {
     return {line.substr(0, middle), line.substr(middle + 1, last - middle - 1),
             line.substr(last + 1)};
 }
-
-}  // namespace
 
 ManifestPathFault FaultOfManifestPath(std::string_view path) {
     if (path.empty()) {

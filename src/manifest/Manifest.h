@@ -35,6 +35,16 @@ bool ModeOffersFile(ManifestMode mode, std::string_view name);
 // the byte count, CR LF.
 std::string FormatResourceLine(std::string_view name, std::string_view md5, std::uint64_t size);
 
+// One line of the resource list, split: "name md5 size", the last two fields
+// at the last two spaces, so a name may hold spaces. A line with fewer
+// fields fills them from the left.
+struct ResourceLine {
+    std::string_view name;
+    std::string_view md5;
+    std::string_view size;
+};
+ResourceLine ParseResourceLine(std::string_view line);
+
 // False for a name that a line of the list cannot carry: it holds a character
 // that ends a line or a paragraph of the list's text.
 bool ResourceListCanCarry(std::string_view name);

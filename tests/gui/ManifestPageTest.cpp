@@ -19,6 +19,8 @@
 #include <QTreeView>
 #include <QUrl>
 
+#include <functional>
+
 #include "GuiHarness.h"
 #include "app/messages/FileDialogs.h"
 #include "app/messages/MessageBoxes.h"
@@ -463,6 +465,63 @@ class ManifestPageTest : public QObject {
         }
         QVERIFY(!QFile::exists(fixture.harness.OutputFile(QStringLiteral("update.json"))));
         QCOMPARE(fixture.harness.Messages().size(), 1);  // the answer to the drop alone
+    }
+
+    // The list's context menu: the listed files exported into a publish
+    // folder where update.json names them, update.json written last; the
+    // folder checked against it; an export cancelled by Esc writes nothing.
+    void publishFolderFromTheListAndItsCheck() {
+        ManifestFixture fixture;
+        ManifestPage& page = fixture.Page();
+        QTest::mouseClick(page.选择框_热更模式, Qt::LeftButton);
+        QVERIFY(test::ImportAndWait(page, {fixture.MakeFile(QStringLiteral("a.wzl"), "a"),
+                                           fixture.MakeFile(QStringLiteral("b.map"), "bb")}));
+        const QString publish = fixture.harness.InputFile(QStringLiteral("publish"));
+        const QString manifest = publish + QStringLiteral("/update.json");
+        const struct {
+            const char* label;
+            std::function<void()> before;
+            bool exportFirst;
+            QString said;  // how the last message starts
+        } cases[] = {
+            {"export into a new folder", [] {}, true, QStringLiteral("已导出到")},
+            {"the folder matches", [] {}, false, QStringLiteral("“")},
+            {"a file gone from the folder",
+             [&] { QFile::remove(publish + QStringLiteral("/data/a.wzl")); }, false,
+             QStringLiteral("“")},
+        };
+        for (const auto& c : cases) {
+            c.before();
+            fixture.harness.AnswerNextDialog({c.exportFirst ? publish : manifest});
+            if (c.exportFirst) {
+                page.ExportToPublishFolder();
+            } else {
+                page.CheckPublishFolder();
+            }
+            QVERIFY2(page.IsImporting(), c.label);
+            QVERIFY(test::WaitForImport(page));
+            QVERIFY2(fixture.harness.Messages().last().text.startsWith(c.said), c.label);
+        }
+        QVERIFY(fixture.harness.DialogRequests()[0].folder);
+        QCOMPARE(test::ReadBytes(publish + QStringLiteral("/map/b.map")), QByteArray("bb"));
+        QVERIFY(test::ReadBytes(manifest).contains("\"filename\":\"data/a.wzl\""));
+        const QString& matched = fixture.harness.Messages()[1].text;
+        QVERIFY2(matched.contains(QStringLiteral("2个条目全部相符")), qPrintable(matched));
+        const QString& missing = fixture.harness.Messages()[2].text;
+        QVERIFY2(missing.contains(QStringLiteral("缺失的文件（1项）：\n  data/a.wzl")),
+                 qPrintable(missing));
+
+        // Esc while the files are copied: update.json is not written, nothing is said.
+        QVERIFY(test::ImportAndWait(
+            page, {fixture.MakeFile(QStringLiteral("big.wzl"), QByteArray(64 << 20, 'x'))}));
+        const QString other = fixture.harness.InputFile(QStringLiteral("other"));
+        const qsizetype said = fixture.harness.Messages().size();
+        fixture.harness.AnswerNextDialog({other});
+        page.ExportToPublishFolder();
+        QTest::keyClick(&fixture.harness.Window(), Qt::Key_Escape);
+        QVERIFY(test::WaitForImport(page));
+        QVERIFY(!QFile::exists(other + QStringLiteral("/update.json")));
+        QCOMPARE(fixture.harness.Messages().size(), said);
     }
 
     void writersProduceTheExactBytes() {

@@ -77,8 +77,10 @@ class SelectionDialog : public QFileDialog {
 std::unique_ptr<QFileDialog> CreateOpenFileDialog(QWidget* parent, const OpenFileRequest& request) {
     auto dialog = std::make_unique<SelectionDialog>(parent, request.title, request.directory);
     dialog->setAcceptMode(QFileDialog::AcceptOpen);
-    dialog->setFileMode(request.multipleFiles ? QFileDialog::ExistingFiles
-                                              : QFileDialog::ExistingFile);
+    dialog->setFileMode(request.folder          ? QFileDialog::Directory
+                        : request.multipleFiles ? QFileDialog::ExistingFiles
+                                                : QFileDialog::ExistingFile);
+    dialog->setOption(QFileDialog::ShowDirsOnly, request.folder);
     dialog->setOption(QFileDialog::ReadOnly, false);
     dialog->setOption(QFileDialog::HideNameFilterDetails, true);
     dialog->setFilter(dialog->filter() & ~QDir::CaseSensitive);

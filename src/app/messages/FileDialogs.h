@@ -25,6 +25,7 @@ struct OpenFileRequest {
     QString fileName;
     QString filter;
     bool multipleFiles = false;
+    bool folder = false;  // a folder is chosen, not files
     // The dialog's name in the settings: when set, the dialog opens in the
     // folder it last chose from (while that folder exists) and remembers it,
     // and with the file type last chosen in it, when it offers that type.

@@ -6,6 +6,7 @@
 #include <QHelpEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
@@ -29,9 +30,10 @@
 #include "app/messages/ProblemText.h"
 #include "app/messages/SystemErrorText.h"
 #include "app/messages/TextBridge.h"
-#include "app/pages/manifest/DigestTask.h"
+#include "app/pages/manifest/ProgressTask.h"
 #include "app/widgets/WrappingButton.h"
 #include "digest/FileDigest.h"
+#include "jobs/PublishJob.h"
 #include "jobs/ResourceImportJob.h"
 #include "manifest/ReleaseCheck.h"
 #include "manifest/ResourceImport.h"
@@ -113,6 +115,9 @@ ManifestPage::ManifestPage(QWidget* tabControl, std::string outputDirectory)
     编辑框_json文件->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     编辑框_json文件->setStyleSheet(
         QStringLiteral("QPlainTextEdit { color: rgb(0, 255, 0); background: black; }"));
+    编辑框_json文件->setContextMenuPolicy(Qt::CustomContextMenu);
+    QObject::connect(编辑框_json文件, &QWidget::customContextMenuRequested, this,
+                     Guarded([this](const QPoint& at) { ShowListMenu(at); }));
 
     标签16 = Place(Label(canvas, "导入全部格式文件,自定义目录名"), "标签16", 591, 54, 176, 16);
     标签17 = Place(Label(canvas, "目录名(字体)："), "标签17", 593, 83, 76, 16);
@@ -283,16 +288,47 @@ void ManifestPage::StartImport(ResourceImportStart start) {
     // The files are digested on every core off the GUI thread; the page
     // shows the progress as it comes and takes the result when it is there.
     ShowProgress({0, 0, 0, plan.files.size(), 0});
-    // The task takes the plan and gives it back with the digests.
-    importTask_ = new DigestTask(
-        std::move(plan), DefaultDigestThreads(), cachePath_,
-        [this](const DigestProgressState& state) { ShowProgress(state); },
-        Guarded([this, skipped = std::move(skipped)](ResourceImportPlan plan, CachedDigests digests,
-                                                     bool cancelled) mutable {
-            FinishImport(plan, std::move(digests), cancelled, std::move(skipped));
-        }),
-        this);
+    // The task digests the plan's files and gives the plan back with the digests.
+    StartTask(
+        QStringLiteral("计算MD5中请耐心等待"),
+        [this, plan = std::move(plan), skipped = std::move(skipped),
+         threads = DefaultDigestThreads(),
+         cachePath = cachePath_](const std::atomic<bool>& cancel,
+                                 const DigestProgress& progress) mutable -> std::function<void()> {
+            CachedDigests digests;
+            try {
+                ResourceDigestRun run;
+                run.threads = threads;
+                run.cachePath = cachePath;
+                run.cancel = &cancel;
+                run.onProgress = progress;
+                digests = DigestResourceImport(plan, run);
+            } catch (...) {
+                // Not even the list of results could be made: every file failed.
+                digests.digests.assign(plan.files.size(),
+                                       FileDigest{false, {}, 0, ErrnoError(ENOMEM), false});
+            }
+            return Guarded([this, plan = std::move(plan), digests = std::move(digests),
+                            cancelled = cancel.load(), skipped = std::move(skipped)]() mutable {
+                FinishImport(plan, std::move(digests), cancelled, std::move(skipped));
+            });
+        });
+}
+
+void ManifestPage::StartTask(const QString& title,
+                             std::function<std::function<void()>(const std::atomic<bool>& cancel,
+                                                                 const DigestProgress& progress)>
+                                 work) {
+    分组框1->setTitle(title);
+    task_ = new ProgressTask(
+        std::move(work), [this](const DigestProgressState& state) { ShowProgress(state); }, this);
     ShowImporting(true);
+}
+
+void ManifestPage::EndTask() {
+    task_->deleteLater();  // its thread is done: it posted this last
+    task_ = nullptr;
+    ShowImporting(false);
 }
 
 void ManifestPage::ShowProgress(const DigestProgressState& state) {
@@ -310,9 +346,7 @@ void ManifestPage::ShowProgress(const DigestProgressState& state) {
 
 void ManifestPage::FinishImport(const ResourceImportPlan& plan, CachedDigests digests,
                                 bool cancelled, std::vector<SkippedResource> skipped) {
-    importTask_->deleteLater();  // its threads are done: it posted this last
-    importTask_ = nullptr;
-    ShowImporting(false);
+    EndTask();
     if (cancelled) {
         return;  // a cancelled import adds nothing
     }
@@ -409,8 +443,8 @@ void ManifestPage::ImportPaths(const QStringList& paths) {
 }
 
 void ManifestPage::CancelImport() {
-    if (importTask_ != nullptr) {
-        importTask_->Cancel();
+    if (task_ != nullptr) {
+        task_->Cancel();
     }
 }
 
@@ -454,6 +488,236 @@ void ManifestPage::WriteStandaloneManifest() {
     WriteManifest(PlanStandaloneManifest(ResourceListText(), Naming(),
                                          ToUtf8(编辑框_版本号->text()), outputDirectory_)
                       .output);
+}
+
+void ManifestPage::ShowListMenu(const QPoint& at) {
+    QMenu* menu = 编辑框_json文件->createStandardContextMenu();
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    menu->addSeparator();
+    QAction* exportAction = menu->addAction(QStringLiteral("导出到发布目录…"));
+    QAction* checkAction = menu->addAction(QStringLiteral("校验发布目录…"));
+    exportAction->setEnabled(!IsImporting());
+    checkAction->setEnabled(!IsImporting());
+    QObject::connect(exportAction, &QAction::triggered, this,
+                     Guarded([this] { ExportToPublishFolder(); }));
+    QObject::connect(checkAction, &QAction::triggered, this,
+                     Guarded([this] { CheckPublishFolder(); }));
+    menu->popup(编辑框_json文件->viewport()->mapToGlobal(at));
+}
+
+namespace {
+
+// Up to ten names of one kind of problem, then how many more.
+QString ProblemLines(const QString& heading, const QStringList& names) {
+    if (names.isEmpty()) {
+        return QString();
+    }
+    QStringList shown = names.mid(0, 10);
+    QString text = heading + QStringLiteral("（%1项）：\n  ").arg(names.size()) +
+                   shown.join(QStringLiteral("\n  "));
+    if (names.size() > 10) {
+        text += QStringLiteral("\n  ……另有%1项").arg(names.size() - 10);
+    }
+    return text;
+}
+
+}  // namespace
+
+void ManifestPage::ExportToPublishFolder() {
+    if (IsImporting()) {
+        return;
+    }
+    OpenFileRequest request;
+    request.title = QStringLiteral("选择发布目录");
+    request.directory = FromUtf8(outputDirectory_);
+    request.folder = true;
+    request.folderKey = QStringLiteral("publish");
+    const QStringList chosen = RunOpenFileDialog(window(), request);
+    if (chosen.isEmpty()) {
+        return;
+    }
+    const std::string folder = ToUtf8(chosen.first());
+    std::vector<std::string> unknown;
+    std::vector<StagedEntry> entries =
+        StagedEntriesOfList(list_, Mode(), ToUtf8(编辑框_自定义目录名->text()), unknown);
+    if (!unknown.empty()) {
+        QStringList names;
+        for (const std::string& name : unknown) {
+            names << ShownUtf8(name);
+        }
+        ShowMessage(
+            MessageKind::Warning, QStringLiteral("无法导出"),
+            ProblemLines(QStringLiteral("列表中以下条目的来源文件未知，请重新导入"), names));
+        return;
+    }
+    // The questions of 生成独立json文件 first: a 否 copies nothing.
+    StandaloneManifestPlan release =
+        PlanStandaloneManifest(ResourceListText(), Naming(), ToUtf8(编辑框_版本号->text()), folder);
+    if (!ConfirmFindings(release.output.findings)) {
+        return;
+    }
+    StartTask(QStringLiteral("导出到发布目录中请耐心等待"),
+              [this, entries = std::move(entries), release = std::move(release), folder](
+                  const std::atomic<bool>& cancel,
+                  const DigestProgress& progress) -> std::function<void()> {
+                  StageOutcome staged = StageFiles(entries, folder, &cancel, progress);
+                  std::vector<std::string> gone =
+                      NoLongerListed(release.release.previous.manifest, entries);
+                  return Guarded([this, staged = std::move(staged), gone = std::move(gone),
+                                  output = release.output, folder] {
+                      EndTask();
+                      FinishExport(staged, gone, output, folder);
+                  });
+              });
+}
+
+void ManifestPage::FinishExport(const StageOutcome& staged, const std::vector<std::string>& gone,
+                                const PlannedOutput& output, const std::string& folder) {
+    if (staged.problem == StageOutcome::Problem::CopyFailed && staged.error.kind == ECANCELED) {
+        return;  // cancelled: update.json stays as it was
+    }
+    QStringList copied;
+    for (const std::string& name : staged.copied) {
+        copied << ShownUtf8(name);
+    }
+    switch (staged.problem) {
+        case StageOutcome::Problem::None:
+            break;
+        case StageOutcome::Problem::LeavesRoot:
+            ShowMessage(MessageKind::Warning, QStringLiteral("导出失败"),
+                        QStringLiteral("条目“%1”会落在发布目录“%2”之外。未复制任何文件，"
+                                       "update.json保持原样。")
+                            .arg(ShownUtf8(staged.name), ShownPath(folder)));
+            return;
+        case StageOutcome::Problem::CopyFailed:
+            ShowMessage(MessageKind::Warning, QStringLiteral("导出失败"),
+                        QStringLiteral("无法复制到“%1”：%2。update.json保持原样。")
+                                .arg(ShownPath(staged.path),
+                                     SystemErrorText(staged.error, FileAccess::Write)) +
+                            (copied.isEmpty()
+                                 ? QString()
+                                 : QStringLiteral("\n\n") +
+                                       ProblemLines(QStringLiteral("此前已复制的文件"), copied)));
+            return;
+    }
+    if (!WriteOutputFile(output)) {
+        return;
+    }
+    QStringList goneNames;
+    for (const std::string& name : gone) {
+        goneNames << ShownUtf8(name);
+    }
+    ShowMessage(
+        MessageKind::Plain, QStringLiteral("导出完成"),
+        QStringLiteral("已导出到“%1”：复制%2个文件（新增%3个，更改%4个），%5个文件已是最新，"
+                       "共复制%6字节。update.json已写入。")
+                .arg(ShownPath(folder))
+                .arg(staged.added + staged.changed)
+                .arg(staged.added)
+                .arg(staged.changed)
+                .arg(staged.unchanged)
+                .arg(staged.bytesCopied) +
+            (goneNames.isEmpty()
+                 ? QString()
+                 : QStringLiteral("\n\n") +
+                       ProblemLines(QStringLiteral("上一版update.json列出而本次不再列出的文件"
+                                                   "（仍留在目录中）"),
+                                    goneNames)));
+}
+
+void ManifestPage::CheckPublishFolder() {
+    if (IsImporting()) {
+        return;
+    }
+    OpenFileRequest request;
+    request.title = QStringLiteral("选择要校验的update.json或单json文件.json");
+    request.directory = FromUtf8(outputDirectory_);
+    request.filter = QStringLiteral("json文件|*.json");
+    request.folderKey = QStringLiteral("verify");
+    const QStringList chosen = RunOpenFileDialog(window(), request);
+    if (chosen.isEmpty()) {
+        return;
+    }
+    const std::string manifest = ToUtf8(chosen.first());
+    StartTask(QStringLiteral("校验发布目录中请耐心等待"),
+              [this, manifest](const std::atomic<bool>& cancel,
+                               const DigestProgress& progress) -> std::function<void()> {
+                  PublishVerifyRun run;
+                  run.threads = DefaultDigestThreads();
+                  run.cancel = &cancel;
+                  run.onProgress = progress;
+                  PublishVerification verification = VerifyPublishFolder(manifest, "", run);
+                  return Guarded([this, verification = std::move(verification), manifest] {
+                      EndTask();
+                      FinishCheck(verification, manifest);
+                  });
+              });
+}
+
+void ManifestPage::FinishCheck(const PublishVerification& verification,
+                               const std::string& manifest) {
+    if (verification.cancelled) {
+        return;
+    }
+    if (verification.problem != PublishVerification::Problem::None) {
+        const QString reason = verification.problem == PublishVerification::Problem::Unreadable
+                                   ? SystemErrorText(verification.readError, FileAccess::Read)
+                                   : ShownUtf8(verification.manifest.error);
+        ShowMessage(MessageKind::Warning, QStringLiteral("校验失败"),
+                    QStringLiteral("无法读取清单“%1”：%2。").arg(ShownPath(manifest), reason));
+        return;
+    }
+    using Kind = PublishedEntryProblem::Kind;
+    const std::pair<Kind, QString> kinds[] = {
+        {Kind::Missing, QStringLiteral("缺失的文件")},
+        {Kind::NotAFile, QStringLiteral("不是文件")},
+        {Kind::SizeDiffers, QStringLiteral("大小不符")},
+        {Kind::Md5Differs, QStringLiteral("MD5不符")},
+        {Kind::Unreadable, QStringLiteral("无法读取")},
+        {Kind::LeavesRoot, QStringLiteral("名称指向目录之外（未打开）")},
+    };
+    QStringList parts;
+    for (const auto& [kind, heading] : kinds) {
+        QStringList names;
+        for (const PublishedEntryProblem& problem : verification.problems) {
+            if (problem.kind != kind) {
+                continue;
+            }
+            QString name = ShownUtf8(problem.filename);
+            if (kind == Kind::SizeDiffers) {
+                name += QStringLiteral("：清单%1字节，实际%2字节")
+                            .arg(ShownUtf8(problem.listedSize))
+                            .arg(problem.foundSize);
+            } else if (kind == Kind::Unreadable) {
+                name += QStringLiteral("：") + SystemErrorText(problem.error, FileAccess::Read);
+            }
+            names << name;
+        }
+        if (!names.isEmpty()) {
+            parts << ProblemLines(heading, names);
+        }
+    }
+    QStringList unlisted;
+    for (const std::string& name : verification.unlisted) {
+        unlisted << ShownUtf8(name);
+    }
+    const QString summary = parts.isEmpty() ? QStringLiteral("“%1”中的%2个条目全部相符。")
+                                                  .arg(ShownPath(verification.root))
+                                                  .arg(verification.manifest.entries.size())
+                                            : QStringLiteral("“%1”中%2个条目有%3个不符：")
+                                                  .arg(ShownPath(verification.root))
+                                                  .arg(verification.manifest.entries.size())
+                                                  .arg(verification.problems.size());
+    if (!unlisted.isEmpty()) {
+        parts << ProblemLines(QStringLiteral("目录中有、清单未列出的文件（不影响校验结果）"),
+                              unlisted);
+    }
+    ShowMessage(
+        parts.isEmpty() || verification.problems.empty() ? MessageKind::Plain
+                                                         : MessageKind::Warning,
+        QStringLiteral("校验结果"),
+        summary + (parts.isEmpty() ? QString()
+                                   : QStringLiteral("\n\n") + parts.join(QStringLiteral("\n\n"))));
 }
 
 bool ManifestPage::eventFilter(QObject* watched, QEvent* event) {

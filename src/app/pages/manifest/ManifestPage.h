@@ -1,5 +1,7 @@
 #pragma once
 
+#include <atomic>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -10,6 +12,7 @@
 #include "checks/Findings.h"
 #include "digest/FileDigest.h"
 #include "jobs/ManifestJob.h"
+#include "jobs/PublishJob.h"
 #include "jobs/ResourceImportJob.h"
 #include "manifest/Manifest.h"
 #include "manifest/ResourceImport.h"
@@ -26,13 +29,13 @@ class QPushButton;
 class QShortcut;
 
 namespace varo {
-class DigestTask;
+class ProgressTask;
 }
 
 namespace varo {
 
-// pages/manifest: the page "手游微端与热更json生成" and the digest job it runs
-// off the GUI thread (DigestTask.h).
+// pages/manifest: the page "手游微端与热更json生成" and the jobs it runs off
+// the GUI thread (ProgressTask.h).
 //
 // The page "手游微端与热更json生成": resource files are digested into a list
 // of "name md5 size" lines, written as 单json文件.json or update.json.
@@ -75,9 +78,17 @@ class ManifestPage : public PageCanvas {
     // stands for the files in it that the mode offers, sorted by name, as
     // varo-cli takes it.
     void ImportDroppedPaths(const QStringList& paths);
-    // Ends a running import; the files digested so far are not added.
+    // Ends a running import (the files digested so far are not added), export
+    // or check.
     void CancelImport();
-    bool IsImporting() const { return importTask_ != nullptr; }
+    // True while an import, an export or a check runs.
+    bool IsImporting() const { return task_ != nullptr; }
+    // The list's context menu: 导出到发布目录… copies the listed files into a
+    // folder where update.json names them and writes update.json there last,
+    // after the questions of 生成独立json文件; 校验发布目录… checks a folder
+    // against its update.json or 单json文件.json.
+    void ExportToPublishFolder();
+    void CheckPublishFolder();
     void ClearResourceList();
     void WriteSingleManifest();
     void WriteStandaloneManifest();
@@ -107,6 +118,17 @@ class ManifestPage : public PageCanvas {
     void FinishImport(const ResourceImportPlan& plan, CachedDigests digests, bool cancelled,
                       std::vector<SkippedResource> skipped);
     void ShowProgress(const DigestProgressState& state);
+    // Runs `work` off the GUI thread under the progress bar, titled `title`.
+    void StartTask(const QString& title,
+                   std::function<std::function<void()>(const std::atomic<bool>& cancel,
+                                                       const DigestProgress& progress)>
+                       work);
+    // Ends the running task: its controls come back.
+    void EndTask();
+    void ShowListMenu(const QPoint& at);
+    void FinishExport(const StageOutcome& staged, const std::vector<std::string>& gone,
+                      const PlannedOutput& output, const std::string& folder);
+    void FinishCheck(const PublishVerification& verification, const std::string& manifest);
     // The files an import passed over, the names two of its files share, a
     // digest cache that could not be used.
     void ShowImportSummary(const std::vector<SkippedResource>& skipped,
@@ -121,7 +143,8 @@ class ManifestPage : public PageCanvas {
     // the question about a name given again with other bytes).
     ResourceList list_;
     QShortcut* cancelShortcut_ = nullptr;
-    DigestTask* importTask_ = nullptr;  // the running import, a child of the page
+    // The running import, export or check, a child of the page.
+    ProgressTask* task_ = nullptr;
 };
 
 }  // namespace varo
