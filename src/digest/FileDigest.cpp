@@ -271,19 +271,7 @@ class ThreadJoiner {
 FileDigest DigestFile(const std::string& path,
                       const std::function<void(std::uint64_t bytes)>& onBytes,
                       const std::atomic<bool>* cancel) {
-    try {
-        DigestWorker worker;
-        return worker.Digest(
-            path,
-            [&](std::uint64_t bytes, std::uint64_t) {
-                if (onBytes) {
-                    onBytes(bytes);
-                }
-            },
-            cancel);
-    } catch (const std::bad_alloc&) {
-        return Failure(ENOMEM);
-    }
+    return DigestFileThrough(path, {}, onBytes, cancel);
 }
 
 FileDigest DigestFileThrough(const std::string& path,
@@ -299,7 +287,8 @@ FileDigest DigestFileThrough(const std::string& path,
                     onBytes(bytes);
                 }
             },
-            cancel, nullptr, nullptr, [&sink](std::string_view bytes) { return sink(bytes); });
+            cancel, nullptr, nullptr,
+            [&sink](std::string_view bytes) { return !sink || sink(bytes); });
     } catch (const std::bad_alloc&) {
         return Failure(ENOMEM);
     }

@@ -40,7 +40,8 @@ FileDigest DigestFile(const std::string& path,
                       const std::atomic<bool>* cancel = nullptr);
 
 // DigestFile that hands every chunk it reads to `sink` as well (a copy
-// digested as it is made); a sink that answers false ends it with EIO.
+// digested as it is made; none: DigestFile); a sink that answers false ends
+// it with EIO.
 FileDigest DigestFileThrough(const std::string& path,
                              const std::function<bool(std::string_view bytes)>& sink,
                              const std::function<void(std::uint64_t bytes)>& onBytes = {},
