@@ -1,8 +1,8 @@
 #include "jobs/PublishJob.h"
 
 #include <algorithm>
-#include <charconv>
 #include <cerrno>
+#include <charconv>
 #include <filesystem>
 #include <optional>
 #include <set>
@@ -267,8 +267,11 @@ StageOutcome StageFiles(const std::vector<StagedEntry>& entries, const std::stri
             return fail(FileSystemError(made));
         }
         FileDigest copied;
-        const FileWriteResult written =
-            WriteFileAtomically(target, [&](const WriteChunk& write) -> SystemError {
+        // Not forced to the disk file by file: a copy can be made again, and
+        // the rename alone keeps clients from half a file.
+        const FileWriteResult written = WriteFileAtomically(
+            target,
+            [&](const WriteChunk& write) -> SystemError {
                 copied = DigestFileThrough(entry.source, write, {}, cancel);
                 if (!copied.ok) {
                     return copied.error;
@@ -277,7 +280,8 @@ StageOutcome StageFiles(const std::vector<StagedEntry>& entries, const std::stri
                 return copied.size == entry.size && copied.md5 == entry.md5
                            ? SystemError()
                            : ErrnoError(kChangedWhileRead);
-            });
+            },
+            /*durable=*/false);
         if (!written.ok) {
             return fail(written.error);
         }

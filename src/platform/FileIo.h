@@ -153,10 +153,14 @@ FileWriteResult WriteFileAtomically(const std::string& path, std::string_view by
 // The same, the bytes given piece by piece: `produce` hands each piece to
 // `write` (false: the write failed, and `produce` should stop) and returns
 // its own reason to give up, if any (a source that cannot be read, say); then
-// nothing replaces the file. For files too large to hold in memory.
+// nothing replaces the file. For files too large to hold in memory. Without
+// `durable` the bytes are not forced to the disk before the rename (a copy
+// that can be made again): no reader ever sees part of the file, but a power
+// failure soon after may leave the previous one.
 using WriteChunk = std::function<bool(std::string_view bytes)>;
 using ByteProducer = std::function<SystemError(const WriteChunk& write)>;
-FileWriteResult WriteFileAtomically(const std::string& path, const ByteProducer& produce);
+FileWriteResult WriteFileAtomically(const std::string& path, const ByteProducer& produce,
+                                    bool durable = true);
 
 // True when a new file can be made in `folder` (a probe file is written and
 // removed again).

@@ -347,7 +347,8 @@ namespace {
 // Writes `bytes` into the open file `fd` with the mode a new file at `path`
 // gets, and syncs them; the errno of the failure, or 0.
 // The producer's pieces into `fd`; its own reason to stop goes to `stopped`.
-int FillFile(int fd, const std::string& path, const ByteProducer& produce, SystemError& stopped) {
+int FillFile(int fd, const std::string& path, const ByteProducer& produce, bool durable,
+             SystemError& stopped) {
     if (::fchmod(fd, ModeForNewFile(path)) != 0) {
         return errno;
     }
@@ -364,7 +365,7 @@ int FillFile(int fd, const std::string& path, const ByteProducer& produce, Syste
     if (stopped) {
         return stopped.kind;
     }
-    return ::fsync(fd) != 0 ? errno : 0;
+    return durable && ::fsync(fd) != 0 ? errno : 0;
 }
 
 // The bytes in a file without a name (O_TMPFILE), given the temporary name
@@ -372,13 +373,13 @@ int FillFile(int fd, const std::string& path, const ByteProducer& produce, Syste
 // writes leaves nothing behind. Nothing when the file system cannot make
 // such a file (or link it), so that the caller takes the named way.
 std::optional<int> WriteUnnamed(const std::string& path, const std::string& temporary,
-                                const ByteProducer& produce, SystemError& stopped) {
+                                const ByteProducer& produce, bool durable, SystemError& stopped) {
 #ifdef O_TMPFILE
     const int fd = ::open(PathFolder(path).c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
     if (fd < 0) {
         return std::nullopt;
     }
-    int error = FillFile(fd, path, produce, stopped);
+    int error = FillFile(fd, path, produce, durable, stopped);
     if (error == 0) {
         // Linking by descriptor needs a privilege; through /proc it needs none.
         const std::string self = "/proc/self/fd/" + std::to_string(fd);
@@ -396,6 +397,7 @@ std::optional<int> WriteUnnamed(const std::string& path, const std::string& temp
     (void)path;
     (void)temporary;
     (void)produce;
+    (void)durable;
     (void)stopped;
     return std::nullopt;
 #endif
@@ -410,7 +412,8 @@ FileWriteResult WriteFileAtomically(const std::string& path, std::string_view by
     });
 }
 
-FileWriteResult WriteFileAtomically(const std::string& requestedPath, const ByteProducer& produce) {
+FileWriteResult WriteFileAtomically(const std::string& requestedPath, const ByteProducer& produce,
+                                    bool durable) {
     int linkError = 0;
     const std::optional<std::string> target = FollowLinks(requestedPath, linkError);
     if (!target) {
@@ -436,14 +439,15 @@ FileWriteResult WriteFileAtomically(const std::string& requestedPath, const Byte
     ::close(named);
     ::unlink(temporary.c_str());
     SystemError stopped;
-    if (const std::optional<int> unnamed = WriteUnnamed(path, temporary, produce, stopped)) {
+    if (const std::optional<int> unnamed =
+            WriteUnnamed(path, temporary, produce, durable, stopped)) {
         error = *unnamed;
     } else {
         const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
         if (fd < 0) {
             return {false, ErrnoError(errno)};
         }
-        error = FillFile(fd, path, produce, stopped);
+        error = FillFile(fd, path, produce, durable, stopped);
         if (::close(fd) != 0 && error == 0) {
             error = errno;
         }
@@ -454,6 +458,9 @@ FileWriteResult WriteFileAtomically(const std::string& requestedPath, const Byte
     if (error != 0) {
         ::unlink(temporary.c_str());
         return {false, stopped ? stopped : ErrnoError(error)};
+    }
+    if (!durable) {
+        return {true, {}};
     }
     // Make the rename itself durable; a failure here no longer loses data.
     const int directoryFd = ::open(PathFolder(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);

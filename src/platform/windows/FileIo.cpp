@@ -448,7 +448,8 @@ FileWriteResult WriteFileAtomically(const std::string& path, std::string_view by
     });
 }
 
-FileWriteResult WriteFileAtomically(const std::string& path, const ByteProducer& produce) {
+FileWriteResult WriteFileAtomically(const std::string& path, const ByteProducer& produce,
+                                    bool durable) {
     const std::wstring target = WidePath(path);
     if (const int kind = DeviceKind(target)) {
         return {false, ErrnoError(kind)};  // a device or a pipe: no file to replace
@@ -484,7 +485,7 @@ FileWriteResult WriteFileAtomically(const std::string& path, const ByteProducer&
     if (!error && stopped) {
         error = stopped;
     }
-    if (!error && !FlushFileBuffers(file)) {
+    if (!error && durable && !FlushFileBuffers(file)) {
         error = SystemErrorOf(GetLastError());
     }
     // A target another program holds open without sharing refuses the
@@ -499,8 +500,9 @@ FileWriteResult WriteFileAtomically(const std::string& path, const ByteProducer&
         CloseHandle(file);
     } else {
         CloseHandle(file);
-        if (!error && !MoveFileExW(WidePath(temporary).c_str(), target.c_str(),
-                                   MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        if (!error &&
+            !MoveFileExW(WidePath(temporary).c_str(), target.c_str(),
+                         MOVEFILE_REPLACE_EXISTING | (durable ? MOVEFILE_WRITE_THROUGH : 0))) {
             error = ReplacementFailure(path, GetLastError());
         }
     }
