@@ -4,9 +4,11 @@
 #include <cerrno>
 #include <charconv>
 #include <filesystem>
+#include <mutex>
 #include <optional>
 #include <set>
 #include <system_error>
+#include <thread>
 #include <unordered_set>
 #include <utility>
 
@@ -219,15 +221,69 @@ bool HoldsBytes(const std::string& path, std::uint64_t size, const std::string& 
 
 }  // namespace
 
+namespace {
+
+// What became of one entry of a stage.
+struct StagedFile {
+    enum class Result { NotReached, Unchanged, Added, Changed, Failed } result = Result::NotReached;
+    std::string path;
+    SystemError error;
+    std::uint64_t bytes = 0;
+};
+
+// Brings one entry in step: nothing when the folder holds its bytes, else a
+// copy digested as it is made.
+StagedFile StageOne(const StagedEntry& entry, const std::string& stageDir,
+                    const std::atomic<bool>* cancel) {
+    StagedFile staged;
+    staged.path = PublishedPath(stageDir, entry.filename);
+    const auto fail = [&](const SystemError& error) {
+        staged.result = StagedFile::Result::Failed;
+        staged.error = error;
+        return staged;
+    };
+    if (cancel != nullptr && cancel->load()) {
+        return fail(ErrnoError(ECANCELED));
+    }
+    const bool there = KindOfPath(staged.path) != PathKind::Missing;
+    if (there && HoldsBytes(staged.path, entry.size, entry.md5, cancel)) {
+        staged.result = StagedFile::Result::Unchanged;
+        return staged;
+    }
+    std::error_code made;
+    std::filesystem::create_directories(FileSystemPath(PathFolder(staged.path)), made);
+    if (made) {
+        return fail(FileSystemError(made));
+    }
+    FileDigest copied;
+    // Not forced to the disk file by file: a copy can be made again, and
+    // the rename alone keeps clients from half a file.
+    const FileWriteResult written = WriteFileAtomically(
+        staged.path,
+        [&](const WriteChunk& write) -> SystemError {
+            copied = DigestFileThrough(entry.source, write, {}, cancel);
+            if (!copied.ok) {
+                return copied.error;
+            }
+            // The source changed since it was digested: its bytes are not the listed ones.
+            return copied.size == entry.size && copied.md5 == entry.md5
+                       ? SystemError()
+                       : ErrnoError(kChangedWhileRead);
+        },
+        /*durable=*/false);
+    if (!written.ok) {
+        return fail(written.error);
+    }
+    staged.result = there ? StagedFile::Result::Changed : StagedFile::Result::Added;
+    staged.bytes = copied.size;
+    return staged;
+}
+
+}  // namespace
+
 StageOutcome StageFiles(const std::vector<StagedEntry>& entries, const std::string& stageDir,
                         const std::atomic<bool>* cancel, const DigestProgress& onProgress) {
     StageOutcome outcome;
-    const auto report = [&] {
-        if (onProgress) {
-            const std::size_t done = outcome.added + outcome.changed + outcome.unchanged;
-            onProgress({done, entries.size(), done, entries.size(), outcome.bytesCopied});
-        }
-    };
     for (const StagedEntry& entry : entries) {
         if (!StaysBelowRoot(entry.filename)) {
             outcome.problem = StageOutcome::Problem::LeavesRoot;
@@ -243,52 +299,63 @@ StageOutcome StageFiles(const std::vector<StagedEntry>& entries, const std::stri
         outcome.error = FileSystemError(madeFolder);
         return outcome;
     }
-    for (const StagedEntry& entry : entries) {
-        const std::string target = PublishedPath(stageDir, entry.filename);
-        const auto fail = [&](const SystemError& error) {
-            outcome.problem = StageOutcome::Problem::CopyFailed;
-            outcome.name = entry.filename;
-            outcome.path = target;
-            outcome.error = error;
-            return outcome;
-        };
-        if (cancel != nullptr && cancel->load()) {
-            return fail(ErrnoError(ECANCELED));
+    // The files side by side, one per core: each copy is digested as it is
+    // made, which one core alone cannot do at the disk's pace. The first
+    // failure stops the taking of new files.
+    std::vector<StagedFile> staged(entries.size());
+    std::atomic<std::size_t> next{0};
+    std::atomic<bool> failed{false};
+    std::mutex progressMutex;
+    DigestProgressState progress{0, entries.size(), 0, entries.size(), 0};
+    const auto work = [&] {
+        // A file taken is always brought in step or failed: none is left half way.
+        while (!failed.load()) {
+            const std::size_t i = next++;
+            if (i >= entries.size()) {
+                break;
+            }
+            staged[i] = StageOne(entries[i], stageDir, cancel);
+            failed = failed || staged[i].result == StagedFile::Result::Failed;
+            if (onProgress) {
+                std::lock_guard lock(progressMutex);
+                progress.done = ++progress.filesDone;
+                progress.bytesRead += staged[i].bytes;
+                onProgress(progress);
+            }
         }
-        const bool there = KindOfPath(target) != PathKind::Missing;
-        if (there && HoldsBytes(target, entry.size, entry.md5, cancel)) {
-            ++outcome.unchanged;
-            report();
-            continue;
-        }
-        std::error_code made;
-        std::filesystem::create_directories(FileSystemPath(PathFolder(target)), made);
-        if (made) {
-            return fail(FileSystemError(made));
-        }
-        FileDigest copied;
-        // Not forced to the disk file by file: a copy can be made again, and
-        // the rename alone keeps clients from half a file.
-        const FileWriteResult written = WriteFileAtomically(
-            target,
-            [&](const WriteChunk& write) -> SystemError {
-                copied = DigestFileThrough(entry.source, write, {}, cancel);
-                if (!copied.ok) {
-                    return copied.error;
+    };
+    const std::size_t threads =
+        std::min<std::size_t>(static_cast<std::size_t>(DefaultDigestThreads()), entries.size());
+    std::vector<std::thread> helpers;
+    for (std::size_t t = 1; t < threads; ++t) {
+        helpers.emplace_back(work);
+    }
+    work();
+    for (std::thread& helper : helpers) {
+        helper.join();
+    }
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        switch (staged[i].result) {
+            case StagedFile::Result::NotReached:
+                break;
+            case StagedFile::Result::Unchanged:
+                ++outcome.unchanged;
+                break;
+            case StagedFile::Result::Added:
+            case StagedFile::Result::Changed:
+                ++(staged[i].result == StagedFile::Result::Added ? outcome.added : outcome.changed);
+                outcome.bytesCopied += staged[i].bytes;
+                outcome.copied.push_back(entries[i].filename);
+                break;
+            case StagedFile::Result::Failed:
+                if (outcome.problem == StageOutcome::Problem::None) {
+                    outcome.problem = StageOutcome::Problem::CopyFailed;
+                    outcome.name = entries[i].filename;
+                    outcome.path = staged[i].path;
+                    outcome.error = staged[i].error;
                 }
-                // The source changed since it was digested: its bytes are not the listed ones.
-                return copied.size == entry.size && copied.md5 == entry.md5
-                           ? SystemError()
-                           : ErrnoError(kChangedWhileRead);
-            },
-            /*durable=*/false);
-        if (!written.ok) {
-            return fail(written.error);
+                break;
         }
-        ++(there ? outcome.changed : outcome.added);
-        outcome.bytesCopied += copied.size;
-        outcome.copied.push_back(entry.filename);
-        report();
     }
     return outcome;
 }

@@ -116,10 +116,12 @@ struct StageOutcome {
 
 // Copies each entry's file to `stageDir`/<filename> where the folder does not
 // hold those bytes already (the same size and MD5), making folders as
-// needed. Every name is checked before anything is copied. Each copy goes
-// through a temporary file and a rename, and is digested as it is made: a
-// source whose bytes are no longer the listed ones fails it, as does a
-// cancel (ECANCELED). Stops at the first failure.
+// needed, a file per core at a time. Every name is checked before anything is
+// copied. Each copy goes through a temporary file and a rename, and is
+// digested as it is made: a source whose bytes are no longer the listed ones
+// fails it, as does a cancel (ECANCELED). After the first failure no new file
+// is taken; the outcome names the first entry that failed, in their order,
+// and every file copied.
 // `onProgress` hears after each file (done and total count files).
 StageOutcome StageFiles(const std::vector<StagedEntry>& entries, const std::string& stageDir,
                         const std::atomic<bool>* cancel = nullptr,
