@@ -102,7 +102,7 @@ PublishVerification VerifyPublishFolder(const std::string& manifestPath, const s
         return verification;
     }
 
-    // Each entry is looked at; the regular files are digested together.
+    // Every entry whose name stays below the root is digested, all together.
     const std::vector<ManifestEntry>& entries = verification.manifest.entries;
     DigestJob job;
     job.threads = run.threads;
@@ -112,31 +112,14 @@ PublishVerification VerifyPublishFolder(const std::string& manifestPath, const s
     std::vector<std::optional<PublishedEntryProblem>> found(entries.size());
     for (std::size_t i = 0; i < entries.size(); ++i) {
         const ManifestEntry& entry = entries[i];
-        PublishedEntryProblem problem = ProblemOf(PublishedEntryProblem::Kind::Missing, i, entry);
         if (!StaysBelowRoot(entry.filename)) {
-            problem.kind = PublishedEntryProblem::Kind::LeavesRoot;
-            found[i] = std::move(problem);
+            found[i] = ProblemOf(PublishedEntryProblem::Kind::LeavesRoot, i, entry);
             continue;
         }
-        const std::string path = PublishedPath(verification.root, entry.filename);
-        SystemError error;
-        switch (KindOfPath(path, &error)) {
-            case PathKind::File:
-                job.paths.push_back(path);
-                entryOfFile.push_back(i);
-                continue;
-            case PathKind::Missing:
-                problem.kind = error.kind == ENOENT || error.kind == ENOTDIR
-                                   ? PublishedEntryProblem::Kind::Missing
-                                   : PublishedEntryProblem::Kind::Unreadable;
-                problem.error = error;
-                break;
-            case PathKind::Folder:
-            case PathKind::Other:
-                problem.kind = PublishedEntryProblem::Kind::NotAFile;
-                break;
-        }
-        found[i] = std::move(problem);
+        // Opened by the engine as it digests: what is missing or no file
+        // shows in its failure, without a look at each name beforehand.
+        job.paths.push_back(PublishedPath(verification.root, entry.filename));
+        entryOfFile.push_back(i);
     }
     const std::vector<FileDigest> digests = DigestFiles(job);
     for (std::size_t f = 0; f < digests.size(); ++f) {
@@ -146,7 +129,12 @@ PublishVerification VerifyPublishFolder(const std::string& manifestPath, const s
             ProblemOf(PublishedEntryProblem::Kind::Unreadable, entryOfFile[f], entry);
         verification.bytesRead += digest.size;
         if (!digest.ok) {
-            verification.cancelled = verification.cancelled || digest.error.kind == ECANCELED;
+            const int kind = digest.error.kind;
+            verification.cancelled = verification.cancelled || kind == ECANCELED;
+            problem.kind = kind == ENOENT || kind == ENOTDIR ? PublishedEntryProblem::Kind::Missing
+                           : kind == EISDIR || kind == kNotRegularFile
+                               ? PublishedEntryProblem::Kind::NotAFile
+                               : PublishedEntryProblem::Kind::Unreadable;
             problem.error = digest.error;
         } else if (std::to_string(digest.size) != entry.size) {
             problem.kind = PublishedEntryProblem::Kind::SizeDiffers;
