@@ -66,6 +66,14 @@ std::optional<std::string> ReadFileStart(const std::string& path, std::size_t by
     return start;
 }
 
+// The bytes as the one piece of a written file.
+FileWriteResult WriteFileAtomically(const std::string& path, std::string_view bytes) {
+    return WriteFileAtomically(path, [bytes](const WriteChunk& write) {
+        write(bytes);
+        return SystemError();
+    });
+}
+
 bool FolderTakesNewFiles(const std::string& folder) {
     const std::string probe = JoinPath(folder, ".varo-toolkit.probe");
     if (!WriteFileAtomically(probe, std::string_view()).ok) {

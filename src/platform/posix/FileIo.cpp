@@ -405,13 +405,6 @@ std::optional<int> WriteUnnamed(const std::string& path, const std::string& temp
 
 }  // namespace
 
-FileWriteResult WriteFileAtomically(const std::string& path, std::string_view bytes) {
-    return WriteFileAtomically(path, [bytes](const WriteChunk& write) {
-        write(bytes);
-        return SystemError();
-    });
-}
-
 FileWriteResult WriteFileAtomically(const std::string& requestedPath, const ByteProducer& produce,
                                     bool durable) {
     int linkError = 0;

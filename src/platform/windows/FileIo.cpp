@@ -441,13 +441,6 @@ bool RenameOver(HANDLE file, const std::wstring& target) {
 
 }  // namespace
 
-FileWriteResult WriteFileAtomically(const std::string& path, std::string_view bytes) {
-    return WriteFileAtomically(path, [bytes](const WriteChunk& write) {
-        write(bytes);
-        return SystemError();
-    });
-}
-
 FileWriteResult WriteFileAtomically(const std::string& path, const ByteProducer& produce,
                                     bool durable) {
     const std::wstring target = WidePath(path);
