@@ -151,6 +151,7 @@ class DigestWorker {
         digest.ok = true;
         digest.size = total;
         digest.md5 = Hex(*finished);
+        digest.state = file.State();
         return digest;
     }
 
@@ -383,6 +384,7 @@ class DigestEngine {
                     digest.ok = true;
                     digest.size = file.state.size;
                     digest.md5 = Hex(finished[static_cast<std::size_t>(lane)]);
+                    digest.state = file.state;
                     Complete(file.index, std::move(digest), file.state.size, file.state.size,
                              &file.state, file.started);
                 }
@@ -478,6 +480,7 @@ class DigestEngine {
         digest.md5 = std::move(*md5);
         digest.size = state.size;
         digest.recalled = true;
+        digest.state = state;
         return digest;
     }
 

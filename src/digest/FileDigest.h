@@ -21,6 +21,7 @@ struct FileDigest {
     std::uint64_t size = 0;  // the bytes digested
     SystemError error;       // why the file could not be digested
     bool recalled = false;   // the digest came from the job's memory, the file was not read
+    FileState state;         // the file as it was digested or recalled (when ok)
 };
 
 // A file is remembered only when its modification and change times are at

@@ -1,7 +1,13 @@
 #include "jobs/ManifestJob.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <optional>
 #include <utility>
+
+#include "jobs/ParallelEach.h"
+#include "manifest/Manifest.h"
+#include "text/GbkSearch.h"
 
 namespace varo {
 namespace {
@@ -37,6 +43,43 @@ StandaloneManifestPlan PlanStandaloneManifest(std::string_view listText,
     plan.release = CheckRelease(plan.output.Path(), plan.output.bytes, version, naming);
     plan.output.findings = std::move(plan.release.findings);
     return plan;
+}
+
+std::vector<StaleListLine> StaleListLines(const ResourceList& list, int threads) {
+    struct Looked {
+        std::string_view name;
+        const ResourceList::Source* source = nullptr;
+        std::optional<StaleListLine::Kind> stale;
+        SystemError error;
+    };
+    std::vector<Looked> lines;
+    for (const std::string_view line : SplitLines(list.Text())) {
+        const std::string_view name = ParseResourceLine(line).name;
+        if (const ResourceList::Source* source = list.FindSource(name)) {
+            lines.push_back({name, source, std::nullopt, {}});
+        }
+    }
+    ParallelEach(lines.size(), threads, [&lines](std::size_t i) {
+        Looked& line = lines[i];
+        FileState now;
+        if (StatFile(line.source->path, now, line.error)) {
+            if (now != line.source->state) {
+                line.stale = StaleListLine::Kind::Changed;
+            }
+            return;
+        }
+        const int kind = line.error.kind;
+        const bool gone = kind == ENOENT || kind == ENOTDIR || kind == EISDIR ||
+                          kind == kNotRegularFile || kind == kReservedDeviceName;
+        line.stale = gone ? StaleListLine::Kind::Gone : StaleListLine::Kind::Unreadable;
+    });
+    std::vector<StaleListLine> stale;
+    for (Looked& line : lines) {
+        if (line.stale) {
+            stale.push_back({std::string(line.name), line.source->path, *line.stale, line.error});
+        }
+    }
+    return stale;
 }
 
 NextRelease NextReleaseVersion(const std::string& directory) {

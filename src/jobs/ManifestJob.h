@@ -2,8 +2,11 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "jobs/Output.h"
+#include "manifest/ResourceList.h"
+#include "platform/SystemError.h"
 
 namespace varo {
 
@@ -22,6 +25,24 @@ StandaloneManifestPlan PlanStandaloneManifest(std::string_view listText,
                                               const ManifestNaming& naming,
                                               std::string_view version,
                                               const std::string& directory);
+
+// A line of the window's list whose file is no longer the one it digested:
+// a manifest written from the list would promise bytes nobody has.
+struct StaleListLine {
+    enum class Kind {
+        Gone,        // no file there any more: deleted, or a folder in its place
+        Changed,     // another size or time, or another file under the path
+        Unreadable,  // cannot be looked at (`error` says why)
+    };
+    std::string name;
+    std::string path;
+    Kind kind = Kind::Changed;
+    SystemError error;
+};
+// The lines, in the list's order, whose file is gone, or differs from the
+// state it was digested in (size, times, or another file under the path);
+// lines of unknown source are not looked at. Looks at `threads` files at a time.
+std::vector<StaleListLine> StaleListLines(const ResourceList& list, int threads);
 
 // `--version next`: the version after that of the update.json in
 // `directory`, its last number raised by one.

@@ -8,10 +8,10 @@
 #include <optional>
 #include <set>
 #include <system_error>
-#include <thread>
 #include <unordered_set>
 #include <utility>
 
+#include "jobs/ParallelEach.h"
 #include "manifest/Manifest.h"
 #include "platform/FileIo.h"
 #include "platform/Path.h"
@@ -291,37 +291,25 @@ StageOutcome StageFiles(const std::vector<StagedEntry>& entries, const std::stri
     // made, which one core alone cannot do at the disk's pace. The first
     // failure stops the taking of new files.
     std::vector<StagedFile> staged(entries.size());
-    std::atomic<std::size_t> next{0};
     std::atomic<bool> failed{false};
     std::mutex progressMutex;
     DigestProgressState progress{0, entries.size(), 0, entries.size(), 0};
-    const auto work = [&] {
-        // A file taken is always brought in step or failed: none is left half way.
-        while (!failed.load()) {
-            const std::size_t i = next++;
-            if (i >= entries.size()) {
-                break;
-            }
+    // A file taken is always brought in step or failed: none is left half way.
+    ParallelEach(
+        entries.size(), DefaultDigestThreads(),
+        [&](std::size_t i) {
             staged[i] = StageOne(entries[i], stageDir, cancel);
-            failed = failed || staged[i].result == StagedFile::Result::Failed;
+            if (staged[i].result == StagedFile::Result::Failed) {
+                failed = true;
+            }
             if (onProgress) {
                 std::lock_guard lock(progressMutex);
                 progress.done = ++progress.filesDone;
                 progress.bytesRead += staged[i].bytes;
                 onProgress(progress);
             }
-        }
-    };
-    const std::size_t threads =
-        std::min<std::size_t>(static_cast<std::size_t>(DefaultDigestThreads()), entries.size());
-    std::vector<std::thread> helpers;
-    for (std::size_t t = 1; t < threads; ++t) {
-        helpers.emplace_back(work);
-    }
-    work();
-    for (std::thread& helper : helpers) {
-        helper.join();
-    }
+        },
+        &failed);
     for (std::size_t i = 0; i < entries.size(); ++i) {
         switch (staged[i].result) {
             case StagedFile::Result::NotReached:

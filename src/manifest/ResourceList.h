@@ -3,6 +3,9 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <vector>
+
+#include "platform/FileIo.h"
 
 namespace varo {
 
@@ -17,15 +20,25 @@ class ResourceList {
     // Adds an import's lines. True when they were only appended (the text
     // before them is as it was), false when a line was replaced in place.
     bool Add(std::string_view lines);
-    // The file a listed name came from; empty when not known.
-    void SetSource(std::string_view name, std::string path);
+    // The file a listed name came from, as it was when it was digested.
+    struct Source {
+        std::string path;
+        FileState state;
+    };
+    void SetSource(std::string_view name, std::string path, const FileState& state);
+    // The file of a listed name; null when not known.
+    const Source* FindSource(std::string_view name) const;
+    // Its path; empty when not known.
     std::string SourceOf(std::string_view name) const;
+    // Takes the lines of these names out, with their sources; the other
+    // lines keep their order.
+    void Remove(const std::vector<std::string>& names);
 
     void Clear();
 
   private:
     std::string text_;
-    std::unordered_map<std::string, std::string> sourceOfName_;
+    std::unordered_map<std::string, Source> sourceOfName_;
 };
 
 }  // namespace varo

@@ -375,7 +375,7 @@ TEST(Checks, OneFilterFormOverTheOther) {
 TEST(Checks, OneNameFromTwoFilesWithOtherBytes) {
     const ResourceImportPlan plan = PlanResourceImport({"a/x.wzl", "b/x.wzl", "c/y.wzl"});
     const auto digest = [](const char* md5, std::uint64_t size) {
-        return FileDigest{true, md5, size, {}};
+        return FileDigest{true, md5, size, {}, false, {}};
     };
     const struct {
         const char* label;

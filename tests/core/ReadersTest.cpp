@@ -123,7 +123,7 @@ TEST(Readers, TheSameNameFromTwoFoldersIsNamed) {
 
     // The lines: digests in order, failures apart with their reason.
     std::vector<FileDigest> digests(2);
-    digests[0] = {true, "m1", 1, {}};
+    digests[0] = {true, "m1", 1, {}, false, {}};
     digests[1].error = ErrnoError(kChangedWhileRead);
     const ImportedResources imported = ResourceListLines(plan, digests);
     EXPECT_EQ(imported.lines, "x.wzl m1 1\r\n");

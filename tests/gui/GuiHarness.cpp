@@ -50,6 +50,12 @@ GuiHarness::GuiHarness() {
         questions_.append(text);
         return questionAnswers_.isEmpty() || questionAnswers_.takeFirst();
     });
+    SetChoiceRoutine([this](const QString&, const QString& text, const QStringList& choices) {
+        choices_.append(text);
+        // Unasked for: the last choice, which leaves things as they are.
+        return choiceAnswers_.isEmpty() ? std::optional<int>(static_cast<int>(choices.size()) - 1)
+                                        : choiceAnswers_.takeFirst();
+    });
     window_ = std::make_unique<MainWindow>(connection_, hitTest_, output_.path().toStdString());
     // The digest cache of this test alone, never the user's.
     window_->manifestPage->SetDigestCachePath(
@@ -67,6 +73,7 @@ GuiHarness::~GuiHarness() {
     SetOpenFileDialogRoutine({});
     SetMessageRoutine({});
     SetQuestionRoutine({});
+    SetChoiceRoutine({});
 }
 
 QString GuiHarness::UseItemDatabase(

@@ -46,6 +46,10 @@ class GuiHarness {
     // Questions are answered Yes unless a test queued another answer.
     void AnswerNextQuestion(bool yes) { questionAnswers_.append(yes); }
     const QStringList& Questions() const { return questions_; }
+    // Choices are answered with the last one offered unless a test queued
+    // another answer (nothing: 取消).
+    void AnswerNextChoice(std::optional<int> choice) { choiceAnswers_.append(choice); }
+    const QStringList& Choices() const { return choices_; }
 
   private:
     QTemporaryDir output_;
@@ -58,6 +62,8 @@ class GuiHarness {
     QList<ShownMessage> messages_;
     QList<bool> questionAnswers_;
     QStringList questions_;
+    QList<std::optional<int>> choiceAnswers_;
+    QStringList choices_;
 };
 
 // The bytes of a file, or a null array when it cannot be read.

@@ -20,6 +20,7 @@
 #include <QUrl>
 
 #include <functional>
+#include <optional>
 
 #include "GuiHarness.h"
 #include "app/messages/FileDialogs.h"
@@ -465,6 +466,101 @@ class ManifestPageTest : public QObject {
         }
         QVERIFY(!QFile::exists(fixture.harness.OutputFile(QStringLiteral("update.json"))));
         QCOMPARE(fixture.harness.Messages().size(), 1);  // the answer to the drop alone
+    }
+
+    // Lines whose file was deleted or changed after its digest are asked
+    // about before a manifest is written from the list: removed, digested
+    // again (and then written), written as listed, or nothing written.
+    void aListOlderThanItsFilesIsAskedAbout() {
+        enum class Answer { Remove, DigestAgain, AsListed, Cancel };
+        const struct {
+            const char* label;
+            bool deleteA;
+            bool changeB;
+            Answer answer;
+            bool exportIt;  // through 导出到发布目录… rather than 生成独立json文件
+            QStringList listed;  // in update.json; empty: none written
+        } cases[] = {
+            {"files as digested: nothing asked",
+             false,
+             false,
+             Answer::Cancel,
+             false,
+             {QStringLiteral("a.wzl 0cc175b9c0f1b6a831c399e269772661 1"),
+              QStringLiteral("b.map 21ad0bd836b90d08f4cf640b4c298e7c 2")}},
+            {"deleted, removed",
+             true,
+             false,
+             Answer::Remove,
+             false,
+             {QStringLiteral("b.map 21ad0bd836b90d08f4cf640b4c298e7c 2")}},
+            {"deleted and changed, digested again",
+             true,
+             true,
+             Answer::DigestAgain,
+             false,
+             {QStringLiteral("b.map 4a8a08f09d37b73795649038408b5f33 1")}},
+            {"changed, written as listed",
+             false,
+             true,
+             Answer::AsListed,
+             false,
+             {QStringLiteral("a.wzl 0cc175b9c0f1b6a831c399e269772661 1"),
+              QStringLiteral("b.map 21ad0bd836b90d08f4cf640b4c298e7c 2")}},
+            {"deleted, cancelled", true, false, Answer::Cancel, false, {}},
+            {"export: deleted, removed",
+             true,
+             false,
+             Answer::Remove,
+             true,
+             {QStringLiteral("b.map 21ad0bd836b90d08f4cf640b4c298e7c 2")}},
+        };
+        for (const auto& c : cases) {
+            ManifestFixture fixture;
+            ManifestPage& page = fixture.Page();
+            QTest::mouseClick(page.选择框_热更模式, Qt::LeftButton);
+            const QString a = fixture.MakeFile(QStringLiteral("a.wzl"), "a");
+            const QString b = fixture.MakeFile(QStringLiteral("b.map"), "bb");
+            QVERIFY(test::ImportAndWait(page, {a, b}));
+            if (c.deleteA) {
+                QVERIFY(QFile::remove(a));
+            }
+            if (c.changeB) {
+                fixture.MakeFile(QStringLiteral("b.map"), "c");
+            }
+            fixture.harness.AnswerNextChoice(c.answer == Answer::Cancel
+                                                 ? std::nullopt
+                                                 : std::optional<int>(static_cast<int>(c.answer)));
+            const QString folder = c.exportIt ? fixture.harness.InputFile(QStringLiteral("publish"))
+                                              : fixture.harness.OutputDirectory();
+            if (c.exportIt) {
+                fixture.harness.AnswerNextDialog({folder});
+                page.ExportToPublishFolder();
+            } else {
+                QTest::mouseClick(page.按钮_生成独立json文件, Qt::LeftButton);
+            }
+            QVERIFY2(test::WaitForImport(page), c.label);
+            QCOMPARE(fixture.harness.Choices().size(), c.deleteA || c.changeB ? 1 : 0);
+            if (c.deleteA || c.changeB) {
+                const QString asked = fixture.harness.Choices()[0];
+                QVERIFY2(asked.contains(QStringLiteral("已删除的文件")) == c.deleteA, c.label);
+                QVERIFY2(asked.contains(QStringLiteral("已更改的文件")) == c.changeB, c.label);
+            }
+            const QByteArray written = test::ReadBytes(folder + QStringLiteral("/update.json"));
+            QVERIFY2(written.isNull() == c.listed.isEmpty(), c.label);
+            QStringList entries;
+            for (const QString& line : c.listed) {
+                const QStringList parts = line.split(QLatin1Char(' '));
+                entries << parts[0];
+                QVERIFY2(written.contains(("\"md5\":\"" + parts[1] + "\"").toUtf8()), c.label);
+            }
+            QCOMPARE(written.count("\"filename\""), entries.size());
+            // The list shows what was written.
+            if (!c.listed.isEmpty()) {
+                QCOMPARE(page.编辑框_json文件->toPlainText(),
+                         c.listed.join(QLatin1Char('\n')) + QLatin1Char('\n'));
+            }
+        }
     }
 
     // The list's context menu: the listed files exported into a publish

@@ -2,6 +2,7 @@
 
 #include <QAbstractButton>
 #include <QMessageBox>
+#include <QPushButton>
 
 namespace varo {
 namespace {
@@ -13,6 +14,11 @@ MessageRoutine& BoxRoutine() {
 
 QuestionRoutine& QuestionBoxRoutine() {
     static QuestionRoutine routine;
+    return routine;
+}
+
+ChoiceRoutine& ChoiceBoxRoutine() {
+    static ChoiceRoutine routine;
     return routine;
 }
 
@@ -49,12 +55,35 @@ bool AskQuestion(const QString& caption, const QString& text) {
     return CreateQuestionBox(caption, text)->exec() == QMessageBox::Yes;
 }
 
+std::optional<int> AskChoice(const QString& caption, const QString& text,
+                             const QStringList& choices) {
+    if (ChoiceBoxRoutine()) {
+        return ChoiceBoxRoutine()(caption, text, choices);
+    }
+    QMessageBox box(QMessageBox::Question, caption, text);
+    QList<QAbstractButton*> buttons;
+    for (const QString& choice : choices) {
+        buttons << box.addButton(choice, QMessageBox::AcceptRole);
+    }
+    QAbstractButton* cancel = box.addButton(QStringLiteral("取消"), QMessageBox::RejectRole);
+    box.setDefaultButton(qobject_cast<QPushButton*>(cancel));
+    box.setEscapeButton(cancel);
+    box.setWindowModality(Qt::ApplicationModal);
+    box.exec();
+    const qsizetype chosen = buttons.indexOf(box.clickedButton());
+    return chosen < 0 ? std::nullopt : std::optional<int>(static_cast<int>(chosen));
+}
+
 void SetMessageRoutine(MessageRoutine routine) {
     BoxRoutine() = std::move(routine);
 }
 
 void SetQuestionRoutine(QuestionRoutine routine) {
     QuestionBoxRoutine() = std::move(routine);
+}
+
+void SetChoiceRoutine(ChoiceRoutine routine) {
+    ChoiceBoxRoutine() = std::move(routine);
 }
 
 }  // namespace varo

@@ -1,9 +1,11 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 #include <functional>
 #include <memory>
+#include <optional>
 
 class QMessageBox;
 
@@ -20,10 +22,18 @@ std::unique_ptr<QMessageBox> CreateQuestionBox(const QString& caption, const QSt
 // A modal question with Yes and No buttons (No the default): true for Yes.
 bool AskQuestion(const QString& caption, const QString& text);
 
+// A modal question with a button per choice and 取消 (the default, and what
+// Esc or closing the box answers): the index of the choice, nothing for 取消.
+std::optional<int> AskChoice(const QString& caption, const QString& text,
+                             const QStringList& choices);
+
 // Tests put their own routines in place of the real boxes.
 using MessageRoutine = std::function<void(MessageKind, const QString&, const QString&)>;
 using QuestionRoutine = std::function<bool(const QString&, const QString&)>;
+using ChoiceRoutine =
+    std::function<std::optional<int>(const QString&, const QString&, const QStringList&)>;
 void SetMessageRoutine(MessageRoutine routine);
+void SetChoiceRoutine(ChoiceRoutine routine);
 void SetQuestionRoutine(QuestionRoutine routine);
 
 }  // namespace varo

@@ -17,6 +17,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <optional>
 #include <utility>
 #include <vector>
 
@@ -70,6 +71,20 @@ constexpr int kProgressSteps = 10000;
 QString SkippedLine(const SkippedResource& entry) {
     return QStringLiteral("%1：%2").arg(ShownPath(entry.path),
                                         SystemErrorText(entry.error, FileAccess::Read));
+}
+
+// Up to ten names of one kind of problem, then how many more.
+QString ProblemLines(const QString& heading, const QStringList& names) {
+    if (names.isEmpty()) {
+        return QString();
+    }
+    QStringList shown = names.mid(0, 10);
+    QString text = heading + QStringLiteral("（%1项）：\n  ").arg(names.size()) +
+                   shown.join(QStringLiteral("\n  "));
+    if (names.size() > 10) {
+        text += QStringLiteral("\n  ……另有%1项").arg(names.size() - 10);
+    }
+    return text;
 }
 
 constexpr RememberedText<ManifestPage> kRememberedTexts[] = {
@@ -244,16 +259,21 @@ void ManifestPage::AppendToList(const std::string& lines) {
     }
     // The widget shows the list: the new lines at its end, or the whole list
     // again when a line was replaced in its place.
-    QString text = FromUtf8(appended ? std::string_view(list_.Text()).substr(before)
-                                     : std::string_view(list_.Text()));
-    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     if (!appended) {
-        编辑框_json文件->setPlainText(text);
+        ShowList();
         return;
     }
+    QString text = FromUtf8(std::string_view(list_.Text()).substr(before));
+    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     QTextCursor cursor(编辑框_json文件->document());
     cursor.movePosition(QTextCursor::End);
     cursor.insertText(text);
+}
+
+void ManifestPage::ShowList() {
+    QString text = FromUtf8(list_.Text());
+    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    编辑框_json文件->setPlainText(text);
 }
 
 void ManifestPage::ImportResources() {
@@ -306,7 +326,7 @@ void ManifestPage::StartImport(ResourceImportStart start) {
             } catch (...) {
                 // Not even the list of results could be made: every file failed.
                 digests.digests.assign(plan.files.size(),
-                                       FileDigest{false, {}, 0, ErrnoError(ENOMEM), false});
+                                       FileDigest{false, {}, 0, ErrnoError(ENOMEM), false, {}});
             }
             return Guarded([this, plan = std::move(plan), digests = std::move(digests),
                             cancelled = cancel.load(), skipped = std::move(skipped)]() mutable {
@@ -347,6 +367,7 @@ void ManifestPage::ShowProgress(const DigestProgressState& state) {
 void ManifestPage::FinishImport(const ResourceImportPlan& plan, CachedDigests digests,
                                 bool cancelled, std::vector<SkippedResource> skipped) {
     EndTask();
+    const std::function<void()> then = std::exchange(afterImport_, nullptr);
     if (cancelled) {
         return;  // a cancelled import adds nothing
     }
@@ -362,13 +383,17 @@ void ManifestPage::FinishImport(const ResourceImportPlan& plan, CachedDigests di
     skipped.insert(skipped.end(), imported.failed.begin(), imported.failed.end());
     for (std::size_t i = 0; i < plan.files.size() && i < digests.digests.size(); ++i) {
         if (digests.digests[i].ok) {
-            list_.SetSource(PathFileNameView(plan.files[i]), plan.files[i]);
+            list_.SetSource(PathFileNameView(plan.files[i]), plan.files[i],
+                            digests.digests[i].state);
         }
     }
     // One step after all files: the lines of one import stay together, after
     // whatever the list holds now; a name the list holds already keeps its place.
     AppendToList(imported.lines);
     ShowImportSummary(skipped, plan.sharedNames, digests.problem);
+    if (then) {
+        then();
+    }
 }
 
 void ManifestPage::ShowImportSummary(const std::vector<SkippedResource>& skipped,
@@ -480,11 +505,93 @@ ManifestNaming ManifestPage::Naming() const {
     return {Mode(), ToUtf8(编辑框_自定义目录名->text())};
 }
 
+bool ManifestPage::ListMatchesItsFiles(const std::function<void()>& again) {
+    const std::vector<StaleListLine> stale = StaleListLines(list_, DefaultDigestThreads());
+    if (stale.empty()) {
+        return true;
+    }
+    using Kind = StaleListLine::Kind;
+    QStringList gone;
+    QStringList changed;
+    QStringList unreadable;
+    std::vector<std::string> all;
+    std::vector<std::string> goneNames;
+    QStringList againPaths;
+    for (const StaleListLine& line : stale) {
+        const QString shown =
+            QStringLiteral("%1（%2）").arg(ShownUtf8(line.name), ShownPath(line.path));
+        all.push_back(line.name);
+        switch (line.kind) {
+            case Kind::Gone:
+                gone << shown;
+                goneNames.push_back(line.name);
+                break;
+            case Kind::Changed:
+                changed << shown;
+                againPaths << FromUtf8(line.path);
+                break;
+            case Kind::Unreadable:
+                unreadable << shown + QStringLiteral("：") +
+                                  SystemErrorText(line.error, FileAccess::Read);
+                againPaths << FromUtf8(line.path);
+                break;
+        }
+    }
+    QStringList parts;
+    for (const auto& [heading, names] : {std::pair{QStringLiteral("已删除的文件"), gone},
+                                         std::pair{QStringLiteral("已更改的文件"), changed},
+                                         std::pair{QStringLiteral("无法查看的文件"), unreadable}}) {
+        if (!names.isEmpty()) {
+            parts << ProblemLines(heading, names);
+        }
+    }
+    const std::optional<int> choice = AskChoice(
+        QStringLiteral("列表与文件不符"),
+        QStringLiteral("列表中有%1个条目的文件在计算MD5之后已被删除或更改，按列表写入的清单将与"
+                       "这些文件不符。\n\n")
+                .arg(stale.size()) +
+            parts.join(QStringLiteral("\n\n")) +
+            QStringLiteral("\n\n移除条目：从列表中移除这些条目后继续。\n"
+                           "重新计算：移除已删除文件的条目，重新计算其余文件的MD5后继续。\n"
+                           "按列表写入：列表保持原样。"),
+        {QStringLiteral("移除条目"), QStringLiteral("重新计算"), QStringLiteral("按列表写入")});
+    if (!choice) {
+        return false;
+    }
+    switch (*choice) {
+        case 0:
+            list_.Remove(all);
+            ShowList();
+            return true;
+        case 1:
+            list_.Remove(goneNames);
+            ShowList();
+            if (againPaths.isEmpty()) {
+                return true;
+            }
+            afterImport_ = again;
+            ImportPaths(againPaths);
+            if (!IsImporting()) {
+                afterImport_ = nullptr;  // nothing to digest: the lines stay as they are
+                return true;
+            }
+            return false;
+        default:
+            return true;
+    }
+}
+
 void ManifestPage::WriteSingleManifest() {
+    if (!ListMatchesItsFiles([this] { WriteSingleManifest(); })) {
+        return;
+    }
     WriteManifest(PlanSingleManifest(ResourceListText(), Naming(), outputDirectory_));
 }
 
 void ManifestPage::WriteStandaloneManifest() {
+    if (!ListMatchesItsFiles([this] { WriteStandaloneManifest(); })) {
+        return;
+    }
     WriteManifest(PlanStandaloneManifest(ResourceListText(), Naming(),
                                          ToUtf8(编辑框_版本号->text()), outputDirectory_)
                       .output);
@@ -505,26 +612,8 @@ void ManifestPage::ShowListMenu(const QPoint& at) {
     menu->popup(编辑框_json文件->viewport()->mapToGlobal(at));
 }
 
-namespace {
-
-// Up to ten names of one kind of problem, then how many more.
-QString ProblemLines(const QString& heading, const QStringList& names) {
-    if (names.isEmpty()) {
-        return QString();
-    }
-    QStringList shown = names.mid(0, 10);
-    QString text = heading + QStringLiteral("（%1项）：\n  ").arg(names.size()) +
-                   shown.join(QStringLiteral("\n  "));
-    if (names.size() > 10) {
-        text += QStringLiteral("\n  ……另有%1项").arg(names.size() - 10);
-    }
-    return text;
-}
-
-}  // namespace
-
 void ManifestPage::ExportToPublishFolder() {
-    if (IsImporting()) {
+    if (IsImporting() || !ListMatchesItsFiles([this] { ExportToPublishFolder(); })) {
         return;
     }
     OpenFileRequest request;

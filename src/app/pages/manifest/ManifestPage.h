@@ -136,6 +136,14 @@ class ManifestPage : public PageCanvas {
                            const CacheProblem& cacheProblem);
     // Asks about the plan's findings, then writes it and says so.
     void WriteManifest(const PlannedOutput& output);
+    // Before a manifest is written from the list: asks about the lines whose
+    // file is gone or changed since its digest (remove them, digest them
+    // again, or write as listed). True: go on with the list as it is now;
+    // false: stop, either cancelled or while the changed files are digested
+    // again, after which `again` runs.
+    bool ListMatchesItsFiles(const std::function<void()>& again);
+    // Shows the whole list again (after lines were replaced or removed).
+    void ShowList();
 
     std::string outputDirectory_;
     std::string cachePath_;
@@ -145,6 +153,9 @@ class ManifestPage : public PageCanvas {
     QShortcut* cancelShortcut_ = nullptr;
     // The running import, export or check, a child of the page.
     ProgressTask* task_ = nullptr;
+    // What runs once the running import has added its lines (a manifest
+    // asked for while its changed files were digested again).
+    std::function<void()> afterImport_;
 };
 
 }  // namespace varo
