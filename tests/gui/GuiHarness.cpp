@@ -76,6 +76,16 @@ GuiHarness::~GuiHarness() {
     SetChoiceRoutine({});
 }
 
+void GuiHarness::PressEscape() {
+    if (QApplication::activeWindow() != window_.get()) {
+        window_->activateWindow();
+        if (!QTest::qWaitForWindowActive(window_.get())) {
+            qWarning("the window did not become active");
+        }
+    }
+    QTest::keyClick(window_.get(), Qt::Key_Escape);
+}
+
 QString GuiHarness::UseItemDatabase(
     const std::vector<std::vector<std::optional<std::string>>>& rows) {
     const QString path = InputFile(QStringLiteral("items.DB"));

@@ -30,6 +30,9 @@ class GuiHarness {
     ~GuiHarness();
 
     MainWindow& Window() { return *window_; }
+    // Esc pressed in the window, made the active one first: its shortcuts
+    // answer only there, and a window under Wine may lose the focus.
+    void PressEscape();
     QString OutputDirectory() const { return output_.path(); }
     QString OutputFile(const QString& name) const { return output_.filePath(name); }
     // A path for the test's own input files, apart from the output directory.
