@@ -23,8 +23,10 @@ namespace {
 
 constexpr std::size_t kChunkSize = 1 << 20;
 // Files up to this size are read whole into a lane of the vector digest;
-// larger ones stream through MD5 a chunk at a time.
+// larger ones stream through a lane a piece of this size at a time (a
+// whole number of MD5 blocks).
 constexpr std::uint64_t kLaneFileSize = 256u << 10;
+constexpr std::size_t kPieceSize = 256u << 10;
 
 // The readers ahead: how many, how many files at most ahead of the hashing
 // threads, and how much of each file they ask for.
@@ -313,6 +315,11 @@ class DigestEngine {
             static_cast<std::size_t>(std::max(job_.threads, 1)), std::max<std::size_t>(files, 1));
         // More readers than files ahead would only wait; a job of a few files needs none.
         const std::size_t readers = files > hashing ? kReadersAhead : 0;
+        // A few large files are shared out among the threads, not all taken
+        // into the lanes of the first.
+        hashing_ = hashing;
+        share_ = static_cast<int>(
+            std::clamp<std::size_t>((files + hashing - 1) / hashing, 1, Md5Lanes::kMaxLanes));
         const auto hash = [this]() noexcept { Hash(); };
         const auto readAhead = [this]() noexcept { ReadAhead(); };
         {
@@ -344,6 +351,11 @@ class DigestEngine {
         std::size_t index = 0;
         FileState state;
         std::int64_t started = 0;
+        std::uint64_t counted = 0;  // for the progress
+        // A large file, open while it streams through the lane, and how much
+        // of it was read.
+        std::unique_ptr<InputFile> file;
+        std::uint64_t read = 0;
     };
 
     // A hashing thread: small files go into the lanes of a vector digest,
@@ -364,7 +376,7 @@ class DigestEngine {
             // The free lanes take the files next in line; a file that needs
             // no lane (recalled, failed, large) is done at once.
             const int laneCount = lanes != nullptr ? lanes->Lanes() : 1;
-            for (int lane = 0; lane < laneCount && more; ++lane) {
+            for (int lane = 0; lane < std::min(laneCount, share_) && more; ++lane) {
                 while (more && (lanes == nullptr || lanes->Free(lane))) {
                     const std::size_t i = next_++;
                     if (i >= job_.paths.size()) {
@@ -377,24 +389,32 @@ class DigestEngine {
             if (lanes == nullptr || !lanes->AnyBusy()) {
                 continue;
             }
+            // The streamed files whose lane has digested their last piece read their next.
+            for (int lane = 0; lane < laneCount; ++lane) {
+                if (lanes->Hungry(lane)) {
+                    FeedPiece(*lanes, lane, inLane[static_cast<std::size_t>(lane)], window);
+                }
+            }
             try {
                 for (const int lane : lanes->Run(finished)) {
-                    const LaneFile& file = inLane[static_cast<std::size_t>(lane)];
+                    LaneFile& file = inLane[static_cast<std::size_t>(lane)];
                     FileDigest digest;
                     digest.ok = true;
                     digest.size = file.state.size;
                     digest.md5 = Hex(finished[static_cast<std::size_t>(lane)]);
                     digest.state = file.state;
-                    Complete(file.index, std::move(digest), file.state.size, file.state.size,
+                    Complete(file.index, std::move(digest), file.counted, file.state.size,
                              &file.state, file.started);
                 }
             } catch (...) {
                 // Memory ran out: the files in the lanes fail, new lanes go on.
                 for (int lane = 0; lane < laneCount; ++lane) {
+                    LaneFile& file = inLane[static_cast<std::size_t>(lane)];
                     if (!lanes->Free(lane)) {
-                        Complete(inLane[static_cast<std::size_t>(lane)].index, Failure(ENOMEM), 0,
-                                 0, nullptr, 0);
+                        Complete(file.index, Failure(ENOMEM), file.counted, file.state.size,
+                                 nullptr, 0);
                     }
+                    file.file.reset();
                 }
                 lanes.reset();
             }
@@ -421,7 +441,8 @@ class DigestEngine {
             } else if (std::optional<FileDigest> recalled = Recall(path)) {
                 digest = std::move(*recalled);
             } else {
-                InputFile file;
+                auto opened = std::make_unique<InputFile>();
+                InputFile& file = *opened;
                 SystemError error;
                 if (!file.Open(path, error)) {
                     digest = Failure(error);
@@ -433,11 +454,17 @@ class DigestEngine {
                     NoteSlow(slow, window);
                     if (!failed) {
                         lanes->Start(lane);
-                        slot = {i, file.State(), started};
+                        slot = {i, file.State(), started, file.Size(), nullptr, 0};
                         progress_.AddChunk(0, file.Size(), file.Size());
                         return true;
                     }
                     digest = Failure(failed);
+                } else if (lanes != nullptr && !AloneAtTheEnd(i, *lanes)) {
+                    // Streamed through the lane beside the others, a piece at a time.
+                    slot = {i, file.State(), started, 0, std::move(opened), 0};
+                    lanes->Open(lane);
+                    FeedPiece(*lanes, lane, slot, window);
+                    return !lanes->Free(lane);
                 } else {
                     bool slow = false;
                     size = file.Size();
@@ -458,6 +485,67 @@ class DigestEngine {
         }
         Complete(i, std::move(digest), counted, size, haveState ? &state : nullptr, started);
         return false;
+    }
+
+    // True for a large file that would likely have the thread's lanes to
+    // itself: taken while no lane is busy, with fewer files left than there
+    // are threads to take them. One stream alone runs fastest through the
+    // system's MD5.
+    bool AloneAtTheEnd(std::size_t i, const Md5Lanes& lanes) const {
+        return job_.paths.size() - i - 1 < hashing_ && !lanes.AnyBusy();
+    }
+
+    // Reads the next piece of the file streaming through `lane` into it; the
+    // last piece ends the read, which must have found the file as it was
+    // opened. A failure, or a cancelled job, frees the lane and fails the file.
+    void FeedPiece(Md5Lanes& lanes, int lane, LaneFile& slot, ReadWindow& window) {
+        InputFile& file = *slot.file;
+        const std::string& path = job_.paths[slot.index];
+        const std::uint64_t size = file.Size();
+        SystemError error;
+        try {
+            if (Cancelled(job_.cancel)) {
+                error = ErrnoError(ECANCELED);
+            } else {
+                const auto wanted =
+                    static_cast<std::size_t>(std::min<std::uint64_t>(kPieceSize, size - slot.read));
+                unsigned char* into = lanes.Piece(lane, wanted);
+                std::size_t got = 0;
+                while (got < wanted) {
+                    bool slow = false;
+                    const bool first = slot.read == 0 && got == 0;
+                    const std::int64_t count = first ? file.Read(into, wanted, error, slow)
+                                                     : file.Read(into + got, wanted - got, error);
+                    if (first) {
+                        NoteSlow(slow, window);
+                    }
+                    if (count <= 0) {
+                        break;
+                    }
+                    got += static_cast<std::size_t>(count);
+                }
+                if (got == wanted) {
+                    slot.read += got;
+                    slot.counted = progress_.AddChunk(slot.counted, got, size);
+                    const bool last = slot.read == size;
+                    if (!last || !(error = ReadEnded(file, path, slot.read))) {
+                        lanes.Feed(lane, last);
+                        if (last) {
+                            slot.state = file.State();
+                            slot.file.reset();
+                        }
+                        return;
+                    }
+                } else if (!error) {
+                    error = ErrnoError(kChangedWhileRead);  // shorter than when it was opened
+                }
+            }
+        } catch (const std::bad_alloc&) {
+            error = ErrnoError(ENOMEM);
+        }
+        lanes.Abandon(lane);
+        slot.file.reset();
+        Complete(slot.index, Failure(error), slot.counted, size, nullptr, 0);
     }
 
     // The digest the job's memory has for the file as it is now, if any.
@@ -608,6 +696,8 @@ class DigestEngine {
     }
 
     const DigestJob& job_;
+    std::size_t hashing_ = 1;  // threads
+    int share_ = 1;            // the most lanes a thread fills
     std::vector<FileDigest> digests_;
     ProgressCounter progress_;
     std::atomic<std::size_t> next_{0};   // the next file for a hashing thread

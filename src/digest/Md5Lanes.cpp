@@ -109,6 +109,10 @@ template <typename V, int N>
     std::memcpy(state[3], &d, sizeof d);
 }
 
+void Compress1(std::uint32_t (&state)[4][1], const unsigned char* const* blocks) {
+    Compress<std::uint32_t, 1>(state, blocks);
+}
+
 void Compress4(std::uint32_t (&state)[4][4], const unsigned char* const* blocks) {
     Compress<Lanes4, 4>(state, blocks);
 }
@@ -141,18 +145,27 @@ int LanesOfThisProcessor() {
 }
 #endif
 
-// The first N lanes of `state` through the compression of N lanes.
+// The compact state of the running lanes through N lanes of compression,
+// block after block, until one of the first `count` is at its last block.
 template <int N>
-void CompressLanes(std::uint32_t (&state)[4][Md5Lanes::kMaxLanes],
-                   const unsigned char* const* blocks,
-                   void (*compress)(std::uint32_t (&)[4][N], const unsigned char* const*)) {
+void CompressRunning(std::uint32_t (&compact)[4][Md5Lanes::kMaxLanes], int count,
+                     const unsigned char* (&blocks)[Md5Lanes::kMaxLanes],
+                     const std::size_t (&left)[Md5Lanes::kMaxLanes],
+                     void (*compress)(std::uint32_t (&)[4][N], const unsigned char* const*)) {
     std::uint32_t lanes[4][N];
     for (int word = 0; word < 4; ++word) {
-        std::copy(state[word], state[word] + N, lanes[word]);
+        std::copy(compact[word], compact[word] + N, lanes[word]);
     }
-    compress(lanes, blocks);
+    // As many blocks as the lane nearest its end has.
+    const std::size_t steps = *std::min_element(left, left + count);
+    for (std::size_t step = 0; step < steps; ++step) {
+        compress(lanes, blocks);
+        for (int k = 0; k < count; ++k) {
+            blocks[k] += 64;
+        }
+    }
     for (int word = 0; word < 4; ++word) {
-        std::copy(lanes[word], lanes[word] + N, state[word]);
+        std::copy(lanes[word], lanes[word] + N, compact[word]);
     }
 }
 
@@ -161,7 +174,8 @@ void CompressLanes(std::uint32_t (&state)[4][Md5Lanes::kMaxLanes],
 Md5Lanes::Md5Lanes(int most) : lanes_(std::min(most, LanesOfThisProcessor())) {}
 
 bool Md5Lanes::AnyBusy() const {
-    return std::any_of(busy_.begin(), busy_.begin() + lanes_, [](bool busy) { return busy; });
+    return std::any_of(lane_.begin(), lane_.begin() + lanes_,
+                       [](const Lane& lane) { return lane.status != Status::Free; });
 }
 
 void Md5Lanes::Start(int lane, std::string_view message) {
@@ -172,78 +186,123 @@ void Md5Lanes::Start(int lane, std::string_view message) {
 unsigned char* Md5Lanes::Message(int lane, std::size_t size) {
     Lane& slot = lane_[static_cast<std::size_t>(lane)];
     slot.size = size;
-    slot.blocks = (size + 8) / 64 + 1;
-    // Grown, never shrunk or cleared: the padding below sets every byte after the message.
-    if (slot.data.size() < slot.blocks * 64) {
-        slot.data.resize(slot.blocks * 64);
+    // Room for the padding too, should this be the last piece. Grown, never
+    // shrunk or cleared: the padding sets every byte after the message.
+    const std::size_t room = ((size + 8) / 64 + 1) * 64;
+    if (slot.data.size() < room) {
+        slot.data.resize(room);
     }
     return slot.data.data();
 }
 
 void Md5Lanes::Start(int lane) {
+    const std::size_t size = lane_[static_cast<std::size_t>(lane)].size;
+    Open(lane);
+    lane_[static_cast<std::size_t>(lane)].size = size;
+    Feed(lane, true);
+}
+
+void Md5Lanes::Open(int lane) {
     Lane& slot = lane_[static_cast<std::size_t>(lane)];
-    // The message, 0x80, zeros up to 56 bytes into a block, the length in bits.
-    unsigned char* end = slot.data.data() + slot.blocks * 64;
-    std::fill(slot.data.data() + slot.size, end - 8, 0);
-    slot.data[slot.size] = 0x80;
-    const std::uint64_t bits = static_cast<std::uint64_t>(slot.size) * 8;
-    for (std::size_t i = 0; i < 8; ++i) {
-        end[static_cast<std::ptrdiff_t>(i) - 8] = static_cast<unsigned char>(bits >> (8 * i));
-    }
-    slot.next = 0;
+    slot.total = 0;
+    slot.size = 0;
+    slot.status = Status::Hungry;
     for (int word = 0; word < 4; ++word) {
         state_[static_cast<std::size_t>(word)][static_cast<std::size_t>(lane)] = kStart[word];
     }
-    busy_[static_cast<std::size_t>(lane)] = true;
+}
+
+void Md5Lanes::Feed(int lane, bool last) {
+    Lane& slot = lane_[static_cast<std::size_t>(lane)];
+    slot.total += slot.size;
+    slot.last = last;
+    slot.next = 0;
+    if (!last) {
+        slot.blocks = slot.size / 64;
+    } else {
+        // The piece, 0x80, zeros up to 56 bytes into a block, the length in bits.
+        slot.blocks = (slot.size + 8) / 64 + 1;
+        unsigned char* end = slot.data.data() + slot.blocks * 64;
+        std::fill(slot.data.data() + slot.size, end - 8, 0);
+        slot.data[slot.size] = 0x80;
+        const std::uint64_t bits = slot.total * 8;
+        for (std::size_t i = 0; i < 8; ++i) {
+            end[static_cast<std::ptrdiff_t>(i) - 8] = static_cast<unsigned char>(bits >> (8 * i));
+        }
+    }
+    slot.status = slot.blocks > 0 ? Status::Running : Status::Hungry;
+}
+
+void Md5Lanes::Abandon(int lane) {
+    lane_[static_cast<std::size_t>(lane)].status = Status::Free;
 }
 
 std::vector<int> Md5Lanes::Run(std::array<Md5Digest, kMaxLanes>& digests) {
     std::vector<int> done;
-    if (!AnyBusy()) {
+    // The running lanes, gathered to the front of a narrow vector.
+    int running[kMaxLanes];
+    int count = 0;
+    for (int lane = 0; lane < lanes_; ++lane) {
+        if (Of(lane).status == Status::Running) {
+            running[count++] = lane;
+        }
+    }
+    if (count == 0) {
         return done;
     }
-    std::uint32_t state[4][kMaxLanes];
-    for (int word = 0; word < 4; ++word) {
-        std::copy(state_[static_cast<std::size_t>(word)].begin(),
-                  state_[static_cast<std::size_t>(word)].end(), state[word]);
-    }
+    std::uint32_t compact[4][kMaxLanes] = {};
     const unsigned char* blocks[kMaxLanes];
-    while (done.empty()) {
-        for (int lane = 0; lane < kMaxLanes; ++lane) {
-            const Lane& slot = lane_[static_cast<std::size_t>(lane)];
-            blocks[lane] = lane < lanes_ && busy_[static_cast<std::size_t>(lane)]
-                               ? slot.data.data() + slot.next * 64
-                               : kIdleBlock;
-        }
-        if (lanes_ == 16) {
-            CompressLanes<16>(state, blocks, Compress16);
-        } else if (lanes_ == 8) {
-            CompressLanes<8>(state, blocks, Compress8);
-        } else {
-            CompressLanes<4>(state, blocks, Compress4);
-        }
-        for (int lane = 0; lane < lanes_; ++lane) {
-            Lane& slot = lane_[static_cast<std::size_t>(lane)];
-            if (busy_[static_cast<std::size_t>(lane)] && ++slot.next == slot.blocks) {
-                done.push_back(lane);
+    std::size_t left[kMaxLanes];
+    for (int k = 0; k < kMaxLanes; ++k) {
+        if (k < count) {
+            const Lane& slot = Of(running[k]);
+            blocks[k] = slot.data.data() + slot.next * 64;
+            left[k] = slot.blocks - slot.next;
+            for (int word = 0; word < 4; ++word) {
+                compact[word][k] =
+                    state_[static_cast<std::size_t>(word)][static_cast<std::size_t>(running[k])];
             }
+        } else {
+            blocks[k] = kIdleBlock;
         }
     }
-    for (int word = 0; word < 4; ++word) {
-        std::copy(state[word], state[word] + kMaxLanes,
-                  state_[static_cast<std::size_t>(word)].begin());
+    // The places after the running lanes read their zero block again and
+    // again: they never advance.
+    if (count == 1) {
+        CompressRunning<1>(compact, count, blocks, left, Compress1);
+    } else if (count <= 4) {
+        CompressRunning<4>(compact, count, blocks, left, Compress4);
+    } else if (count <= 8) {
+        CompressRunning<8>(compact, count, blocks, left, Compress8);
+    } else {
+        CompressRunning<16>(compact, count, blocks, left, Compress16);
     }
-    for (const int lane : done) {
+    const std::size_t steps = *std::min_element(left, left + count);
+    for (int k = 0; k < count; ++k) {
+        const int lane = running[k];
+        Lane& slot = lane_[static_cast<std::size_t>(lane)];
+        for (int word = 0; word < 4; ++word) {
+            state_[static_cast<std::size_t>(word)][static_cast<std::size_t>(lane)] =
+                compact[word][k];
+        }
+        slot.next += steps;
+        if (slot.next < slot.blocks) {
+            continue;
+        }
+        if (!slot.last) {
+            slot.status = Status::Hungry;
+            continue;
+        }
         Md5Digest& digest = digests[static_cast<std::size_t>(lane)];
         for (int word = 0; word < 4; ++word) {
-            const std::uint32_t value =
-                state_[static_cast<std::size_t>(word)][static_cast<std::size_t>(lane)];
+            const std::uint32_t value = compact[word][k];
             for (int i = 0; i < 4; ++i) {
                 digest[static_cast<std::size_t>(4 * word + i)] =
                     static_cast<unsigned char>(value >> (8 * i));
             }
         }
-        busy_[static_cast<std::size_t>(lane)] = false;
+        slot.status = Status::Free;
+        done.push_back(lane);
     }
     return done;
 }

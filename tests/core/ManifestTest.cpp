@@ -266,6 +266,92 @@ TEST(Md5Lanes, DigestsSideBySideAsOneAtATime) {
     }
 }
 
+// Messages given a piece at a time share the lanes with whole ones and get
+// the digest each gets alone: lengths that end in every position of a block,
+// pieces of several sizes, messages of very different sizes side by side,
+// lanes freed by a message given up, at every width this processor has.
+TEST(Md5Lanes, StreamsMessagesAPieceAtATime) {
+    std::vector<std::string> messages;
+    std::uint32_t seed = 777;
+    const auto random = [&seed](std::size_t length) {
+        std::string message(length, '\0');
+        for (char& c : message) {
+            seed = seed * 1103515245 + 12345;
+            c = static_cast<char>(seed >> 16);
+        }
+        return message;
+    };
+    for (std::size_t end = 0; end < 64; ++end) {
+        messages.push_back(random(3 * 64 * 5 + end));  // several pieces, then `end` bytes
+    }
+    messages.push_back(random(300000));
+    messages.push_back(random(1));
+    messages.push_back(random(0));
+    for (const int most : {4, 8, 16}) {
+        Md5Lanes lanes(most);
+        if (lanes.Lanes() < most) {
+            break;
+        }
+        // Even messages in pieces of 64, 128 … 320 bytes, odd ones whole;
+        // every seventh given up half way and started again.
+        struct InLane {
+            std::size_t message = 0;
+            std::size_t given = 0;
+            std::size_t piece = 0;
+            bool abandon = false;
+        };
+        std::array<InLane, Md5Lanes::kMaxLanes> inLane{};
+        std::vector<std::string> digests(messages.size());
+        std::vector<std::size_t> queue;
+        for (std::size_t i = 0; i < messages.size(); ++i) {
+            queue.push_back(i);
+        }
+        std::array<Md5Digest, Md5Lanes::kMaxLanes> finished{};
+        const auto feed = [&](int lane) {
+            InLane& slot = inLane[static_cast<std::size_t>(lane)];
+            const std::string& message = messages[slot.message];
+            if (slot.abandon && slot.given > 0) {
+                lanes.Abandon(lane);
+                queue.push_back(slot.message);
+                slot.abandon = false;
+                return;
+            }
+            const std::size_t size = std::min(slot.piece, message.size() - slot.given);
+            std::copy_n(message.data() + slot.given, size, lanes.Piece(lane, size));
+            slot.given += size;
+            lanes.Feed(lane, slot.given == message.size());
+        };
+        int started = 0;
+        while (!queue.empty() || lanes.AnyBusy()) {
+            for (int lane = 0; lane < lanes.Lanes(); ++lane) {
+                if (lanes.Free(lane) && !queue.empty()) {
+                    InLane& slot = inLane[static_cast<std::size_t>(lane)];
+                    const std::size_t message = queue.front();
+                    slot = {message, 0, 64 * (1 + message % 5), false};
+                    queue.erase(queue.begin());
+                    slot.abandon = ++started % 7 == 0;
+                    if (slot.message % 2 == 1) {
+                        lanes.Start(lane, messages[slot.message]);
+                    } else {
+                        lanes.Open(lane);
+                        feed(lane);
+                    }
+                } else if (lanes.Hungry(lane)) {
+                    feed(lane);
+                }
+            }
+            for (const int lane : lanes.Run(finished)) {
+                digests[inLane[static_cast<std::size_t>(lane)].message] =
+                    Hex(finished[static_cast<std::size_t>(lane)]);
+            }
+        }
+        for (std::size_t i = 0; i < messages.size(); ++i) {
+            EXPECT_EQ(digests[i], OneShotMd5(messages[i]))
+                << most << " lanes, length " << messages[i].size();
+        }
+    }
+}
+
 TEST(DigestFile, SparseFileBeyondFourGibibytesGetsItsTrueSize) {
     test::TempDir dir;
     const std::string path = dir.File("sparse.wzl");
@@ -392,29 +478,41 @@ TEST(DigestFiles, AFileThatChangesWhileItIsReadFails) {
              return !error && std::filesystem::create_directory(FileSystemPath(path), error);
          }},
     };
-    for (const auto& c : cases) {
-        test::TempDir dir;
-        const std::string path = dir.File("changing.wzl");
-        test::WriteFile(path, start);
-        bool changed = false;
-        bool tookPlace = false;
-        bool withinTotal = true;
-        // The first report comes after the first chunk: the file changes there.
-        const std::vector<FileDigest> digests =
-            DigestFiles(Job({path}, 1, [&](const DigestProgressState& state) {
-                withinTotal = withinTotal && state.done <= state.total;
-                if (!changed) {
-                    changed = true;
-                    std::this_thread::sleep_for(std::chrono::milliseconds(5));
-                    tookPlace = c.change(path);
-                }
-            }));
-        if (!tookPlace) {
-            continue;  // nothing changed: nothing to find
+    // Alone, the file streams through the system's MD5; beside another large
+    // file, both stream through the vector lanes a piece at a time.
+    for (const bool beside : {false, true}) {
+        for (const auto& c : cases) {
+            test::TempDir dir;
+            const std::string path = dir.File("changing.wzl");
+            test::WriteFile(path, start);
+            std::vector<std::string> paths = {path};
+            if (beside) {
+                paths.push_back(dir.File("other.wzl"));
+                test::WriteFile(paths.back(), std::string(1 << 20, 'o'));
+            }
+            bool changed = false;
+            bool tookPlace = false;
+            bool withinTotal = true;
+            // The first report comes after the first chunk: the file changes there.
+            const std::vector<FileDigest> digests =
+                DigestFiles(Job(paths, 1, [&](const DigestProgressState& state) {
+                    withinTotal = withinTotal && state.done <= state.total;
+                    if (!changed) {
+                        changed = true;
+                        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+                        tookPlace = c.change(path);
+                    }
+                }));
+            if (!tookPlace) {
+                continue;  // nothing changed: nothing to find
+            }
+            EXPECT_FALSE(digests[0].ok) << c.label << (beside ? ", in the lanes" : "");
+            EXPECT_EQ(digests[0].error.kind, kChangedWhileRead) << c.label;
+            EXPECT_TRUE(withinTotal) << c.label;
+            if (beside) {
+                EXPECT_EQ(digests[1].md5, OneShotMd5(std::string(1 << 20, 'o'))) << c.label;
+            }
         }
-        EXPECT_FALSE(digests[0].ok) << c.label;
-        EXPECT_EQ(digests[0].error.kind, kChangedWhileRead) << c.label;
-        EXPECT_TRUE(withinTotal) << c.label;
     }
 }
 
