@@ -5,10 +5,12 @@
 #include <cstring>
 #include <filesystem>
 #include <functional>
+#include <map>
 #include <optional>
 #include <string_view>
 #include <system_error>
 #include <thread>
+#include <unordered_map>
 #include <utility>
 
 #include "db/SqliteApi.h"
@@ -19,20 +21,19 @@ namespace varo {
 namespace {
 
 constexpr int kBusyMilliseconds = 5000;
-constexpr int kSchemaVersion = 2;
+constexpr int kSchemaVersion = 3;
 // Marks the cache as this program's ("VARO"), so that no other SQLite file at
 // its path is ever taken for it.
 constexpr std::int64_t kApplicationId = 0x5641524F;
 
-// One row per file. Device and file numbers are unsigned 64-bit values kept
-// in SQLite's signed integers, bit for bit; `checksum` covers the key and the
-// digest, so that a record damaged on the disk is never trusted.
+// One row per folder: its files' entries packed in one blob (see
+// AppendRecord), so that a job writes and reads a record per folder, not per
+// file. Device and file numbers are unsigned 64-bit values, bit for bit; each
+// entry's checksum covers its key and digest, so that an entry damaged on the
+// disk is never trusted. `seen` is the latest day any entry was seen.
 constexpr const char* kSchema =
-    "CREATE TABLE IF NOT EXISTS digests ("
-    "path TEXT NOT NULL PRIMARY KEY, size INTEGER NOT NULL, modified INTEGER NOT NULL, "
-    "changed INTEGER NOT NULL, device INTEGER NOT NULL, file INTEGER NOT NULL, "
-    "md5 TEXT NOT NULL, seen INTEGER NOT NULL, checksum INTEGER NOT NULL DEFAULT 0) "
-    "WITHOUT ROWID;"
+    "CREATE TABLE IF NOT EXISTS folders (folder TEXT NOT NULL UNIQUE, entries BLOB NOT NULL, "
+    "seen INTEGER NOT NULL);"
     "CREATE TABLE IF NOT EXISTS meta (name TEXT NOT NULL PRIMARY KEY, value INTEGER NOT NULL) "
     "WITHOUT ROWID;";
 
@@ -75,6 +76,79 @@ std::string FolderPrefix(const std::string& path) {
 
 bool IsDigest(std::string_view md5) {
     return md5.size() == 32 && md5.find_first_not_of("0123456789abcdef") == std::string_view::npos;
+}
+
+// One entry of a folder's blob, little-endian: the name's length (16 bits),
+// the name, size, modified, changed, device, file (64 bits each), the 32
+// digits of the digest, the day it was last seen, the checksum.
+struct Record {
+    std::string name;
+    FileState state;
+    std::string md5;
+    std::int64_t seen = 0;
+};
+constexpr std::size_t kRecordFixed = 2 + 5 * 8 + 32 + 8 + 8;
+
+void PutWord(std::string& out, std::uint64_t value, int bytes = 8) {
+    for (int i = 0; i < bytes; ++i) {
+        out += static_cast<char>((value >> (8 * i)) & 0xFF);
+    }
+}
+
+std::uint64_t GetWord(const char* in, int bytes = 8) {
+    std::uint64_t value = 0;
+    for (int i = 0; i < bytes; ++i) {
+        value |= static_cast<std::uint64_t>(static_cast<unsigned char>(in[i])) << (8 * i);
+    }
+    return value;
+}
+
+void AppendRecord(std::string& blob, std::string_view folder, const Record& record) {
+    PutWord(blob, record.name.size(), 2);
+    blob += record.name;
+    for (const std::uint64_t field :
+         {record.state.size, static_cast<std::uint64_t>(record.state.modified),
+          static_cast<std::uint64_t>(record.state.changed), record.state.device,
+          record.state.file}) {
+        PutWord(blob, field);
+    }
+    blob += record.md5;
+    PutWord(blob, static_cast<std::uint64_t>(record.seen));
+    PutWord(blob, static_cast<std::uint64_t>(
+                      RecordChecksum(std::string(folder) + record.name, record.state, record.md5)));
+}
+
+// The sound entries of a folder's blob, in order; a damaged one (its checksum
+// or digest not what this program writes) is left out, and a blob cut short
+// ends at its last whole entry.
+std::vector<Record> ReadRecords(std::string_view folder, std::string_view blob) {
+    std::vector<Record> records;
+    std::string path(folder);
+    while (blob.size() >= 2) {
+        const std::size_t length = GetWord(blob.data(), 2);
+        if (blob.size() < kRecordFixed + length) {
+            break;
+        }
+        const char* at = blob.data() + 2;
+        Record record;
+        record.name.assign(at, length);
+        at += length;
+        record.state.size = GetWord(at);
+        record.state.modified = static_cast<std::int64_t>(GetWord(at + 8));
+        record.state.changed = static_cast<std::int64_t>(GetWord(at + 16));
+        record.state.device = GetWord(at + 24);
+        record.state.file = GetWord(at + 32);
+        record.md5.assign(at + 40, 32);
+        record.seen = static_cast<std::int64_t>(GetWord(at + 72));
+        const auto checksum = static_cast<std::int64_t>(GetWord(at + 80));
+        blob.remove_prefix(kRecordFixed + length);
+        path.resize(folder.size());
+        path += record.name;
+        if (IsDigest(record.md5) && RecordChecksum(path, record.state, record.md5) == checksum) {
+            records.push_back(std::move(record));
+        }
+    }
+    return records;
 }
 
 }  // namespace
@@ -229,11 +303,9 @@ int DigestCache::SetUp() {
         problem_.message = "made by a newer version of the program";
         return SQLITE_MISMATCH;
     }
-    // The first version's records gain a checksum of 0, which no record
-    // has: they are digested once more and written with theirs.
-    const std::string upgrade =
-        found == 1 ? "ALTER TABLE digests ADD COLUMN checksum INTEGER NOT NULL DEFAULT 0;"
-                   : std::string(kSchema);
+    // Earlier versions kept a row per file: their entries go (the files are
+    // digested once more and kept in the new form).
+    const std::string upgrade = "DROP TABLE IF EXISTS digests;" + std::string(kSchema);
     if (found < kSchemaVersion &&
         (!connection_.Execute("BEGIN IMMEDIATE;" + upgrade + "PRAGMA application_id=" +
                                   std::to_string(kApplicationId) + ";PRAGMA user_version=" +
@@ -257,59 +329,40 @@ void DigestCache::Load(const std::vector<std::string>& files) {
             prefixes.push_back(std::move(prefix));
         }
     }
-    // A folder's range holds its sub-folders too: those are read with it, once.
     std::sort(prefixes.begin(), prefixes.end());
-    std::size_t kept = 0;
-    for (std::size_t i = 0; i < prefixes.size(); ++i) {
-        if (kept == 0 || prefixes[i].rfind(prefixes[kept - 1], 0) != 0) {
-            if (kept != i) {
-                prefixes[kept] = std::move(prefixes[i]);
-            }
-            ++kept;
-        }
-    }
-    prefixes.resize(kept);
+    prefixes.erase(std::unique(prefixes.begin(), prefixes.end()), prefixes.end());
 
     bool ok = false;
-    SqliteStatement select = connection_.Prepare(
-        "SELECT path, size, modified, changed, device, file, md5, seen, checksum FROM digests "
-        "WHERE path >= :low AND path < :high",
-        &ok, kUtf8);
+    SqliteStatement select =
+        connection_.Prepare("SELECT entries FROM folders WHERE folder = :folder", &ok, kUtf8);
     if (!ok) {
         Fail(connection_.ErrorCode());
         return;
     }
     for (const std::string& prefix : prefixes) {
-        std::string high = prefix;
-        high.back() = static_cast<char>(high.back() + 1);  // a separator, never 0xFF
         select.Reset();
-        select.BindText(":low", prefix, kUtf8);
-        select.BindText(":high", high, kUtf8);
-        for (int step = select.StepCode(); step != SQLITE_DONE; step = select.StepCode()) {
-            if (step != SQLITE_ROW) {
-                Fail(step);
-                return;
-            }
-            const std::string path = select.ColumnText(0, kUtf8);
-            const std::string md5 = select.ColumnText(6, kUtf8);
-            if (!IsDigest(md5) || paths_.size() + path.size() > UINT32_MAX) {
-                continue;  // no entry this program wrote: never trusted
+        select.BindText(":folder", prefix, kUtf8);
+        const int step = select.StepCode();
+        if (step == SQLITE_DONE) {
+            continue;
+        }
+        if (step != SQLITE_ROW) {
+            Fail(step);
+            return;
+        }
+        for (const Record& record : ReadRecords(prefix, select.ColumnBlob(0))) {
+            if (paths_.size() + prefix.size() + record.name.size() > UINT32_MAX) {
+                break;
             }
             Entry entry;
-            entry.hash = HashPath(path);
             entry.pathStart = static_cast<std::uint32_t>(paths_.size());
-            entry.pathLength = static_cast<std::uint32_t>(path.size());
-            entry.state.size = static_cast<std::uint64_t>(select.ColumnInt64(1));
-            entry.state.modified = select.ColumnInt64(2);
-            entry.state.changed = select.ColumnInt64(3);
-            entry.state.device = static_cast<std::uint64_t>(select.ColumnInt64(4));
-            entry.state.file = static_cast<std::uint64_t>(select.ColumnInt64(5));
-            if (RecordChecksum(path, entry.state, md5) != select.ColumnInt64(8)) {
-                continue;  // damaged or written by hand: the file is digested again
-            }
-            std::memcpy(entry.md5.data(), md5.data(), entry.md5.size());
-            entry.seenDay = select.ColumnInt64(7);
-            paths_ += path;
+            paths_ += prefix;
+            paths_ += record.name;
+            entry.pathLength = static_cast<std::uint32_t>(paths_.size() - entry.pathStart);
+            entry.hash = HashPath(std::string_view(paths_).substr(entry.pathStart));
+            entry.state = record.state;
+            std::memcpy(entry.md5.data(), record.md5.data(), entry.md5.size());
+            entry.seenDay = record.seen;
             entries_.push_back(entry);
         }
     }
@@ -386,58 +439,95 @@ bool DigestCache::Save() {
         Fail(connection_.ErrorCode());
         return false;
     }
+    // The folders to write: those with new digests, and those whose
+    // recalled entries were last seen before today (once a day is often
+    // enough to say so). Each is read again inside this transaction, so that
+    // what another program wrote meanwhile stays.
+    struct FolderChange {
+        std::vector<const Learned*> learned;
+        std::vector<std::string_view> seen;  // names recalled
+    };
+    std::map<std::string, FolderChange> changes;
+    for (const Learned& learned : learned_) {
+        std::string folder = FolderPrefix(learned.path);
+        if (!folder.empty()) {
+            changes[std::move(folder)].learned.push_back(&learned);
+        }
+    }
+    for (std::size_t i = 0; i < entries_.size(); ++i) {
+        const Entry& entry = entries_[i];
+        if (used_[i].load() && entry.seenDay < today) {
+            const std::string_view path =
+                std::string_view(paths_).substr(entry.pathStart, entry.pathLength);
+            const std::string folder = FolderPrefix(std::string(path));
+            changes[folder].seen.push_back(path.substr(folder.size()));
+        }
+    }
     bool ok = false;
+    SqliteStatement select =
+        connection_.Prepare("SELECT entries FROM folders WHERE folder = :folder", &ok, kUtf8);
     SqliteStatement insert = connection_.Prepare(
-        "INSERT OR REPLACE INTO digests (path, size, modified, changed, device, file, md5, seen, "
-        "checksum) VALUES (:path, :size, :modified, :changed, :device, :file, :md5, :seen, "
-        ":checksum)",
+        "INSERT OR REPLACE INTO folders (folder, entries, seen) VALUES (:folder, :entries, :seen)",
         &ok, kUtf8);
     if (!ok) {
         return failed();
     }
-    for (const Learned& learned : learned_) {
+    std::string blob;
+    for (const auto& [folder, change] : changes) {
+        select.Reset();
+        select.BindText(":folder", folder, kUtf8);
+        const int step = select.StepCode();
+        if (step != SQLITE_ROW && step != SQLITE_DONE) {
+            return failed();
+        }
+        std::vector<Record> records =
+            step == SQLITE_ROW ? ReadRecords(folder, select.ColumnBlob(0)) : std::vector<Record>();
+        select.Reset();
+        std::unordered_map<std::string_view, std::size_t> byName;
+        for (std::size_t i = 0; i < records.size(); ++i) {
+            byName.emplace(records[i].name, i);
+        }
+        for (const std::string_view name : change.seen) {
+            if (const auto found = byName.find(name); found != byName.end()) {
+                records[found->second].seen = today;
+            }
+        }
+        std::vector<Record> added;
+        for (const Learned* learned : change.learned) {
+            Record record{learned->path.substr(folder.size()), learned->state, learned->md5, today};
+            if (const auto found = byName.find(record.name); found != byName.end()) {
+                records[found->second] = std::move(record);
+            } else {
+                added.push_back(std::move(record));
+            }
+        }
+        blob.clear();
+        std::int64_t seen = 0;
+        for (const std::vector<Record>* list : {&records, &added}) {
+            for (const Record& record : *list) {
+                if (record.seen >= today - kCacheKeepDays && record.name.size() <= UINT16_MAX) {
+                    AppendRecord(blob, folder, record);
+                    seen = std::max(seen, record.seen);
+                }
+            }
+        }
         insert.Reset();
-        insert.BindText(":path", learned.path, kUtf8);
-        insert.BindInt64(":size", static_cast<std::int64_t>(learned.state.size));
-        insert.BindInt64(":modified", learned.state.modified);
-        insert.BindInt64(":changed", learned.state.changed);
-        insert.BindInt64(":device", static_cast<std::int64_t>(learned.state.device));
-        insert.BindInt64(":file", static_cast<std::int64_t>(learned.state.file));
-        insert.BindText(":md5", learned.md5, kUtf8);
-        insert.BindInt64(":seen", today);
-        insert.BindInt64(":checksum", RecordChecksum(learned.path, learned.state, learned.md5));
+        insert.BindText(":folder", folder, kUtf8);
+        insert.BindBlob(":entries", blob);
+        insert.BindInt64(":seen", seen);
         if (insert.StepCode() != SQLITE_DONE) {
             return failed();
         }
     }
+    select.Finalize();
     insert.Finalize();
-    // Recalled entries were seen today; once a day is often enough to say so.
-    SqliteStatement seen =
-        connection_.Prepare("UPDATE digests SET seen = :seen WHERE path = :path", &ok, kUtf8);
-    if (!ok) {
-        return failed();
-    }
-    for (std::size_t i = 0; i < entries_.size(); ++i) {
-        const Entry& entry = entries_[i];
-        if (!used_[i].load() || entry.seenDay >= today) {
-            continue;
-        }
-        seen.Reset();
-        seen.BindInt64(":seen", today);
-        seen.BindText(":path", std::string_view(paths_).substr(entry.pathStart, entry.pathLength),
-                      kUtf8);
-        if (seen.StepCode() != SQLITE_DONE) {
-            return failed();
-        }
-    }
-    seen.Finalize();
     // Entries not seen for kCacheKeepDays go, looked for once a day.
     SqliteStatement pruned =
         connection_.Prepare("SELECT value FROM meta WHERE name = 'pruned'", &ok, kUtf8);
     const std::int64_t lastPruned = ok ? pruned.StepInt() : 0;
     pruned.Finalize();
     if (lastPruned < today) {
-        const std::string prune = "DELETE FROM digests WHERE seen < " +
+        const std::string prune = "DELETE FROM folders WHERE seen < " +
                                   std::to_string(today - kCacheKeepDays) +
                                   "; INSERT OR REPLACE INTO meta (name, value) VALUES "
                                   "('pruned', " +

@@ -208,23 +208,125 @@ TEST(DigestCache, ACacheThatCannotBeUsedIsLeftAlone) {
     EXPECT_FALSE(std::filesystem::exists(foreign + "-wal"));
 }
 
-// A record damaged on the disk (a digit of its digest changed, which SQLite's
-// own checks cannot see) is never recalled: the file is digested again.
-TEST(DigestCache, ADamagedRecordIsDigestedAgain) {
+// The cache's folder records as they are on the disk: folder, entries, seen.
+struct FolderRecord {
+    std::string folder;
+    std::string entries;
+    std::int64_t seen = 0;
+};
+
+std::vector<FolderRecord> ReadFolders(const std::string& cache) {
+    SqliteConnection connection;
+    std::vector<FolderRecord> folders;
+    bool ok = connection.Open(cache, SqliteConnection::kOpenReadWrite, kUtf8);
+    SqliteStatement rows =
+        connection.Prepare("SELECT folder, entries, seen FROM folders ORDER BY folder", &ok, kUtf8);
+    while (ok && rows.Step()) {
+        folders.push_back({rows.ColumnText(0, kUtf8), rows.ColumnBlob(1), rows.ColumnInt64(2)});
+    }
+    return folders;
+}
+
+void WriteFolder(const std::string& cache, const FolderRecord& record) {
+    SqliteConnection connection;
+    bool ok = connection.Open(cache, SqliteConnection::kOpenReadWrite, kUtf8);
+    SqliteStatement update = connection.Prepare(
+        "UPDATE folders SET entries = :entries, seen = :seen WHERE folder = :folder", &ok, kUtf8);
+    ASSERT_TRUE(ok);
+    update.BindBlob(":entries", record.entries);
+    update.BindInt64(":seen", record.seen);
+    update.BindText(":folder", record.folder, kUtf8);
+    ASSERT_EQ(update.StepCode(), 101 /* SQLITE_DONE */);
+}
+
+// Where the fields of a folder's first entry lie: the name's length (2
+// bytes), the name, five 64-bit state fields, 32 digits, seen, checksum.
+std::size_t FirstEntryField(const std::string& entries, std::size_t after) {
+    return 2 + static_cast<unsigned char>(entries[0]) + after;
+}
+constexpr std::size_t kSizeField = 0;
+constexpr std::size_t kDigestField = 40;
+constexpr std::size_t kSeenField = 72;
+constexpr std::size_t kChecksumField = 80;
+
+std::int64_t Today() {
+    return std::chrono::duration_cast<std::chrono::hours>(
+               std::chrono::system_clock::now().time_since_epoch())
+               .count() /
+           24;
+}
+
+// An entry damaged on the disk (a digit of its digest changed, which SQLite's
+// own checks cannot see) is never recalled: the file is digested again, and
+// the other entries of its folder stay.
+TEST(DigestCache, ADamagedEntryIsDigestedAgain) {
     test::TempDir dir;
     const std::string cache = dir.File("digests.sqlite");
-    const std::string file = dir.File("a.wzl");
-    test::WriteFile(file, "a");
+    const std::vector<std::string> files = {dir.File("a.wzl"), dir.File("b.wzl")};
+    test::WriteFile(files[0], "a");
+    test::WriteFile(files[1], "bb");
     LetTheRacyWindowPass();
-    ASSERT_FALSE(DigestWithCache(cache, {file}).problem);
-    ASSERT_TRUE(DigestWithCache(cache, {file}).digests[0].recalled);
-    for (const char* damage : {"UPDATE digests SET md5 = '1cc175b9c0f1b6a831c399e269772661'",
-                               "UPDATE digests SET size = 2", "UPDATE digests SET checksum = 7"}) {
-        ASSERT_EQ(test::RunSql(cache, damage), "") << damage;
-        const CachedDigests again = DigestWithCache(cache, {file});
-        EXPECT_FALSE(again.digests[0].recalled) << damage;
-        EXPECT_EQ(again.digests[0].md5, "0cc175b9c0f1b6a831c399e269772661") << damage;
-        EXPECT_TRUE(DigestWithCache(cache, {file}).digests[0].recalled) << "written anew";
+    ASSERT_FALSE(DigestWithCache(cache, files).problem);
+    ASSERT_EQ(DigestWithCache(cache, files).recalled, 2u);
+    const struct {
+        const char* label;
+        std::function<void(std::string& entries)> damage;
+        std::size_t recalled;
+    } cases[] = {
+        {"a digit of a digest", [](std::string& e) { e[FirstEntryField(e, kDigestField)] ^= 1; },
+         1},
+        {"a size", [](std::string& e) { e[FirstEntryField(e, kSizeField)] ^= 1; }, 1},
+        {"a checksum", [](std::string& e) { e[FirstEntryField(e, kChecksumField)] ^= 1; }, 1},
+        {"the record cut short", [](std::string& e) { e.resize(e.size() - 3); }, 1},
+        {"a name longer than the record", [](std::string& e) { e[0] = e[1] = '\xFF'; }, 0},
+    };
+    for (const auto& c : cases) {
+        std::vector<FolderRecord> folders = ReadFolders(cache);
+        ASSERT_EQ(folders.size(), 1u) << c.label;
+        c.damage(folders[0].entries);
+        WriteFolder(cache, folders[0]);
+        const CachedDigests again = DigestWithCache(cache, files);
+        EXPECT_FALSE(again.problem) << c.label;
+        EXPECT_EQ(again.recalled, c.recalled) << c.label;
+        EXPECT_EQ(again.digests[0].md5, "0cc175b9c0f1b6a831c399e269772661") << c.label;
+        EXPECT_EQ(again.digests[1].md5, "21ad0bd836b90d08f4cf640b4c298e7c") << c.label;
+        EXPECT_EQ(DigestWithCache(cache, files).recalled, 2u) << c.label << ": written anew";
+    }
+}
+
+// A cache of an earlier version (a row per file) is taken over: its rows go,
+// the files are digested once more and recalled from then on.
+TEST(DigestCache, AnEarlierVersionIsTakenOver) {
+    const struct {
+        const char* label;
+        std::string sql;
+    } cases[] = {
+        {"the first version",
+         "CREATE TABLE digests (path TEXT NOT NULL PRIMARY KEY, size INTEGER NOT NULL, "
+         "modified INTEGER NOT NULL, changed INTEGER NOT NULL, device INTEGER NOT NULL, "
+         "file INTEGER NOT NULL, md5 TEXT NOT NULL, seen INTEGER NOT NULL) WITHOUT ROWID; "
+         "PRAGMA user_version=1;"},
+        {"the second version",
+         "CREATE TABLE digests (path TEXT NOT NULL PRIMARY KEY, size INTEGER NOT NULL, "
+         "modified INTEGER NOT NULL, changed INTEGER NOT NULL, device INTEGER NOT NULL, "
+         "file INTEGER NOT NULL, md5 TEXT NOT NULL, seen INTEGER NOT NULL, "
+         "checksum INTEGER NOT NULL DEFAULT 0) WITHOUT ROWID; CREATE TABLE meta (name TEXT NOT "
+         "NULL PRIMARY KEY, value INTEGER NOT NULL) WITHOUT ROWID; "
+         "PRAGMA application_id=1447121487; PRAGMA user_version=2;"},
+    };
+    for (const auto& c : cases) {
+        test::TempDir dir;
+        const std::string cache = dir.File("digests.sqlite");
+        const std::string file = dir.File("a.wzl");
+        test::WriteFile(file, "a");
+        ASSERT_EQ(test::RunSql(cache, c.sql), "") << c.label;
+        LetTheRacyWindowPass();
+        const CachedDigests first = DigestWithCache(cache, {file});
+        EXPECT_FALSE(first.problem) << c.label << ": " << first.problem.message;
+        EXPECT_EQ(first.recalled, 0u) << c.label;
+        EXPECT_TRUE(DigestWithCache(cache, {file}).digests[0].recalled) << c.label;
+        EXPECT_EQ(test::RunSql(cache, "SELECT 1 FROM digests"), "no such table: digests")
+            << c.label;
     }
 }
 
@@ -233,31 +335,34 @@ TEST(DigestCache, EntriesNotSeenForNinetyDaysAreDropped) {
     test::TempDir dir;
     const std::string cache = dir.File("digests.sqlite");
     const std::string file = dir.File("a.wzl");
+    const std::string gone = dir.File("gone/x.wzl");
+    std::filesystem::create_directory(FileSystemPath(dir.File("gone")));
     test::WriteFile(file, "a");
+    test::WriteFile(gone, "x");
     LetTheRacyWindowPass();
-    DigestWithCache(cache, {file});
-    const auto today = std::chrono::duration_cast<std::chrono::hours>(
-                           std::chrono::system_clock::now().time_since_epoch())
-                           .count() /
-                       24;
-    // An old entry of a file gone, and the file's own entry made old too.
-    ASSERT_EQ(test::RunSql(cache,
-                           "INSERT INTO digests VALUES ('/gone', 1, 1, 1, 1, 1, "
-                           "'0cc175b9c0f1b6a831c399e269772661', " +
-                               std::to_string(today - kCacheKeepDays - 1) +
-                               ", 0); UPDATE digests SET seen = " +
-                               std::to_string(today - kCacheKeepDays + 1) +
-                               " WHERE path != '/gone'; DELETE FROM meta;"),
-              "");
+    DigestWithCache(cache, {file, gone});
+    std::filesystem::remove(FileSystemPath(gone));
+    // The gone file's folder not seen for longer than that, the file's own
+    // entry nearly as long; pruning is due.
+    const std::int64_t today = Today();
+    std::vector<FolderRecord> folders = ReadFolders(cache);
+    ASSERT_EQ(folders.size(), 2u);
+    for (FolderRecord& folder : folders) {
+        const bool isGone = folder.folder.size() > dir.Path().size() + 1;
+        folder.seen = isGone ? today - kCacheKeepDays - 1 : today - kCacheKeepDays + 1;
+        const std::uint64_t seen = static_cast<std::uint64_t>(folder.seen);
+        for (int i = 0; i < 8; ++i) {
+            folder.entries[FirstEntryField(folder.entries, kSeenField) +
+                           static_cast<std::size_t>(i)] = static_cast<char>(seen >> (8 * i));
+        }
+        WriteFolder(cache, folder);
+    }
+    ASSERT_EQ(test::RunSql(cache, "DELETE FROM meta;"), "");
+    // Its seen day is part of no checksum: the entry is still sound.
     EXPECT_TRUE(DigestWithCache(cache, {file}).digests[0].recalled);
-    SqliteConnection connection;
-    ASSERT_TRUE(connection.Open(cache, SqliteConnection::kOpenReadWrite, kUtf8));
-    bool ok = false;
-    SqliteStatement rows =
-        connection.Prepare("SELECT count(*), min(seen) FROM digests", &ok, kUtf8);
-    ASSERT_TRUE(ok && rows.Step());
-    EXPECT_EQ(rows.ColumnInt64(0), 1) << "the entry of the gone file was dropped";
-    EXPECT_EQ(rows.ColumnInt64(1), today) << "the file's own entry was seen today";
+    folders = ReadFolders(cache);
+    ASSERT_EQ(folders.size(), 1u) << "the gone file's folder was dropped";
+    EXPECT_EQ(folders[0].seen, today) << "the file's own entry was seen today";
 }
 
 }  // namespace
