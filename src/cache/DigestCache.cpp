@@ -69,9 +69,10 @@ std::size_t HashPath(std::string_view path) {
 
 // The part of a path up to and with its last separator: the key range
 // [prefix, prefix with its last byte raised) holds the entries of its folder.
-std::string FolderPrefix(const std::string& path) {
+std::string FolderPrefix(std::string_view path) {
     const std::size_t separator = path.find_last_of(PathSeparators());
-    return separator == std::string::npos ? std::string() : path.substr(0, separator + 1);
+    return separator == std::string_view::npos ? std::string()
+                                               : std::string(path.substr(0, separator + 1));
 }
 
 bool IsDigest(std::string_view md5) {
@@ -118,36 +119,45 @@ void AppendRecord(std::string& blob, std::string_view folder, const Record& reco
                       RecordChecksum(std::string(folder) + record.name, record.state, record.md5)));
 }
 
-// The sound entries of a folder's blob, in order; a damaged one (its checksum
-// or digest not what this program writes) is left out, and a blob cut short
-// ends at its last whole entry.
-std::vector<Record> ReadRecords(std::string_view folder, std::string_view blob) {
-    std::vector<Record> records;
+// Hands the sound entries of a folder's blob to `take(name, state, md5,
+// seen)`, in order; a damaged one (its checksum or digest not what this
+// program writes) is left out, and a blob cut short ends at its last whole
+// entry.
+template <typename Take>
+void ForEachRecord(std::string_view folder, std::string_view blob, Take&& take) {
     std::string path(folder);
     while (blob.size() >= 2) {
         const std::size_t length = GetWord(blob.data(), 2);
         if (blob.size() < kRecordFixed + length) {
             break;
         }
-        const char* at = blob.data() + 2;
-        Record record;
-        record.name.assign(at, length);
-        at += length;
-        record.state.size = GetWord(at);
-        record.state.modified = static_cast<std::int64_t>(GetWord(at + 8));
-        record.state.changed = static_cast<std::int64_t>(GetWord(at + 16));
-        record.state.device = GetWord(at + 24);
-        record.state.file = GetWord(at + 32);
-        record.md5.assign(at + 40, 32);
-        record.seen = static_cast<std::int64_t>(GetWord(at + 72));
+        const std::string_view name = blob.substr(2, length);
+        const char* at = blob.data() + 2 + length;
+        FileState state;
+        state.size = GetWord(at);
+        state.modified = static_cast<std::int64_t>(GetWord(at + 8));
+        state.changed = static_cast<std::int64_t>(GetWord(at + 16));
+        state.device = GetWord(at + 24);
+        state.file = GetWord(at + 32);
+        const std::string_view md5(at + 40, 32);
+        const auto seen = static_cast<std::int64_t>(GetWord(at + 72));
         const auto checksum = static_cast<std::int64_t>(GetWord(at + 80));
-        blob.remove_prefix(kRecordFixed + length);
         path.resize(folder.size());
-        path += record.name;
-        if (IsDigest(record.md5) && RecordChecksum(path, record.state, record.md5) == checksum) {
-            records.push_back(std::move(record));
+        path += name;
+        if (IsDigest(md5) && RecordChecksum(path, state, md5) == checksum) {
+            take(name, state, md5, seen);
         }
+        blob.remove_prefix(kRecordFixed + length);
     }
+}
+
+std::vector<Record> ReadRecords(std::string_view folder, std::string_view blob) {
+    std::vector<Record> records;
+    ForEachRecord(folder, blob,
+                  [&records](std::string_view name, const FileState& state, std::string_view md5,
+                             std::int64_t seen) {
+                      records.push_back({std::string(name), state, std::string(md5), seen});
+                  });
     return records;
 }
 
@@ -159,7 +169,8 @@ std::string DefaultDigestCachePath() {
                           : JoinPath(JoinPath(folder, "varo-toolkit"), "digests.sqlite");
 }
 
-DigestCache::DigestCache(const std::string& path, const std::vector<std::string>& files) {
+DigestCache::DigestCache(const std::string& path, const std::vector<std::string>& files)
+    : files_(files.size()) {
     Open(path);
     if (!problem_) {
         Load(files);
@@ -279,6 +290,11 @@ int DigestCache::SetUp() {
     // Write-ahead logging: the window and varo-cli read while the other
     // writes. A commit need not wait for the disk: a cache that loses its
     // last job to a power cut only digests those files again.
+    // A new cache takes large pages: a folder's record is a page or two, and
+    // a job's write is a few hundred writes rather than thousands.
+    if (blank) {
+        connection_.Execute("PRAGMA page_size=65536", nullptr, nullptr, nullptr, kUtf8);
+    }
     SqliteStatement mode = connection_.Prepare("PRAGMA journal_mode", &ok, kUtf8);
     const std::string current = ok && mode.Step() ? mode.ColumnText(0, kUtf8) : std::string();
     mode.Finalize();
@@ -350,21 +366,28 @@ void DigestCache::Load(const std::vector<std::string>& files) {
             Fail(step);
             return;
         }
-        for (const Record& record : ReadRecords(prefix, select.ColumnBlob(0))) {
-            if (paths_.size() + prefix.size() + record.name.size() > UINT32_MAX) {
-                break;
-            }
-            Entry entry;
-            entry.pathStart = static_cast<std::uint32_t>(paths_.size());
-            paths_ += prefix;
-            paths_ += record.name;
-            entry.pathLength = static_cast<std::uint32_t>(paths_.size() - entry.pathStart);
-            entry.hash = HashPath(std::string_view(paths_).substr(entry.pathStart));
-            entry.state = record.state;
-            std::memcpy(entry.md5.data(), record.md5.data(), entry.md5.size());
-            entry.seenDay = record.seen;
-            entries_.push_back(entry);
-        }
+        const auto* blob =
+            static_cast<const char*>(VARO_SQLITE(sqlite3_column_blob)(select.GetHandle(), 0));
+        const std::string_view entries(
+            blob, blob == nullptr ? 0 : static_cast<std::size_t>(select.ColumnBytes(0)));
+        ForEachRecord(prefix, entries,
+                      [&](std::string_view name, const FileState& state, std::string_view md5,
+                          std::int64_t seen) {
+                          if (paths_.size() + prefix.size() + name.size() > UINT32_MAX) {
+                              return;
+                          }
+                          Entry entry;
+                          entry.pathStart = static_cast<std::uint32_t>(paths_.size());
+                          paths_ += prefix;
+                          paths_ += name;
+                          entry.pathLength =
+                              static_cast<std::uint32_t>(paths_.size() - entry.pathStart);
+                          entry.hash = HashPath(std::string_view(paths_).substr(entry.pathStart));
+                          entry.state = state;
+                          std::memcpy(entry.md5.data(), md5.data(), entry.md5.size());
+                          entry.seenDay = seen;
+                          entries_.push_back(entry);
+                      });
     }
     // Twice as many slots as entries, a power of two: a lookup seldom probes twice.
     std::size_t slots = 16;
@@ -414,10 +437,16 @@ std::optional<std::string> DigestCache::Recall(const std::string& path,
     return std::string(entry->md5.data(), entry->md5.size());
 }
 
-void DigestCache::Remember(const std::string& path, const FileState& state,
+void DigestCache::Remember(std::size_t file, const std::string& path, const FileState& state,
                            const std::string& md5) {
-    std::lock_guard lock(learnedMutex_);
-    learned_.push_back({path, state, md5});
+    if (file >= files_ || md5.size() != Learned{}.md5.size()) {
+        return;  // no file of the job, or no digest: nothing to keep
+    }
+    std::call_once(learnedMade_, [this] { learned_ = std::make_unique<Learned[]>(files_); });
+    Learned& learned = learned_[file];
+    learned.path = path;
+    learned.state = state;
+    std::memcpy(learned.md5.data(), md5.data(), learned.md5.size());
 }
 
 bool DigestCache::Save() {
@@ -448,7 +477,11 @@ bool DigestCache::Save() {
         std::vector<std::string_view> seen;  // names recalled
     };
     std::map<std::string, FolderChange> changes;
-    for (const Learned& learned : learned_) {
+    for (std::size_t i = 0; learned_ != nullptr && i < files_; ++i) {
+        const Learned& learned = learned_[i];
+        if (learned.path.empty()) {
+            continue;
+        }
         std::string folder = FolderPrefix(learned.path);
         if (!folder.empty()) {
             changes[std::move(folder)].learned.push_back(&learned);
@@ -459,7 +492,7 @@ bool DigestCache::Save() {
         if (used_[i].load() && entry.seenDay < today) {
             const std::string_view path =
                 std::string_view(paths_).substr(entry.pathStart, entry.pathLength);
-            const std::string folder = FolderPrefix(std::string(path));
+            const std::string folder = FolderPrefix(path);
             changes[folder].seen.push_back(path.substr(folder.size()));
         }
     }
@@ -494,7 +527,8 @@ bool DigestCache::Save() {
         }
         std::vector<Record> added;
         for (const Learned* learned : change.learned) {
-            Record record{learned->path.substr(folder.size()), learned->state, learned->md5, today};
+            Record record{std::string(learned->path.substr(folder.size())), learned->state,
+                          std::string(learned->md5.data(), learned->md5.size()), today};
             if (const auto found = byName.find(record.name); found != byName.end()) {
                 records[found->second] = std::move(record);
             } else {

@@ -8,6 +8,7 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "cache/DigestMemory.h"
@@ -64,7 +65,8 @@ class DigestCache final : public DigestMemory {
     bool Knows(const std::string& path) const override;
     std::optional<std::string> Recall(const std::string& path,
                                       const FileState& state) const override;
-    void Remember(const std::string& path, const FileState& state, const std::string& md5) override;
+    void Remember(std::size_t file, const std::string& path, const FileState& state,
+                  const std::string& md5) override;
 
     // Writes the digests remembered and marks the entries recalled as seen
     // today; drops the entries not seen for kCacheKeepDays. False, with the
@@ -85,9 +87,9 @@ class DigestCache final : public DigestMemory {
         std::int64_t seenDay = 0;
     };
     struct Learned {
-        std::string path;
+        std::string_view path;  // one of the job's paths; empty: nothing learned
         FileState state;
-        std::string md5;
+        std::array<char, 32> md5{};
     };
 
     // The entry of the path, or none.
@@ -108,8 +110,11 @@ class DigestCache final : public DigestMemory {
     std::vector<std::uint32_t> slots_;
     std::unique_ptr<std::atomic<bool>[]> used_;  // per entry: recalled in this job
     mutable std::atomic<std::size_t> recalled_{0};
-    std::mutex learnedMutex_;
-    std::vector<Learned> learned_;
+    // One place per file of the job, each written by the thread that digested
+    // it, so that no thread waits for another; made at the first digest.
+    std::size_t files_ = 0;
+    std::once_flag learnedMade_;
+    std::unique_ptr<Learned[]> learned_;
 };
 
 }  // namespace varo

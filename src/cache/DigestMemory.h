@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <optional>
 #include <string>
 
@@ -18,7 +19,10 @@ class DigestMemory {
     virtual bool Knows(const std::string& path) const = 0;
     virtual std::optional<std::string> Recall(const std::string& path,
                                               const FileState& state) const = 0;
-    virtual void Remember(const std::string& path, const FileState& state,
+    // `file` is the path's place in the job, each remembered once at most,
+    // from any thread; `path` is kept by reference: it must stay as it is
+    // while the memory lives (the engine passes its job's own paths).
+    virtual void Remember(std::size_t file, const std::string& path, const FileState& state,
                           const std::string& md5) = 0;
 };
 

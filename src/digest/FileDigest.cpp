@@ -620,7 +620,7 @@ class DigestEngine {
         if (digest.ok && !digest.recalled && memory != nullptr && state != nullptr &&
             std::max(state->modified, state->changed) <= started - racy) {
             try {
-                memory->Remember(job_.paths[i], *state, digest.md5);
+                memory->Remember(i, job_.paths[i], *state, digest.md5);
             } catch (...) {
                 // Not remembered: the next job digests the file again.
             }
@@ -748,11 +748,12 @@ CachedDigests DigestFilesWithCache(DigestJob& job, const std::string& cachePath)
     job.memory = result.problem ? nullptr : &cache;
     result.digests = DigestFiles(job);
     job.memory = nullptr;
-    if (!given.empty()) {
-        job.paths = std::move(given);
-    }
+    // Saved while the paths it took are still there.
     if (!result.problem && !cache.Save()) {
         result.problem = cache.Problem();
+    }
+    if (!given.empty()) {
+        job.paths = std::move(given);
     }
     result.recalled = cache.Recalled();
     return result;

@@ -93,7 +93,7 @@ TEST(DigestCache, EveryPartOfTheStateIsPartOfTheKey) {
     ASSERT_TRUE(StatFile(path, state, error));
     {
         DigestCache writer(cache, {path});
-        writer.Remember(path, state, "0cc175b9c0f1b6a831c399e269772661");
+        writer.Remember(0, path, state, "0cc175b9c0f1b6a831c399e269772661");
         ASSERT_TRUE(writer.Save()) << writer.Problem().message;
     }
     const DigestCache reader(cache, {path});
