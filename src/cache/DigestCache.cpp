@@ -169,11 +169,11 @@ std::string DefaultDigestCachePath() {
                           : JoinPath(JoinPath(folder, "varo-toolkit"), "digests.sqlite");
 }
 
-DigestCache::DigestCache(const std::string& path, const std::vector<std::string>& files)
-    : files_(files.size()) {
+DigestCache::DigestCache(const std::string& path, std::vector<std::string> files)
+    : files_(std::move(files)) {
     Open(path);
     if (!problem_) {
-        Load(files);
+        Load();
     }
 }
 
@@ -336,10 +336,10 @@ int DigestCache::SetUp() {
     return SQLITE_OK;
 }
 
-void DigestCache::Load(const std::vector<std::string>& files) {
+void DigestCache::Load() {
     std::vector<std::string> prefixes;
-    prefixes.reserve(files.size());
-    for (const std::string& file : files) {
+    prefixes.reserve(files_.size());
+    for (const std::string& file : files_) {
         std::string prefix = FolderPrefix(file);
         if (!prefix.empty() && (prefixes.empty() || prefixes.back() != prefix)) {
             prefixes.push_back(std::move(prefix));
@@ -403,6 +403,13 @@ void DigestCache::Load(const std::vector<std::string>& files) {
         slots_[slot] = static_cast<std::uint32_t>(i + 1);
     }
     used_ = std::make_unique<std::atomic<bool>[]>(entries_.size());
+    // Each file's entry looked up once, here, rather than by every thread.
+    entryOfFile_.assign(files_.size(), 0);
+    for (std::size_t i = 0; i < files_.size(); ++i) {
+        if (const Entry* entry = Find(files_[i])) {
+            entryOfFile_[i] = static_cast<std::uint32_t>(entry - entries_.data() + 1);
+        }
+    }
 }
 
 const DigestCache::Entry* DigestCache::Find(std::string_view path) const {
@@ -421,30 +428,32 @@ const DigestCache::Entry* DigestCache::Find(std::string_view path) const {
     return nullptr;
 }
 
-bool DigestCache::Knows(const std::string& path) const {
-    return Find(path) != nullptr;
+bool DigestCache::Knows(std::size_t file) const {
+    return file < entryOfFile_.size() && entryOfFile_[file] != 0;
 }
 
-std::optional<std::string> DigestCache::Recall(const std::string& path,
-                                               const FileState& state) const {
-    const Entry* entry = Find(path);
-    // Every part of the state as it was: any difference is another file.
-    if (entry == nullptr || !(entry->state == state)) {
+std::optional<std::string> DigestCache::Recall(std::size_t file, const FileState& state) const {
+    if (!Knows(file)) {
         return std::nullopt;
     }
-    used_[static_cast<std::size_t>(entry - entries_.data())].store(true);
+    const std::size_t index = entryOfFile_[file] - 1;
+    const Entry& entry = entries_[index];
+    // Every part of the state as it was: any difference is another file.
+    if (!(entry.state == state)) {
+        return std::nullopt;
+    }
+    used_[index].store(true);
     ++recalled_;
-    return std::string(entry->md5.data(), entry->md5.size());
+    return std::string(entry.md5.data(), entry.md5.size());
 }
 
-void DigestCache::Remember(std::size_t file, const std::string& path, const FileState& state,
-                           const std::string& md5) {
-    if (file >= files_ || md5.size() != Learned{}.md5.size()) {
+void DigestCache::Remember(std::size_t file, const FileState& state, const std::string& md5) {
+    if (file >= files_.size() || md5.size() != Learned{}.md5.size()) {
         return;  // no file of the job, or no digest: nothing to keep
     }
-    std::call_once(learnedMade_, [this] { learned_ = std::make_unique<Learned[]>(files_); });
+    std::call_once(learnedMade_, [this] { learned_ = std::make_unique<Learned[]>(files_.size()); });
     Learned& learned = learned_[file];
-    learned.path = path;
+    learned.learned = true;
     learned.state = state;
     std::memcpy(learned.md5.data(), md5.data(), learned.md5.size());
 }
@@ -473,18 +482,17 @@ bool DigestCache::Save() {
     // enough to say so). Each is read again inside this transaction, so that
     // what another program wrote meanwhile stays.
     struct FolderChange {
-        std::vector<const Learned*> learned;
+        std::vector<std::size_t> learned;    // files of the job
         std::vector<std::string_view> seen;  // names recalled
     };
     std::map<std::string, FolderChange> changes;
-    for (std::size_t i = 0; learned_ != nullptr && i < files_; ++i) {
-        const Learned& learned = learned_[i];
-        if (learned.path.empty()) {
+    for (std::size_t i = 0; learned_ != nullptr && i < files_.size(); ++i) {
+        if (!learned_[i].learned) {
             continue;
         }
-        std::string folder = FolderPrefix(learned.path);
+        std::string folder = FolderPrefix(files_[i]);
         if (!folder.empty()) {
-            changes[std::move(folder)].learned.push_back(&learned);
+            changes[std::move(folder)].learned.push_back(i);
         }
     }
     for (std::size_t i = 0; i < entries_.size(); ++i) {
@@ -526,9 +534,10 @@ bool DigestCache::Save() {
             }
         }
         std::vector<Record> added;
-        for (const Learned* learned : change.learned) {
-            Record record{std::string(learned->path.substr(folder.size())), learned->state,
-                          std::string(learned->md5.data(), learned->md5.size()), today};
+        for (const std::size_t file : change.learned) {
+            const Learned& learned = learned_[file];
+            Record record{files_[file].substr(folder.size()), learned.state,
+                          std::string(learned.md5.data(), learned.md5.size()), today};
             if (const auto found = byName.find(record.name); found != byName.end()) {
                 records[found->second] = std::move(record);
             } else {

@@ -56,17 +56,16 @@ inline constexpr int kCacheKeepDays = 90;
 class DigestCache final : public DigestMemory {
   public:
     // Opens the database at `path` (making it and its folder when missing)
-    // and reads its entries for the folders of `files`.
-    DigestCache(const std::string& path, const std::vector<std::string>& files);
+    // and reads its entries for the folders of `files`: the full paths of
+    // the job's files, in the job's order, which key the entries.
+    DigestCache(const std::string& path, std::vector<std::string> files);
     ~DigestCache() override;
     DigestCache(const DigestCache&) = delete;
     DigestCache& operator=(const DigestCache&) = delete;
 
-    bool Knows(const std::string& path) const override;
-    std::optional<std::string> Recall(const std::string& path,
-                                      const FileState& state) const override;
-    void Remember(std::size_t file, const std::string& path, const FileState& state,
-                  const std::string& md5) override;
+    bool Knows(std::size_t file) const override;
+    std::optional<std::string> Recall(std::size_t file, const FileState& state) const override;
+    void Remember(std::size_t file, const FileState& state, const std::string& md5) override;
 
     // Writes the digests remembered and marks the entries recalled as seen
     // today; drops the entries not seen for kCacheKeepDays. False, with the
@@ -87,7 +86,7 @@ class DigestCache final : public DigestMemory {
         std::int64_t seenDay = 0;
     };
     struct Learned {
-        std::string_view path;  // one of the job's paths; empty: nothing learned
+        bool learned = false;
         FileState state;
         std::array<char, 32> md5{};
     };
@@ -97,7 +96,7 @@ class DigestCache final : public DigestMemory {
     void Open(const std::string& path);
     // Write-ahead logging and the tables; SQLite's result.
     int SetUp();
-    void Load(const std::vector<std::string>& files);
+    void Load();
     // A failure of SQLite: its code, and its words when read before another call.
     void Fail(int code, std::string message = {});
     std::int64_t Today() const;
@@ -110,9 +109,11 @@ class DigestCache final : public DigestMemory {
     std::vector<std::uint32_t> slots_;
     std::unique_ptr<std::atomic<bool>[]> used_;  // per entry: recalled in this job
     mutable std::atomic<std::size_t> recalled_{0};
+    // The full path of each file of the job, and its entry (+1; 0 for none).
+    std::vector<std::string> files_;
+    std::vector<std::uint32_t> entryOfFile_;
     // One place per file of the job, each written by the thread that digested
     // it, so that no thread waits for another; made at the first digest.
-    std::size_t files_ = 0;
     std::once_flag learnedMade_;
     std::unique_ptr<Learned[]> learned_;
 };

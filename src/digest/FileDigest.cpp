@@ -438,7 +438,7 @@ class DigestEngine {
                 digest = Failure(ENOMEM);
             } else if (Cancelled(job_.cancel)) {
                 digest = Failure(ECANCELED);
-            } else if (std::optional<FileDigest> recalled = Recall(path)) {
+            } else if (std::optional<FileDigest> recalled = Recall(i)) {
                 digest = std::move(*recalled);
             } else {
                 auto opened = std::make_unique<InputFile>();
@@ -549,9 +549,10 @@ class DigestEngine {
     }
 
     // The digest the job's memory has for the file as it is now, if any.
-    std::optional<FileDigest> Recall(const std::string& path) {
+    std::optional<FileDigest> Recall(std::size_t i) {
         DigestMemory* memory = job_.memory;
-        if (memory == nullptr || !memory->Knows(path)) {
+        const std::string& path = job_.paths[i];
+        if (memory == nullptr || !memory->Knows(i)) {
             return std::nullopt;
         }
         FileState state;
@@ -559,7 +560,7 @@ class DigestEngine {
         if (!StatFile(path, state, error)) {
             return Failure(error);
         }
-        std::optional<std::string> md5 = memory->Recall(path, state);
+        std::optional<std::string> md5 = memory->Recall(i, state);
         if (!md5) {
             return std::nullopt;
         }
@@ -620,7 +621,7 @@ class DigestEngine {
         if (digest.ok && !digest.recalled && memory != nullptr && state != nullptr &&
             std::max(state->modified, state->changed) <= started - racy) {
             try {
-                memory->Remember(i, job_.paths[i], *state, digest.md5);
+                memory->Remember(i, *state, digest.md5);
             } catch (...) {
                 // Not remembered: the next job digests the file again.
             }
@@ -668,7 +669,7 @@ class DigestEngine {
                 // A file the memory knows is likely not read at all.
                 InputFile file;
                 SystemError ignored;
-                if ((job_.memory == nullptr || !job_.memory->Knows(job_.paths[i])) &&
+                if ((job_.memory == nullptr || !job_.memory->Knows(i)) &&
                     file.Open(job_.paths[i], ignored)) {
                     const std::uint64_t bytes = std::min(file.Size(), kBytesAheadPerFile);
                     file.Prefetch(bytes);
@@ -739,21 +740,15 @@ CachedDigests DigestFilesWithCache(DigestJob& job, const std::string& cachePath)
         result.digests = DigestFiles(job);
         return result;
     }
-    std::vector<std::string> given;
-    if (full) {
-        given = std::exchange(job.paths, std::move(*full));
-    }
-    DigestCache cache(cachePath, job.paths);
+    // The files are read by the paths given; the cache knows them by their
+    // full paths.
+    DigestCache cache(cachePath, full ? std::move(*full) : job.paths);
     result.problem = cache.Problem();
     job.memory = result.problem ? nullptr : &cache;
     result.digests = DigestFiles(job);
     job.memory = nullptr;
-    // Saved while the paths it took are still there.
     if (!result.problem && !cache.Save()) {
         result.problem = cache.Problem();
-    }
-    if (!given.empty()) {
-        job.paths = std::move(given);
     }
     result.recalled = cache.Recalled();
     return result;
