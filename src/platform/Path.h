@@ -46,5 +46,8 @@ std::string ExactPath(std::string_view path);
 // A hidden name beside `path` for a file that is written and then renamed
 // over it: ".name.SUFFIX" in the same folder.
 std::string TemporaryPathBeside(std::string_view path, std::string_view suffix);
+// Six letters and digits, another on each call: a temporary name's suffix.
+// A name made of it may exist already; the caller tries another.
+std::string RandomSuffix();
 
 }  // namespace varo

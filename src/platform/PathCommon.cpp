@@ -1,5 +1,9 @@
 #include "platform/Path.h"
 
+#include <atomic>
+#include <chrono>
+#include <cstdint>
+
 namespace varo {
 namespace {
 
@@ -75,6 +79,26 @@ std::string TemporaryPathBeside(std::string_view path, std::string_view suffix) 
     temporary += '.';
     temporary += suffix;
     return temporary;
+}
+
+std::string RandomSuffix() {
+    static constexpr char kLetters[] = "abcdefghijklmnopqrstuvwxyz0123456789";
+    // A counter mixed with the clock and where the program was loaded (which
+    // differs between processes): no state per thread, and no call that can fail.
+    static std::atomic<std::uint64_t> counter{0};
+    std::uint64_t value =
+        static_cast<std::uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count()) ^
+        (static_cast<std::uint64_t>(reinterpret_cast<std::uintptr_t>(&counter)) << 16) ^
+        (++counter * 0x9E3779B97F4A7C15ull);
+    value ^= value >> 31;
+    value *= 0xBF58476D1CE4E5B9ull;
+    value ^= value >> 29;
+    std::string suffix;
+    for (int i = 0; i < 6; ++i) {
+        suffix += kLetters[value % (sizeof kLetters - 1)];
+        value /= sizeof kLetters - 1;
+    }
+    return suffix;
 }
 
 }  // namespace varo

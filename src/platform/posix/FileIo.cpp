@@ -368,11 +368,12 @@ int FillFile(int fd, const std::string& path, const ByteProducer& produce, bool 
     return durable && ::fsync(fd) != 0 ? errno : 0;
 }
 
-// The bytes in a file without a name (O_TMPFILE), given the temporary name
-// beside `path` only once they are all there: a process killed while it
-// writes leaves nothing behind. Nothing when the file system cannot make
-// such a file (or link it), so that the caller takes the named way.
-std::optional<int> WriteUnnamed(const std::string& path, const std::string& temporary,
+// The bytes in a file without a name (O_TMPFILE), given a free temporary
+// name beside `path` (into `temporary`) only once they are all there: a
+// process killed while it writes leaves nothing behind. Nothing when the file
+// system cannot make such a file (or link it), so that the caller takes the
+// named way.
+std::optional<int> WriteUnnamed(const std::string& path, std::string& temporary,
                                 const ByteProducer& produce, bool durable, SystemError& stopped) {
 #ifdef O_TMPFILE
     const int fd = ::open(PathFolder(path).c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
@@ -383,8 +384,17 @@ std::optional<int> WriteUnnamed(const std::string& path, const std::string& temp
     if (error == 0) {
         // Linking by descriptor needs a privilege; through /proc it needs none.
         const std::string self = "/proc/self/fd/" + std::to_string(fd);
-        if (::linkat(fd, "", AT_FDCWD, temporary.c_str(), AT_EMPTY_PATH) != 0 &&
-            ::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, temporary.c_str(), AT_SYMLINK_FOLLOW) != 0) {
+        bool linked = false;
+        for (int attempt = 0; attempt < 100 && !linked; ++attempt) {
+            temporary = TemporaryPathBeside(path, RandomSuffix());
+            linked = ::linkat(fd, "", AT_FDCWD, temporary.c_str(), AT_EMPTY_PATH) == 0 ||
+                     ::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, temporary.c_str(),
+                              AT_SYMLINK_FOLLOW) == 0;
+            if (!linked && errno != EEXIST) {
+                break;
+            }
+        }
+        if (!linked) {
             ::close(fd);
             return std::nullopt;
         }
@@ -420,23 +430,23 @@ FileWriteResult WriteFileAtomically(const std::string& requestedPath, const Byte
         !S_ISDIR(existing.st_mode)) {
         return {false, ErrnoError(kNotRegularFile)};
     }
-    std::string temporary = TemporaryPathBeside(path, "XXXXXX");
-
+    // No name is made before the bytes are all written: a process killed
+    // before then leaves nothing behind.
+    std::string temporary;
     int error = 0;
-    // A free name for the temporary: mkstemp makes it; the unnamed file
-    // takes it over once it holds every byte.
-    const int named = ::mkstemp(temporary.data());
-    if (named < 0) {
-        return {false, ErrnoError(errno)};
-    }
-    ::close(named);
-    ::unlink(temporary.c_str());
     SystemError stopped;
     if (const std::optional<int> unnamed =
             WriteUnnamed(path, temporary, produce, durable, stopped)) {
         error = *unnamed;
     } else {
-        const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+        int fd = -1;
+        for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
+            temporary = TemporaryPathBeside(path, RandomSuffix());
+            fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+            if (fd < 0 && errno != EEXIST) {
+                break;
+            }
+        }
         if (fd < 0) {
             return {false, ErrnoError(errno)};
         }

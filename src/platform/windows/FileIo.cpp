@@ -54,24 +54,6 @@ bool WriteAll(HANDLE file, std::string_view bytes) {
     return true;
 }
 
-// Six random letters and digits: the temporary name's suffix.
-std::string RandomSuffix() {
-    static constexpr char kLetters[] = "abcdefghijklmnopqrstuvwxyz0123456789";
-    // A counter mixed with the time and the process: no state per thread.
-    static std::atomic<std::uint64_t> counter{0};
-    std::uint64_t value = (static_cast<std::uint64_t>(GetCurrentProcessId()) << 32) ^
-                          GetTickCount64() ^ (++counter * 0x9E3779B97F4A7C15ull);
-    value ^= value >> 31;
-    value *= 0xBF58476D1CE4E5B9ull;
-    value ^= value >> 29;
-    std::string suffix;
-    for (int i = 0; i < 6; ++i) {
-        suffix += kLetters[value % (sizeof kLetters - 1)];
-        value /= sizeof kLetters - 1;
-    }
-    return suffix;
-}
-
 }  // namespace
 
 // With the "\\?\" prefix std::filesystem reaches paths beyond 260 characters
