@@ -366,10 +366,7 @@ void DigestCache::Load() {
             Fail(step);
             return;
         }
-        const auto* blob =
-            static_cast<const char*>(VARO_SQLITE(sqlite3_column_blob)(select.GetHandle(), 0));
-        const std::string_view entries(
-            blob, blob == nullptr ? 0 : static_cast<std::size_t>(select.ColumnBytes(0)));
+        const std::string entries = select.ColumnBlob(0);
         ForEachRecord(prefix, entries,
                       [&](std::string_view name, const FileState& state, std::string_view md5,
                           std::int64_t seen) {

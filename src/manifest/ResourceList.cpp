@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "manifest/Manifest.h"
+#include "text/GbkSearch.h"
 
 namespace varo {
 
@@ -32,21 +33,14 @@ std::string ResourceList::SourceOf(std::string_view name) const {
 }
 
 void ResourceList::Remove(const std::vector<std::string>& names) {
-    std::unordered_set<std::string_view> gone(names.begin(), names.end());
+    const std::unordered_set<std::string_view> gone(names.begin(), names.end());
+    // Every line of the list ends in CR LF, as Add keeps them.
     std::string kept;
     kept.reserve(text_.size());
-    std::string_view rest = text_;
-    while (!rest.empty()) {
-        const std::size_t end = rest.find('\n');
-        const std::string_view line =
-            rest.substr(0, end == std::string_view::npos ? rest.size() : end + 1);
-        rest.remove_prefix(line.size());
-        std::string_view bare = line;
-        while (!bare.empty() && (bare.back() == '\n' || bare.back() == '\r')) {
-            bare.remove_suffix(1);
-        }
-        if (gone.count(ParseResourceLine(bare).name) == 0) {
+    for (const std::string_view line : SplitLines(text_)) {
+        if (gone.count(ParseResourceLine(line).name) == 0) {
             kept += line;
+            kept += "\r\n";
         }
     }
     for (const std::string& name : names) {
