@@ -14,9 +14,9 @@
 #include <QCheckBox>
 #include <QElapsedTimer>
 #include <QLineEdit>
-#include <QPlainTextEdit>
 #include <QTabWidget>
 #include <QTemporaryDir>
+#include "app/widgets/LineListBox.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -73,7 +73,7 @@ int ImportBenchmark(int runs, const QStringList& paths) {
             while (page.IsImporting()) {
                 QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
             }
-            lines = static_cast<std::size_t>(page.编辑框_json文件->blockCount() - 1);
+            lines = static_cast<std::size_t>(page.编辑框_json文件->LineCount() - 1);
         },
         [&] { page.ClearResourceList(); });
     std::fprintf(stderr, "%zu files imported\n", lines);

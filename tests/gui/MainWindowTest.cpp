@@ -37,6 +37,7 @@
 #include "app/pages/filter/FilterPage.h"
 #include "app/pages/manifest/ManifestPage.h"
 #include "app/pages/pillar/LightPillarPage.h"
+#include "app/widgets/LineListBox.h"
 #include "app/widgets/WrappingButton.h"
 #include "db/SqliteApi.h"
 #include "platform/Path.h"
@@ -144,7 +145,7 @@ const ExpectedControl kControls[] = {
      "文件名                                 MD5码                             字节大小kb",
      true,
      true},
-    {"编辑框_json文件", "QPlainTextEdit", Frame::Tab, {6, 54, 577, 453}, "", true, true},
+    {"编辑框_json文件", "QAbstractScrollArea", Frame::Tab, {6, 54, 577, 453}, "", true, true},
     {"标签16",
      "QLabel",
      Frame::Tab,
@@ -234,6 +235,9 @@ QString TextOf(QWidget* control) {
     }
     if (auto* box = qobject_cast<QPlainTextEdit*>(control)) {
         return box->toPlainText();
+    }
+    if (auto* list = dynamic_cast<LineListBox*>(control)) {
+        return list->Text();
     }
     if (auto* group = qobject_cast<QGroupBox*>(control)) {
         return group->title();
@@ -675,9 +679,9 @@ class MainWindowTest : public QObject {
             QCOMPARE(window.findChild<QWidget*>(QString::fromUtf8(name))->toolTip(),
                      QStringLiteral("可空数据\n\n默认字体目录"));
         }
+        QVERIFY(window.findChild<QPlainTextEdit*>(QStringLiteral("编辑框_更新日志"))->isReadOnly());
         for (const char* name : {"编辑框_json文件", "编辑框_更新日志"}) {
-            auto* box = window.findChild<QPlainTextEdit*>(QString::fromUtf8(name));
-            QVERIFY(box->isReadOnly());
+            auto* box = window.findChild<QWidget*>(QString::fromUtf8(name));
             QCOMPARE(box->palette().color(QPalette::Text), QColor(0, 255, 0));
             QCOMPARE(box->palette().color(QPalette::Base), QColor(0, 0, 0));
         }

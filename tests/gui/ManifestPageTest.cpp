@@ -1,6 +1,7 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QCheckBox>
+#include <QClipboard>
 #include <QDir>
 #include <QDropEvent>
 #include <QFile>
@@ -28,6 +29,7 @@
 #include "app/messages/MessageText.h"
 #include "app/pages/manifest/ManifestPage.h"
 #include "app/pages/pillar/LightPillarPage.h"
+#include "app/widgets/LineListBox.h"
 #include "platform/ProgramDirectory.h"
 #include "support/TestSupport.h"
 
@@ -282,6 +284,80 @@ class ManifestPageTest : public QObject {
                  qPrintable(said.text));
     }
 
+    // The list box answers the keys and the mouse as a read-only text box:
+    // the caret steps over a character outside the BMP as one, Up and Down
+    // land on empty lines, Shift selects, Ctrl+A and Ctrl+C copy the whole.
+    void theListBoxMovesAndSelectsAsATextBox() {
+        const QString text = QStringLiteral("a.wzl 11 3\n\U00020000b.wzl 22 4\n\nc.wzl 33 5\n");
+        const qsizetype second = 11;
+        const qsizetype empty = 24;
+        const qsizetype fourth = 25;
+        struct Case {
+            qsizetype from;
+            Qt::Key key;
+            Qt::KeyboardModifiers modifiers;
+            qsizetype caret;
+            QString selected;
+        };
+        const Case cases[] = {
+            {0, Qt::Key_End, Qt::ControlModifier, text.size(), {}},
+            {text.size(), Qt::Key_Home, Qt::ControlModifier, 0, {}},
+            {second, Qt::Key_Right, Qt::NoModifier, second + 2, {}},
+            {second + 2, Qt::Key_Left, Qt::NoModifier, second, {}},
+            {second, Qt::Key_Right, Qt::ShiftModifier, second + 2, QStringLiteral("\U00020000")},
+            {3, Qt::Key_End, Qt::NoModifier, 10, {}},
+            {5, Qt::Key_Home, Qt::ShiftModifier, 0, QStringLiteral("a.wzl")},
+            {0, Qt::Key_Down, Qt::ShiftModifier, second, QStringLiteral("a.wzl 11 3\n")},
+            {second + 4, Qt::Key_Down, Qt::NoModifier, empty, {}},
+            {fourth + 3, Qt::Key_Up, Qt::NoModifier, empty, {}},
+            {fourth, Qt::Key_End, Qt::ControlModifier | Qt::ShiftModifier, text.size(),
+             QStringLiteral("c.wzl 33 5\n")},
+            {0, Qt::Key_PageDown, Qt::NoModifier, text.size(), {}},
+            {text.size(), Qt::Key_Right, Qt::NoModifier, text.size(), {}},
+            {0, Qt::Key_Left, Qt::NoModifier, 0, {}},
+        };
+        LineListBox box;
+        box.resize(300, 200);
+        box.show();
+        box.SetText(text);
+        QCOMPARE(box.LineCount(), 5);
+        for (const Case& c : cases) {
+            const QByteArray label = QKeySequence(c.key | c.modifiers.toInt()).toString().toUtf8() +
+                                     " from " + QByteArray::number(c.from);
+            // Ctrl+Home or Ctrl+End first, then the keys to the place wanted.
+            QTest::keyClick(&box, Qt::Key_Home, Qt::ControlModifier);
+            for (qsizetype i = 0; i < c.from; ++i) {
+                if (!text[i].isLowSurrogate()) {
+                    QTest::keyClick(&box, Qt::Key_Right);
+                }
+            }
+            QCOMPARE(box.Caret(), c.from);
+            QTest::keyClick(&box, c.key, c.modifiers);
+            QVERIFY2(box.Caret() == c.caret, label + " went to " + QByteArray::number(box.Caret()));
+            QCOMPARE(box.SelectedText(), c.selected);
+        }
+
+        // Ctrl+A and Ctrl+C; more lines keep the selection.
+        QTest::keyClick(&box, Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClick(&box, Qt::Key_C, Qt::ControlModifier);
+        QCOMPARE(QApplication::clipboard()->text(), text);
+        box.AppendText(QStringLiteral("d.wzl 44 6\n"));
+        QCOMPARE(box.LineCount(), 6);
+        QCOMPARE(box.SelectedText(), text);
+
+        // A click puts the caret, Shift+click selects to it, a double click selects a word.
+        const int line = box.fontMetrics().lineSpacing();
+        QWidget* area = box.viewport();
+        QTest::mouseClick(area, Qt::LeftButton, Qt::NoModifier, QPoint(1, 4 + line + line / 2));
+        QCOMPARE(box.Caret(), second);
+        QTest::mouseClick(area, Qt::LeftButton, Qt::ShiftModifier,
+                          QPoint(1, 4 + 3 * line + line / 2));
+        QCOMPARE(box.SelectedText(), QStringLiteral("\U00020000b.wzl 22 4\n\n"));
+        QTest::mouseDClick(area, Qt::LeftButton, Qt::NoModifier,
+                           QPoint(2, 4 + 3 * line + line / 2));
+        QCOMPARE(box.SelectedText(), QStringLiteral("c.wzl"));
+    }
+
     void modesAreOneExclusiveChoice() {
         ManifestFixture fixture;
         ManifestPage& page = fixture.Page();
@@ -326,12 +402,12 @@ class ManifestPageTest : public QObject {
         QVERIFY(!page.分组框1->isVisible());
         QCOMPARE(page.进度条1->value(), page.进度条1->maximum());  // a full bar
         // Read-only, the list still answers the caret keys.
-        QPlainTextEdit* list = page.编辑框_json文件;
+        LineListBox* list = page.编辑框_json文件;
         list->setFocus();
         QTest::keyClick(list, Qt::Key_End, Qt::ControlModifier);
-        QVERIFY(list->textCursor().atEnd());
+        QCOMPARE(list->Caret(), list->Text().size());
         QTest::keyClick(list, Qt::Key_Home, Qt::ControlModifier);
-        QVERIFY(list->textCursor().atStart());
+        QCOMPARE(list->Caret(), 0);
 
         // A second import of a name the list holds replaces its line in place.
         QTest::mouseClick(page.选择框_热更模式, Qt::LeftButton);
@@ -559,7 +635,7 @@ class ManifestPageTest : public QObject {
             QCOMPARE(written.count("\"filename\""), entries.size());
             // The list shows what was written.
             if (!c.listed.isEmpty()) {
-                QCOMPARE(page.编辑框_json文件->toPlainText(),
+                QCOMPARE(page.编辑框_json文件->Text(),
                          c.listed.join(QLatin1Char('\n')) + QLatin1Char('\n'));
             }
         }

@@ -7,12 +7,9 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
-#include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QShortcut>
-#include <QTextBlock>
-#include <QTextCursor>
 #include <QToolTip>
 
 #include <algorithm>
@@ -32,6 +29,7 @@
 #include "app/messages/SystemErrorText.h"
 #include "app/messages/TextBridge.h"
 #include "app/pages/manifest/ProgressTask.h"
+#include "app/widgets/LineListBox.h"
 #include "app/widgets/WrappingButton.h"
 #include "digest/FileDigest.h"
 #include "jobs/PublishJob.h"
@@ -117,19 +115,17 @@ ManifestPage::ManifestPage(QWidget* tabControl, std::string outputDirectory)
             canvas,
             "文件名                                 MD5码                             字节大小kb"),
         "标签13", 15, 30, 568, 16);
-    编辑框_json文件 = Place(new QPlainTextEdit(canvas), "编辑框_json文件", 6, 54, 577, 453);
-    编辑框_json文件->setReadOnly(true);
-    // Nothing is typed into the list: no undo history of 100,000 lines.
-    编辑框_json文件->setUndoRedoEnabled(false);
     // Read-only, yet the caret keys (Ctrl+Home, Ctrl+End, Page Down …) move
-    // through a long list as in any text box.
-    编辑框_json文件->setTextInteractionFlags(Qt::TextSelectableByMouse |
-                                             Qt::TextSelectableByKeyboard);
-    编辑框_json文件->setLineWrapMode(QPlainTextEdit::NoWrap);
+    // through a long list as in any text box; lines are drawn as they come into view.
+    编辑框_json文件 = Place(new LineListBox(canvas), "编辑框_json文件", 6, 54, 577, 453);
     编辑框_json文件->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     编辑框_json文件->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    编辑框_json文件->setStyleSheet(
-        QStringLiteral("QPlainTextEdit { color: rgb(0, 255, 0); background: black; }"));
+    QPalette colours = 编辑框_json文件->palette();
+    colours.setColor(QPalette::Text, QColor(0, 255, 0));
+    colours.setColor(QPalette::Base, Qt::black);
+    编辑框_json文件->setPalette(colours);
+    // Files dropped on the list are imported: the window takes the drop.
+    编辑框_json文件->setAcceptDrops(true);
     编辑框_json文件->setContextMenuPolicy(Qt::CustomContextMenu);
     QObject::connect(编辑框_json文件, &QWidget::customContextMenuRequested, this,
                      Guarded([this](const QPoint& at) { ShowListMenu(at); }));
@@ -265,15 +261,13 @@ void ManifestPage::AppendToList(const std::string& lines) {
     }
     QString text = FromUtf8(std::string_view(list_.Text()).substr(before));
     text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-    QTextCursor cursor(编辑框_json文件->document());
-    cursor.movePosition(QTextCursor::End);
-    cursor.insertText(text);
+    编辑框_json文件->AppendText(text);
 }
 
 void ManifestPage::ShowList() {
     QString text = FromUtf8(list_.Text());
     text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-    编辑框_json文件->setPlainText(text);
+    编辑框_json文件->SetText(text);
 }
 
 void ManifestPage::ImportResources() {
@@ -488,7 +482,7 @@ void ManifestPage::ShowImporting(bool importing) {
 }
 
 void ManifestPage::ClearResourceList() {
-    编辑框_json文件->clear();
+    编辑框_json文件->Clear();
     list_.Clear();
 }
 
@@ -598,7 +592,7 @@ void ManifestPage::WriteStandaloneManifest() {
 }
 
 void ManifestPage::ShowListMenu(const QPoint& at) {
-    QMenu* menu = 编辑框_json文件->createStandardContextMenu();
+    QMenu* menu = 编辑框_json文件->CreateStandardContextMenu();
     menu->setAttribute(Qt::WA_DeleteOnClose);
     menu->addSeparator();
     QAction* exportAction = menu->addAction(QStringLiteral("导出到发布目录…"));

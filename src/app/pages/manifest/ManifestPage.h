@@ -23,14 +23,14 @@ class QCheckBox;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
-class QPlainTextEdit;
 class QProgressBar;
 class QPushButton;
 class QShortcut;
 
 namespace varo {
+class LineListBox;
 class ProgressTask;
-}
+}  // namespace varo
 
 namespace varo {
 
@@ -44,7 +44,7 @@ class ManifestPage : public PageCanvas {
     ManifestPage(QWidget* tabControl, std::string outputDirectory);
 
     QLabel* 标签13;
-    QPlainTextEdit* 编辑框_json文件;
+    LineListBox* 编辑框_json文件;
     QLabel* 标签16;
     QLabel* 标签17;
     QLineEdit* 编辑框_自定义目录名;
