@@ -556,8 +556,9 @@ class DigestEngine {
             return std::nullopt;
         }
         FileState state;
-        SystemError error;
-        if (!StatFile(path, state, error)) {
+        if (const std::optional<FileState>* listed = Listed(i); listed != nullptr && *listed) {
+            state = **listed;
+        } else if (SystemError error; !StatFile(path, state, error)) {
             return Failure(error);
         }
         std::optional<std::string> md5 = memory->Recall(i, state);
@@ -611,6 +612,11 @@ class DigestEngine {
         }
     }
 
+    // The state the listing gave file `i`, if the job has listings.
+    const std::optional<FileState>* Listed(std::size_t i) const {
+        return i < job_.listed.size() ? &job_.listed[i] : nullptr;
+    }
+
     // File `i` is done: its digest, what of it was read (for the progress),
     // and its state when it was read, to remember the digest by.
     void Complete(std::size_t i, FileDigest digest, std::uint64_t counted, std::uint64_t size,
@@ -618,8 +624,12 @@ class DigestEngine {
         DigestMemory* memory = job_.memory;
         // Only a file clearly older than this digest is remembered.
         const std::int64_t racy = kRacySeconds * FileTimeUnitsPerSecond();
+        // Nor one read in another state than its listing gave: the listing
+        // may lag behind the file, and the next look-up asks the listing.
+        const std::optional<FileState>* listed = Listed(i);
         if (digest.ok && !digest.recalled && memory != nullptr && state != nullptr &&
-            std::max(state->modified, state->changed) <= started - racy) {
+            std::max(state->modified, state->changed) <= started - racy &&
+            (listed == nullptr || !*listed || **listed == *state)) {
             try {
                 memory->Remember(i, *state, digest.md5);
             } catch (...) {

@@ -70,6 +70,11 @@ struct DigestJob {
     const std::atomic<bool>* cancel = nullptr;  // true: the files not yet done fail with ECANCELED
     DigestProgress onProgress;
     DigestMemory* memory = nullptr;  // files in a state it knows are not read
+    // The state each file's folder listing gave (empty: none; otherwise one
+    // per path, nothing for a path looked up by name): the memory is asked
+    // by it, with no look at the file; a file read in another state than
+    // listed is digested and not remembered.
+    std::vector<std::optional<FileState>> listed{};
 };
 
 // The digest engine of both front ends: digests the files on the job's

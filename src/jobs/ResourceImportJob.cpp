@@ -8,14 +8,17 @@ ResourceImportStart StartResourceImport(const std::vector<std::string>& paths, M
     ResourceImportStart start;
     start.expanded = ExpandResourcePaths(paths, mode);
     // Names a line of the list cannot carry are passed over before digesting.
-    start.plan = PlanResourceImport(std::move(start.expanded.files));
+    start.plan =
+        PlanResourceImport(std::move(start.expanded.files), std::move(start.expanded.listed));
     start.expanded.files.clear();
+    start.expanded.listed.clear();
     return start;
 }
 
 CachedDigests DigestResourceImport(ResourceImportPlan& plan, const ResourceDigestRun& run) {
     DigestJob job;
     job.paths = std::move(plan.files);
+    job.listed = std::move(plan.listed);
     job.threads = run.threads;
     job.cancel = run.cancel;
     job.onProgress = run.onProgress;
@@ -23,7 +26,10 @@ CachedDigests DigestResourceImport(ResourceImportPlan& plan, const ResourceDiges
     struct GiveBack {
         ResourceImportPlan& plan;
         DigestJob& job;
-        ~GiveBack() { plan.files = std::move(job.paths); }
+        ~GiveBack() {
+            plan.files = std::move(job.paths);
+            plan.listed = std::move(job.listed);
+        }
     } giveBack{plan, job};
     return DigestFilesWithCache(job, run.cachePath);
 }

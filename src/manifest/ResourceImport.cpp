@@ -8,15 +8,18 @@
 
 namespace varo {
 
-ResourceImportPlan PlanResourceImport(std::vector<std::string> paths) {
+ResourceImportPlan PlanResourceImport(std::vector<std::string> paths,
+                                      std::vector<std::optional<FileState>> listed) {
     ResourceImportPlan plan;
+    const bool withStates = listed.size() == paths.size();
     // Reserved once: the names below point into the paths where they stay.
     plan.files.reserve(paths.size());
     plan.lineOfFile.reserve(paths.size());
     // Per name: its line, and the latest file that gave it.
     std::unordered_map<std::string_view, std::pair<std::size_t, std::size_t>> byName;
     byName.reserve(paths.size());
-    for (std::string& path : paths) {
+    for (std::size_t i = 0; i < paths.size(); ++i) {
+        std::string& path = paths[i];
         const std::string_view bare = PathFileNameView(path);
         if (!IsValidUtf8(bare)) {
             plan.refused.push_back({std::move(path), ErrnoError(kNameNotUtf8)});
@@ -27,6 +30,9 @@ ResourceImportPlan PlanResourceImport(std::vector<std::string> paths) {
             continue;
         }
         plan.files.push_back(std::move(path));
+        if (withStates) {
+            plan.listed.push_back(listed[i]);
+        }
         const std::string& file = plan.files.back();
         const std::string_view name = PathFileNameView(file);
         const auto [at, added] = byName.try_emplace(name, plan.lines, plan.files.size() - 1);

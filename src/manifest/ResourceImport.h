@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -21,8 +22,9 @@ struct ResourceImportPlan {
         std::size_t earlierFile = 0;  // their places in `files`
         std::size_t laterFile = 0;
     };
-    std::vector<std::string> files;        // to digest, in the order given
-    std::vector<SkippedResource> refused;  // never digested: names a list line cannot carry
+    std::vector<std::string> files;                // to digest, in the order given
+    std::vector<std::optional<FileState>> listed;  // as ExpandedResourcePaths::listed
+    std::vector<SkippedResource> refused;          // never digested: names a list line cannot carry
     std::vector<SharedName> sharedNames;
     // The list line of each file: files of one name share the line of the
     // first of them, which the last one digested fills.
@@ -30,7 +32,9 @@ struct ResourceImportPlan {
     std::size_t lines = 0;
 };
 
-ResourceImportPlan PlanResourceImport(std::vector<std::string> paths);
+// `listed`: the states the folder listings gave the paths (empty: none).
+ResourceImportPlan PlanResourceImport(std::vector<std::string> paths,
+                                      std::vector<std::optional<FileState>> listed = {});
 
 // Per line of the plan, the file that fills it: the last file of its name
 // whose digest succeeded; plan.files.size() for a line no file fills.

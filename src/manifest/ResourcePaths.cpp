@@ -15,11 +15,22 @@ ExpandedResourcePaths ExpandResourcePaths(const std::vector<std::string>& paths,
         expanded.folder = folder;
         expanded.error = error;
         expanded.files.clear();
+        expanded.listed.clear();
         return expanded;
+    };
+    // A file, with the state its listing gave: `listed` stays empty until one comes.
+    const auto take = [&expanded](std::string path, const std::optional<FileState>& state) {
+        if (state && expanded.listed.empty()) {
+            expanded.listed.resize(expanded.files.size());
+        }
+        expanded.files.push_back(std::move(path));
+        if (!expanded.listed.empty()) {
+            expanded.listed.push_back(state);
+        }
     };
     for (const std::string& path : paths) {
         if (KindOfPath(path) != PathKind::Folder) {
-            expanded.files.push_back(path);
+            take(path, std::nullopt);  // looked up by name, as given
             continue;
         }
         std::vector<FolderEntry> entries;
@@ -66,7 +77,7 @@ ExpandedResourcePaths ExpandResourcePaths(const std::vector<std::string>& paths,
         std::sort(inside.begin(), inside.end(),
                   [](const FolderEntry* a, const FolderEntry* b) { return a->name < b->name; });
         for (FolderEntry* entry : inside) {
-            expanded.files.push_back(std::move(entry->path));
+            take(std::move(entry->path), entry->state);
         }
     }
     return expanded;

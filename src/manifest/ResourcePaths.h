@@ -1,9 +1,11 @@
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "manifest/Manifest.h"
+#include "platform/FileIo.h"
 #include "platform/SystemError.h"
 
 namespace varo {
@@ -25,6 +27,9 @@ struct ExpandedResourcePaths {
     std::string folder;
     SystemError error;
     std::vector<std::string> files;
+    // Each file's state as its folder's listing gave it, where it gave one
+    // (see ListFolder): empty when none did, otherwise one per file.
+    std::vector<std::optional<FileState>> listed;
     std::vector<SkippedResource> skipped;
 
     bool ok() const { return problem == Problem::None; }

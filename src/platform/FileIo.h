@@ -100,6 +100,10 @@ struct FolderEntry {
     };
     Kind kind = Kind::Unknown;
     SystemError error;
+    // A regular file's state as the listing gave it, where the system lists
+    // it with every key field (Windows); a link's state is its target's, and
+    // so is never given.
+    std::optional<FileState> state;
 };
 
 // The entries directly inside `folder` ("." and ".." left out), in the order
@@ -108,7 +112,8 @@ struct FolderEntry {
 // and the entries' paths use the "\\?\" form, so that a folder longer than
 // 260 characters is listed, and a name that ends in a dot or a space stays
 // the name of its own file; a name Windows keeps for a device comes as
-// Unknown with kReservedDeviceName.
+// Unknown with kReservedDeviceName. There the listing also gives each file's
+// state, so that nothing needs to open a file to look it up.
 bool ListFolder(const std::string& folder, std::vector<FolderEntry>& entries, SystemError& error);
 
 // A path of the program as std::filesystem takes it, and back.

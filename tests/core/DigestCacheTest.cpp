@@ -6,6 +6,7 @@
 #include <chrono>
 #include <filesystem>
 #include <functional>
+#include <map>
 #include <thread>
 
 #include "db/SqliteConnection.h"
@@ -163,6 +164,79 @@ TEST(DigestCache, FoldersInsideEachOtherAreReadOnce) {
     EXPECT_EQ(again.recalled, paths.size());
     for (std::size_t i = 0; i < paths.size(); ++i) {
         EXPECT_EQ(again.digests[i].md5, DigestFile(paths[i]).md5) << paths[i];
+    }
+}
+
+// Where the folder listing gives each file's state (Windows), it is the state
+// a file's handle gives, and the cache is asked by it without a look at the
+// file; a file read in another state than listed is digested and not
+// remembered. Elsewhere the listing's part is played by StatFile's states.
+TEST(DigestCache, TheListingsStateIsTheLookUp) {
+    test::TempDir dir;
+    const std::string cache = dir.File("digests.sqlite");
+    struct Case {
+        const char* name;
+        bool inFirstJob;     // digested and remembered before
+        bool goneSince;      // deleted after the listing of the second job
+        bool listedAmiss;    // the second job's listing gives another size
+        bool recalledThen;   // in the second job
+        bool recalledLater;  // in a third job, listed as it is
+    };
+    const Case cases[] = {
+        {"kept.wzl", true, false, false, true, true},
+        {"gone.wzl", true, true, false, true, false},
+        {"amiss.wzl", false, false, true, false, false},
+        {"fresh.wzl", false, false, false, false, true},
+    };
+    std::map<std::string, std::string> truth;
+    for (const Case& c : cases) {
+        test::WriteFile(dir.File(c.name), std::string("bytes of ") + c.name);
+        truth[c.name] = DigestFile(dir.File(c.name)).md5;
+    }
+    std::vector<FolderEntry> entries;
+    SystemError error;
+    ASSERT_TRUE(ListFolder(dir.Path(), entries, error)) << error.kind;
+    std::map<std::string, FileState> listed;
+    for (const FolderEntry& entry : entries) {
+        FileState state;
+        ASSERT_TRUE(StatFile(entry.path, state, error)) << entry.name;
+#ifdef _WIN32
+        ASSERT_TRUE(entry.state.has_value()) << entry.name;
+#endif
+        if (entry.state) {
+            EXPECT_EQ(*entry.state, state) << entry.name;
+        }
+        listed[entry.name] = entry.state.value_or(state);
+    }
+    LetTheRacyWindowPass();
+    const auto job = [&](const std::function<bool(const Case&)>& taken, bool second) {
+        DigestJob digestJob = Job({});
+        for (const Case& c : cases) {
+            if (taken(c)) {
+                digestJob.paths.push_back(dir.File(c.name));
+                FileState state = listed[c.name];
+                state.size += second && c.listedAmiss ? 1 : 0;
+                digestJob.listed.push_back(state);
+            }
+        }
+        return DigestFilesWithCache(digestJob, cache).digests;
+    };
+    job([](const Case& c) { return c.inFirstJob; }, false);
+    for (const Case& c : cases) {
+        if (c.goneSince) {
+            std::filesystem::remove(FileSystemPath(dir.File(c.name)));
+        }
+    }
+    const std::vector<FileDigest> then = job([](const Case&) { return true; }, true);
+    const std::vector<FileDigest> later = job([](const Case& c) { return !c.goneSince; }, false);
+    for (std::size_t i = 0, j = 0; i < std::size(cases); ++i) {
+        const Case& c = cases[i];
+        ASSERT_TRUE(then[i].ok) << c.name;
+        EXPECT_EQ(then[i].md5, truth[c.name]) << c.name;
+        EXPECT_EQ(then[i].recalled, c.recalledThen) << c.name;
+        if (!c.goneSince) {
+            EXPECT_EQ(later[j++].recalled, c.recalledLater) << c.name;
+        }
     }
 }
 

@@ -111,10 +111,19 @@ TEST(Readers, TheSameNameFromTwoFoldersIsNamed) {
         }
     }
     // Names a line or a manifest cannot carry: a line break; bytes of no UTF-8,
-    // which would all become U+FFFD and one name.
+    // which would all become U+FFFD and one name. The listing's states stay
+    // with their files.
+    std::vector<std::optional<FileState>> listed(6);
+    for (std::size_t i = 0; i < listed.size(); ++i) {
+        listed[i] = FileState{i, 0, 0, 0, 0};
+    }
     const ResourceImportPlan plan =
         PlanResourceImport({first, "two\nlines.wzl", "gbk/x\xFF.wzl", "gbk/x\xFE.wzl",
-                            "gbk/\xC4\xBE\xBD\xA3.wzl", second});
+                            "gbk/\xC4\xBE\xBD\xA3.wzl", second},
+                           listed);
+    ASSERT_EQ(plan.listed.size(), 2u);
+    EXPECT_EQ(plan.listed[0], listed[0]);
+    EXPECT_EQ(plan.listed[1], listed[5]);
     ASSERT_EQ(plan.refused.size(), 4u);
     EXPECT_EQ(plan.refused[0].error.kind, kNameHoldsLineBreak);
     for (std::size_t i = 1; i < 4; ++i) {
