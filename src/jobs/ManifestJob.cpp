@@ -3,10 +3,15 @@
 #include <algorithm>
 #include <cerrno>
 #include <optional>
+#include <string_view>
+#include <unordered_map>
 #include <utility>
+#include <vector>
 
 #include "jobs/ParallelEach.h"
 #include "manifest/Manifest.h"
+#include "platform/FileIo.h"
+#include "platform/Path.h"
 #include "text/GbkSearch.h"
 
 namespace varo {
@@ -14,6 +19,51 @@ namespace {
 
 std::size_t Entries(std::string_view listText) {
     return static_cast<std::size_t>(std::count(listText.begin(), listText.end(), '\n'));
+}
+
+// From this many lines of one folder on, listing the folder costs less than
+// looking at each file.
+constexpr std::size_t kLinesWorthAListing = 8;
+
+// The states the folder listings give the files at `paths`, where they give
+// them (Windows: one listing per folder instead of a file opened per line);
+// nothing for the others, which are looked at one by one.
+std::vector<std::optional<FileState>> ListedStates(const std::vector<std::string_view>& paths,
+                                                   int threads) {
+    std::vector<std::optional<FileState>> states(paths.size());
+    if (!FolderListingGivesStates()) {
+        return states;
+    }
+    std::unordered_map<std::string_view, std::vector<std::size_t>> byFolder;
+    for (std::size_t i = 0; i < paths.size(); ++i) {
+        const std::string_view path = paths[i];
+        byFolder[path.substr(0, path.size() - PathFileNameView(path).size())].push_back(i);
+    }
+    std::vector<const std::pair<const std::string_view, std::vector<std::size_t>>*> folders;
+    for (const auto& folder : byFolder) {
+        if (folder.second.size() >= kLinesWorthAListing) {
+            folders.push_back(&folder);
+        }
+    }
+    ParallelEach(folders.size(), threads, [&](std::size_t f) {
+        const auto& [folder, files] = *folders[f];
+        std::vector<FolderEntry> entries;
+        SystemError error;
+        if (!ListFolder(std::string(folder), entries, error)) {
+            return;  // each file is looked at, and says why
+        }
+        std::unordered_map<std::string_view, const FolderEntry*> byName;
+        for (const FolderEntry& entry : entries) {
+            byName.emplace(entry.name, &entry);
+        }
+        for (const std::size_t i : files) {
+            const auto found = byName.find(PathFileNameView(paths[i]));
+            if (found != byName.end() && found->second->state) {
+                states[i] = found->second->state;
+            }
+        }
+    });
+    return states;
 }
 
 }  // namespace
@@ -59,9 +109,21 @@ std::vector<StaleListLine> StaleListLines(const ResourceList& list, int threads)
             lines.push_back({name, source, std::nullopt, {}});
         }
     }
-    ParallelEach(lines.size(), threads, [&lines](std::size_t i) {
+    std::vector<std::string_view> paths;
+    paths.reserve(lines.size());
+    for (const Looked& line : lines) {
+        paths.push_back(line.source->path);
+    }
+    const std::vector<std::optional<FileState>> listed = ListedStates(paths, threads);
+    ParallelEach(lines.size(), threads, [&lines, &listed](std::size_t i) {
         Looked& line = lines[i];
         FileState now;
+        if (listed[i]) {
+            if (*listed[i] != line.source->state) {
+                line.stale = StaleListLine::Kind::Changed;
+            }
+            return;
+        }
         if (StatFile(line.source->path, now, line.error)) {
             if (now != line.source->state) {
                 line.stale = StaleListLine::Kind::Changed;

@@ -115,6 +115,9 @@ struct FolderEntry {
 // Unknown with kReservedDeviceName. There the listing also gives each file's
 // state, so that nothing needs to open a file to look it up.
 bool ListFolder(const std::string& folder, std::vector<FolderEntry>& entries, SystemError& error);
+// Whether ListFolder gives its files' states (FolderEntry::state): then one
+// listing looks up many files of a folder for less than a look at each.
+bool FolderListingGivesStates();
 
 // A path of the program as std::filesystem takes it, and back.
 std::filesystem::path FileSystemPath(const std::string& path);

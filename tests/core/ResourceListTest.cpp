@@ -77,28 +77,40 @@ TEST(StaleListLines, NamesFilesGoneOrChangedSinceTheirDigest) {
          },
          Kind::Changed},
     };
-    for (const auto& c : cases) {
-        test::TempDir dir;
-        test::WriteFile(dir.File("a.wzl"), "a");
-        test::WriteFile(dir.File("b.map"), "bb");
-        // The files digested by the engine, as an import digests them.
-        DigestJob job;
-        job.paths = {dir.File("a.wzl"), dir.File("b.map")};
-        const std::vector<FileDigest> digests = DigestFiles(job);
-        ResourceList list;
-        list.Add("a.wzl m 1\r\nb.map n 2\r\nunknown.wzl o 3\r\n");
-        for (std::size_t i = 0; i < digests.size(); ++i) {
-            ASSERT_TRUE(digests[i].ok) << c.label;
-            list.SetSource(PathFileNameView(job.paths[i]), job.paths[i], digests[i].state);
-        }
-        c.change(dir);
-        for (const int threads : {1, 2}) {
-            const std::vector<StaleListLine> stale = StaleListLines(list, threads);
-            ASSERT_EQ(stale.size(), c.found ? 1u : 0u) << c.label;
-            if (c.found) {
-                EXPECT_EQ(stale[0].name, "b.map") << c.label;
-                EXPECT_EQ(stale[0].path, dir.File("b.map")) << c.label;
-                EXPECT_EQ(stale[0].kind, *c.found) << c.label;
+    // Alone, and among enough neighbours that the folder is listed rather
+    // than each file looked at, where a listing gives the files' states.
+    for (const std::size_t neighbours : {0, 8}) {
+        for (const auto& c : cases) {
+            test::TempDir dir;
+            DigestJob job;
+            std::string lines;
+            for (std::size_t i = 0; i < neighbours; ++i) {
+                const std::string name = std::to_string(i).append(".wzl");
+                test::WriteFile(dir.File(name), name);
+                job.paths.push_back(dir.File(name));
+                lines += name + " m 1\r\n";
+            }
+            test::WriteFile(dir.File("a.wzl"), "a");
+            test::WriteFile(dir.File("b.map"), "bb");
+            // The files digested by the engine, as an import digests them.
+            job.paths.push_back(dir.File("a.wzl"));
+            job.paths.push_back(dir.File("b.map"));
+            const std::vector<FileDigest> digests = DigestFiles(job);
+            ResourceList list;
+            list.Add(lines + "a.wzl m 1\r\nb.map n 2\r\nunknown.wzl o 3\r\n");
+            for (std::size_t i = 0; i < digests.size(); ++i) {
+                ASSERT_TRUE(digests[i].ok) << c.label;
+                list.SetSource(PathFileNameView(job.paths[i]), job.paths[i], digests[i].state);
+            }
+            c.change(dir);
+            for (const int threads : {1, 2}) {
+                const std::vector<StaleListLine> stale = StaleListLines(list, threads);
+                ASSERT_EQ(stale.size(), c.found ? 1u : 0u) << c.label << ", " << neighbours;
+                if (c.found) {
+                    EXPECT_EQ(stale[0].name, "b.map") << c.label;
+                    EXPECT_EQ(stale[0].path, dir.File("b.map")) << c.label;
+                    EXPECT_EQ(stale[0].kind, *c.found) << c.label << ", " << neighbours;
+                }
             }
         }
     }

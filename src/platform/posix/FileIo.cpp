@@ -293,6 +293,11 @@ PathKind KindOfPath(const std::string& path, SystemError* error) {
                                    : PathKind::Other;
 }
 
+// A directory entry holds no size nor times: every state costs a stat.
+bool FolderListingGivesStates() {
+    return false;
+}
+
 bool ListFolder(const std::string& folder, std::vector<FolderEntry>& entries, SystemError& error) {
     DIR* directory = ::opendir(folder.c_str());
     if (directory == nullptr) {

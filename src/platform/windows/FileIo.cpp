@@ -379,6 +379,10 @@ FolderEntry ListedEntry(const std::wstring& base, const std::string& narrowBase,
 
 }  // namespace
 
+bool FolderListingGivesStates() {
+    return true;
+}
+
 bool ListFolder(const std::string& folder, std::vector<FolderEntry>& entries, SystemError& error) {
     // The "\\?\" form all through: folders of any length are listed, and the
     // names come back as they are, trailing dots included.
