@@ -631,6 +631,53 @@ TEST(ReleaseCheck, ParsesOnlyTheShapeOfUpdateJson) {
     EXPECT_EQ(extra.entries.size(), 1u);
 }
 
+// A manifest as this program writes it is read by a scan of its form; it
+// must give what the general reader gives for the same document in another
+// spacing, and no cut of it may pass for a whole manifest.
+TEST(ReleaseCheck, TheWrittenFormReadsAsAnyOther) {
+    const struct {
+        const char* label;
+        std::string list;
+    } cases[] = {
+        {"no entries", ""},
+        {"one", "a.wzl 0cc175b9c0f1b6a831c399e269772661 1\r\n"},
+        {"names to escape and Chinese",
+         "\"q\".wzl m2 20\r\nback\\slash.wzl m3 3\r\n地图.map m4 4\r\n"},
+        {"several", "a.wzl m1 10\r\nb.wzl m2 20\r\nc.mp3 m3 30\r\n"},
+    };
+    const auto respaced = [](std::string text) {
+        for (std::size_t at = 0; (at = text.find("\r\n", at)) != std::string::npos;) {
+            text.replace(at, 2, " \n");
+        }
+        return text;
+    };
+    for (const auto& c : cases) {
+        const std::string body = BuildManifestBody(c.list, ManifestMode::HotUpdate, "");
+        const std::string manifest = BuildStandaloneManifest(body, "1.2.5");
+        for (const bool entriesOnly : {false, true}) {
+            const std::string& text = entriesOnly ? body : manifest;
+            const ParsedManifest read =
+                entriesOnly ? ParseManifestEntries(text) : ParseStandaloneManifest(text);
+            const ParsedManifest general = entriesOnly ? ParseManifestEntries(respaced(text))
+                                                       : ParseStandaloneManifest(respaced(text));
+            ASSERT_TRUE(read.ok) << c.label << ": " << read.error;
+            ASSERT_TRUE(general.ok) << c.label << ": " << general.error;
+            EXPECT_EQ(read.version, general.version) << c.label;
+            EXPECT_EQ(read.entriesOnly, entriesOnly) << c.label;
+            ASSERT_EQ(read.entries.size(), general.entries.size()) << c.label;
+            for (std::size_t i = 0; i < read.entries.size(); ++i) {
+                EXPECT_EQ(read.entries[i].filename, general.entries[i].filename) << c.label;
+                EXPECT_EQ(read.entries[i].md5, general.entries[i].md5) << c.label;
+                EXPECT_EQ(read.entries[i].size, general.entries[i].size) << c.label;
+            }
+        }
+        for (std::size_t cut = 0; cut < manifest.size(); ++cut) {
+            EXPECT_FALSE(ParseStandaloneManifest(manifest.substr(0, cut)).ok)
+                << c.label << ", cut at " << cut;
+        }
+    }
+}
+
 TEST(ReleaseCheck, CountsAddedChangedRemovedAndTheDownload) {
     auto manifest = [](const char* version, std::vector<ManifestEntry> entries) {
         ParsedManifest parsed;
