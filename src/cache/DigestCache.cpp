@@ -338,11 +338,14 @@ int DigestCache::SetUp() {
 
 void DigestCache::Load() {
     std::vector<std::string> prefixes;
-    prefixes.reserve(files_.size());
     for (const std::string& file : files_) {
-        std::string prefix = FolderPrefix(file);
+        // A job's files come folder by folder: a prefix is made once per run of them.
+        const std::size_t separator = std::string_view(file).find_last_of(PathSeparators());
+        const std::string_view prefix = separator == std::string_view::npos
+                                            ? std::string_view()
+                                            : std::string_view(file).substr(0, separator + 1);
         if (!prefix.empty() && (prefixes.empty() || prefixes.back() != prefix)) {
-            prefixes.push_back(std::move(prefix));
+            prefixes.emplace_back(prefix);
         }
     }
     std::sort(prefixes.begin(), prefixes.end());
@@ -355,6 +358,8 @@ void DigestCache::Load() {
         Fail(connection_.ErrorCode());
         return;
     }
+    // Most entries are the job's files: room for as many.
+    entries_.reserve(files_.size());
     for (const std::string& prefix : prefixes) {
         select.Reset();
         select.BindText(":folder", prefix, kUtf8);
@@ -439,8 +444,7 @@ std::optional<std::string> DigestCache::Recall(std::size_t file, const FileState
     if (!(entry.state == state)) {
         return std::nullopt;
     }
-    used_[index].store(true);
-    ++recalled_;
+    used_[index].store(true, std::memory_order_relaxed);  // read after the job's threads end
     return std::string(entry.md5.data(), entry.md5.size());
 }
 

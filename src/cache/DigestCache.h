@@ -74,7 +74,6 @@ class DigestCache final : public DigestMemory {
 
     // Why the cache is not used: set when opening or saving failed.
     const CacheProblem& Problem() const { return problem_; }
-    std::size_t Recalled() const { return recalled_.load(); }
 
   private:
     struct Entry {
@@ -108,7 +107,6 @@ class DigestCache final : public DigestMemory {
     // An open-addressing index of the entries by hash: entry number + 1, 0 for none.
     std::vector<std::uint32_t> slots_;
     std::unique_ptr<std::atomic<bool>[]> used_;  // per entry: recalled in this job
-    mutable std::atomic<std::size_t> recalled_{0};
     // The full path of each file of the job, and its entry (+1; 0 for none).
     std::vector<std::string> files_;
     std::vector<std::uint32_t> entryOfFile_;

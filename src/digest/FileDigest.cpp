@@ -640,7 +640,13 @@ class DigestEngine {
         if (!Cancelled(job_.cancel)) {
             progress_.Finish(counted, size);  // a cancelled job stops where it was
         }
-        bytesAhead_ -= prefetched_[i].exchange(0);
+        // What a reader ahead fetched of it is no longer ahead. Most files
+        // were never fetched ahead: the shared count is left alone for them.
+        // (A load in the same total order as the reader's store and its look
+        // at next_: one of the two sees the other.)
+        if (prefetched_[i].load() != 0) {
+            bytesAhead_ -= prefetched_[i].exchange(0);
+        }
     }
 
     // A reader ahead: once the disk is slow, asks the system for the files a
@@ -760,7 +766,9 @@ CachedDigests DigestFilesWithCache(DigestJob& job, const std::string& cachePath)
     if (!result.problem && !cache.Save()) {
         result.problem = cache.Problem();
     }
-    result.recalled = cache.Recalled();
+    result.recalled = static_cast<std::size_t>(
+        std::count_if(result.digests.begin(), result.digests.end(),
+                      [](const FileDigest& digest) { return digest.recalled; }));
     return result;
 }
 

@@ -6,6 +6,7 @@
 #include <sys/uio.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstdlib>
@@ -82,28 +83,29 @@ std::string ProgramPath(const std::filesystem::path& path) {
 
 std::optional<std::vector<std::string>> FullPaths(const std::vector<std::string>& paths,
                                                   SystemError* error) {
-    std::optional<std::vector<std::string>> full;
-    std::string current;
-    for (std::size_t i = 0; i < paths.size(); ++i) {
-        if (!paths[i].empty() && paths[i][0] == '/') {
-            continue;
-        }
-        if (!full) {
-            // The current folder, asked once for the whole list.
-            current.resize(256);
-            while (getcwd(current.data(), current.size()) == nullptr) {
-                if (errno != ERANGE || current.size() > (1u << 20)) {
-                    if (error != nullptr) {
-                        *error = ErrnoError(errno == ERANGE ? ENAMETOOLONG : errno);
-                    }
-                    return std::nullopt;
-                }
-                current.resize(current.size() * 2);
+    const auto relative = std::find_if(paths.begin(), paths.end(), [](const std::string& path) {
+        return path.empty() || path[0] != '/';
+    });
+    if (relative == paths.end()) {
+        return std::nullopt;
+    }
+    // The current folder, asked once for the whole list.
+    std::string current(256, '\0');
+    while (getcwd(current.data(), current.size()) == nullptr) {
+        if (errno != ERANGE || current.size() > (1u << 20)) {
+            if (error != nullptr) {
+                *error = ErrnoError(errno == ERANGE ? ENAMETOOLONG : errno);
             }
-            current.resize(std::strlen(current.c_str()));
-            full.emplace(paths);
+            return std::nullopt;
         }
-        (*full)[i] = JoinPath(current, paths[i]);
+        current.resize(current.size() * 2);
+    }
+    current.resize(std::strlen(current.c_str()));
+    // Each path made once: copied as it is, or joined to the current folder.
+    std::vector<std::string> full;
+    full.reserve(paths.size());
+    for (const std::string& path : paths) {
+        full.push_back(!path.empty() && path[0] == '/' ? path : JoinPath(current, path));
     }
     return full;
 }
