@@ -21,7 +21,7 @@ namespace varo {
 namespace {
 
 constexpr int kBusyMilliseconds = 5000;
-constexpr int kSchemaVersion = 3;
+constexpr int kSchemaVersion = 4;
 // Marks the cache as this program's ("VARO"), so that no other SQLite file at
 // its path is ever taken for it.
 constexpr std::int64_t kApplicationId = 0x5641524F;
@@ -37,30 +37,42 @@ constexpr const char* kSchema =
     "CREATE TABLE IF NOT EXISTS meta (name TEXT NOT NULL PRIMARY KEY, value INTEGER NOT NULL) "
     "WITHOUT ROWID;";
 
-// FNV-1a over the key fields and the digest of a record.
-std::int64_t RecordChecksum(std::string_view path, const FileState& state, std::string_view md5) {
-    std::uint64_t hash = 0xCBF29CE484222325ull;
-    const auto add = [&hash](const void* data, std::size_t size) {
-        const auto* bytes = static_cast<const unsigned char*>(data);
-        for (std::size_t i = 0; i < size; ++i) {
-            hash = (hash ^ bytes[i]) * 0x100000001B3ull;
-        }
-    };
-    const std::uint64_t fields[] = {static_cast<std::uint64_t>(path.size()),
-                                    state.size,
-                                    static_cast<std::uint64_t>(state.modified),
-                                    static_cast<std::uint64_t>(state.changed),
-                                    state.device,
-                                    state.file};
-    for (const std::uint64_t field : fields) {
-        for (int shift = 0; shift < 64; shift += 8) {
-            const auto byte = static_cast<unsigned char>(field >> shift);
-            add(&byte, 1);
-        }
+// A record's checksum covers its full path, key fields and digest, taken 64
+// bits at a time: each step is a bijection of the hash, so that any change of
+// one word changes the sum. The folder's part is taken once per folder.
+std::uint64_t MixWord(std::uint64_t hash, std::uint64_t word) {
+    hash = (hash ^ word) * 0x100000001B3ull;
+    return hash ^ (hash >> 29);
+}
+
+std::uint64_t MixBytes(std::uint64_t hash, std::string_view bytes) {
+    hash = MixWord(hash, bytes.size());
+    for (; bytes.size() >= 8; bytes.remove_prefix(8)) {
+        std::uint64_t word = 0;
+        std::memcpy(&word, bytes.data(), 8);
+        hash = MixWord(hash, word);
     }
-    add(path.data(), path.size());
-    add(md5.data(), md5.size());
-    return static_cast<std::int64_t>(hash);
+    if (!bytes.empty()) {
+        std::uint64_t word = 0;
+        std::memcpy(&word, bytes.data(), bytes.size());
+        hash = MixWord(hash, word);
+    }
+    return hash;
+}
+
+std::uint64_t FolderChecksum(std::string_view folder) {
+    return MixBytes(0xCBF29CE484222325ull, folder);
+}
+
+std::int64_t RecordChecksum(std::uint64_t folderSum, std::string_view name, const FileState& state,
+                            std::string_view md5) {
+    std::uint64_t hash = MixBytes(folderSum, name);
+    for (const std::uint64_t field :
+         {state.size, static_cast<std::uint64_t>(state.modified),
+          static_cast<std::uint64_t>(state.changed), state.device, state.file}) {
+        hash = MixWord(hash, field);
+    }
+    return static_cast<std::int64_t>(MixBytes(hash, md5));
 }
 
 std::size_t HashPath(std::string_view path) {
@@ -69,10 +81,9 @@ std::size_t HashPath(std::string_view path) {
 
 // The part of a path up to and with its last separator: the key range
 // [prefix, prefix with its last byte raised) holds the entries of its folder.
-std::string FolderPrefix(std::string_view path) {
+std::string_view FolderPrefix(std::string_view path) {
     const std::size_t separator = path.find_last_of(PathSeparators());
-    return separator == std::string_view::npos ? std::string()
-                                               : std::string(path.substr(0, separator + 1));
+    return separator == std::string_view::npos ? std::string_view() : path.substr(0, separator + 1);
 }
 
 bool IsDigest(std::string_view md5) {
@@ -82,18 +93,20 @@ bool IsDigest(std::string_view md5) {
 // One entry of a folder's blob, little-endian: the name's length (16 bits),
 // the name, size, modified, changed, device, file (64 bits each), the 32
 // digits of the digest, the day it was last seen, the checksum.
+// The name and digest are views of the blob read, or of the job's own files.
 struct Record {
-    std::string name;
+    std::string_view name;
     FileState state;
-    std::string md5;
+    std::string_view md5;
     std::int64_t seen = 0;
 };
 constexpr std::size_t kRecordFixed = 2 + 5 * 8 + 32 + 8 + 8;
 
-void PutWord(std::string& out, std::uint64_t value, int bytes = 8) {
+char* PutWord(char* out, std::uint64_t value, int bytes = 8) {
     for (int i = 0; i < bytes; ++i) {
-        out += static_cast<char>((value >> (8 * i)) & 0xFF);
+        *out++ = static_cast<char>((value >> (8 * i)) & 0xFF);
     }
+    return out;
 }
 
 std::uint64_t GetWord(const char* in, int bytes = 8) {
@@ -104,60 +117,57 @@ std::uint64_t GetWord(const char* in, int bytes = 8) {
     return value;
 }
 
-void AppendRecord(std::string& blob, std::string_view folder, const Record& record) {
-    PutWord(blob, record.name.size(), 2);
-    blob += record.name;
+void AppendRecord(std::string& blob, std::uint64_t folderSum, const Record& record) {
+    const std::size_t start = blob.size();
+    blob.resize(start + kRecordFixed + record.name.size());
+    char* out = PutWord(blob.data() + start, record.name.size(), 2);
+    out = std::copy(record.name.begin(), record.name.end(), out);
     for (const std::uint64_t field :
          {record.state.size, static_cast<std::uint64_t>(record.state.modified),
           static_cast<std::uint64_t>(record.state.changed), record.state.device,
           record.state.file}) {
-        PutWord(blob, field);
+        out = PutWord(out, field);
     }
-    blob += record.md5;
-    PutWord(blob, static_cast<std::uint64_t>(record.seen));
-    PutWord(blob, static_cast<std::uint64_t>(
-                      RecordChecksum(std::string(folder) + record.name, record.state, record.md5)));
+    out = std::copy(record.md5.begin(), record.md5.end(), out);
+    out = PutWord(out, static_cast<std::uint64_t>(record.seen));
+    PutWord(out, static_cast<std::uint64_t>(
+                     RecordChecksum(folderSum, record.name, record.state, record.md5)));
 }
 
-// Hands the sound entries of a folder's blob to `take(name, state, md5,
-// seen)`, in order; a damaged one (its checksum or digest not what this
-// program writes) is left out, and a blob cut short ends at its last whole
-// entry.
+// Hands the sound entries of a folder's blob to `take(record)`, in order; a
+// damaged one (its checksum or digest not what this program writes) is left
+// out, and a blob cut short ends at its last whole entry.
 template <typename Take>
 void ForEachRecord(std::string_view folder, std::string_view blob, Take&& take) {
-    std::string path(folder);
+    const std::uint64_t folderSum = FolderChecksum(folder);
     while (blob.size() >= 2) {
         const std::size_t length = GetWord(blob.data(), 2);
         if (blob.size() < kRecordFixed + length) {
             break;
         }
-        const std::string_view name = blob.substr(2, length);
+        Record record;
+        record.name = blob.substr(2, length);
         const char* at = blob.data() + 2 + length;
-        FileState state;
-        state.size = GetWord(at);
-        state.modified = static_cast<std::int64_t>(GetWord(at + 8));
-        state.changed = static_cast<std::int64_t>(GetWord(at + 16));
-        state.device = GetWord(at + 24);
-        state.file = GetWord(at + 32);
-        const std::string_view md5(at + 40, 32);
-        const auto seen = static_cast<std::int64_t>(GetWord(at + 72));
+        record.state.size = GetWord(at);
+        record.state.modified = static_cast<std::int64_t>(GetWord(at + 8));
+        record.state.changed = static_cast<std::int64_t>(GetWord(at + 16));
+        record.state.device = GetWord(at + 24);
+        record.state.file = GetWord(at + 32);
+        record.md5 = std::string_view(at + 40, 32);
+        record.seen = static_cast<std::int64_t>(GetWord(at + 72));
         const auto checksum = static_cast<std::int64_t>(GetWord(at + 80));
-        path.resize(folder.size());
-        path += name;
-        if (IsDigest(md5) && RecordChecksum(path, state, md5) == checksum) {
-            take(name, state, md5, seen);
+        if (IsDigest(record.md5) &&
+            RecordChecksum(folderSum, record.name, record.state, record.md5) == checksum) {
+            take(record);
         }
         blob.remove_prefix(kRecordFixed + length);
     }
 }
 
+// The sound entries of a folder's blob, as views of it.
 std::vector<Record> ReadRecords(std::string_view folder, std::string_view blob) {
     std::vector<Record> records;
-    ForEachRecord(folder, blob,
-                  [&records](std::string_view name, const FileState& state, std::string_view md5,
-                             std::int64_t seen) {
-                      records.push_back({std::string(name), state, std::string(md5), seen});
-                  });
+    ForEachRecord(folder, blob, [&records](const Record& record) { records.push_back(record); });
     return records;
 }
 
@@ -319,9 +329,10 @@ int DigestCache::SetUp() {
         problem_.message = "made by a newer version of the program";
         return SQLITE_MISMATCH;
     }
-    // Earlier versions kept a row per file: their entries go (the files are
-    // digested once more and kept in the new form).
-    const std::string upgrade = "DROP TABLE IF EXISTS digests;" + std::string(kSchema);
+    // Earlier versions kept a row per file, or another checksum: their
+    // entries go (the files are digested once more and kept in the new form).
+    const std::string upgrade =
+        "DROP TABLE IF EXISTS digests;DROP TABLE IF EXISTS folders;" + std::string(kSchema);
     if (found < kSchemaVersion &&
         (!connection_.Execute("BEGIN IMMEDIATE;" + upgrade + "PRAGMA application_id=" +
                                   std::to_string(kApplicationId) + ";PRAGMA user_version=" +
@@ -372,24 +383,22 @@ void DigestCache::Load() {
             return;
         }
         const std::string entries = select.ColumnBlob(0);
-        ForEachRecord(prefix, entries,
-                      [&](std::string_view name, const FileState& state, std::string_view md5,
-                          std::int64_t seen) {
-                          if (paths_.size() + prefix.size() + name.size() > UINT32_MAX) {
-                              return;
-                          }
-                          Entry entry;
-                          entry.pathStart = static_cast<std::uint32_t>(paths_.size());
-                          paths_ += prefix;
-                          paths_ += name;
-                          entry.pathLength =
-                              static_cast<std::uint32_t>(paths_.size() - entry.pathStart);
-                          entry.hash = HashPath(std::string_view(paths_).substr(entry.pathStart));
-                          entry.state = state;
-                          std::memcpy(entry.md5.data(), md5.data(), entry.md5.size());
-                          entry.seenDay = seen;
-                          entries_.push_back(entry);
-                      });
+        ForEachRecord(prefix, entries, [&](const Record& record) {
+            const std::string_view name = record.name;
+            if (paths_.size() + prefix.size() + name.size() > UINT32_MAX) {
+                return;
+            }
+            Entry entry;
+            entry.pathStart = static_cast<std::uint32_t>(paths_.size());
+            paths_ += prefix;
+            paths_ += name;
+            entry.pathLength = static_cast<std::uint32_t>(paths_.size() - entry.pathStart);
+            entry.hash = HashPath(std::string_view(paths_).substr(entry.pathStart));
+            entry.state = record.state;
+            std::memcpy(entry.md5.data(), record.md5.data(), entry.md5.size());
+            entry.seenDay = record.seen;
+            entries_.push_back(entry);
+        });
     }
     // Twice as many slots as entries, a power of two: a lookup seldom probes twice.
     std::size_t slots = 16;
@@ -486,14 +495,21 @@ bool DigestCache::Save() {
         std::vector<std::size_t> learned;    // files of the job
         std::vector<std::string_view> seen;  // names recalled
     };
-    std::map<std::string, FolderChange> changes;
+    std::map<std::string_view, FolderChange> changes;  // views of the job's paths
+    FolderChange* current = nullptr;
+    std::string_view currentFolder;
     for (std::size_t i = 0; learned_ != nullptr && i < files_.size(); ++i) {
         if (!learned_[i].learned) {
             continue;
         }
-        std::string folder = FolderPrefix(files_[i]);
+        // A job's files come folder by folder: the map is asked once per run of them.
+        const std::string_view folder = FolderPrefix(files_[i]);
+        if (current == nullptr || folder != currentFolder) {
+            current = &changes[folder];
+            currentFolder = folder;
+        }
         if (!folder.empty()) {
-            changes[std::move(folder)].learned.push_back(i);
+            current->learned.push_back(i);
         }
     }
     for (std::size_t i = 0; i < entries_.size(); ++i) {
@@ -501,7 +517,7 @@ bool DigestCache::Save() {
         if (used_[i].load() && entry.seenDay < today) {
             const std::string_view path =
                 std::string_view(paths_).substr(entry.pathStart, entry.pathLength);
-            const std::string folder = FolderPrefix(path);
+            const std::string_view folder = FolderPrefix(path);
             changes[folder].seen.push_back(path.substr(folder.size()));
         }
     }
@@ -516,14 +532,18 @@ bool DigestCache::Save() {
     }
     std::string blob;
     for (const auto& [folder, change] : changes) {
+        if (folder.empty()) {
+            continue;
+        }
         select.Reset();
         select.BindText(":folder", folder, kUtf8);
         const int step = select.StepCode();
         if (step != SQLITE_ROW && step != SQLITE_DONE) {
             return failed();
         }
-        std::vector<Record> records =
-            step == SQLITE_ROW ? ReadRecords(folder, select.ColumnBlob(0)) : std::vector<Record>();
+        // The records are views of what was read: kept until the folder is written.
+        const std::string stored = step == SQLITE_ROW ? select.ColumnBlob(0) : std::string();
+        std::vector<Record> records = ReadRecords(folder, stored);
         select.Reset();
         std::unordered_map<std::string_view, std::size_t> byName;
         for (std::size_t i = 0; i < records.size(); ++i) {
@@ -537,20 +557,21 @@ bool DigestCache::Save() {
         std::vector<Record> added;
         for (const std::size_t file : change.learned) {
             const Learned& learned = learned_[file];
-            Record record{files_[file].substr(folder.size()), learned.state,
-                          std::string(learned.md5.data(), learned.md5.size()), today};
+            const Record record{std::string_view(files_[file]).substr(folder.size()), learned.state,
+                                std::string_view(learned.md5.data(), learned.md5.size()), today};
             if (const auto found = byName.find(record.name); found != byName.end()) {
-                records[found->second] = std::move(record);
+                records[found->second] = record;
             } else {
-                added.push_back(std::move(record));
+                added.push_back(record);
             }
         }
         blob.clear();
+        const std::uint64_t folderSum = FolderChecksum(folder);
         std::int64_t seen = 0;
         for (const std::vector<Record>* list : {&records, &added}) {
             for (const Record& record : *list) {
                 if (record.seen >= today - kCacheKeepDays && record.name.size() <= UINT16_MAX) {
-                    AppendRecord(blob, folder, record);
+                    AppendRecord(blob, folderSum, record);
                     seen = std::max(seen, record.seen);
                 }
             }

@@ -369,8 +369,9 @@ TEST(DigestCache, ADamagedEntryIsDigestedAgain) {
     }
 }
 
-// A cache of an earlier version (a row per file) is taken over: its rows go,
-// the files are digested once more and recalled from then on.
+// A cache of an earlier version (a row per file, or another checksum) is
+// taken over: its rows go, the files are digested once more and recalled from
+// then on.
 TEST(DigestCache, AnEarlierVersionIsTakenOver) {
     const struct {
         const char* label;
@@ -388,6 +389,11 @@ TEST(DigestCache, AnEarlierVersionIsTakenOver) {
          "checksum INTEGER NOT NULL DEFAULT 0) WITHOUT ROWID; CREATE TABLE meta (name TEXT NOT "
          "NULL PRIMARY KEY, value INTEGER NOT NULL) WITHOUT ROWID; "
          "PRAGMA application_id=1447121487; PRAGMA user_version=2;"},
+        {"the third version (a record per folder, another checksum)",
+         "CREATE TABLE folders (folder TEXT NOT NULL UNIQUE, entries BLOB NOT NULL, seen INTEGER "
+         "NOT NULL); CREATE TABLE meta (name TEXT NOT NULL PRIMARY KEY, value INTEGER NOT NULL) "
+         "WITHOUT ROWID; INSERT INTO folders VALUES ('/x/', x'0100', 1); "
+         "PRAGMA application_id=1447121487; PRAGMA user_version=3;"},
     };
     for (const auto& c : cases) {
         test::TempDir dir;
@@ -402,6 +408,9 @@ TEST(DigestCache, AnEarlierVersionIsTakenOver) {
         EXPECT_TRUE(DigestWithCache(cache, {file}).digests[0].recalled) << c.label;
         EXPECT_EQ(test::RunSql(cache, "SELECT 1 FROM digests"), "no such table: digests")
             << c.label;
+        for (const FolderRecord& folder : ReadFolders(cache)) {
+            EXPECT_NE(folder.folder, "/x/") << c.label;
+        }
     }
 }
 
