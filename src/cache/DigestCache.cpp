@@ -297,24 +297,23 @@ int DigestCache::SetUp() {
         problem_ = {CacheProblem::Kind::NotOurs, {}, 0, {}};
         return SQLITE_MISMATCH;
     }
-    // Write-ahead logging: the window and varo-cli read while the other
-    // writes. A commit need not wait for the disk: a cache that loses its
-    // last job to a power cut only digests those files again.
+    // A rollback journal: a job's records go once into the file itself
+    // (write-ahead logging wrote them twice, into the log and again at its
+    // checkpoint, which made filling the cache cost a tenth of the job).
+    // The window and varo-cli still share the cache: a reader waits out a
+    // writer's commit, and the other way round, within the busy timeout.
     // A new cache takes large pages: a folder's record is a page or two, and
     // a job's write is a few hundred writes rather than thousands.
     if (blank) {
         connection_.Execute("PRAGMA page_size=65536", nullptr, nullptr, nullptr, kUtf8);
     }
-    SqliteStatement mode = connection_.Prepare("PRAGMA journal_mode", &ok, kUtf8);
-    const std::string current = ok && mode.Step() ? mode.ColumnText(0, kUtf8) : std::string();
-    mode.Finalize();
-    if (current != "wal") {
-        SqliteStatement journal = connection_.Prepare("PRAGMA journal_mode=WAL", &ok, kUtf8);
-        if (!ok || !journal.Step()) {
-            return connection_.ErrorCode();
-        }
+    // A cache left in write-ahead mode by an earlier version changes over
+    // when no other program has it open; until then it works as it is.
+    SqliteStatement journal = connection_.Prepare("PRAGMA journal_mode=TRUNCATE", &ok, kUtf8);
+    if (ok) {
+        journal.StepCode();
     }
-    connection_.Execute("PRAGMA synchronous=NORMAL", nullptr, nullptr, nullptr, kUtf8);
+    journal.Finalize();
     // A job's transaction of 100,000 entries fits in memory whole, so that
     // no page is written out twice before the commit (memory is taken as
     // needed, up to this).
