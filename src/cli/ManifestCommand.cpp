@@ -112,7 +112,24 @@ int RunManifest(const ManifestOptions& options) {
     ResourceDigestRun run;
     run.threads = options.jobs;
     run.cachePath = options.noCache ? std::string() : DefaultDigestCachePath();
+    // The cache is saved while the manifest is made and written; a save
+    // that failed is said last, whichever way the command ends.
+    run.save = CacheSave::Meanwhile;
     CachedDigests cached;
+    struct SaveNote {
+        CachedDigests& cached;
+        const std::string& path;
+        ~SaveNote() {
+            try {
+                if (const CacheProblem problem = FinishCacheSave(cached)) {
+                    Note("warning: the digest cache " + Shown(path) + " was not saved (" +
+                         CacheProblemText(problem) + "); the next run digests these files again");
+                }
+            } catch (...) {
+                // Out of memory for the words: the cache is as it was.
+            }
+        }
+    } saveNote{cached, run.cachePath};
     if (!options.quiet && StandardErrorIsTerminal()) {
         ProgressBar progress;
         run.onProgress = [&](const DigestProgressState& state) { progress.Set(state); };

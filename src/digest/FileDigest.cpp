@@ -740,7 +740,7 @@ int DefaultDigestThreads() {
     return static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
 }
 
-CachedDigests DigestFilesWithCache(DigestJob& job, const std::string& cachePath) {
+CachedDigests DigestFilesWithCache(DigestJob& job, const std::string& cachePath, CacheSave save) {
     CachedDigests result;
     if (cachePath.empty()) {
         result.digests = DigestFiles(job);
@@ -758,18 +758,46 @@ CachedDigests DigestFilesWithCache(DigestJob& job, const std::string& cachePath)
     }
     // The files are read by the paths given; the cache knows them by their
     // full paths.
-    DigestCache cache(cachePath, full ? std::move(*full) : job.paths);
-    result.problem = cache.Problem();
-    job.memory = result.problem ? nullptr : &cache;
+    auto cache = std::make_unique<DigestCache>(cachePath, full ? std::move(*full) : job.paths);
+    result.problem = cache->Problem();
+    job.memory = result.problem ? nullptr : cache.get();
     result.digests = DigestFiles(job);
     job.memory = nullptr;
-    if (!result.problem && !cache.Save()) {
-        result.problem = cache.Problem();
-    }
     result.recalled = static_cast<std::size_t>(
         std::count_if(result.digests.begin(), result.digests.end(),
                       [](const FileDigest& digest) { return digest.recalled; }));
+    if (result.problem) {
+        return result;
+    }
+    const auto saved = [](std::unique_ptr<DigestCache> cache) {
+        CacheProblem problem;
+        if (!cache->Save()) {
+            problem = cache->Problem();
+        }
+        return problem;
+    };
+    if (save == CacheSave::Meanwhile) {
+        try {
+            result.saving = std::async(std::launch::async, saved, std::move(cache)).share();
+            return result;
+        } catch (const std::system_error&) {
+            // No thread for it: saved here and now.
+        }
+    }
+    result.problem = saved(std::move(cache));
     return result;
+}
+
+CacheProblem FinishCacheSave(CachedDigests& digests) {
+    if (!digests.saving.valid()) {
+        return {};
+    }
+    CacheProblem problem = digests.saving.get();
+    digests.saving = {};
+    if (!digests.problem) {
+        digests.problem = problem;
+    }
+    return problem;
 }
 
 }  // namespace varo

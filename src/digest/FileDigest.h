@@ -3,6 +3,7 @@
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <future>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -92,11 +93,23 @@ struct CachedDigests {
     std::vector<FileDigest> digests;
     std::size_t recalled = 0;
     CacheProblem problem;
+    // The cache being saved, when the job did not wait for it (see
+    // FinishCacheSave); what went wrong, if anything.
+    std::shared_future<CacheProblem> saving;
 };
+
+// How a job with the cache ends: once what it learned is saved, or at once,
+// the save going on beside whatever the caller does next (the manifest made
+// and written, say) until FinishCacheSave.
+enum class CacheSave { Wait, Meanwhile };
 
 // The digest engine with the cache at `cachePath` (empty: none): recalls
 // what it can, digests the rest, remembers them. Both front ends use it.
-CachedDigests DigestFilesWithCache(DigestJob& job, const std::string& cachePath);
+CachedDigests DigestFilesWithCache(DigestJob& job, const std::string& cachePath,
+                                   CacheSave save = CacheSave::Wait);
+
+// Waits for a save left to go on beside the caller; why it failed, if it did.
+CacheProblem FinishCacheSave(CachedDigests& digests);
 
 // The number of threads a digest job uses unless told otherwise: one per
 // hardware thread.

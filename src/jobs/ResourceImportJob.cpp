@@ -31,7 +31,7 @@ CachedDigests DigestResourceImport(ResourceImportPlan& plan, const ResourceDiges
             plan.listed = std::move(job.listed);
         }
     } giveBack{plan, job};
-    return DigestFilesWithCache(job, run.cachePath);
+    return DigestFilesWithCache(job, run.cachePath, run.save);
 }
 
 ResourceImportOutcome ConcludeResourceImport(

@@ -35,6 +35,7 @@ struct ResourceDigestRun {
     std::string cachePath;
     const std::atomic<bool>* cancel = nullptr;
     DigestProgress onProgress;
+    CacheSave save = CacheSave::Wait;
 };
 
 // The digests of plan.files in their order (and what the cache did); the

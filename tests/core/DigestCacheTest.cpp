@@ -240,6 +240,38 @@ TEST(DigestCache, TheListingsStateIsTheLookUp) {
     }
 }
 
+// A save left to go on beside the caller is done once FinishCacheSave
+// returns; one that fails (another program holding the cache for writing past
+// the busy timeout) says why, and the digests stay right.
+TEST(DigestCache, ASaveLeftToGoOnIsFinishedOrSaysWhy) {
+    test::TempDir dir;
+    const std::string cache = dir.File("digests.sqlite");
+    const std::vector<std::string> files = {dir.File("a.wzl"), dir.File("b.wzl")};
+    test::WriteFile(files[0], "a");
+    test::WriteFile(files[1], "bb");
+    LetTheRacyWindowPass();
+    DigestJob first = Job({files[0]});
+    CachedDigests saving = DigestFilesWithCache(first, cache, CacheSave::Meanwhile);
+    EXPECT_FALSE(saving.problem);
+    EXPECT_FALSE(FinishCacheSave(saving));
+    EXPECT_FALSE(saving.saving.valid());
+    EXPECT_EQ(DigestWithCache(cache, {files[0]}).recalled, 1u);
+
+    SqliteConnection other;
+    ASSERT_TRUE(other.Open(cache, SqliteConnection::kOpenReadWrite, kUtf8));
+    ASSERT_TRUE(other.Execute("BEGIN IMMEDIATE", nullptr, nullptr, nullptr, kUtf8));
+    DigestJob second = Job(files);
+    CachedDigests blocked = DigestFilesWithCache(second, cache, CacheSave::Meanwhile);
+    EXPECT_FALSE(blocked.problem) << "read while the other program writes";
+    EXPECT_EQ(blocked.recalled, 1u);
+    EXPECT_EQ(blocked.digests[1].md5, "21ad0bd836b90d08f4cf640b4c298e7c");
+    const CacheProblem failed = FinishCacheSave(blocked);
+    EXPECT_EQ(failed.kind, CacheProblem::Kind::Sqlite);
+    EXPECT_EQ(blocked.problem.kind, CacheProblem::Kind::Sqlite);
+    other.Execute("ROLLBACK", nullptr, nullptr, nullptr, kUtf8);
+    EXPECT_FALSE(DigestWithCache(cache, files).digests[1].recalled) << "not saved";
+}
+
 // A cache that cannot be used costs a warning, never a digest.
 TEST(DigestCache, ACacheThatCannotBeUsedIsLeftAlone) {
     test::TempDir dir;
