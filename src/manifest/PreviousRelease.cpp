@@ -286,8 +286,6 @@ class WrittenForm {
         if (text_.size() - at_ == end.size()) {
             return Take(end) ? std::optional(std::move(parsed)) : std::nullopt;
         }
-        // A good guess of the count: each entry takes at least 90 bytes here.
-        parsed.entries.reserve((text_.size() - at_) / 90 + 1);
         for (;;) {
             ManifestEntry& entry = parsed.entries.emplace_back();
             if (!Take("{\r\n  \"filename\":\"") || !Text(entry.filename) ||

@@ -29,9 +29,8 @@ class LineListBox : public QAbstractScrollArea {
     // Lines as a text box counts them: text ending in '\n' has an empty last one.
     int LineCount() const { return static_cast<int>(starts_.size()); }
 
-    // The caret and the other end of the selection, as places in Text().
+    // The caret, as a place in Text().
     qsizetype Caret() const { return caret_; }
-    qsizetype Anchor() const { return anchor_; }
     QString SelectedText() const;
     void SelectAll();
     void CopySelection() const;
