@@ -363,7 +363,9 @@ FolderEntry ListedEntry(const std::wstring& base, const std::string& narrowBase,
             return entry;
         }
         CloseHandle(target);
-    } else if (!(attributes & FILE_ATTRIBUTE_DIRECTORY) && volume) {
+    } else if (!(attributes & FILE_ATTRIBUTE_DIRECTORY) && volume && info.FileId.QuadPart != 0) {
+        // (A file system that lists no file ids, FAT on a stick say, has its
+        // files looked at one by one, as they always were.)
         FileState state;
         state.size = static_cast<std::uint64_t>(info.EndOfFile.QuadPart);
         state.modified = info.LastWriteTime.QuadPart;
