@@ -4,9 +4,10 @@
 
 namespace varo {
 
-ResourceImportStart StartResourceImport(const std::vector<std::string>& paths, ManifestMode mode) {
+ResourceImportStart StartResourceImport(const std::vector<std::string>& paths, ManifestMode mode,
+                                        int threads) {
     ResourceImportStart start;
-    start.expanded = ExpandResourcePaths(paths, mode);
+    start.expanded = ExpandResourcePaths(paths, mode, threads);
     // Names a line of the list cannot carry are passed over before digesting.
     start.plan =
         PlanResourceImport(std::move(start.expanded.files), std::move(start.expanded.listed));

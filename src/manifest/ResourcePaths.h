@@ -39,7 +39,9 @@ struct ExpandedResourcePaths {
 // regular files directly inside it that the mode offers, sorted by name;
 // anything else stands for itself. Entries that cannot be examined are
 // skipped and named; a folder that cannot be listed or yields no file is a
-// problem. varo-cli and a drop on the window use it.
-ExpandedResourcePaths ExpandResourcePaths(const std::vector<std::string>& paths, ManifestMode mode);
+// problem. varo-cli and a drop on the window use it. The folders are listed
+// on up to `threads` threads at once.
+ExpandedResourcePaths ExpandResourcePaths(const std::vector<std::string>& paths, ManifestMode mode,
+                                          int threads = 1);
 
 }  // namespace varo

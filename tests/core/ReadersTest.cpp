@@ -7,6 +7,7 @@
 #include <atomic>
 #include <cerrno>
 #include <chrono>
+#include <filesystem>
 #include <functional>
 
 #include "db/ItemTable.h"
@@ -138,6 +139,47 @@ TEST(Readers, TheSameNameFromTwoFoldersIsNamed) {
     EXPECT_EQ(imported.lines, "x.wzl m1 1\r\n");
     ASSERT_EQ(imported.failed.size(), 1u);
     EXPECT_EQ(imported.failed[0].path, second);
+}
+
+// Folders listed side by side stand for their files in the order given, and
+// the first folder (in that order) that stands for nothing is the one named.
+TEST(Readers, FoldersListedSideBySideKeepTheirOrder) {
+    test::TempDir dir;
+    for (const char* name : {"a/2.wzl", "a/1.wzl", "c/3.wzl", "x.wzl", "b/only.map", "d/4.map"}) {
+        std::filesystem::create_directories(FileSystemPath(PathFolder(dir.File(name))));
+        test::WriteFile(dir.File(name), name);
+    }
+    const struct {
+        const char* label;
+        std::vector<const char*> given;
+        std::vector<const char*> files;  // the names, in order
+        const char* failed;              // the folder named, if any
+    } cases[] = {
+        {"folders and a file", {"a", "x.wzl", "c"}, {"1.wzl", "2.wzl", "x.wzl", "3.wzl"}, nullptr},
+        {"a folder of nothing between", {"a", "b", "c"}, {}, "b"},
+        {"the first of two", {"c", "d", "a", "b"}, {}, "d"},
+    };
+    for (const auto& c : cases) {
+        std::vector<std::string> given;
+        for (const char* name : c.given) {
+            given.push_back(dir.File(name));
+        }
+        for (const int threads : {1, 2, 4}) {
+            const ExpandedResourcePaths expanded =
+                ExpandResourcePaths(given, ManifestMode::MicroClient, threads);
+            std::vector<std::string> names;
+            for (const std::string& file : expanded.files) {
+                names.push_back(PathFileName(file));
+            }
+            EXPECT_EQ(names, std::vector<std::string>(c.files.begin(), c.files.end()))
+                << c.label << ", " << threads;
+            EXPECT_EQ(expanded.ok(), c.failed == nullptr) << c.label << ", " << threads;
+            if (c.failed != nullptr) {
+                EXPECT_EQ(expanded.problem, ExpandedResourcePaths::Problem::NoFiles) << c.label;
+                EXPECT_EQ(expanded.folder, dir.File(c.failed)) << c.label << ", " << threads;
+            }
+        }
+    }
 }
 
 // The three steps of an import as both front ends take them: a folder

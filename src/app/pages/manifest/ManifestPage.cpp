@@ -435,7 +435,7 @@ void ManifestPage::ImportPaths(const QStringList& paths) {
     for (const QString& path : paths) {
         utf8Paths.push_back(ToUtf8(path));
     }
-    ResourceImportStart start = StartResourceImport(utf8Paths, Mode());
+    ResourceImportStart start = StartResourceImport(utf8Paths, Mode(), DefaultDigestThreads());
     const ExpandedResourcePaths& expanded = start.expanded;
     const QString folder = ShownPath(expanded.folder);
     switch (expanded.problem) {
