@@ -35,6 +35,18 @@ void LetTheRacyWindowPass() {
                                 std::chrono::milliseconds(200));
 }
 
+// Two files, "a" and "bb", older than the racy window, and a cache beside them.
+struct TwoOldFiles {
+    TwoOldFiles() {
+        test::WriteFile(files[0], "a");
+        test::WriteFile(files[1], "bb");
+        LetTheRacyWindowPass();
+    }
+    test::TempDir dir;
+    std::string cache = dir.File("digests.sqlite");
+    std::vector<std::string> files = {dir.File("a.wzl"), dir.File("b.wzl")};
+};
+
 // A cache that recalls a digest for a file that changed would put a stale
 // digest into update.json: every way a file can change is looked at.
 TEST(DigestCache, RecallsOnlyFilesInExactlyTheStateTheyHad) {
@@ -244,12 +256,9 @@ TEST(DigestCache, TheListingsStateIsTheLookUp) {
 // returns; one that fails (another program holding the cache for writing past
 // the busy timeout) says why, and the digests stay right.
 TEST(DigestCache, ASaveLeftToGoOnIsFinishedOrSaysWhy) {
-    test::TempDir dir;
-    const std::string cache = dir.File("digests.sqlite");
-    const std::vector<std::string> files = {dir.File("a.wzl"), dir.File("b.wzl")};
-    test::WriteFile(files[0], "a");
-    test::WriteFile(files[1], "bb");
-    LetTheRacyWindowPass();
+    const TwoOldFiles two;
+    const std::string& cache = two.cache;
+    const std::vector<std::string>& files = two.files;
     DigestJob first = Job({files[0]});
     CachedDigests saving = DigestFilesWithCache(first, cache, CacheSave::Meanwhile);
     EXPECT_FALSE(saving.problem);
@@ -367,12 +376,9 @@ std::int64_t Today() {
 // own checks cannot see) is never recalled: the file is digested again, and
 // the other entries of its folder stay.
 TEST(DigestCache, ADamagedEntryIsDigestedAgain) {
-    test::TempDir dir;
-    const std::string cache = dir.File("digests.sqlite");
-    const std::vector<std::string> files = {dir.File("a.wzl"), dir.File("b.wzl")};
-    test::WriteFile(files[0], "a");
-    test::WriteFile(files[1], "bb");
-    LetTheRacyWindowPass();
+    const TwoOldFiles two;
+    const std::string& cache = two.cache;
+    const std::vector<std::string>& files = two.files;
     ASSERT_FALSE(DigestWithCache(cache, files).problem);
     ASSERT_EQ(DigestWithCache(cache, files).recalled, 2u);
     const struct {
