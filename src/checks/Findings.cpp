@@ -317,13 +317,19 @@ std::optional<Finding> CheckFilterFileSource(const std::string& path, const Filt
 
 ReleaseCheckResult CheckRelease(const std::string& previousPath, std::string_view manifest,
                                 std::string_view version, const ManifestNaming& naming) {
+    return CheckRelease(previousPath, ReadPreviousRelease(previousPath), manifest, version, naming);
+}
+
+ReleaseCheckResult CheckRelease(const std::string& previousPath, PreviousRelease previous,
+                                std::string_view manifest, std::string_view version,
+                                const ManifestNaming& naming) {
     ReleaseCheckResult result;
     AddIf(result.findings, CheckManifestFolder(naming));
     const bool comparable = IsComparableVersion(version);
     if (!comparable || HasSurroundingSpace(version)) {
         result.findings.push_back(UncomparableVersionFinding{std::string(version), comparable});
     }
-    result.previous = ReadPreviousRelease(previousPath);
+    result.previous = std::move(previous);
     switch (result.previous.state) {
         case PreviousRelease::State::Absent:
             return result;

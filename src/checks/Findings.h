@@ -239,6 +239,10 @@ struct ReleaseCheckResult {
 // list that drops more than half of the previous entries.
 ReleaseCheckResult CheckRelease(const std::string& previousPath, std::string_view manifest,
                                 std::string_view version, const ManifestNaming& naming);
+// The same with the file at `previousPath` read already (ReadPreviousRelease).
+ReleaseCheckResult CheckRelease(const std::string& previousPath, PreviousRelease previous,
+                                std::string_view manifest, std::string_view version,
+                                const ManifestNaming& naming);
 
 // Why a table gave an empty list or grid, said as a note, not an error.
 struct EmptyTableNote {

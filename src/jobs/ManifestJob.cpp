@@ -2,14 +2,17 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <future>
 #include <optional>
 #include <string_view>
+#include <system_error>
 #include <unordered_map>
 #include <utility>
 #include <vector>
 
 #include "jobs/ParallelEach.h"
 #include "manifest/Manifest.h"
+#include "manifest/PreviousRelease.h"
 #include "platform/FileIo.h"
 #include "platform/Path.h"
 #include "text/GbkSearch.h"
@@ -84,13 +87,21 @@ StandaloneManifestPlan PlanStandaloneManifest(std::string_view listText,
                                               std::string_view version,
                                               const std::string& directory) {
     StandaloneManifestPlan plan;
-    plan.output = {directory,
-                   kStandaloneManifestFileName,
-                   BuildStandaloneManifest(
-                       BuildManifestBody(listText, naming.mode, naming.directory), version),
-                   Entries(listText),
-                   {}};
-    plan.release = CheckRelease(plan.output.Path(), plan.output.bytes, version, naming);
+    plan.output = {directory, kStandaloneManifestFileName, {}, Entries(listText), {}};
+    const std::string previousPath = plan.output.Path();
+    // The previous update.json (10 MB at 100,000 entries) is read while the
+    // new one is built.
+    std::future<PreviousRelease> previous;
+    try {
+        previous = std::async(std::launch::async, ReadPreviousRelease, previousPath);
+    } catch (const std::system_error&) {
+        // No thread for it: read once the new one is built.
+    }
+    plan.output.bytes = BuildStandaloneManifest(
+        BuildManifestBody(listText, naming.mode, naming.directory), version);
+    plan.release = CheckRelease(
+        previousPath, previous.valid() ? previous.get() : ReadPreviousRelease(previousPath),
+        plan.output.bytes, version, naming);
     plan.output.findings = std::move(plan.release.findings);
     return plan;
 }
