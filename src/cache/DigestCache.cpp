@@ -350,10 +350,7 @@ void DigestCache::Load() {
     std::vector<std::string> prefixes;
     for (const std::string& file : files_) {
         // A job's files come folder by folder: a prefix is made once per run of them.
-        const std::size_t separator = std::string_view(file).find_last_of(PathSeparators());
-        const std::string_view prefix = separator == std::string_view::npos
-                                            ? std::string_view()
-                                            : std::string_view(file).substr(0, separator + 1);
+        const std::string_view prefix = FolderPrefix(file);
         if (!prefix.empty() && (prefixes.empty() || prefixes.back() != prefix)) {
             prefixes.emplace_back(prefix);
         }
