@@ -5,9 +5,9 @@
 namespace varo {
 
 ResourceImportStart StartResourceImport(const std::vector<std::string>& paths, ManifestMode mode,
-                                        int threads) {
+                                        int threads, ListingStates states) {
     ResourceImportStart start;
-    start.expanded = ExpandResourcePaths(paths, mode, threads);
+    start.expanded = ExpandResourcePaths(paths, mode, threads, states);
     // Names a line of the list cannot carry are passed over before digesting.
     start.plan =
         PlanResourceImport(std::move(start.expanded.files), std::move(start.expanded.listed));

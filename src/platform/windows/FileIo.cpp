@@ -385,7 +385,8 @@ bool FolderListingGivesStates() {
     return true;
 }
 
-bool ListFolder(const std::string& folder, std::vector<FolderEntry>& entries, SystemError& error) {
+bool ListFolder(const std::string& folder, std::vector<FolderEntry>& entries, SystemError& error,
+                ListingStates /*states: listed always*/) {
     // The "\\?\" form all through: folders of any length are listed, and the
     // names come back as they are, trailing dots included.
     std::wstring base = WidePath(folder);
