@@ -322,6 +322,9 @@ class DigestEngine {
             std::clamp<std::size_t>((files + hashing - 1) / hashing, 1, Md5Lanes::kMaxLanes));
         const auto hash = [this]() noexcept { Hash(); };
         const auto readAhead = [this]() noexcept { ReadAhead(); };
+        if (job_.memory != nullptr) {
+            RecallKnown(hashing);
+        }
         {
             ThreadJoiner helpers(hashing - 1 + readers);
             for (std::size_t t = 0; t < readers && helpers.Start(readAhead); ++t) {
@@ -378,10 +381,11 @@ class DigestEngine {
             const int laneCount = lanes != nullptr ? lanes->Lanes() : 1;
             for (int lane = 0; lane < std::min(laneCount, share_) && more; ++lane) {
                 while (more && (lanes == nullptr || lanes->Free(lane))) {
-                    const std::size_t i = next_++;
-                    if (i >= job_.paths.size()) {
+                    const std::size_t at = next_++;
+                    if (at >= Pending()) {
                         more = false;
-                    } else if (Take(i, worker.get(), lanes.get(), lane, inLane[lane], window)) {
+                    } else if (Take(FileAt(at), Pending() - at - 1, worker.get(), lanes.get(), lane,
+                                    inLane[lane], window)) {
                         break;
                     }
                 }
@@ -421,10 +425,10 @@ class DigestEngine {
         }
     }
 
-    // Digests file `i` at once, or puts it into `lane` (true); in either case
-    // the file is done or in hand.
-    bool Take(std::size_t i, DigestWorker* worker, Md5Lanes* lanes, int lane, LaneFile& slot,
-              ReadWindow& window) {
+    // Digests file `i`, with `after` files still to take after it, at once,
+    // or puts it into `lane` (true); in either case the file is done or in hand.
+    bool Take(std::size_t i, std::size_t after, DigestWorker* worker, Md5Lanes* lanes, int lane,
+              LaneFile& slot, ReadWindow& window) {
         const std::string& path = job_.paths[i];
         DigestMemory* memory = job_.memory;
         std::uint64_t counted = 0;
@@ -438,7 +442,8 @@ class DigestEngine {
                 digest = Failure(ENOMEM);
             } else if (Cancelled(job_.cancel)) {
                 digest = Failure(ECANCELED);
-            } else if (std::optional<FileDigest> recalled = Recall(i)) {
+            } else if (std::optional<FileDigest> recalled =
+                           recallFirst_ ? std::nullopt : Recall(i)) {
                 digest = std::move(*recalled);
             } else {
                 auto opened = std::make_unique<InputFile>();
@@ -459,7 +464,7 @@ class DigestEngine {
                         return true;
                     }
                     digest = Failure(failed);
-                } else if (lanes != nullptr && !AloneAtTheEnd(i, *lanes)) {
+                } else if (lanes != nullptr && !AloneAtTheEnd(after, *lanes)) {
                     // Streamed through the lane beside the others, a piece at a time.
                     slot = {i, file.State(), started, 0, std::move(opened), 0};
                     lanes->Open(lane);
@@ -491,8 +496,60 @@ class DigestEngine {
     // itself: taken while no lane is busy, with fewer files left than there
     // are threads to take them. One stream alone runs fastest through the
     // system's MD5.
-    bool AloneAtTheEnd(std::size_t i, const Md5Lanes& lanes) const {
-        return job_.paths.size() - i - 1 < hashing_ && !lanes.AnyBusy();
+    bool AloneAtTheEnd(std::size_t after, const Md5Lanes& lanes) const {
+        return after < hashing_ && !lanes.AnyBusy();
+    }
+
+    // The files the hashing threads take, in order: all of them, or those
+    // the memory did not give.
+    std::size_t Pending() const { return recallFirst_ ? pending_.size() : job_.paths.size(); }
+    std::size_t FileAt(std::size_t at) const { return recallFirst_ ? pending_[at] : at; }
+
+    // Looks up every file the memory knows before any is read, on `threads`
+    // threads, each a stretch of files of its own (so that no two cores
+    // write next to each other, file after file); the others are pending.
+    void RecallKnown(std::size_t threads) {
+        constexpr std::size_t kStretch = 512;
+        const std::size_t files = job_.paths.size();
+        const std::size_t stretches = (files + kStretch - 1) / kStretch;
+        std::vector<std::vector<std::size_t>> left(stretches);
+        std::atomic<std::size_t> nextStretch{0};
+        const auto recall = [&]() noexcept {
+            for (std::size_t s = nextStretch++; s < stretches; s = nextStretch++) {
+                std::vector<std::size_t>& missed = left[s];
+                for (std::size_t i = s * kStretch; i < std::min(files, (s + 1) * kStretch); ++i) {
+                    std::optional<FileDigest> recalled;
+                    try {
+                        if (!Cancelled(job_.cancel)) {
+                            recalled = Recall(i);
+                        }
+                        if (!recalled) {
+                            missed.push_back(i);
+                            continue;
+                        }
+                    } catch (...) {
+                        recalled = Failure(ENOMEM);
+                    }
+                    Complete(i, std::move(*recalled), 0, 0, nullptr, 0);
+                }
+            }
+        };
+        {
+            ThreadJoiner helpers(threads - 1);
+            for (std::size_t t = 1; t < std::min(threads, stretches) && helpers.Start(recall);
+                 ++t) {
+            }
+            recall();
+        }
+        std::size_t count = 0;
+        for (const std::vector<std::size_t>& missed : left) {
+            count += missed.size();
+        }
+        pending_.reserve(count);
+        for (const std::vector<std::size_t>& missed : left) {
+            pending_.insert(pending_.end(), missed.begin(), missed.end());
+        }
+        recallFirst_ = true;
     }
 
     // Reads the next piece of the file streaming through `lane` into it; the
@@ -665,7 +722,7 @@ class DigestEngine {
                 ahead_.compare_exchange_strong(expected, hashing);
                 continue;
             }
-            if (i >= job_.paths.size()) {
+            if (i >= Pending()) {
                 return;
             }
             // Far enough ahead (in files, or in bytes asked for): a short nap,
@@ -682,19 +739,21 @@ class DigestEngine {
                 return;
             }
             try {
-                // A file the memory knows is likely not read at all.
+                // A file the memory knows is likely not read at all (once the
+                // memory was asked first, every file left is read).
+                const std::size_t f = FileAt(i);
                 InputFile file;
                 SystemError ignored;
-                if ((job_.memory == nullptr || !job_.memory->Knows(i)) &&
-                    file.Open(job_.paths[i], ignored)) {
+                if ((recallFirst_ || job_.memory == nullptr || !job_.memory->Knows(f)) &&
+                    file.Open(job_.paths[f], ignored)) {
                     const std::uint64_t bytes = std::min(file.Size(), kBytesAheadPerFile);
                     file.Prefetch(bytes);
                     bytesAhead_ += bytes;
-                    prefetched_[i] = bytes;
+                    prefetched_[f] = bytes;
                     // A hashing thread that took the file meanwhile may have
                     // found nothing to take off: whoever comes second does.
                     if (next_.load() > i) {
-                        bytesAhead_ -= prefetched_[i].exchange(0);
+                        bytesAhead_ -= prefetched_[f].exchange(0);
                     }
                 }
             } catch (...) {
@@ -717,6 +776,11 @@ class DigestEngine {
     int share_ = 1;            // the most lanes a thread fills
     std::vector<FileDigest> digests_;
     ProgressCounter progress_;
+    // Set before the threads start: the memory was asked first, and the files
+    // it did not give are pending_, in order.
+    bool recallFirst_ = false;
+    std::vector<std::size_t> pending_;
+    // Places in the order of files to take (see FileAt).
     std::atomic<std::size_t> next_{0};   // the next file for a hashing thread
     std::atomic<std::size_t> ahead_{0};  // the next file for a reader ahead
     // Per file the bytes a reader asked for, and their sum for the files not done yet.
@@ -758,7 +822,7 @@ CachedDigests DigestFilesWithCache(DigestJob& job, const std::string& cachePath,
     }
     // The files are read by the paths given; the cache knows them by their
     // full paths.
-    auto cache = std::make_unique<DigestCache>(cachePath, full ? std::move(*full) : job.paths);
+    auto cache = std::make_unique<DigestCache>(cachePath, full ? *full : job.paths);
     result.problem = cache->Problem();
     job.memory = result.problem ? nullptr : cache.get();
     result.digests = DigestFiles(job);
