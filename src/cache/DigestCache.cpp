@@ -2,10 +2,12 @@
 
 #include <algorithm>
 #include <chrono>
+#include <condition_variable>
 #include <cstring>
 #include <filesystem>
 #include <functional>
 #include <map>
+#include <mutex>
 #include <optional>
 #include <string_view>
 #include <system_error>
@@ -16,6 +18,7 @@
 #include "db/SqliteApi.h"
 #include "platform/FileIo.h"
 #include "platform/Path.h"
+#include "text/NameIndex.h"
 
 namespace varo {
 namespace {
@@ -75,10 +78,6 @@ std::int64_t RecordChecksum(std::uint64_t folderSum, std::string_view name, cons
     return static_cast<std::int64_t>(MixBytes(hash, md5));
 }
 
-std::size_t HashPath(std::string_view path) {
-    return std::hash<std::string_view>{}(path);
-}
-
 // The part of a path up to and with its last separator: the key range
 // [prefix, prefix with its last byte raised) holds the entries of its folder.
 std::string_view FolderPrefix(std::string_view path) {
@@ -87,7 +86,15 @@ std::string_view FolderPrefix(std::string_view path) {
 }
 
 bool IsDigest(std::string_view md5) {
-    return md5.size() == 32 && md5.find_first_not_of("0123456789abcdef") == std::string_view::npos;
+    // Asked of every entry read: a plain test of each digit.
+    if (md5.size() != 32) {
+        return false;
+    }
+    bool bad = false;
+    for (const char c : md5) {
+        bad |= !((c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'));
+    }
+    return !bad;
 }
 
 // One entry of a folder's blob, little-endian: the name's length (16 bits),
@@ -134,6 +141,22 @@ void AppendRecord(std::string& blob, std::uint64_t folderSum, const Record& reco
                      RecordChecksum(folderSum, record.name, record.state, record.md5)));
 }
 
+// The entry that starts at `start` of a blob, which holds it whole.
+Record RecordAt(std::string_view blob, std::size_t start) {
+    Record record;
+    const std::size_t length = GetWord(blob.data() + start, 2);
+    record.name = blob.substr(start + 2, length);
+    const char* at = blob.data() + start + 2 + length;
+    record.state.size = GetWord(at);
+    record.state.modified = static_cast<std::int64_t>(GetWord(at + 8));
+    record.state.changed = static_cast<std::int64_t>(GetWord(at + 16));
+    record.state.device = GetWord(at + 24);
+    record.state.file = GetWord(at + 32);
+    record.md5 = std::string_view(at + 40, 32);
+    record.seen = static_cast<std::int64_t>(GetWord(at + 72));
+    return record;
+}
+
 // Hands the sound entries of a folder's blob to `take(record)`, in order; a
 // damaged one (its checksum or digest not what this program writes) is left
 // out, and a blob cut short ends at its last whole entry.
@@ -145,17 +168,9 @@ void ForEachRecord(std::string_view folder, std::string_view blob, Take&& take) 
         if (blob.size() < kRecordFixed + length) {
             break;
         }
-        Record record;
-        record.name = blob.substr(2, length);
-        const char* at = blob.data() + 2 + length;
-        record.state.size = GetWord(at);
-        record.state.modified = static_cast<std::int64_t>(GetWord(at + 8));
-        record.state.changed = static_cast<std::int64_t>(GetWord(at + 16));
-        record.state.device = GetWord(at + 24);
-        record.state.file = GetWord(at + 32);
-        record.md5 = std::string_view(at + 40, 32);
-        record.seen = static_cast<std::int64_t>(GetWord(at + 72));
-        const auto checksum = static_cast<std::int64_t>(GetWord(at + 80));
+        const Record record = RecordAt(blob, 0);
+        const auto checksum =
+            static_cast<std::int64_t>(GetWord(record.md5.data() + record.md5.size() + 8));
         if (IsDigest(record.md5) &&
             RecordChecksum(folderSum, record.name, record.state, record.md5) == checksum) {
             take(record);
@@ -179,8 +194,30 @@ std::string DefaultDigestCachePath() {
                           : JoinPath(JoinPath(folder, "varo-toolkit"), "digests.sqlite");
 }
 
-DigestCache::DigestCache(const std::string& path, std::vector<std::string> files)
-    : files_(std::move(files)) {
+DigestCache::DigestCache(const std::string& path, const std::vector<std::string>& files) {
+    // A job's files come folder by folder: the folder is looked up once per
+    // run of them, and each name is kept once, back to back.
+    std::unordered_map<std::string_view, std::uint32_t> folderNumbers;
+    std::string_view current;
+    std::uint32_t number = 0;
+    folderOf_.reserve(files.size());
+    nameStart_.reserve(files.size() + 1);
+    for (const std::string& file : files) {
+        const std::string_view folder = FolderPrefix(file);
+        if (folderOf_.empty() || folder != current) {
+            const auto [at, added] = folderNumbers.try_emplace(folder, folders_.size());
+            if (added) {
+                folders_.emplace_back(folder);
+            }
+            current = folder;
+            number = at->second;
+        }
+        folderOf_.push_back(number);
+        nameStart_.push_back(names_.size());
+        names_.append(file, folder.size());
+    }
+    nameStart_.push_back(names_.size());
+    used_ = std::make_unique<std::atomic<bool>[]>(files.size());
     Open(path);
     if (!problem_) {
         Load();
@@ -206,8 +243,8 @@ void DigestCache::Fail(int code, std::string message) {
                            : connection_.GetHandle() != nullptr ? connection_.ErrorMessage(kUtf8)
                                                                 : std::string();
     }
-    entries_.clear();
-    paths_.clear();
+    blobs_.clear();
+    recordOf_.clear();
 }
 
 void DigestCache::Open(const std::string& path) {
@@ -347,17 +384,11 @@ int DigestCache::SetUp() {
 }
 
 void DigestCache::Load() {
-    std::vector<std::string> prefixes;
-    for (const std::string& file : files_) {
-        // A job's files come folder by folder: a prefix is made once per run of them.
-        const std::string_view prefix = FolderPrefix(file);
-        if (!prefix.empty() && (prefixes.empty() || prefixes.back() != prefix)) {
-            prefixes.emplace_back(prefix);
-        }
+    // The files of each folder, in the job's order.
+    std::vector<std::vector<std::size_t>> filesOf(folders_.size());
+    for (std::size_t i = 0; i < folderOf_.size(); ++i) {
+        filesOf[folderOf_[i]].push_back(i);
     }
-    std::sort(prefixes.begin(), prefixes.end());
-    prefixes.erase(std::unique(prefixes.begin(), prefixes.end()), prefixes.end());
-
     bool ok = false;
     SqliteStatement select =
         connection_.Prepare("SELECT entries FROM folders WHERE folder = :folder", &ok, kUtf8);
@@ -365,99 +396,112 @@ void DigestCache::Load() {
         Fail(connection_.ErrorCode());
         return;
     }
-    // Most entries are the job's files: room for as many.
-    entries_.reserve(files_.size());
-    for (const std::string& prefix : prefixes) {
-        select.Reset();
-        select.BindText(":folder", prefix, kUtf8);
-        const int step = select.StepCode();
-        if (step == SQLITE_DONE) {
-            continue;
+    blobs_.resize(folders_.size());
+    recordOf_.assign(folderOf_.size(), 0);
+    // While SQLite reads the next folder's blob, a helper matches the
+    // folders read before it with the job's files.
+    std::mutex mutex;
+    std::condition_variable wake;
+    std::size_t read = 0;  // folders read
+    bool stop = false;     // SQLite failed: nothing more is matched
+    const auto matchAll = [&]() noexcept {
+        for (std::size_t f = 0; f < folders_.size(); ++f) {
+            {
+                std::unique_lock lock(mutex);
+                wake.wait(lock, [&] { return read > f || stop; });
+                if (stop) {
+                    return;
+                }
+            }
+            try {
+                Match(f, filesOf[f]);
+            } catch (...) {
+                // Out of memory: the folder's files are digested again.
+            }
         }
-        if (step != SQLITE_ROW) {
+    };
+    std::thread helper;
+    try {
+        helper = std::thread(matchAll);
+    } catch (const std::system_error&) {
+        // No thread for it: matched once all are read.
+    }
+    const auto tell = [&](std::size_t count, bool failed) {
+        {
+            std::lock_guard lock(mutex);
+            read = count;
+            stop = failed;
+        }
+        wake.notify_one();
+    };
+    for (std::size_t f = 0; f < folders_.size(); ++f) {
+        select.Reset();
+        select.BindText(":folder", folders_[f], kUtf8);
+        const int step = folders_[f].empty() ? SQLITE_DONE : select.StepCode();
+        if (step == SQLITE_ROW) {
+            blobs_[f] = select.ColumnBlob(0);
+        } else if (step != SQLITE_DONE) {
+            tell(f, true);
+            if (helper.joinable()) {
+                helper.join();
+            }
             Fail(step);
             return;
         }
-        const std::string entries = select.ColumnBlob(0);
-        ForEachRecord(prefix, entries, [&](const Record& record) {
-            const std::string_view name = record.name;
-            if (paths_.size() + prefix.size() + name.size() > UINT32_MAX) {
-                return;
-            }
-            Entry entry;
-            entry.pathStart = static_cast<std::uint32_t>(paths_.size());
-            paths_ += prefix;
-            paths_ += name;
-            entry.pathLength = static_cast<std::uint32_t>(paths_.size() - entry.pathStart);
-            entry.hash = HashPath(std::string_view(paths_).substr(entry.pathStart));
-            entry.state = record.state;
-            std::memcpy(entry.md5.data(), record.md5.data(), entry.md5.size());
-            entry.seenDay = record.seen;
-            entries_.push_back(entry);
-        });
+        tell(f + 1, false);
     }
-    // Twice as many slots as entries, a power of two: a lookup seldom probes twice.
-    std::size_t slots = 16;
-    while (slots < 2 * entries_.size()) {
-        slots *= 2;
-    }
-    slots_.assign(slots, 0);
-    for (std::size_t i = 0; i < entries_.size(); ++i) {
-        std::size_t slot = entries_[i].hash & (slots - 1);
-        while (slots_[slot] != 0) {
-            slot = (slot + 1) & (slots - 1);
-        }
-        slots_[slot] = static_cast<std::uint32_t>(i + 1);
-    }
-    used_ = std::make_unique<std::atomic<bool>[]>(entries_.size());
-    // Each file's entry looked up once, here, rather than by every thread.
-    entryOfFile_.assign(files_.size(), 0);
-    for (std::size_t i = 0; i < files_.size(); ++i) {
-        if (const Entry* entry = Find(files_[i])) {
-            entryOfFile_[i] = static_cast<std::uint32_t>(entry - entries_.data() + 1);
-        }
+    if (helper.joinable()) {
+        helper.join();
+    } else {
+        matchAll();
     }
 }
 
-const DigestCache::Entry* DigestCache::Find(std::string_view path) const {
-    if (slots_.empty()) {
-        return nullptr;
+void DigestCache::Match(std::size_t f, const std::vector<std::size_t>& files) {
+    const std::string_view blob = blobs_[f];
+    if (blob.size() >= UINT32_MAX) {
+        return;  // no record of it is known
     }
-    const std::size_t hash = HashPath(path);
-    const std::size_t mask = slots_.size() - 1;
-    for (std::size_t slot = hash & mask; slots_[slot] != 0; slot = (slot + 1) & mask) {
-        const Entry& entry = entries_[slots_[slot] - 1];
-        if (entry.hash == hash &&
-            std::string_view(paths_).substr(entry.pathStart, entry.pathLength) == path) {
-            return &entry;
-        }
+    // The sound records by name, a repeated name by its later record.
+    std::vector<std::uint32_t> starts;
+    ForEachRecord(folders_[f], blob, [&](const Record& record) {
+        starts.push_back(static_cast<std::uint32_t>(record.name.data() - 2 - blob.data()));
+    });
+    NameIndex records(starts.size(), [&](std::uint32_t start) {
+        return blob.substr(start + 1, GetWord(blob.data() + start - 1, 2));
+    });
+    for (const std::uint32_t start : starts) {
+        records[blob.substr(start + 2, GetWord(blob.data() + start, 2))] = start + 1;
     }
-    return nullptr;
+    for (const std::size_t file : files) {
+        recordOf_[file] = records[Name(file)];
+    }
 }
 
 bool DigestCache::Knows(std::size_t file) const {
-    return file < entryOfFile_.size() && entryOfFile_[file] != 0;
+    return file < recordOf_.size() && recordOf_[file] != 0;
 }
 
 std::optional<std::string> DigestCache::Recall(std::size_t file, const FileState& state) const {
     if (!Knows(file)) {
         return std::nullopt;
     }
-    const std::size_t index = entryOfFile_[file] - 1;
-    const Entry& entry = entries_[index];
+    const std::string_view blob = blobs_[folderOf_[file]];
+    const Record record = RecordAt(blob, recordOf_[file] - 1);
     // Every part of the state as it was: any difference is another file.
-    if (!(entry.state == state)) {
+    if (!(record.state == state)) {
         return std::nullopt;
     }
-    used_[index].store(true, std::memory_order_relaxed);  // read after the job's threads end
-    return std::string(entry.md5.data(), entry.md5.size());
+    used_[file].store(true, std::memory_order_relaxed);  // read after the job's threads end
+    return std::string(record.md5);
 }
 
 void DigestCache::Remember(std::size_t file, const FileState& state, const std::string& md5) {
-    if (file >= files_.size() || md5.size() != Learned{}.md5.size()) {
+    if (file >= folderOf_.size() || md5.size() != Learned{}.md5.size()) {
         return;  // no file of the job, or no digest: nothing to keep
     }
-    std::call_once(learnedMade_, [this] { learned_ = std::make_unique<Learned[]>(files_.size()); });
+    std::call_once(learnedMade_,
+                   [this] { learned_ = std::make_unique<Learned[]>(folderOf_.size()); });
     Learned& learned = learned_[file];
     learned.learned = true;
     learned.state = state;
@@ -491,30 +535,13 @@ bool DigestCache::Save() {
         std::vector<std::size_t> learned;    // files of the job
         std::vector<std::string_view> seen;  // names recalled
     };
-    std::map<std::string_view, FolderChange> changes;  // views of the job's paths
-    FolderChange* current = nullptr;
-    std::string_view currentFolder;
-    for (std::size_t i = 0; learned_ != nullptr && i < files_.size(); ++i) {
-        if (!learned_[i].learned) {
-            continue;
-        }
-        // A job's files come folder by folder: the map is asked once per run of them.
-        const std::string_view folder = FolderPrefix(files_[i]);
-        if (current == nullptr || folder != currentFolder) {
-            current = &changes[folder];
-            currentFolder = folder;
-        }
-        if (!folder.empty()) {
-            current->learned.push_back(i);
-        }
-    }
-    for (std::size_t i = 0; i < entries_.size(); ++i) {
-        const Entry& entry = entries_[i];
-        if (used_[i].load() && entry.seenDay < today) {
-            const std::string_view path =
-                std::string_view(paths_).substr(entry.pathStart, entry.pathLength);
-            const std::string_view folder = FolderPrefix(path);
-            changes[folder].seen.push_back(path.substr(folder.size()));
+    std::vector<FolderChange> changes(folders_.size());
+    for (std::size_t i = 0; i < folderOf_.size(); ++i) {
+        if (learned_ != nullptr && learned_[i].learned) {
+            changes[folderOf_[i]].learned.push_back(i);
+        } else if (used_[i].load() &&
+                   RecordAt(blobs_[folderOf_[i]], recordOf_[i] - 1).seen < today) {
+            changes[folderOf_[i]].seen.push_back(Name(i));
         }
     }
     bool ok = false;
@@ -527,8 +554,10 @@ bool DigestCache::Save() {
         return failed();
     }
     std::string blob;
-    for (const auto& [folder, change] : changes) {
-        if (folder.empty()) {
+    for (std::size_t f = 0; f < folders_.size(); ++f) {
+        const std::string_view folder = folders_[f];
+        const FolderChange& change = changes[f];
+        if (folder.empty() || (change.learned.empty() && change.seen.empty())) {
             continue;
         }
         select.Reset();
@@ -553,7 +582,7 @@ bool DigestCache::Save() {
         std::vector<Record> added;
         for (const std::size_t file : change.learned) {
             const Learned& learned = learned_[file];
-            const Record record{std::string_view(files_[file]).substr(folder.size()), learned.state,
+            const Record record{Name(file), learned.state,
                                 std::string_view(learned.md5.data(), learned.md5.size()), today};
             if (const auto found = byName.find(record.name); found != byName.end()) {
                 records[found->second] = record;

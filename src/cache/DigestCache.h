@@ -58,7 +58,7 @@ class DigestCache final : public DigestMemory {
     // Opens the database at `path` (making it and its folder when missing)
     // and reads its entries for the folders of `files`: the full paths of
     // the job's files, in the job's order, which key the entries.
-    DigestCache(const std::string& path, std::vector<std::string> files);
+    DigestCache(const std::string& path, const std::vector<std::string>& files);
     ~DigestCache() override;
     DigestCache(const DigestCache&) = delete;
     DigestCache& operator=(const DigestCache&) = delete;
@@ -76,40 +76,39 @@ class DigestCache final : public DigestMemory {
     const CacheProblem& Problem() const { return problem_; }
 
   private:
-    struct Entry {
-        std::size_t hash = 0;
-        std::uint32_t pathStart = 0;
-        std::uint32_t pathLength = 0;
-        FileState state;
-        std::array<char, 32> md5{};
-        std::int64_t seenDay = 0;
-    };
     struct Learned {
         bool learned = false;
         FileState state;
         std::array<char, 32> md5{};
     };
 
-    // The entry of the path, or none.
-    const Entry* Find(std::string_view path) const;
     void Open(const std::string& path);
     // Write-ahead logging and the tables; SQLite's result.
     int SetUp();
     void Load();
+    // Matches the files of folder `f` with the sound records of its blob.
+    void Match(std::size_t f, const std::vector<std::size_t>& files);
     // A failure of SQLite: its code, and its words when read before another call.
     void Fail(int code, std::string message = {});
     std::int64_t Today() const;
+    std::string_view Name(std::size_t file) const {
+        return std::string_view(names_).substr(nameStart_[file],
+                                               nameStart_[file + 1] - nameStart_[file]);
+    }
 
     SqliteConnection connection_;
     CacheProblem problem_;
-    std::string paths_;  // the paths of the entries, back to back
-    std::vector<Entry> entries_;
-    // An open-addressing index of the entries by hash: entry number + 1, 0 for none.
-    std::vector<std::uint32_t> slots_;
-    std::unique_ptr<std::atomic<bool>[]> used_;  // per entry: recalled in this job
-    // The full path of each file of the job, and its entry (+1; 0 for none).
-    std::vector<std::string> files_;
-    std::vector<std::uint32_t> entryOfFile_;
+    // The job's files as the cache keys them: each one's folder (its full
+    // path up to and with the last separator; empty for none) and name.
+    std::vector<std::string> folders_;
+    std::vector<std::uint32_t> folderOf_;  // per file
+    std::string names_;                    // the names back to back
+    std::vector<std::size_t> nameStart_;   // per file, and the end
+    // Per folder the blob of records read; per file where its record starts
+    // in it (+1; 0 for none).
+    std::vector<std::string> blobs_;
+    std::vector<std::uint32_t> recordOf_;
+    std::unique_ptr<std::atomic<bool>[]> used_;  // per file: recalled in this job
     // One place per file of the job, each written by the thread that digested
     // it, so that no thread waits for another; made at the first digest.
     std::once_flag learnedMade_;
