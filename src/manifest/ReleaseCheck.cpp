@@ -2,9 +2,11 @@
 
 #include <algorithm>
 #include <charconv>
+#include <string_view>
 #include <system_error>
-#include <unordered_map>
 #include <vector>
+
+#include "text/NameIndex.h"
 
 namespace varo {
 namespace {
@@ -66,27 +68,35 @@ std::string_view TrimmedVersion(std::string_view version) {
 }  // namespace
 
 ReleaseComparison CompareReleases(const ParsedManifest& previous, const ParsedManifest& next) {
-    std::unordered_map<std::string_view, const ManifestEntry*> before;
-    before.reserve(previous.entries.size());
-    for (const ManifestEntry& entry : previous.entries) {
-        before[entry.filename] = &entry;  // a repeated name: the later entry counts
+    // The previous entries by name, a repeated name by its later entry.
+    NameIndex before(previous.entries.size(), [&](std::uint32_t number) -> std::string_view {
+        return previous.entries[number - 1].filename;
+    });
+    std::size_t names = 0;
+    for (std::size_t i = 0; i < previous.entries.size(); ++i) {
+        std::uint32_t& at = before[previous.entries[i].filename];
+        names += at == 0 ? 1 : 0;
+        at = static_cast<std::uint32_t>(i + 1);
     }
     ReleaseComparison comparison;
+    std::vector<bool> met(previous.entries.size(), false);  // what stays unmet was removed
+    std::size_t metNames = 0;
     for (const ManifestEntry& entry : next.entries) {
-        const auto found = before.find(entry.filename);
-        if (found == before.end()) {
-            ++comparison.added;
+        const std::uint32_t at = before[entry.filename];
+        if (at == 0 || met[at - 1]) {
+            ++comparison.added;  // a name new, or given twice
         } else {
-            const bool same = found->second->md5 == entry.md5 && found->second->size == entry.size;
-            before.erase(found);  // what stays in `before` was removed
-            if (same) {
+            const ManifestEntry& earlier = previous.entries[at - 1];
+            met[at - 1] = true;
+            ++metNames;
+            if (earlier.md5 == entry.md5 && earlier.size == entry.size) {
                 continue;
             }
             ++comparison.changed;
         }
         comparison.downloadBytes += SizeValue(entry.size);
     }
-    comparison.removed = before.size();
+    comparison.removed = names - metNames;
     comparison.versionRaised = CompareVersions(next.version, previous.version) > 0;
     return comparison;
 }

@@ -1,10 +1,9 @@
 #include "manifest/ResourceImport.h"
 
-#include <unordered_map>
-
 #include "manifest/Manifest.h"
 #include "platform/Path.h"
 #include "text/CodePage.h"
+#include "text/NameIndex.h"
 
 namespace varo {
 
@@ -15,9 +14,10 @@ ResourceImportPlan PlanResourceImport(std::vector<std::string> paths,
     // Reserved once: the names below point into the paths where they stay.
     plan.files.reserve(paths.size());
     plan.lineOfFile.reserve(paths.size());
-    // Per name: its line, and the latest file that gave it.
-    std::unordered_map<std::string_view, std::pair<std::size_t, std::size_t>> byName;
-    byName.reserve(paths.size());
+    // Per name the latest file that gave it (+1); its line is that file's.
+    std::vector<std::string_view> names;  // of plan.files, which stay where they are
+    names.reserve(paths.size());
+    NameIndex latestOf(paths.size(), [&names](std::uint32_t file) { return names[file - 1]; });
     for (std::size_t i = 0; i < paths.size(); ++i) {
         std::string& path = paths[i];
         const std::string_view bare = PathFileNameView(path);
@@ -33,20 +33,20 @@ ResourceImportPlan PlanResourceImport(std::vector<std::string> paths,
         if (withStates) {
             plan.listed.push_back(listed[i]);
         }
-        const std::string& file = plan.files.back();
-        const std::string_view name = PathFileNameView(file);
-        const auto [at, added] = byName.try_emplace(name, plan.lines, plan.files.size() - 1);
-        if (added) {
-            ++plan.lines;
+        const std::size_t file = plan.files.size() - 1;
+        const std::string_view name = names.emplace_back(PathFileNameView(plan.files[file]));
+        std::uint32_t& latest = latestOf[name];
+        if (latest == 0) {
+            plan.lineOfFile.push_back(plan.lines++);
         } else {
-            const std::string& earlier = plan.files[at->second.second];
-            if (earlier != file) {
+            const std::string& earlier = plan.files[latest - 1];
+            if (earlier != plan.files[file]) {
                 plan.sharedNames.push_back(
-                    {std::string(name), earlier, file, at->second.second, plan.files.size() - 1});
+                    {std::string(name), earlier, plan.files[file], latest - 1, file});
             }
-            at->second.second = plan.files.size() - 1;
+            plan.lineOfFile.push_back(plan.lineOfFile[latest - 1]);
         }
-        plan.lineOfFile.push_back(at->second.first);
+        latest = static_cast<std::uint32_t>(file + 1);
     }
     return plan;
 }
@@ -75,10 +75,17 @@ ImportedResources ResourceListLines(const ResourceImportPlan& plan,
             imported.failed.push_back({plan.files[i], digests[i].error});
         }
     }
-    for (const std::size_t i : FileOfEachLine(plan, digests)) {
+    const std::vector<std::size_t> fileOfLine = FileOfEachLine(plan, digests);
+    // Room for every line at once: a name, a digest, a size of up to 12 digits.
+    std::size_t room = 0;
+    for (const std::size_t i : fileOfLine) {
+        room += i < plan.files.size() ? PathFileNameView(plan.files[i]).size() + 48 : 0;
+    }
+    imported.lines.reserve(room);
+    for (const std::size_t i : fileOfLine) {
         if (i < plan.files.size()) {
-            imported.lines += FormatResourceLine(PathFileNameView(plan.files[i]), digests[i].md5,
-                                                 digests[i].size);
+            AppendResourceLine(imported.lines, PathFileNameView(plan.files[i]), digests[i].md5,
+                               digests[i].size);
             ++imported.lineCount;
         }
     }

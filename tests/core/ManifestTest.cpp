@@ -706,6 +706,51 @@ TEST(ReleaseCheck, CountsAddedChangedRemovedAndTheDownload) {
     EXPECT_FALSE(CompareReleases(before, manifest("1.0.1", after.entries)).NeedsNewVersion());
 }
 
+// A name listed twice: the previous manifest's later entry is the one
+// compared, and a new manifest's second entry of a name counts as added.
+TEST(ReleaseCheck, ANameListedTwiceCountsOnce) {
+    const auto manifest = [](std::vector<ManifestEntry> entries) {
+        ParsedManifest parsed;
+        parsed.ok = true;
+        parsed.version = "1.0";
+        parsed.entries = std::move(entries);
+        return parsed;
+    };
+    const struct {
+        const char* label;
+        std::vector<ManifestEntry> before;
+        std::vector<ManifestEntry> after;
+        std::size_t added, changed, removed;
+    } cases[] = {
+        {"twice before, the later the same",
+         {{"a", "m0", "1"}, {"a", "m1", "1"}, {"b", "m2", "2"}},
+         {{"a", "m1", "1"}, {"b", "m2", "2"}},
+         0,
+         0,
+         0},
+        {"twice before, the earlier the same",
+         {{"a", "m1", "1"}, {"a", "m0", "1"}},
+         {{"a", "m1", "1"}},
+         0,
+         1,
+         0},
+        {"twice after", {{"a", "m1", "1"}}, {{"a", "m1", "1"}, {"a", "m1", "1"}}, 1, 0, 0},
+        {"twice on both sides, in the same places",
+         {{"a", "m1", "1"}, {"a", "m2", "1"}},
+         {{"a", "m1", "1"}, {"a", "m2", "1"}},
+         1,
+         1,
+         0},
+        {"removed twice", {{"a", "m1", "1"}, {"a", "m1", "1"}, {"b", "m2", "2"}}, {}, 0, 0, 2},
+    };
+    for (const auto& c : cases) {
+        const ReleaseComparison change = CompareReleases(manifest(c.before), manifest(c.after));
+        EXPECT_EQ(change.added, c.added) << c.label;
+        EXPECT_EQ(change.changed, c.changed) << c.label;
+        EXPECT_EQ(change.removed, c.removed) << c.label;
+    }
+}
+
 TEST(ReleaseCheck, ReadsThePreviousFileOrSaysWhyNot) {
     test::TempDir dir;
     EXPECT_EQ(ReadPreviousRelease(dir.File("update.json")).state, PreviousRelease::State::Absent);
