@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <charconv>
 #include <cstdio>
 #include <iterator>
 #include <optional>
@@ -142,16 +143,25 @@ bool ModeOffersFile(ManifestMode mode, std::string_view name) {
 }
 
 std::string FormatResourceLine(std::string_view name, std::string_view md5, std::uint64_t size) {
-    std::string line(name);
-    line += ' ';
-    line += md5;
-    line += ' ';
-    line += std::to_string(size);
-    line += "\r\n";
+    std::string line;
+    AppendResourceLine(line, name, md5, size);
     return line;
 }
 
+void AppendResourceLine(std::string& lines, std::string_view name, std::string_view md5,
+                        std::uint64_t size) {
+    char digits[20];
+    const std::size_t count =
+        static_cast<std::size_t>(std::to_chars(digits, digits + sizeof digits, size).ptr - digits);
+    lines.append(name).append(1, ' ').append(md5).append(1, ' ').append(digits, count);
+    lines.append("\r\n");
+}
+
 bool ResourceListCanCarry(std::string_view name) {
+    // Printable ASCII holds none of them (every file name of an import is asked).
+    if (std::all_of(name.begin(), name.end(), [](char c) { return c >= 0x20 && c < 0x7F; })) {
+        return true;
+    }
     // Everything the list's text takes for the end of a line or a paragraph.
     static constexpr std::string_view kBreaks[] = {"\r",     "\n",     "\v",     "\f",    "\u0085",
                                                    "\u2028", "\u2029", "\uFDD0", "\uFDD1"};

@@ -34,6 +34,9 @@ bool ModeOffersFile(ManifestMode mode, std::string_view name);
 // One line of the resource list: the name, one space, the digest, one space,
 // the byte count, CR LF.
 std::string FormatResourceLine(std::string_view name, std::string_view md5, std::uint64_t size);
+// The same line added to the end of `lines`.
+void AppendResourceLine(std::string& lines, std::string_view name, std::string_view md5,
+                        std::uint64_t size);
 
 // One line of the resource list, split: "name md5 size", the last two fields
 // at the last two spaces, so a name may hold spaces. A line with fewer

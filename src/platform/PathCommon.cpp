@@ -1,5 +1,6 @@
 #include "platform/Path.h"
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdint>
@@ -12,14 +13,16 @@ bool IsSeparator(char c) {
 }
 
 // The place of the last separator, or npos: called for every file of a
-// large import, so a plain backward scan.
+// large import, so a plain backward search, the system asked once.
 std::size_t LastSeparator(std::string_view path) {
-    for (std::size_t i = path.size(); i > 0; --i) {
-        if (IsSeparator(path[i - 1])) {
-            return i - 1;
-        }
+    const std::size_t slash = path.rfind('/');
+    if (NativeSeparator() != '\\') {
+        return slash;
     }
-    return std::string_view::npos;
+    const std::size_t backslash = path.rfind('\\');
+    return slash == std::string_view::npos       ? backslash
+           : backslash == std::string_view::npos ? slash
+                                                 : std::max(slash, backslash);
 }
 
 }  // namespace

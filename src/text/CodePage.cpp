@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <cstring>
 #include <vector>
 
 #include "platform/CodePage936.h"
@@ -350,7 +351,19 @@ std::string ToValidUtf8(std::string_view text) {
 }
 
 bool IsValidUtf8(std::string_view text) {
-    for (std::size_t i = 0; i < text.size();) {
+    // ASCII is taken eight bytes at a time (every file name of an import is asked).
+    std::size_t i = 0;
+    for (; i + 8 <= text.size(); i += 8) {
+        std::uint64_t word = 0;
+        std::memcpy(&word, text.data() + i, 8);
+        if ((word & 0x8080808080808080ull) != 0) {
+            break;
+        }
+    }
+    while (i < text.size() && static_cast<unsigned char>(text[i]) < 0x80) {
+        ++i;
+    }
+    while (i < text.size()) {
         const std::size_t start = i;
         if (NextUtf8(text, i) == kReplacement) {
             // U+FFFD itself is valid: it is the three bytes EF BF BD.

@@ -164,6 +164,14 @@ TEST(Utf8Validation, AcceptsWellFormedOnly) {
     EXPECT_FALSE(IsValidUtf8("\xC4\xBE\xBD\xA3")) << "GBK is no UTF-8";
     EXPECT_FALSE(IsValidUtf8("\xF4\x90\x80\x80"));  // beyond U+10FFFF
     EXPECT_FALSE(IsValidUtf8("\xE0\x80\xAF"));      // overlong
+    // ASCII is skipped eight bytes at a time: a bad byte or a character is
+    // found in every place behind it, and at the very end.
+    for (std::size_t ascii = 0; ascii <= 17; ++ascii) {
+        const std::string before(ascii, 'a');
+        EXPECT_FALSE(IsValidUtf8(before + "\xC4\xBE\xBD\xA3" + "bc")) << ascii;
+        EXPECT_FALSE(IsValidUtf8(before + "\xE6\x9C")) << ascii;  // cut short
+        EXPECT_TRUE(IsValidUtf8(before + "木剑" + before)) << ascii;
+    }
 }
 
 TEST(Printable, ControlBytesFromDataAreEscapedForATerminal) {
