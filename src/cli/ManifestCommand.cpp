@@ -65,10 +65,7 @@ void ReportRelease(const ReleaseCheckResult& check) {
 // As importing the files in this order in this mode, then a manifest writer.
 int RunManifest(const ManifestOptions& options) {
     const ManifestMode mode = ModeNamed(options.mode);
-    // The cache recalls a file by the state its folder's listing looked up.
-    ResourceImportStart start =
-        StartResourceImport(options.paths, mode, options.jobs,
-                            options.noCache ? ListingStates::WhereListed : ListingStates::Looked);
+    ResourceImportStart start = StartResourceImport(options.paths, mode, options.jobs);
     const ExpandedResourcePaths& expanded = start.expanded;
     ResourceImportPlan& plan = start.plan;
     for (const SkippedResource& skipped : expanded.skipped) {

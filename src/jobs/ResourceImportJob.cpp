@@ -5,9 +5,9 @@
 namespace varo {
 
 ResourceImportStart StartResourceImport(const std::vector<std::string>& paths, ManifestMode mode,
-                                        int threads, ListingStates states) {
+                                        int threads) {
     ResourceImportStart start;
-    start.expanded = ExpandResourcePaths(paths, mode, threads, states);
+    start.expanded = ExpandResourcePaths(paths, mode, threads);
     // Names a line of the list cannot carry are passed over before digesting.
     start.plan =
         PlanResourceImport(std::move(start.expanded.files), std::move(start.expanded.listed));

@@ -26,11 +26,9 @@ struct ResourceImportStart {
     ExpandedResourcePaths expanded;  // a folder that failed, and entries that could not be examined
     ResourceImportPlan plan;         // the files to digest, and those refused by name
 };
-// The folders are listed on up to `threads` threads, with their files'
-// states where `states` asks for them (see ExpandResourcePaths).
+// The folders are listed on up to `threads` threads.
 ResourceImportStart StartResourceImport(const std::vector<std::string>& paths, ManifestMode mode,
-                                        int threads = 1,
-                                        ListingStates states = ListingStates::WhereListed);
+                                        int threads = 1);
 
 // How the digests of an import are made: on `threads` cores, through the
 // digest cache at `cachePath` (empty: none), stopped early by `cancel`.

@@ -21,9 +21,9 @@ struct ExpandedFolder {
     std::vector<SkippedResource> skipped;
 };
 
-ExpandedFolder ExpandFolder(const std::string& folder, ManifestMode mode, ListingStates states) {
+ExpandedFolder ExpandFolder(const std::string& folder, ManifestMode mode) {
     ExpandedFolder expanded;
-    if (!ListFolder(folder, expanded.entries, expanded.error, states)) {
+    if (!ListFolder(folder, expanded.entries, expanded.error)) {
         expanded.problem = ExpandedResourcePaths::Problem::CannotList;
         return expanded;
     }
@@ -68,7 +68,7 @@ ExpandedFolder ExpandFolder(const std::string& folder, ManifestMode mode, Listin
 }  // namespace
 
 ExpandedResourcePaths ExpandResourcePaths(const std::vector<std::string>& paths, ManifestMode mode,
-                                          int threads, ListingStates states) {
+                                          int threads) {
     // The folders are listed side by side; what they stand for is taken in
     // the order given, and the first that fails is the one named.
     std::vector<std::optional<ExpandedFolder>> folders(paths.size());
@@ -79,7 +79,7 @@ ExpandedResourcePaths ExpandResourcePaths(const std::vector<std::string>& paths,
         }
     }
     ParallelEach(folderPaths.size(), threads, [&](std::size_t f) {
-        folders[folderPaths[f]] = ExpandFolder(paths[folderPaths[f]], mode, states);
+        folders[folderPaths[f]] = ExpandFolder(paths[folderPaths[f]], mode);
     });
 
     ExpandedResourcePaths expanded;

@@ -40,10 +40,8 @@ struct ExpandedResourcePaths {
 // anything else stands for itself. Entries that cannot be examined are
 // skipped and named; a folder that cannot be listed or yields no file is a
 // problem. varo-cli and a drop on the window use it. The folders are listed
-// on up to `threads` threads at once; `states` as for ListFolder (a job that
-// looks its files up in the digest cache wants them).
+// on up to `threads` threads at once.
 ExpandedResourcePaths ExpandResourcePaths(const std::vector<std::string>& paths, ManifestMode mode,
-                                          int threads = 1,
-                                          ListingStates states = ListingStates::WhereListed);
+                                          int threads = 1);
 
 }  // namespace varo

@@ -100,16 +100,11 @@ struct FolderEntry {
     };
     Kind kind = Kind::Unknown;
     SystemError error;
-    // A regular file's state as the listing gave it: where the system lists
-    // it with every key field (Windows), or where the states were asked for
-    // (elsewhere). Windows gives no state for a link.
+    // A regular file's state as the listing gave it, where the system lists
+    // it with every key field (Windows); a link's state is its target's, and
+    // so is never given.
     std::optional<FileState> state;
 };
-
-// Whether a listing looks at each file for its state where the system does
-// not list it (POSIX: one look per file, relative to the folder, cheaper than
-// one by full path later). Windows lists every state anyway.
-enum class ListingStates { WhereListed, Looked };
 
 // The entries directly inside `folder` ("." and ".." left out), in the order
 // the system gives them; links are followed to tell an entry's kind. False,
@@ -118,10 +113,8 @@ enum class ListingStates { WhereListed, Looked };
 // 260 characters is listed, and a name that ends in a dot or a space stays
 // the name of its own file; a name Windows keeps for a device comes as
 // Unknown with kReservedDeviceName. There the listing also gives each file's
-// state, so that nothing needs to open a file to look it up; elsewhere it
-// does when `states` asks for them.
-bool ListFolder(const std::string& folder, std::vector<FolderEntry>& entries, SystemError& error,
-                ListingStates states = ListingStates::WhereListed);
+// state, so that nothing needs to open a file to look it up.
+bool ListFolder(const std::string& folder, std::vector<FolderEntry>& entries, SystemError& error);
 // Whether ListFolder gives its files' states (FolderEntry::state): then one
 // listing looks up many files of a folder for less than a look at each.
 bool FolderListingGivesStates();

@@ -300,8 +300,7 @@ bool FolderListingGivesStates() {
     return false;
 }
 
-bool ListFolder(const std::string& folder, std::vector<FolderEntry>& entries, SystemError& error,
-                ListingStates states) {
+bool ListFolder(const std::string& folder, std::vector<FolderEntry>& entries, SystemError& error) {
     DIR* directory = ::opendir(folder.c_str());
     if (directory == nullptr) {
         error = ErrnoError(errno);
@@ -323,27 +322,20 @@ bool ListFolder(const std::string& folder, std::vector<FolderEntry>& entries, Sy
         listed.path = JoinPath(folder, name);
         // The kind the listing gives, when it gives one; a link (followed: a
         // link to a file is a file) or a file system that does not say is
-        // looked at, and so is a file whose state is asked for. A file gone
-        // since the listing stays a file without a state: reading it says so.
-        struct stat info {};
-        if (states == ListingStates::Looked && entry->d_type == DT_REG) {
-            listed.kind = FolderEntry::Kind::File;
-            if (::fstatat(directoryFd, entry->d_name, &info, 0) == 0 && S_ISREG(info.st_mode)) {
-                listed.state = StateOf(info);
-            }
-        } else if (entry->d_type == DT_REG || entry->d_type == DT_DIR) {
+        // looked at.
+        if (entry->d_type == DT_REG || entry->d_type == DT_DIR) {
             listed.kind =
                 entry->d_type == DT_REG ? FolderEntry::Kind::File : FolderEntry::Kind::Folder;
         } else if (entry->d_type != DT_LNK && entry->d_type != DT_UNKNOWN) {
             listed.kind = FolderEntry::Kind::Other;
-        } else if (::fstatat(directoryFd, entry->d_name, &info, 0) != 0) {
-            listed.error = ErrnoError(errno);
         } else {
-            listed.kind = S_ISREG(info.st_mode)   ? FolderEntry::Kind::File
-                          : S_ISDIR(info.st_mode) ? FolderEntry::Kind::Folder
-                                                  : FolderEntry::Kind::Other;
-            if (states == ListingStates::Looked && listed.kind == FolderEntry::Kind::File) {
-                listed.state = StateOf(info);
+            struct stat info {};
+            if (::fstatat(directoryFd, entry->d_name, &info, 0) != 0) {
+                listed.error = ErrnoError(errno);
+            } else {
+                listed.kind = S_ISREG(info.st_mode)   ? FolderEntry::Kind::File
+                              : S_ISDIR(info.st_mode) ? FolderEntry::Kind::Folder
+                                                      : FolderEntry::Kind::Other;
             }
         }
         entries.push_back(std::move(listed));

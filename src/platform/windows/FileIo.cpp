@@ -385,8 +385,7 @@ bool FolderListingGivesStates() {
     return true;
 }
 
-bool ListFolder(const std::string& folder, std::vector<FolderEntry>& entries, SystemError& error,
-                ListingStates /*states: listed always*/) {
+bool ListFolder(const std::string& folder, std::vector<FolderEntry>& entries, SystemError& error) {
     // The "\\?\" form all through: folders of any length are listed, and the
     // names come back as they are, trailing dots included.
     std::wstring base = WidePath(folder);
