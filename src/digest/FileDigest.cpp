@@ -515,13 +515,14 @@ class DigestEngine {
         std::vector<std::vector<std::size_t>> left(stretches);
         std::atomic<std::size_t> nextStretch{0};
         const auto recall = [&]() noexcept {
+            FolderLookup lookup;
             for (std::size_t s = nextStretch++; s < stretches; s = nextStretch++) {
                 std::vector<std::size_t>& missed = left[s];
                 for (std::size_t i = s * kStretch; i < std::min(files, (s + 1) * kStretch); ++i) {
                     std::optional<FileDigest> recalled;
                     try {
                         if (!Cancelled(job_.cancel)) {
-                            recalled = Recall(i);
+                            recalled = Recall(i, &lookup);
                         }
                         if (!recalled) {
                             missed.push_back(i);
@@ -605,8 +606,9 @@ class DigestEngine {
         Complete(slot.index, Failure(error), slot.counted, size, nullptr, 0);
     }
 
-    // The digest the job's memory has for the file as it is now, if any.
-    std::optional<FileDigest> Recall(std::size_t i) {
+    // The digest the job's memory has for the file as it is now, if any;
+    // the file is looked at through `lookup` when one is given.
+    std::optional<FileDigest> Recall(std::size_t i, FolderLookup* lookup = nullptr) {
         DigestMemory* memory = job_.memory;
         const std::string& path = job_.paths[i];
         if (memory == nullptr || !memory->Knows(i)) {
@@ -615,7 +617,8 @@ class DigestEngine {
         FileState state;
         if (const std::optional<FileState>* listed = Listed(i); listed != nullptr && *listed) {
             state = **listed;
-        } else if (SystemError error; !StatFile(path, state, error)) {
+        } else if (SystemError error; lookup != nullptr ? !lookup->StatFile(path, state, error)
+                                                        : !StatFile(path, state, error)) {
             return Failure(error);
         }
         std::optional<std::string> md5 = memory->Recall(i, state);

@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <thread>
 
+#include "platform/Path.h"
 #include "platform/ProgramDirectory.h"
 #include "support/TestSupport.h"
 
@@ -190,6 +191,42 @@ TEST(ProgramDirectory, IsTheDirectoryOfTheRunningExecutable) {
         std::filesystem::equivalent(std::filesystem::path(directory),
                                     std::filesystem::canonical("/proc/self/exe").parent_path()));
     EXPECT_EQ(ProgramFilePath("x.txt"), directory + "/x.txt");
+}
+
+}  // namespace
+}  // namespace varo
+
+namespace varo {
+namespace {
+
+// A look through the open folder gives what a look by full path gives, for
+// files, folders and missing names, moving between folders and back.
+TEST(FolderLookup, GivesWhatStatFileGives) {
+    test::TempDir dir;
+    test::WriteFile(dir.File("a.wzl"), "a");
+    std::filesystem::create_directory(dir.File("sub"));
+    test::WriteFile(JoinPath(dir.File("sub"), "b.wzl"), "bb");
+    const std::string paths[] = {
+        dir.File("a.wzl"),
+        dir.File("missing.wzl"),
+        dir.File("sub"),
+        JoinPath(dir.File("sub"), "b.wzl"),
+        dir.File("a.wzl"),
+        JoinPath(dir.File("gone"), "c.wzl"),   // a folder that is not there
+        JoinPath(dir.File("a.wzl"), "d.wzl"),  // a file taken for a folder
+    };
+    FolderLookup lookup;
+    for (const std::string& path : paths) {
+        FileState byPath, looked;
+        SystemError pathError, lookedError;
+        const bool found = StatFile(path, byPath, pathError);
+        EXPECT_EQ(lookup.StatFile(path, looked, lookedError), found) << path;
+        EXPECT_EQ(lookedError.kind, pathError.kind) << path;
+        EXPECT_EQ(lookedError.code, pathError.code) << path;
+        if (found) {
+            EXPECT_EQ(looked, byPath) << path;
+        }
+    }
 }
 
 }  // namespace

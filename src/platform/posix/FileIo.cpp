@@ -245,9 +245,11 @@ void InputFile::Prefetch(std::uint64_t bytes) const {
     ::posix_fadvise(static_cast<int>(handle_), 0, static_cast<off_t>(bytes), POSIX_FADV_WILLNEED);
 }
 
-bool StatFile(const std::string& path, FileState& state, SystemError& error) {
-    struct stat info {};
-    if (::stat(path.c_str(), &info) != 0) {
+namespace {
+
+// A regular file's state from its stat (`result`), or why there is none.
+bool StateOfStat(int result, const struct stat& info, FileState& state, SystemError& error) {
+    if (result != 0) {
         error = ErrnoError(errno);
         return false;
     }
@@ -257,6 +259,40 @@ bool StatFile(const std::string& path, FileState& state, SystemError& error) {
     }
     state = StateOf(info);
     return true;
+}
+
+}  // namespace
+
+bool StatFile(const std::string& path, FileState& state, SystemError& error) {
+    struct stat info {};
+    return StateOfStat(::stat(path.c_str(), &info), info, state, error);
+}
+
+FolderLookup::~FolderLookup() {
+    if (handle_ >= 0) {
+        ::close(static_cast<int>(handle_));
+    }
+}
+
+bool FolderLookup::StatFile(const std::string& path, FileState& state, SystemError& error) {
+    const std::size_t separator = path.rfind('/');
+    if (separator == std::string::npos || separator + 1 == path.size()) {
+        return varo::StatFile(path, state, error);
+    }
+    const std::string_view folder = std::string_view(path).substr(0, separator + 1);
+    if (folder != folder_) {
+        if (handle_ >= 0) {
+            ::close(static_cast<int>(handle_));
+        }
+        handle_ = ::open(std::string(folder).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        folder_ = handle_ >= 0 ? std::string(folder) : std::string();
+    }
+    if (handle_ < 0) {
+        return varo::StatFile(path, state, error);  // the folder's own failure, said by name
+    }
+    struct stat info {};
+    return StateOfStat(::fstatat(static_cast<int>(handle_), path.c_str() + separator + 1, &info, 0),
+                       info, state, error);
 }
 
 std::int64_t FileTimeNow() {

@@ -297,6 +297,13 @@ bool StatFile(const std::string& path, FileState& state, SystemError& error) {
     return ok;
 }
 
+FolderLookup::~FolderLookup() = default;
+
+bool FolderLookup::StatFile(const std::string& path, FileState& state, SystemError& error) {
+    // Windows has no look-up relative to an open folder; the listing gives the states.
+    return varo::StatFile(path, state, error);
+}
+
 std::int64_t FileTimeNow() {
     FILETIME now{};
     GetSystemTimePreciseAsFileTime(&now);
