@@ -434,21 +434,30 @@ void DigestCache::Load() {
         }
         wake.notify_one();
     };
-    for (std::size_t f = 0; f < folders_.size(); ++f) {
-        select.Reset();
-        select.BindText(":folder", folders_[f], kUtf8);
-        const int step = folders_[f].empty() ? SQLITE_DONE : select.StepCode();
-        if (step == SQLITE_ROW) {
-            blobs_[f] = select.ColumnBlob(0);
-        } else if (step != SQLITE_DONE) {
-            tell(f, true);
-            if (helper.joinable()) {
-                helper.join();
+    // However the reading ends (out of memory too), the helper is done first.
+    try {
+        for (std::size_t f = 0; f < folders_.size(); ++f) {
+            select.Reset();
+            select.BindText(":folder", folders_[f], kUtf8);
+            const int step = folders_[f].empty() ? SQLITE_DONE : select.StepCode();
+            if (step == SQLITE_ROW) {
+                blobs_[f] = select.ColumnBlob(0);
+            } else if (step != SQLITE_DONE) {
+                tell(f, true);
+                if (helper.joinable()) {
+                    helper.join();
+                }
+                Fail(step);
+                return;
             }
-            Fail(step);
-            return;
+            tell(f + 1, false);
         }
-        tell(f + 1, false);
+    } catch (...) {
+        tell(0, true);
+        if (helper.joinable()) {
+            helper.join();
+        }
+        throw;
     }
     if (helper.joinable()) {
         helper.join();
