@@ -287,8 +287,11 @@ int CommitAndReport(const PlannedOutput& output) {
     }
     // The full path: "--out E:" wrote into E:'s current folder, which the user should see.
     const std::optional<std::vector<std::string>> full = FullPaths({committed.path});
-    WriteStandardOutput("wrote " + Shown(full ? full->front() : committed.path) + " (" +
-                        Counted(output.entries, "entry", "entries") + ")\n");
+    const std::string shown = Shown(full ? full->front() : committed.path) + " (" +
+                              Counted(output.entries, "entry", "entries") + ")";
+    WriteStandardOutput(committed.unchanged
+                            ? "unchanged " + shown + ": it held these bytes already\n"
+                            : "wrote " + shown + "\n");
     return 0;
 }
 

@@ -21,6 +21,10 @@ CommittedOutput CommitOutput(const PlannedOutput& output) {
         return committed;
     }
     committed.replaced = KindOfPath(committed.path) == PathKind::File;
+    if (committed.replaced && FileHoldsExactly(committed.path, output.bytes)) {
+        committed.unchanged = true;
+        return committed;
+    }
     const FileWriteResult result = WriteFileAtomically(committed.path, output.bytes);
     if (result.ok) {
         return committed;

@@ -39,6 +39,9 @@ struct CommittedOutput {
     std::string path;
     SystemError error;
     bool replaced = false;  // a file was there before (and is kept after a failure)
+    // The file there held these very bytes already and was left as it was
+    // (its time too, so that an unchanged release changes no file).
+    bool unchanged = false;
     // After a failure for lack of permission: whether the folder itself takes
     // new files (Program Files does not).
     bool folderTakesNewFiles = true;
@@ -46,7 +49,8 @@ struct CommittedOutput {
     bool ok() const { return problem == Problem::None; }
 };
 
-// Writes the plan's bytes as one step (the atomic writer).
+// Writes the plan's bytes as one step (the atomic writer), unless the file
+// holds them already.
 CommittedOutput CommitOutput(const PlannedOutput& output);
 
 }  // namespace varo

@@ -176,6 +176,11 @@ struct FileWriteResult {
 // when the link dangles). A hard link is replaced, not written through.
 FileWriteResult WriteFileAtomically(const std::string& path, std::string_view bytes);
 
+// True when the file at `path` (a link followed) is a regular file of one
+// name that holds exactly `bytes`, and they are on the disk: writing them
+// over it would change nothing. Anything that cannot be read is false.
+bool FileHoldsExactly(const std::string& path, std::string_view bytes);
+
 // The same, the bytes given piece by piece: `produce` hands each piece to
 // `write` (false: the write failed, and `produce` should stop) and returns
 // its own reason to give up, if any (a source that cannot be read, say); then

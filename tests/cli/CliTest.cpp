@@ -167,9 +167,17 @@ TEST_F(CliTest, ManifestJobsAndDirectories) {
                            "not taken\n")
         << "no progress when stderr is no terminal";
     const auto first = ReadFile(out + "/update.json");
+    const auto written = std::filesystem::last_write_time(out + "/update.json");
+    std::filesystem::last_write_time(out + "/update.json",
+                                     written - std::chrono::hours(1));  // to tell a rewrite
     CliRun two = RunCli(dir, {"manifest", "--mode", "hot", "--jobs", "2", "--out", out, resources});
     ASSERT_EQ(two.status, 0) << two.err;
     EXPECT_EQ(ReadFile(out + "/update.json"), first);
+    EXPECT_EQ(two.out,
+              "unchanged " + out + "/update.json (5 entries): it held these bytes already\n");
+    EXPECT_EQ(std::filesystem::last_write_time(out + "/update.json"),
+              written - std::chrono::hours(1))
+        << "an unchanged release changes no file";
 
     // Sorted by name; the dialog's extensions without regard to case; no .txt, no directory.
     const std::string firstText = first.value_or("");

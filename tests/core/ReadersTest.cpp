@@ -53,12 +53,51 @@ TEST(Readers, RefuseAPipeAtOnce) {
              SystemError error;
              return ReadWholeFile(pipe, 1 << 20, &error) ? 0 : error.kind;
          }},
+        {"unchanged output", [&] { return FileHoldsExactly(pipe, "") ? 0 : kNotRegularFile; }},
     };
     for (const auto& reader : readers) {
         const auto start = std::chrono::steady_clock::now();
         EXPECT_EQ(reader.read(), kNotRegularFile) << reader.label;
         EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5))
             << reader.label;
+    }
+}
+
+// An output is left as it is only where the file holds exactly its bytes,
+// over more than one read of the file, and never through a second name.
+TEST(Readers, AFileHoldsExactlyItsBytesOrIsWritten) {
+    test::TempDir dir;
+    std::string large(200000, 'x');
+    large[123456] = 'y';
+    test::WriteFile(dir.File("large"), large);
+    test::WriteFile(dir.File("small"), "abc");
+    test::WriteFile(dir.File("empty"), "");
+    test::WriteFile(dir.File("linked"), "abc");
+    std::filesystem::create_hard_link(FileSystemPath(dir.File("linked")),
+                                      FileSystemPath(dir.File("second name")));
+    std::filesystem::create_directory(FileSystemPath(dir.File("folder")));
+    std::string otherEnd = large;
+    otherEnd.back() = 'z';
+    const struct {
+        const char* file;
+        std::string bytes;
+        bool holds;
+    } cases[] = {
+        {"large", large, true},
+        {"large", otherEnd, false},
+        {"large", large.substr(0, large.size() - 1), false},
+        {"large", large + "x", false},
+        {"small", "abc", true},
+        {"small", "abd", false},
+        {"small", "", false},
+        {"empty", "", true},
+        {"linked", "abc", false},
+        {"folder", "", false},
+        {"missing", "", false},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(FileHoldsExactly(dir.File(c.file), c.bytes), c.holds)
+            << c.file << ", " << c.bytes.size() << " bytes";
     }
 }
 

@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <chrono>
 #include <cstdlib>
@@ -108,6 +109,39 @@ std::optional<std::vector<std::string>> FullPaths(const std::vector<std::string>
         full.push_back(!path.empty() && path[0] == '/' ? path : JoinPath(current, path));
     }
     return full;
+}
+
+bool FileHoldsExactly(const std::string& path, std::string_view bytes) {
+    // Not blocking: a pipe at the path is no file, and is not waited on.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) {
+        return false;
+    }
+    struct Closer {
+        int fd;
+        ~Closer() { ::close(fd); }
+    } closer{fd};
+    struct stat info {};
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || info.st_nlink != 1 ||
+        static_cast<std::uint64_t>(info.st_size) != bytes.size()) {
+        return false;
+    }
+    std::array<char, 1 << 16> buffer;
+    for (std::size_t at = 0; at <= bytes.size();) {
+        const ssize_t count = ::read(fd, buffer.data(), buffer.size());
+        if (count < 0 && errno == EINTR) {
+            continue;
+        }
+        if (count <= 0) {
+            return count == 0 && at == bytes.size() && ::fsync(fd) == 0;
+        }
+        const auto got = static_cast<std::size_t>(count);
+        if (got > bytes.size() - at || std::memcmp(buffer.data(), bytes.data() + at, got) != 0) {
+            return false;
+        }
+        at += got;
+    }
+    return false;
 }
 
 bool IsReadOnlyFile(const std::string& path) {

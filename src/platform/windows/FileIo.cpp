@@ -297,6 +297,48 @@ bool StatFile(const std::string& path, FileState& state, SystemError& error) {
     return ok;
 }
 
+bool FileHoldsExactly(const std::string& path, std::string_view bytes) {
+    const std::wstring wide = WidePath(path);
+    if (DeviceKind(wide) != 0) {
+        return false;
+    }
+    // Write access for the flush only; a file that refuses it is written as usual.
+    const HANDLE file = CreateFileW(wide.c_str(), GENERIC_READ | GENERIC_WRITE,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        return false;
+    }
+    struct Closer {
+        HANDLE file;
+        ~Closer() { CloseHandle(file); }
+    } closer{file};
+    BY_HANDLE_FILE_INFORMATION information{};
+    if (GetFileType(file) != FILE_TYPE_DISK || !GetFileInformationByHandle(file, &information) ||
+        (information.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ||
+        information.nNumberOfLinks != 1 ||
+        ((static_cast<std::uint64_t>(information.nFileSizeHigh) << 32) |
+         information.nFileSizeLow) != bytes.size()) {
+        return false;
+    }
+    std::vector<char> buffer(1 << 16);
+    for (std::size_t at = 0; at <= bytes.size();) {
+        DWORD count = 0;
+        if (!ReadFile(file, buffer.data(), static_cast<DWORD>(buffer.size()), &count, nullptr)) {
+            return false;
+        }
+        if (count == 0) {
+            return at == bytes.size() && FlushFileBuffers(file);
+        }
+        if (count > bytes.size() - at ||
+            std::memcmp(buffer.data(), bytes.data() + at, count) != 0) {
+            return false;
+        }
+        at += count;
+    }
+    return false;
+}
+
 FolderLookup::~FolderLookup() = default;
 
 bool FolderLookup::StatFile(const std::string& path, FileState& state, SystemError& error) {
