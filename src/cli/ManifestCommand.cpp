@@ -3,6 +3,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
+#include <future>
 #include <mutex>
 #include <thread>
 
@@ -143,6 +144,14 @@ int RunManifest(const ManifestOptions& options) {
     }
     const std::vector<FileDigest>& digests = cached.digests;
 
+    // The previous update.json is read while the list is concluded and the
+    // new one built.
+    const std::string& directory =
+        options.stageDirectory.empty() ? options.outputDirectory : options.stageDirectory;
+    std::future<PreviousRelease> previous;
+    if (!options.single) {
+        previous = ReadPreviousReleaseAhead(directory);
+    }
     const ResourceImportOutcome outcome = ConcludeResourceImport(plan, digests);
     const ImportedResources& imported = outcome.imported;
     if (!imported.failed.empty()) {
@@ -170,10 +179,8 @@ int RunManifest(const ManifestOptions& options) {
         return WriteOutput(PlanSingleManifest(imported.lines, naming, options.outputDirectory),
                            options.accepted);
     }
-    const std::string& directory =
-        options.stageDirectory.empty() ? options.outputDirectory : options.stageDirectory;
     const StandaloneManifestPlan release =
-        PlanStandaloneManifest(imported.lines, naming, version, directory);
+        PlanStandaloneManifest(imported.lines, naming, version, directory, std::move(previous));
     ReportRelease(release.release);
     if (options.stageDirectory.empty()) {
         return WriteOutput(release.output, options.accepted);

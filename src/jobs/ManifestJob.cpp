@@ -82,26 +82,33 @@ PlannedOutput PlanSingleManifest(std::string_view listText, const ManifestNaming
     return output;
 }
 
+std::future<PreviousRelease> ReadPreviousReleaseAhead(const std::string& directory) {
+    const std::string path =
+        PlannedOutput{directory, kStandaloneManifestFileName, {}, 0, {}}.Path();
+    try {
+        return std::async(std::launch::async, ReadPreviousRelease, path);
+    } catch (const std::system_error&) {
+        // No thread for it: read when it is asked for.
+        return std::async(std::launch::deferred, ReadPreviousRelease, path);
+    }
+}
+
 StandaloneManifestPlan PlanStandaloneManifest(std::string_view listText,
                                               const ManifestNaming& naming,
                                               std::string_view version,
-                                              const std::string& directory) {
+                                              const std::string& directory,
+                                              std::future<PreviousRelease> previous) {
     StandaloneManifestPlan plan;
     plan.output = {directory, kStandaloneManifestFileName, {}, Entries(listText), {}};
     const std::string previousPath = plan.output.Path();
     // The previous update.json (10 MB at 100,000 entries) is read while the
     // new one is built.
-    std::future<PreviousRelease> previous;
-    try {
-        previous = std::async(std::launch::async, ReadPreviousRelease, previousPath);
-    } catch (const std::system_error&) {
-        // No thread for it: read once the new one is built.
+    if (!previous.valid()) {
+        previous = ReadPreviousReleaseAhead(directory);
     }
     plan.output.bytes = BuildStandaloneManifest(
         BuildManifestBody(listText, naming.mode, naming.directory), version);
-    plan.release = CheckRelease(
-        previousPath, previous.valid() ? previous.get() : ReadPreviousRelease(previousPath),
-        plan.output.bytes, version, naming);
+    plan.release = CheckRelease(previousPath, previous.get(), plan.output.bytes, version, naming);
     plan.output.findings = std::move(plan.release.findings);
     return plan;
 }

@@ -1,10 +1,12 @@
 #pragma once
 
+#include <future>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "jobs/Output.h"
+#include "manifest/PreviousRelease.h"
 #include "manifest/ResourceList.h"
 #include "platform/SystemError.h"
 
@@ -21,10 +23,19 @@ struct StandaloneManifestPlan {
     PlannedOutput output;
     ReleaseCheckResult release;
 };
+// `previous`: the update.json of `directory` as ReadPreviousReleaseAhead
+// reads it, when the caller started that earlier; otherwise it is read here,
+// beside the new one's building.
 StandaloneManifestPlan PlanStandaloneManifest(std::string_view listText,
                                               const ManifestNaming& naming,
                                               std::string_view version,
-                                              const std::string& directory);
+                                              const std::string& directory,
+                                              std::future<PreviousRelease> previous = {});
+
+// The update.json of `directory` (see ReadPreviousRelease), read on a
+// thread of its own while the caller goes on; the 10 MB of a large release
+// are then read beside other work.
+std::future<PreviousRelease> ReadPreviousReleaseAhead(const std::string& directory);
 
 // A line of the window's list whose file is no longer the one it digested:
 // a manifest written from the list would promise bytes nobody has.
