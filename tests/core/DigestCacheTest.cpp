@@ -298,7 +298,8 @@ TEST(DigestCache, ALargeJobIsLookedUpInStretches) {
     std::size_t recalled = 0;
     for (std::size_t i = 0; i < paths.size(); ++i) {
         const std::string name = PathFileName(paths[i]);
-        const bool changed = PathFolder(paths[i]) == folders[0] &&
+        // (Windows lists the folder's files in the long-path form.)
+        const bool changed = PathFileName(PathFolder(paths[i])) == "one" &&
                              std::stoi(name.substr(0, name.find('.'))) % 7 == 0;
         EXPECT_EQ(second.digests[i].md5, truth[i].md5) << paths[i];
         EXPECT_EQ(second.digests[i].recalled, !changed) << paths[i];
