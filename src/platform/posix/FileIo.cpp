@@ -106,7 +106,18 @@ std::optional<std::vector<std::string>> FullPaths(const std::vector<std::string>
     std::vector<std::string> full;
     full.reserve(paths.size());
     for (const std::string& path : paths) {
-        full.push_back(!path.empty() && path[0] == '/' ? path : JoinPath(current, path));
+        if (!path.empty() && path[0] == '/') {
+            full.push_back(path);
+            continue;
+        }
+        // One allocation each: the room for the joined path made first.
+        std::string& joined = full.emplace_back();
+        joined.reserve(current.size() + 1 + path.size());
+        joined.append(current);
+        if (joined.back() != '/') {
+            joined += '/';
+        }
+        joined.append(path);
     }
     return full;
 }
