@@ -442,9 +442,6 @@ class DigestEngine {
                 digest = Failure(ENOMEM);
             } else if (Cancelled(job_.cancel)) {
                 digest = Failure(ECANCELED);
-            } else if (std::optional<FileDigest> recalled =
-                           recallFirst_ ? std::nullopt : Recall(i)) {
-                digest = std::move(*recalled);
             } else {
                 auto opened = std::make_unique<InputFile>();
                 InputFile& file = *opened;
@@ -522,7 +519,7 @@ class DigestEngine {
                     std::optional<FileDigest> recalled;
                     try {
                         if (!Cancelled(job_.cancel)) {
-                            recalled = Recall(i, &lookup);
+                            recalled = Recall(i, lookup);
                         }
                         if (!recalled) {
                             missed.push_back(i);
@@ -607,8 +604,8 @@ class DigestEngine {
     }
 
     // The digest the job's memory has for the file as it is now, if any;
-    // the file is looked at through `lookup` when one is given.
-    std::optional<FileDigest> Recall(std::size_t i, FolderLookup* lookup = nullptr) {
+    // the file is looked at through `lookup` unless its listing gave its state.
+    std::optional<FileDigest> Recall(std::size_t i, FolderLookup& lookup) {
         DigestMemory* memory = job_.memory;
         const std::string& path = job_.paths[i];
         if (memory == nullptr || !memory->Knows(i)) {
@@ -617,8 +614,7 @@ class DigestEngine {
         FileState state;
         if (const std::optional<FileState>* listed = Listed(i); listed != nullptr && *listed) {
             state = **listed;
-        } else if (SystemError error; lookup != nullptr ? !lookup->StatFile(path, state, error)
-                                                        : !StatFile(path, state, error)) {
+        } else if (SystemError error; !lookup.StatFile(path, state, error)) {
             return Failure(error);
         }
         std::optional<std::string> md5 = memory->Recall(i, state);
@@ -742,13 +738,11 @@ class DigestEngine {
                 return;
             }
             try {
-                // A file the memory knows is likely not read at all (once the
-                // memory was asked first, every file left is read).
+                // Every file left to take is read: the memory was asked first.
                 const std::size_t f = FileAt(i);
                 InputFile file;
                 SystemError ignored;
-                if ((recallFirst_ || job_.memory == nullptr || !job_.memory->Knows(f)) &&
-                    file.Open(job_.paths[f], ignored)) {
+                if (file.Open(job_.paths[f], ignored)) {
                     const std::uint64_t bytes = std::min(file.Size(), kBytesAheadPerFile);
                     file.Prefetch(bytes);
                     bytesAhead_ += bytes;
