@@ -5,8 +5,6 @@
 #include <condition_variable>
 #include <cstring>
 #include <filesystem>
-#include <functional>
-#include <map>
 #include <mutex>
 #include <optional>
 #include <string_view>
