@@ -142,12 +142,6 @@ bool ModeOffersFile(ManifestMode mode, std::string_view name) {
     return false;
 }
 
-std::string FormatResourceLine(std::string_view name, std::string_view md5, std::uint64_t size) {
-    std::string line;
-    AppendResourceLine(line, name, md5, size);
-    return line;
-}
-
 void AppendResourceLine(std::string& lines, std::string_view name, std::string_view md5,
                         std::uint64_t size) {
     char digits[20];

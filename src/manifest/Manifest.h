@@ -31,10 +31,8 @@ std::vector<FileTypeFilter> ResourceFileFilters(ManifestMode mode);
 // varo-cli's directory expansion both follow this rule.
 bool ModeOffersFile(ManifestMode mode, std::string_view name);
 
-// One line of the resource list: the name, one space, the digest, one space,
-// the byte count, CR LF.
-std::string FormatResourceLine(std::string_view name, std::string_view md5, std::uint64_t size);
-// The same line added to the end of `lines`.
+// One line of the resource list, added to the end of `lines`: the name, one
+// space, the digest, one space, the byte count, CR LF.
 void AppendResourceLine(std::string& lines, std::string_view name, std::string_view md5,
                         std::uint64_t size);
 

@@ -143,9 +143,12 @@ TEST(JsonEscape, EscapesWhatJsonRequires) {
 }
 
 TEST(ResourceList, LinesAndWhatTheyCanCarry) {
-    EXPECT_EQ(FormatResourceLine("a.wzl", kEmptyMd5, 0),
-              std::string("a.wzl ") + kEmptyMd5 + " 0\r\n");
-    EXPECT_EQ(FormatResourceLine("b", "x", 5368709120ull), "b x 5368709120\r\n");
+    std::string lines;
+    AppendResourceLine(lines, "a.wzl", kEmptyMd5, 0);
+    EXPECT_EQ(lines, std::string("a.wzl ") + kEmptyMd5 + " 0\r\n");
+    lines.clear();
+    AppendResourceLine(lines, "b", "x", 5368709120ull);
+    EXPECT_EQ(lines, "b x 5368709120\r\n");
     EXPECT_TRUE(ResourceListCanCarry("with space.wzl"));
     EXPECT_FALSE(ResourceListCanCarry("a\nb"));
     EXPECT_FALSE(ResourceListCanCarry("a\rb"));
