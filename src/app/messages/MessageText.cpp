@@ -1,6 +1,7 @@
 #include "app/messages/MessageText.h"
 
 #include "app/messages/TextBridge.h"
+#include "checks/Words.h"
 #include "platform/Path.h"
 #include "text/Printable.h"
 
@@ -57,16 +58,15 @@ QString ShownUtf8(std::string_view utf8) {
 }
 
 QString SizeText(std::uint64_t bytes) {
-    return bytes % (1u << 20) == 0 ? QStringLiteral("%1\u00A0MiB").arg(bytes >> 20)
-                                   : QStringLiteral("%1字节").arg(bytes);
+    return FromUtf8(SizeWords(bytes, Language::Chinese));
 }
 
 QString WithRestCounted(const QStringList& lines, std::size_t total, const QString& unit) {
     QString text = lines.join(QLatin1Char('\n'));
     if (total > static_cast<std::size_t>(lines.size())) {
-        text += QStringLiteral("\n……另有%1%2")
-                    .arg(total - static_cast<std::size_t>(lines.size()))
-                    .arg(unit);
+        text +=
+            QLatin1Char('\n') + FromUtf8(RestWords(total - static_cast<std::size_t>(lines.size()),
+                                                   ToUtf8(unit), Language::Chinese));
     }
     return text;
 }

@@ -7,39 +7,12 @@
 namespace varo {
 namespace {
 
-// SQLite's primary result codes a user can meet, in Chinese.
-QString SqliteCodeText(int code) {
-    switch (code) {
-        case 5:  // SQLITE_BUSY
-        case 6:  // SQLITE_LOCKED
-            return QStringLiteral("数据库正被其它程序使用（已锁定），请稍后再试");
-        case 26:  // SQLITE_NOTADB
-            return QStringLiteral("不是SQLite数据库文件");
-        case 11:  // SQLITE_CORRUPT
-            return QStringLiteral("数据库文件已损坏");
-        case 14:  // SQLITE_CANTOPEN
-            return QStringLiteral("无法打开数据库文件");
-        case 10:  // SQLITE_IOERR
-            return QStringLiteral("读取数据库时发生磁盘读写错误");
-        case 13:  // SQLITE_FULL
-            return QStringLiteral("磁盘空间不足");
-        case 8:  // SQLITE_READONLY
-            return QStringLiteral("数据库是只读的");
-        case 7:  // SQLITE_NOMEM
-            return QStringLiteral("内存不足");
-        case 3:   // SQLITE_PERM
-        case 23:  // SQLITE_AUTH
-            return QStringLiteral("没有访问数据库的权限");
-        default:
-            return QStringLiteral("数据库无法读取");
-    }
-}
-
 // SQLite's code in Chinese, and its own words after ours for a support request.
 QString SqliteText(int code, const QString& english) {
     return english.isEmpty()
-               ? SqliteCodeText(code)
-               : QStringLiteral("%1（SQLite：%2）").arg(SqliteCodeText(code), english);
+               ? FromUtf8(SqliteCodeWords(code, Language::Chinese))
+               : QStringLiteral("%1（SQLite：%2）")
+                     .arg(FromUtf8(SqliteCodeWords(code, Language::Chinese)), english);
 }
 
 }  // namespace
@@ -88,25 +61,7 @@ QString ItemTableProblemText(const ItemTable& table) {
 }
 
 QString ManifestFaultText(const ManifestFault& fault) {
-    switch (fault.kind) {
-        case ManifestFault::Kind::Syntax:
-            return fault.line > 0 ? QStringLiteral("第%1行第%2列不是正确的JSON")
-                                        .arg(fault.line)
-                                        .arg(fault.column)
-                                  : QStringLiteral("不是正确的JSON");
-        case ManifestFault::Kind::NoVersion:
-            return QStringLiteral("没有文本形式的“assets_version”");
-        case ManifestFault::Kind::NoList:
-            return QStringLiteral("没有“md5list”数组");
-        case ManifestFault::Kind::BadEntry:
-            return QStringLiteral("“md5list”的第%1项缺少文本形式的“filename”、“md5”或“size”")
-                .arg(fault.entry);
-        case ManifestFault::Kind::TooDeep:
-            return QStringLiteral("嵌套层数过多");
-        case ManifestFault::Kind::None:
-            break;
-    }
-    return QStringLiteral("不是有效的清单");
+    return FromUtf8(ManifestFaultWords(fault, Language::Chinese));
 }
 
 QString CacheProblemText(const CacheProblem& problem) {

@@ -2,13 +2,10 @@
 
 #include <QString>
 
+#include "checks/Words.h"
 #include "platform/SystemError.h"
 
 namespace varo {
-
-// Whether a failure happened while reading or while writing: a folder where
-// a file was expected reads differently in each.
-enum class FileAccess { Read, Write };
 
 // The reason of a failed file operation for the messages of the window: the
 // kind of failure in Chinese, then the system's own message in brackets.
