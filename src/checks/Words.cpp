@@ -62,29 +62,23 @@ Pair KindPair(int kind, FileAccess access) {
         case EIO:
             return {"input/output error of the disk", "磁盘读写错误"};
         case kNotRegularFile:
-            return {"not a regular file (a pipe, a device or a socket)",
-                    "不是普通文件（是管道、设备或套接字），不能读取"};
+            return {ProgramFailureMessage(kind), "不是普通文件（是管道、设备或套接字），不能读取"};
         case kChangedWhileRead:
-            return {"changed while it was read; import it again once the copy is done",
+            return {ProgramFailureMessage(kind),
                     "读取过程中文件发生了变化，请在复制完成后重新导入"};
         case kReservedDeviceName:
-            return {"a name Windows reserves for a device (such as CON, NUL, AUX, COM1)",
+            return {ProgramFailureMessage(kind),
                     "这是Windows保留给设备的名字（如CON、NUL、AUX、COM1），不能用作文件名"};
         case kNameHoldsLineBreak:
-            return {"the name holds a line break, which a list line cannot carry",
-                    "文件名含换行符，列表无法容纳"};
+            return {ProgramFailureMessage(kind), "文件名含换行符，列表无法容纳"};
         case kReadOnlyTarget:
-            return {"the file there is read-only and was left as it is",
-                    "已有的文件是只读的（只读属性），未被替换"};
+            return {ProgramFailureMessage(kind), "已有的文件是只读的（只读属性），未被替换"};
         case kFolderPassedOver:
-            return {"a folder inside; the files of folders inside are not taken",
-                    "是文件夹中的文件夹，其中的文件不会导入"};
+            return {ProgramFailureMessage(kind), "是文件夹中的文件夹，其中的文件不会导入"};
         case kNameNotUtf8:
-            return {
-                "the name is not UTF-8 (\\xHH is a raw byte), so no manifest can spell it "
-                "for a client",
-                "文件名不是UTF-8编码（\\xHH是无法识别的原始字节），清单无法写出这个名字，"
-                "客户端无法下载"};
+            return {ProgramFailureMessage(kind),
+                    "文件名不是UTF-8编码（\\xHH是无法识别的原始字节），清单无法写出这个名字，"
+                    "客户端无法下载"};
         default:
             return {nullptr, nullptr};
     }

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "checks/Findings.h"
+#include "cli/Catalog.h"
 #include "jobs/Output.h"
 
 // The subcommands of varo-cli. Each returns the process exit status: 0 when
@@ -76,14 +77,20 @@ int Fail(std::string_view message);
 // Prints "varo-cli: message" on stderr: what the run found, not a failure.
 void Note(std::string_view message);
 
+// A finding as a line of stderr says it, without its kind.
+std::string FindingText(const Finding& finding);
+
 // A check's findings: each named on stderr with its kind; refused (false)
 // unless every one is accepted, which prints them as warnings and lets the
 // file be written (true). No finding: true.
 bool AllowFindings(const std::vector<Finding>& findings, const Accepted& accepted);
 bool AllowFinding(const std::optional<Finding>& finding, const Accepted& accepted);
 
-// Says on stderr why a table gave an empty result (a note, not a failure).
-void NoteEmptyTable(const EmptyTableNote& note, std::string_view result);
+// Says on stderr why a table gave an empty result (a note, not a failure);
+// `result` names the list.
+void NoteEmptyTable(const EmptyTableNote& note, Text result);
+// SQLite's failure: its code in words, and its own message.
+std::string SqliteText(int code, std::string_view message);
 
 // The item table of the database at `path`, or nothing after saying on
 // stderr what is wrong with the path or the database.
@@ -97,29 +104,22 @@ std::string Shown(std::string_view path);
 std::string ShownGbk(GbkView gbk);
 // UTF-8 text from a file (a version, say), control characters escaped.
 std::string ShownUtf8(std::string_view utf8);
-// "1 row", "2 rows": a count and its noun, singular or plural (the noun and
-// "s", unless `plural` says otherwise).
-std::string Counted(std::size_t count, std::string_view noun, std::string_view plural = {});
-
 // ": a; b; and 5 more": the first kItemsListed of `values` as `describe`
-// words them, then how many are left; `separator` stands between them.
+// words them, then how many are left; `separator` (a catalog text) stands
+// between them.
 template <typename Values, typename Describe>
 std::string ListedValues(const Values& values, Describe describe,
-                         std::string_view separator = "; ") {
+                         Text separator = Text::ListSeparator) {
     std::string text;
     for (std::size_t i = 0; i < values.size() && i < kItemsListed; ++i) {
-        text += i == 0 ? std::string(": ") : std::string(separator);
+        text += Say(i == 0 ? Text::ListStart : separator);
         text += describe(values[i]);
     }
     if (values.size() > kItemsListed) {
-        text += std::string(separator) + "and " + std::to_string(values.size() - kItemsListed) +
-                " more";
+        text += Say(separator) + RestWords(values.size() - kItemsListed, "个", CurrentLanguage());
     }
     return text;
 }
-
-// A size limit as the messages give it: "64 MiB".
-std::string SizeText(std::uint64_t bytes);
 
 // A job's planned file: its findings refused unless accepted, then written
 // as one step and reported on stdout. The exit status.

@@ -31,23 +31,21 @@ std::optional<FilterRows> ReadFilterFileOrFail(const std::string& path, FilterFi
             }
             return TakeFilterRows(read);
         case FilterFileRead::Status::Unreadable:
-            Fail(Shown(path) + ": cannot read: " + SystemErrorMessage(read.error));
+            Fail(Say(Text::CannotRead, {Shown(path), ReasonText(read.error)}));
             break;
         case FilterFileRead::Status::TooLarge:
-            Fail(Shown(path) + ": larger than " + SizeText(read.sizeLimit) +
-                 ", no filter file; nothing was written");
+            Fail(Say(Text::FilterTooLarge, {Shown(path), SizeText(read.sizeLimit)}));
             break;
         case FilterFileRead::Status::TooManyLines:
-            Fail(Shown(path) + ": " + std::to_string(kMaxFilterFileLines) +
-                 " lines or more, no filter file; nothing was written");
+            Fail(Say(Text::FilterTooManyLines, {Shown(path), std::to_string(kMaxFilterFileLines)}));
             break;
         case FilterFileRead::Status::Refused: {
             const FilterFileRefusal& refusal = read.refusal;
-            Fail(Shown(path) + ": line " + std::to_string(refusal.line) + ": " +
-                 (refusal.characterOutsideGbk
-                      ? "the character \"" + ShownUtf8(refusal.bytes) + "\" has no GBK form"
-                      : "bytes " + HexBytes(refusal.bytes) + " are neither UTF-8 nor GBK") +
-                 "; nothing was written");
+            Fail(Say(
+                refusal.characterOutsideGbk ? Text::FilterNoGbkForm : Text::FilterNeitherEncoding,
+                {Shown(path), std::to_string(refusal.line),
+                 refusal.characterOutsideGbk ? ShownUtf8(refusal.bytes)
+                                             : HexBytes(refusal.bytes)}));
             break;
         }
     }
@@ -67,7 +65,7 @@ int RunFilter(const FilterOptions& options) {
         }
         FilterGridFill fill = FillFilterGrid(*table);
         if (fill.emptyNote) {
-            NoteEmptyTable(*fill.emptyNote, "the filter list");
+            NoteEmptyTable(*fill.emptyNote, Text::FilterList);
         }
         rows = std::move(fill.rows);
         if (!options.applyFile.empty()) {
@@ -78,13 +76,12 @@ int RunFilter(const FilterOptions& options) {
             }
             const FilterApplication applied = ApplyFilterRows(rows, *file);
             const std::string missing = ListedValues(
-                applied.namesNotFound, [](const GbkText& name) { return ShownGbk(name); }, ", ");
-            Note(Shown(options.applyFile) + ": flags set on " + Counted(applied.rowsSet, "row") +
-                 (applied.repeatedNames > 0 ? " (" + Counted(applied.repeatedNames, "name") +
-                                                  " on several rows or lines, paired in order)"
-                                            : std::string()) +
-                 "; " + Counted(applied.namesNotFound.size(), "name") + " not in the database" +
-                 missing);
+                applied.namesNotFound, [](const GbkText& name) { return ShownGbk(name); },
+                Text::ListComma);
+            Note(Say(applied.repeatedNames > 0 ? Text::FlagsAppliedRepeated : Text::FlagsApplied,
+                     {Shown(options.applyFile), Counted(applied.rowsSet, Text::Rows),
+                      Counted(applied.namesNotFound.size(), Text::Names), missing,
+                      Counted(applied.repeatedNames, Text::Names)}));
         }
     } else {
         std::optional<FilterRows> file =
@@ -107,9 +104,8 @@ int RunFilter(const FilterOptions& options) {
     const FilterFileForm form = options.form == "pc" ? FilterFileForm::Pc : FilterFileForm::Mobile;
     const FilterFilePlan plan = PlanFilterFile(rows, form, options.outputDirectory);
     if (plan.nameWithoutUtf8) {
-        return Fail("item " + std::to_string(*plan.nameWithoutUtf8 + 1) + " (" +
-                    ShownGbk(rows[*plan.nameWithoutUtf8].itemName) +
-                    "): the name has no UTF-8 form; nothing was written");
+        return Fail(Say(Text::NameWithoutUtf8, {std::to_string(*plan.nameWithoutUtf8 + 1),
+                                                ShownGbk(rows[*plan.nameWithoutUtf8].itemName)}));
     }
     return WriteOutput(plan.output, options.accepted);
 }

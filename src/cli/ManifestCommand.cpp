@@ -20,6 +20,7 @@
 #include "manifest/ResourcePaths.h"
 #include "platform/CommandLineProcess.h"
 #include "platform/Path.h"
+#include "text/Printable.h"
 
 namespace varo::cli {
 namespace {
@@ -33,16 +34,16 @@ ManifestMode ModeNamed(const std::string& name) {
 std::string CacheProblemText(const CacheProblem& problem) {
     switch (problem.kind) {
         case CacheProblem::Kind::NoPlace:
-            return "no cache folder: " + SystemErrorMessage(problem.error);
+            return Say(Text::CacheNoPlace, {ReasonText(problem.error, FileAccess::Write)});
         case CacheProblem::Kind::LibraryMissing:
-            return "SQLite cannot be loaded";
+            return Say(Text::CacheNoSqlite);
         case CacheProblem::Kind::NotOurs:
-            return "the file there is not this program's cache and was left as it is; move it "
-                   "away to have a cache again";
+            return Say(Text::CacheNotOurs);
         case CacheProblem::Kind::Sqlite:
-            return "SQLite: " + (problem.message.empty()
-                                     ? "error " + std::to_string(problem.sqliteCode)
-                                     : problem.message);
+            return Say(Text::CacheSqlite,
+                       {SqliteCodeWords(problem.sqliteCode, CurrentLanguage()),
+                        problem.message.empty() ? std::to_string(problem.sqliteCode)
+                                                : EscapeControlBytes(problem.message)});
         case CacheProblem::Kind::None:
             break;
     }
@@ -55,10 +56,10 @@ void ReportRelease(const ReleaseCheckResult& check) {
         return;
     }
     const ReleaseComparison& change = *check.change;
-    Note("against the previous update.json (version " + ShownUtf8(check.previous.manifest.version) +
-         "): " + std::to_string(change.added) + " added, " + std::to_string(change.changed) +
-         " changed, " + std::to_string(change.removed) + " removed; a client downloads " +
-         Counted(change.downloadBytes, "byte"));
+    Note(Say(Text::ReleaseChange,
+             {ShownUtf8(check.previous.manifest.version), std::to_string(change.added),
+              std::to_string(change.changed), std::to_string(change.removed),
+              Counted(change.downloadBytes, Text::Bytes)}));
 }
 
 }  // namespace
@@ -70,23 +71,22 @@ int RunManifest(const ManifestOptions& options) {
     const ExpandedResourcePaths& expanded = start.expanded;
     ResourceImportPlan& plan = start.plan;
     for (const SkippedResource& skipped : expanded.skipped) {
-        Note(Shown(skipped.path) + ": skipped: " + SystemErrorMessage(skipped.error));
+        Note(Say(Text::Skipped, {Shown(skipped.path), ReasonText(skipped.error)}));
     }
     switch (expanded.problem) {
         case ExpandedResourcePaths::Problem::None:
             break;
         case ExpandedResourcePaths::Problem::CannotList:
-            return Fail(Shown(expanded.folder) +
-                        ": cannot list: " + SystemErrorMessage(expanded.error));
+            return Fail(
+                Say(Text::CannotList, {Shown(expanded.folder), ReasonText(expanded.error)}));
         case ExpandedResourcePaths::Problem::NoFiles:
-            return Fail(Shown(expanded.folder) + ": holds no file that the " + options.mode +
-                        " mode takes; nothing was written");
+            return Fail(Say(Text::NoFilesForMode, {Shown(expanded.folder), options.mode}));
     }
     if (!plan.refused.empty()) {
         for (const SkippedResource& refused : plan.refused) {
-            Note(Shown(refused.path) + ": " + SystemErrorMessage(refused.error));
+            Note(Say(Text::Refused, {Shown(refused.path), ReasonText(refused.error)}));
         }
-        return Fail("nothing was written");
+        return Fail(Say(Text::NothingWritten));
     }
     // The version first: a run that cannot tell it digests nothing.
     std::string version = options.version;
@@ -96,18 +96,15 @@ int RunManifest(const ManifestOptions& options) {
             case NextRelease::Problem::None:
                 break;
             case NextRelease::Problem::NoPrevious:
-                return Fail(Shown(next.previousPath) +
-                            ": no update.json there to take the next version from");
+                return Fail(Say(Text::NoPreviousForNext, {Shown(next.previousPath)}));
             case NextRelease::Problem::Unreadable:
-                return Fail(Shown(next.previousPath) +
-                            ": not a readable manifest; --version next needs its version");
+                return Fail(Say(Text::PreviousUnreadableForNext, {Shown(next.previousPath)}));
             case NextRelease::Problem::NotNumbers:
-                return Fail(Shown(next.previousPath) + ": its version \"" +
-                            ShownUtf8(next.previousVersion) +
-                            "\" is not dotted decimal numbers; give --version as it should be");
+                return Fail(Say(Text::PreviousVersionNotNumbers,
+                                {Shown(next.previousPath), ShownUtf8(next.previousVersion)}));
         }
         version = next.version;
-        Note("version " + ShownUtf8(version) + " (after " + ShownUtf8(next.previousVersion) + ")");
+        Note(Say(Text::NextVersion, {ShownUtf8(version), ShownUtf8(next.previousVersion)}));
     }
 
     ResourceDigestRun run;
@@ -123,8 +120,7 @@ int RunManifest(const ManifestOptions& options) {
         ~SaveNote() {
             try {
                 if (const CacheProblem problem = FinishCacheSave(cached)) {
-                    Note("warning: the digest cache " + Shown(path) + " was not saved (" +
-                         CacheProblemText(problem) + "); the next run digests these files again");
+                    Note(Say(Text::CacheNotSaved, {Shown(path), CacheProblemText(problem)}));
                 }
             } catch (...) {
                 // Out of memory for the words: the cache is as it was.
@@ -139,8 +135,7 @@ int RunManifest(const ManifestOptions& options) {
         cached = DigestResourceImport(plan, run);
     }
     if (cached.problem) {
-        Note("warning: the digest cache " + Shown(run.cachePath) + " was not used (" +
-             CacheProblemText(cached.problem) + "); every file was digested");
+        Note(Say(Text::CacheNotUsed, {Shown(run.cachePath), CacheProblemText(cached.problem)}));
     }
     const std::vector<FileDigest>& digests = cached.digests;
 
@@ -156,19 +151,19 @@ int RunManifest(const ManifestOptions& options) {
     const ImportedResources& imported = outcome.imported;
     if (!imported.failed.empty()) {
         for (const SkippedResource& failed : imported.failed) {
-            Note(Shown(failed.path) + ": cannot read: " + SystemErrorMessage(failed.error));
+            Note(Say(Text::CannotRead, {Shown(failed.path), ReasonText(failed.error)}));
         }
-        return Fail("nothing was written");
+        return Fail(Say(Text::NothingWritten));
     }
     // One name from two files: other bytes are a finding, the same bytes a note.
     for (std::size_t i = 0; i < outcome.sameBytes.size() && i < kItemsListed; ++i) {
         const ResourceImportPlan::SharedName& shared = outcome.sameBytes[i];
-        Note(Shown(shared.earlier) + " and " + Shown(shared.later) + " give the same entry name " +
-             Shown(shared.name) + " with the same bytes; it is listed once");
+        Note(
+            Say(Text::SameBytes, {Shown(shared.earlier), Shown(shared.later), Shown(shared.name)}));
     }
     if (outcome.sameBytes.size() > kItemsListed) {
-        Note("and " + Counted(outcome.sameBytes.size() - kItemsListed, "more name") +
-             " given by two files with the same bytes");
+        const std::size_t more = outcome.sameBytes.size() - kItemsListed;
+        Note(SayFor(more, Text::MoreSameBytes, {std::to_string(more)}));
     }
     if (!AllowFinding(outcome.duplicates, options.accepted)) {
         return 1;
@@ -193,35 +188,32 @@ int RunManifest(const ManifestOptions& options) {
         StagedEntriesOf(plan, digests, mode, options.directory);
     const StageOutcome staged = StageFiles(entries, options.stageDirectory);
     const std::string copiedBefore =
-        staged.copied.empty() ? std::string("nothing was copied")
-                              : "copied before it" + ListedValues(staged.copied, ShownUtf8, ", ");
+        staged.copied.empty()
+            ? Say(Text::NothingCopied)
+            : Say(Text::CopiedBefore, {ListedValues(staged.copied, ShownUtf8, Text::ListComma)});
     switch (staged.problem) {
         case StageOutcome::Problem::None:
             break;
         case StageOutcome::Problem::LeavesRoot:
-            return Fail(ShownUtf8(staged.name) + ": the name would leave " +
-                        Shown(options.stageDirectory) + "; nothing was copied or written");
+            return Fail(Say(Text::StageLeavesRoot,
+                            {ShownUtf8(staged.name), Shown(options.stageDirectory)}));
         case StageOutcome::Problem::CopyFailed:
-            return Fail(Shown(staged.path) + ": cannot copy" +
-                        (staged.name.empty() ? std::string() : " " + ShownUtf8(staged.name)) +
-                        ": " + SystemErrorMessage(staged.error) + "; " + copiedBefore +
-                        "; update.json was left as it was");
+            return Fail(Say(staged.name.empty() ? Text::CannotCopy : Text::CannotCopyNamed,
+                            {Shown(staged.path), ReasonText(staged.error, FileAccess::Write),
+                             copiedBefore, ShownUtf8(staged.name)}));
     }
     const std::vector<std::string> gone =
         NoLongerListed(release.release.previous.manifest, entries);
     if (!gone.empty()) {
-        Note(Counted(gone.size(), "file") +
-             " of the previous update.json no longer listed (left "
-             "in the folder)" +
-             ListedValues(gone, ShownUtf8, ", "));
+        Note(Say(Text::NoLongerListed, {Counted(gone.size(), Text::Files),
+                                        ListedValues(gone, ShownUtf8, Text::ListComma)}));
     }
     const int written = CommitAndReport(release.output);
     if (written == 0) {
-        Note("staged: " + Counted(staged.added + staged.changed, "file") + " copied (" +
-             std::to_string(staged.added) + " added, " + std::to_string(staged.changed) +
-             " changed), " + std::to_string(staged.unchanged) + " already there, " +
-             std::to_string(gone.size()) + " no longer listed, " +
-             Counted(staged.bytesCopied, "byte") + " copied");
+        Note(Say(Text::Staged,
+                 {Counted(staged.added + staged.changed, Text::Files), std::to_string(staged.added),
+                  std::to_string(staged.changed), std::to_string(staged.unchanged),
+                  std::to_string(gone.size()), Counted(staged.bytesCopied, Text::Bytes)}));
     }
     return written;
 }

@@ -18,7 +18,7 @@ int RunPillar(const PillarOptions& options) {
         return 1;
     }
     if (computed.emptyNote) {
-        NoteEmptyTable(*computed.emptyNote, "the light-pillar list");
+        NoteEmptyTable(*computed.emptyNote, Text::LightPillarList);
     }
     return WriteOutput(PlanLightPillarFile(computed.rows, options.outputDirectory),
                        options.accepted);

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <string>
 
+#include "cli/Catalog.h"
 #include "platform/CommandLineProcess.h"
 
 namespace varo::cli {
@@ -17,6 +18,24 @@ std::string Mebibytes(double bytes) {
 
 }  // namespace
 
+std::string FittedToColumns(std::string_view utf8, std::size_t columns) {
+    std::string fitted;
+    std::size_t used = 0;
+    for (std::size_t i = 0; i < utf8.size();) {
+        const unsigned char lead = static_cast<unsigned char>(utf8[i]);
+        const std::size_t length = lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
+        // Characters of three bytes and more (CJK among them) take two columns.
+        const std::size_t wide = length >= 3 ? 2 : 1;
+        if (used + wide > columns || i + length > utf8.size()) {
+            break;
+        }
+        fitted.append(utf8.substr(i, length));
+        used += wide;
+        i += length;
+    }
+    return fitted.append(columns - used, ' ');
+}
+
 void ProgressBar::Draw() {
     const double total = static_cast<double>(total_.load());
     const double done = std::min(static_cast<double>(done_.load()), total);
@@ -26,19 +45,16 @@ void ProgressBar::Draw() {
     const int filled = std::clamp(static_cast<int>(fraction * kWidth), 0, kWidth);
     const double left = fraction > 0 ? seconds * (1 - fraction) / fraction : 0;
     const double bytes = static_cast<double>(bytes_.load());
-    char line[200];
-    std::snprintf(line, sizeof line, "[%s%s] %zu / %zu files  %s  %s/s  %ds left",
-                  std::string(static_cast<std::size_t>(filled), '#').c_str(),
-                  std::string(static_cast<std::size_t>(kWidth - filled), '.').c_str(),
-                  filesDone_.load(), files_.load(), Mebibytes(bytes).c_str(),
-                  Mebibytes(seconds > 0 ? bytes / seconds : 0).c_str(),
-                  static_cast<int>(left + 0.5));
+    std::string shown =
+        "[" + std::string(static_cast<std::size_t>(filled), '#') +
+        std::string(static_cast<std::size_t>(kWidth - filled), '.') + "] " +
+        Say(Text::Progress, {std::to_string(filesDone_.load()), std::to_string(files_.load()),
+                             Mebibytes(bytes), Mebibytes(seconds > 0 ? bytes / seconds : 0),
+                             std::to_string(static_cast<int>(left + 0.5))});
     // One line of the terminal, the last column left free: a line that
     // wraps would leave a staircase of stale lines behind.
-    std::string shown = line;
     const std::size_t width = static_cast<std::size_t>(std::max(StandardErrorColumns() - 1, 10));
-    shown.resize(width, ' ');
-    WriteStandardError("\r" + shown);
+    WriteStandardError("\r" + FittedToColumns(shown, width));
 }
 
 }  // namespace varo::cli

@@ -5,6 +5,8 @@
 #include <condition_variable>
 #include <cstdint>
 #include <mutex>
+#include <string>
+#include <string_view>
 #include <thread>
 
 #include "digest/FileDigest.h"
@@ -56,5 +58,9 @@ class ProgressBar {
     bool stopped_ = false;
     std::thread thread_;
 };
+
+// UTF-8 text cut or padded to `columns` columns of a terminal: a CJK
+// character takes two, and none is cut in half.
+std::string FittedToColumns(std::string_view utf8, std::size_t columns);
 
 }  // namespace varo::cli

@@ -14,29 +14,32 @@ namespace {
 std::string ManifestProblemText(const PublishVerification& verification) {
     if (verification.problem == PublishVerification::Problem::Unreadable) {
         return verification.readError.kind == EFBIG
-                   ? "larger than " + SizeText(verification.sizeLimit)
-                   : SystemErrorMessage(verification.readError);
+                   ? Say(Text::LargerThan, {SizeText(verification.sizeLimit)})
+                   : ReasonText(verification.readError);
     }
-    return EscapeControlBytes(verification.manifest.error);  // with the line and column
+    // With the line and column.
+    return CurrentLanguage() == Language::Chinese
+               ? ManifestFaultWords(verification.manifest.fault, Language::Chinese)
+               : EscapeControlBytes(verification.manifest.error);
 }
 
 std::string ProblemLine(const PublishedEntryProblem& problem) {
     const std::string name = ShownUtf8(problem.filename);
     switch (problem.kind) {
         case PublishedEntryProblem::Kind::LeavesRoot:
-            return name + ": the name leaves the folder; not opened";
+            return Say(Text::EntryLeavesRoot, {name});
         case PublishedEntryProblem::Kind::Missing:
-            return name + ": missing";
+            return Say(Text::EntryMissing, {name});
         case PublishedEntryProblem::Kind::NotAFile:
-            return name + ": not a file";
+            return Say(Text::EntryNotAFile, {name});
         case PublishedEntryProblem::Kind::Unreadable:
-            return name + ": cannot read: " + SystemErrorMessage(problem.error);
+            return Say(Text::EntryUnreadable, {name, ReasonText(problem.error)});
         case PublishedEntryProblem::Kind::SizeDiffers:
-            return name + ": size differs: listed " + ShownUtf8(problem.listedSize) + ", found " +
-                   std::to_string(problem.foundSize);
+            return Say(Text::EntrySizeDiffers,
+                       {name, ShownUtf8(problem.listedSize), std::to_string(problem.foundSize)});
         case PublishedEntryProblem::Kind::Md5Differs:
-            return name + ": MD5 differs: listed " + ShownUtf8(problem.listedMd5) + ", found " +
-                   problem.foundMd5;
+            return Say(Text::EntryMd5Differs,
+                       {name, ShownUtf8(problem.listedMd5), problem.foundMd5});
     }
     return name;
 }
@@ -57,28 +60,29 @@ int RunVerify(const VerifyOptions& options) {
         verification = VerifyPublishFolder(options.manifest, options.root, run);
     }
     if (verification.problem != PublishVerification::Problem::None) {
-        return Fail(Shown(options.manifest) +
-                    ": not a readable manifest: " + ManifestProblemText(verification));
+        return Fail(Say(Text::ManifestUnreadable,
+                        {Shown(options.manifest), ManifestProblemText(verification)}));
     }
     std::string report;
     for (const PublishedEntryProblem& problem : verification.problems) {
         report += ProblemLine(problem) + "\n";
     }
     for (const std::string& name : verification.unlisted) {
-        report += ShownUtf8(name) + ": not in the manifest\n";
+        report += Say(Text::EntryUnlisted, {ShownUtf8(name)}) + "\n";
     }
     const std::size_t entries = verification.manifest.entries.size();
-    report +=
-        "checked " + Counted(entries, "entry", "entries") + " in " + Shown(verification.root) +
-        " (" + Counted(verification.bytesRead, "byte") + " read): " +
-        (verification.problems.empty()
-             ? std::string(entries == 1 ? "it matches" : "all match")
-             : Counted(verification.problems.size(), "entry", "entries") +
-                   (verification.problems.size() == 1 ? " does" : " do") + " not match") +
-        (verification.unlisted.empty()
-             ? std::string()
-             : "; " + Counted(verification.unlisted.size(), "file") + " not in the manifest") +
-        "\n";
+    const std::string unlisted = verification.unlisted.empty()
+                                     ? std::string()
+                                     : SayFor(verification.unlisted.size(), Text::UnlistedCount,
+                                              {std::to_string(verification.unlisted.size())});
+    const std::string outcome =
+        verification.problems.empty()
+            ? Say(entries == 1 ? Text::ItMatches : Text::AllMatch) + unlisted
+            : SayFor(verification.problems.size(), Text::SomeDoNotMatch,
+                     {std::to_string(verification.problems.size()), unlisted});
+    report += Say(Text::Checked, {Counted(entries, Text::Entries), Shown(verification.root),
+                                  Counted(verification.bytesRead, Text::Bytes), outcome}) +
+              "\n";
     WriteStandardOutput(report);
     return verification.Matches() ? 0 : 1;
 }

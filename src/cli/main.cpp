@@ -5,11 +5,15 @@
 
 #include <algorithm>
 #include <exception>
+#include <memory>
 #include <new>
+#include <optional>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
+#include "cli/Catalog.h"
 #include "cli/Commands.h"
 #include "digest/FileDigest.h"
 #include "platform/CommandLineProcess.h"
@@ -18,8 +22,9 @@
 
 namespace {
 
-constexpr const char* kUsage =
-    "usage:\n"
+// The forms of the commands: options and their values, the same in every language.
+constexpr const char* kUsageLines =
+    "\n"
     "  varo-cli pillar   --db PATH [--color TEXT] [--effect-count TEXT] [--pillar-file TEXT] "
     "[--force | --allow KIND,...] [--out DIR]\n"
     "  varo-cli filter   (--db PATH [--apply FILE] | --import FILE) [--form mobile|pc] [--best "
@@ -34,9 +39,76 @@ constexpr const char* kUsage =
 // More digest threads than this never help: the disk or the cores are busy long before.
 constexpr int kMostJobs = 1024;
 
+using varo::cli::Say;
+using varo::cli::Text;
+
+std::string Usage() {
+    return Say(Text::UsageHeading) + kUsageLines;
+}
+
 int UsageError(const std::string& message) {
-    varo::WriteStandardError("varo-cli: " + message + "\n" + kUsage);
+    varo::WriteStandardError("varo-cli: " + message + "\n" + Usage());
     return 2;
+}
+
+// The text between `start` and `end` of `text`, when it has both.
+std::optional<std::string> Between(const std::string& text, std::string_view start,
+                                   std::string_view end) {
+    if (text.compare(0, start.size(), start) != 0) {
+        return std::nullopt;
+    }
+    const std::size_t stop = end.empty() ? text.size() : text.find(end, start.size());
+    if (stop == std::string::npos || stop <= start.size()) {
+        return std::nullopt;
+    }
+    return text.substr(start.size(), stop - start.size());
+}
+
+// Errors are told apart by type: some carry their command's name where
+// others carry their kind's.
+template <typename Kind>
+bool Is(const CLI::ParseError& error) {
+    return dynamic_cast<const Kind*>(&error) != nullptr;
+}
+
+// CLI11's parse errors said again in the catalog's words. CLI11 names the
+// options and values inside its English sentences; they are taken from there.
+std::string ParseErrorText(const CLI::ParseError& error) {
+    const std::string what = error.what();
+    const std::size_t colon = what.find(": ");
+    const std::string head = colon == std::string::npos ? what : what.substr(0, colon);
+    const std::string tail = colon == std::string::npos ? std::string() : what.substr(colon + 2);
+    if (Is<CLI::RequiredError>(error)) {
+        if (what.rfind("A subcommand", 0) == 0) {
+            return Say(Text::CommandRequired);
+        }
+        if (const auto name = Between(what, "", " is required")) {
+            return Say(Text::Required, {*name});
+        }
+    } else if (Is<CLI::ExtrasError>(error) && !tail.empty()) {
+        return Say(Text::NotExpected, {varo::EscapeControlBytes(tail)});
+    } else if (Is<CLI::ExcludesError>(error) || Is<CLI::RequiresError>(error)) {
+        const bool excludes = Is<CLI::ExcludesError>(error);
+        const std::string_view verb = excludes ? " excludes " : " requires ";
+        const std::size_t at = what.find(verb);
+        if (at != std::string::npos) {
+            return Say(excludes ? Text::Excludes : Text::Needs,
+                       {what.substr(0, at), what.substr(at + verb.size())});
+        }
+    } else if (Is<CLI::ArgumentMismatch>(error)) {
+        if (colon != std::string::npos && head.rfind("-", 0) == 0) {
+            return Say(Text::ValueMissing, {head});
+        }
+        if (const auto name = Between(what, "Expected exactly ", ", got")) {
+            const std::size_t to = name->find(" arguments to ");
+            if (to != std::string::npos) {
+                return Say(Text::ValueMissing, {name->substr(to + 14)});
+            }
+        }
+    } else if (Is<CLI::ValidationError>(error) && colon != std::string::npos) {
+        return Say(Text::BadValue, {head, tail});
+    }
+    return Say(Text::Unreadable, {varo::EscapeControlBytes(what)});
 }
 
 // CLI11's own answers (help, version) through the console functions.
@@ -63,14 +135,14 @@ void AddAcceptance(CLI::App* command, varo::cli::Accepted& accepted, const std::
             [&accepted](const std::vector<std::string>& values) {
                 accepted.kinds.insert(accepted.kinds.end(), values.begin(), values.end());
             },
-            "accept only the findings of these kinds: " + kinds)
+            Say(Text::AllowHelp, {kinds}))
         ->delimiter(',')
         ->check(CLI::Validator(
             [](const std::string& value) {
                 const auto& known = varo::FindingKinds();
                 return std::find(known.begin(), known.end(), value) != known.end()
                            ? std::string()
-                           : "unknown finding kind '" + value + "'";
+                           : Say(Text::UnknownKind, {varo::EscapeControlBytes(value)});
             },
             ""))
         ->type_name("KIND,...")
@@ -78,11 +150,26 @@ void AddAcceptance(CLI::App* command, varo::cli::Accepted& accepted, const std::
 }
 
 // "on"/"off" options: unset leaves the flag as loaded or read.
-void AddSwitch(CLI::App* command, const char* name, std::optional<bool>& target, const char* help) {
+// One of a few words, said as the catalog says it when the value is none.
+CLI::Validator OneOf(std::vector<std::string> words) {
+    std::string listed;
+    for (const std::string& word : words) {
+        listed += (listed.empty() ? "" : "|") + word;
+    }
+    return CLI::Validator(
+        [words, listed](const std::string& value) {
+            return std::find(words.begin(), words.end(), value) != words.end()
+                       ? std::string()
+                       : Say(Text::NotOneOf, {varo::EscapeControlBytes(value), listed});
+        },
+        "");
+}
+
+void AddSwitch(CLI::App* command, const char* name, std::optional<bool>& target, Text help) {
     command
         ->add_option_function<std::string>(
-            name, [&target](const std::string& value) { target = value == "on"; }, help)
-        ->check(CLI::IsMember({"on", "off"}))
+            name, [&target](const std::string& value) { target = value == "on"; }, Say(help))
+        ->check(OneOf({"on", "off"}))
         ->type_name("on|off");
 }
 
@@ -96,13 +183,13 @@ void AddJobs(CLI::App* command, int& jobs) {
                 const std::size_t digits = value.size() - value.find_first_not_of('0');
                 jobs = digits > 4 ? kMostJobs : std::min(std::stoi(value), kMostJobs);
             },
-            "digest threads (default: " + std::to_string(jobs) + ")")
+            Say(Text::JobsHelp, {std::to_string(jobs)}))
         ->check(CLI::Validator(
             [](const std::string& value) {
                 const bool number = !value.empty() &&
                                     value.find_first_not_of("0123456789") == std::string::npos &&
                                     value.find_first_not_of('0') != std::string::npos;
-                return number ? std::string() : std::string("a whole number, 1 or more");
+                return number ? std::string() : Say(Text::NotWholeNumber);
             },
             ""))
         ->type_name("N");
@@ -121,123 +208,114 @@ int Run(int argc, char** argv) {
         argumentPointers.push_back(argument.data());
     }
 
-    CLI::App app{
-        "Writes the client files of a Varo three-platform game server: the mobile light-pillar "
-        "file "
-        "CustomItemNameColors.txt, the item filter lsDefaultItemFilter.txt and the manifests "
-        "update.json / 单json文件.json."};
+    varo::cli::SetLanguage(varo::cli::ChosenLanguage());
+    CLI::App app{Say(Text::ProgramAbout)};
     app.name("varo-cli");
-    app.footer(std::string("\n") + kUsage);
-    app.set_version_flag("--version", "varo-cli " VARO_VERSION);
+    app.footer(Usage());
+    // CLI11's own words in its help, in the catalog's language.
+    const std::shared_ptr<CLI::FormatterBase> formatter = app.get_formatter();
+    for (const auto& [key, text] : {std::pair{"Usage", Text::HelpLabelUsage},
+                                    {"OPTIONS", Text::HelpLabelOptions},
+                                    {"SUBCOMMAND", Text::HelpLabelCommand},
+                                    {"Positionals", Text::HelpLabelPositionals},
+                                    {"REQUIRED", Text::HelpLabelRequired},
+                                    {"Excludes", Text::HelpLabelExcludes},
+                                    {"Needs", Text::HelpLabelNeeds}}) {
+        formatter->label(key, Say(text));
+    }
+    app.option_defaults()->group(Say(Text::HelpGroupOptions));
+    app.set_help_flag("-h,--help", Say(Text::HelpFlag));
+    app.set_version_flag("--version", "varo-cli " VARO_VERSION, Say(Text::VersionFlag));
     app.require_subcommand(1);
     // CLI11 on Windows would read "/path" as an option "/path": options are "--" only.
     app.allow_windows_style_options(false);
+    const auto addCommand = [&app](const char* name, Text about) {
+        CLI::App* command = app.add_subcommand(name, Say(about));
+        command->group(Say(Text::HelpGroupCommands));
+        command->set_help_flag("-h,--help", Say(Text::HelpFlag));
+        return command;
+    };
 
     varo::cli::PillarOptions pillar;
-    CLI::App* pillarCommand = app.add_subcommand(
-        "pillar", "Writes CustomItemNameColors.txt, as DB一键计算 then 生成光柱文件 would.");
-    pillarCommand->add_option("--db", pillar.database, "the item database (StdItems table)")
-        ->required();
-    pillarCommand->add_option("--color", pillar.color, "colour of every row, as typed")
+    CLI::App* pillarCommand = addCommand("pillar", Text::PillarAbout);
+    pillarCommand->add_option("--db", pillar.database, Say(Text::PillarDatabaseHelp))
+        ->required()
+        ->type_name("PATH");
+    pillarCommand->add_option("--color", pillar.color, Say(Text::ColorHelp))->capture_default_str();
+    pillarCommand->add_option("--effect-count", pillar.effectCount, Say(Text::EffectCountHelp))
         ->capture_default_str();
-    pillarCommand->add_option("--effect-count", pillar.effectCount, "effect-image count")
+    pillarCommand->add_option("--pillar-file", pillar.pillarFile, Say(Text::PillarFileHelp))
         ->capture_default_str();
-    pillarCommand->add_option("--pillar-file", pillar.pillarFile, "light-pillar file number")
-        ->capture_default_str();
-    AddAcceptance(
-        pillarCommand, pillar.accepted,
-        "write despite what the checks find (refused otherwise): values a client cannot use, "
-        "shine values beyond 32 bits, names with a tab or a line break or with characters GBK "
-        "lacks, an empty list over a file that holds rows");
-    pillarCommand->add_option("--out", pillar.outputDirectory, "output directory")
-        ->capture_default_str();
+    AddAcceptance(pillarCommand, pillar.accepted, Say(Text::PillarForceHelp));
+    pillarCommand->add_option("--out", pillar.outputDirectory, Say(Text::OutHelp))
+        ->capture_default_str()
+        ->type_name("DIR");
 
     varo::cli::FilterOptions filter;
-    CLI::App* filterCommand = app.add_subcommand(
-        "filter", "Writes lsDefaultItemFilter.txt from the item database or from a filter file.");
+    CLI::App* filterCommand = addCommand("filter", Text::FilterAbout);
     CLI::Option* filterDatabase =
-        filterCommand->add_option("--db", filter.database, "the item database");
+        filterCommand->add_option("--db", filter.database, Say(Text::FilterDatabaseHelp))
+            ->type_name("PATH");
     CLI::Option* filterImport =
-        filterCommand->add_option("--import", filter.importFile, "a filter file to read");
+        filterCommand->add_option("--import", filter.importFile, Say(Text::ImportHelp))
+            ->type_name("FILE");
     filterDatabase->excludes(filterImport);
-    filterCommand
-        ->add_option("--apply", filter.applyFile,
-                     "a filter file whose flags the database's items take by name; it is applied "
-                     "first, then --best, --pickup and --show-name set their column in every row")
-        ->needs(filterDatabase);
-    filterCommand->add_option("--form", filter.form, "mobile (UTF-8) or pc (GBK)")
-        ->check(CLI::IsMember({"mobile", "pc"}))
-        ->capture_default_str();
-    AddSwitch(filterCommand, "--best", filter.best, "column 是否显示极品(红字) in every row");
-    AddSwitch(filterCommand, "--pickup", filter.pickUp, "column 自动捡取 in every row");
-    AddSwitch(filterCommand, "--show-name", filter.showName, "column 显示名字 in every row");
-    AddAcceptance(
-        filterCommand, filter.accepted,
-        "go on despite what the checks find (refused otherwise): a file to read that does not "
-        "look like a filter file, names with a tab or a line break or with characters GBK "
-        "lacks, an empty list over a file that holds rows, one form written over a file of the "
-        "other");
-    filterCommand->add_option("--out", filter.outputDirectory, "output directory")
-        ->capture_default_str();
+    filterCommand->add_option("--apply", filter.applyFile, Say(Text::ApplyHelp))
+        ->needs(filterDatabase)
+        ->type_name("FILE");
+    filterCommand->add_option("--form", filter.form, Say(Text::FormHelp))
+        ->check(OneOf({"mobile", "pc"}))
+        ->capture_default_str()
+        ->type_name("mobile|pc");
+    AddSwitch(filterCommand, "--best", filter.best, Text::BestHelp);
+    AddSwitch(filterCommand, "--pickup", filter.pickUp, Text::PickUpHelp);
+    AddSwitch(filterCommand, "--show-name", filter.showName, Text::ShowNameHelp);
+    AddAcceptance(filterCommand, filter.accepted, Say(Text::FilterForceHelp));
+    filterCommand->add_option("--out", filter.outputDirectory, Say(Text::OutHelp))
+        ->capture_default_str()
+        ->type_name("DIR");
 
     varo::cli::ManifestOptions manifest;
     manifest.jobs = varo::DefaultDigestThreads();
-    CLI::App* manifestCommand = app.add_subcommand(
-        "manifest",
-        "Writes update.json (or 单json文件.json) for resource files; a directory stands for "
-        "the files in it that the mode offers, sorted by name.");
-    manifestCommand->add_option("--mode", manifest.mode, "micro, hot or custom")
-        ->check(CLI::IsMember({"micro", "hot", "custom"}))
+    CLI::App* manifestCommand = addCommand("manifest", Text::ManifestAbout);
+    manifestCommand->add_option("--mode", manifest.mode, Say(Text::ModeHelp))
+        ->check(OneOf({"micro", "hot", "custom"}))
+        ->capture_default_str()
+        ->type_name("micro|hot|custom");
+    manifestCommand->add_option("--dir", manifest.directory, Say(Text::DirHelp))
         ->capture_default_str();
-    manifestCommand->add_option("--dir", manifest.directory, "directory of the custom mode")
-        ->capture_default_str();
-    manifestCommand
-        ->add_option("--version", manifest.version,
-                     "assets_version of update.json; next: the version of the update.json in "
-                     "--out with its last number raised by one (1.3.9 gives 1.3.10)")
-        ->capture_default_str();
-    CLI::Option* manifestSingle = manifestCommand->add_flag(
-        "--single", manifest.single, "write 单json文件.json, the entries only");
-    AddAcceptance(
-        manifestCommand, manifest.accepted,
-        "write despite what the checks find (refused otherwise): a --version that is not dotted "
-        "decimal numbers or has white space around it, changed entries under a --version not "
-        "greater than that of the update.json in --out, an update.json there that cannot be "
-        "read, an empty list over a file that holds entries or one that drops more than half "
-        "of them, two files giving one name with other bytes, a --dir that leaves the root");
+    manifestCommand->add_option("--version", manifest.version, Say(Text::VersionHelp))
+        ->capture_default_str()
+        ->type_name("TEXT|next");
+    CLI::Option* manifestSingle =
+        manifestCommand->add_flag("--single", manifest.single, Say(Text::SingleHelp));
+    AddAcceptance(manifestCommand, manifest.accepted, Say(Text::ManifestForceHelp));
     // What the release check does by default now; kept for the scripts that name it.
     manifestCommand->add_flag("--require-new-version")->group("");
     AddJobs(manifestCommand, manifest.jobs);
-    manifestCommand->add_flag("--quiet", manifest.quiet, "no progress bar");
-    manifestCommand->add_flag("--no-cache", manifest.noCache,
-                              "digest every file and leave the digest cache alone (it lives in "
-                              "the user's cache folder; deleting it is always safe)");
+    manifestCommand->add_flag("--quiet", manifest.quiet, Say(Text::QuietHelp));
+    manifestCommand->add_flag("--no-cache", manifest.noCache, Say(Text::NoCacheHelp));
     CLI::Option* manifestOut =
-        manifestCommand->add_option("--out", manifest.outputDirectory, "output directory")
-            ->capture_default_str();
-    manifestCommand
-        ->add_option("--stage", manifest.stageDirectory,
-                     "the publish folder: update.json goes there, and each listed file is "
-                     "copied to where update.json names it unless the folder holds its bytes "
-                     "already; update.json is written last, once every copy succeeded")
+        manifestCommand->add_option("--out", manifest.outputDirectory, Say(Text::OutHelp))
+            ->capture_default_str()
+            ->type_name("DIR");
+    manifestCommand->add_option("--stage", manifest.stageDirectory, Say(Text::StageHelp))
         ->type_name("DIR")
         ->excludes(manifestOut)
         ->excludes(manifestSingle);
-    manifestCommand->add_option("PATH", manifest.paths, "resource files or directories")
-        ->required();
+    manifestCommand->add_option("PATH", manifest.paths, Say(Text::PathsHelp))
+        ->required()
+        ->type_name("");
 
     varo::cli::VerifyOptions verify;
     verify.jobs = varo::DefaultDigestThreads();
-    CLI::App* verifyCommand = app.add_subcommand(
-        "verify",
-        "Checks that a folder holds every file a manifest lists, with the listed size and MD5, "
-        "reading every byte; names the files it holds that the manifest does not list.");
-    verifyCommand->add_option("MANIFEST", verify.manifest, "update.json or 单json文件.json")
-        ->required();
-    verifyCommand->add_option("--root", verify.root,
-                              "the folder the entries are in (default: the manifest's folder)");
+    CLI::App* verifyCommand = addCommand("verify", Text::VerifyAbout);
+    verifyCommand->add_option("MANIFEST", verify.manifest, Say(Text::ManifestArgumentHelp))
+        ->required()
+        ->type_name("");
+    verifyCommand->add_option("--root", verify.root, Say(Text::RootHelp))->type_name("DIR");
     AddJobs(verifyCommand, verify.jobs);
-    verifyCommand->add_flag("--quiet", verify.quiet, "no progress bar");
+    verifyCommand->add_flag("--quiet", verify.quiet, Say(Text::QuietHelp));
 
     // A first word that names no command is said to be one, not "a subcommand is required".
     const auto isCommand = [&](const std::string& word) {
@@ -246,7 +324,7 @@ int Run(int argc, char** argv) {
     };
     if (arguments.size() > 1 && !arguments[1].empty() && arguments[1][0] != '-' &&
         !isCommand(arguments[1])) {
-        return UsageError("unknown command '" + arguments[1] + "'");
+        return UsageError(Say(Text::UnknownCommand, {varo::EscapeControlBytes(arguments[1])}));
     }
     try {
         app.parse(static_cast<int>(argumentPointers.size()), argumentPointers.data());
@@ -257,7 +335,7 @@ int Run(int argc, char** argv) {
     } catch (const CLI::CallForVersion& version) {
         return Exit(app, version);
     } catch (const CLI::ParseError& error) {
-        return UsageError(error.what());
+        return UsageError(ParseErrorText(error));
     }
 
     // Paths pasted from Explorer's 复制为路径 come in double quotes.
@@ -283,11 +361,7 @@ int Run(int argc, char** argv) {
         }
         for (const std::string* path : all) {
             if (path->find('"') != std::string::npos) {
-                return UsageError("the path '" + varo::EscapeControlBytes(*path) +
-                                  "' holds a double quote, which no Windows name can: a "
-                                  "backslash before a closing quote escapes it, so the "
-                                  "arguments after it ran together. Write \"D:\\dir\" or "
-                                  "\"D:\\dir\\\\\"");
+                return UsageError(Say(Text::QuoteInPath, {varo::EscapeControlBytes(*path)}));
             }
         }
     }
@@ -297,7 +371,7 @@ int Run(int argc, char** argv) {
     }
     if (filterCommand->parsed()) {
         if (filter.database.empty() == filter.importFile.empty()) {
-            return UsageError("filter needs exactly one of --db and --import");
+            return UsageError(Say(Text::FilterNeedsOneSource));
         }
         return varo::cli::RunFilter(filter);
     }
@@ -315,9 +389,8 @@ int main(int argc, char** argv) {
     try {
         return Run(argc, argv);
     } catch (const std::bad_alloc&) {
-        return varo::cli::Fail("out of memory; nothing was written");
+        return varo::cli::Fail(Say(Text::OutOfMemory));
     } catch (const std::exception& error) {
-        return varo::cli::Fail(std::string("unexpected failure: ") + error.what() +
-                               "; nothing was written");
+        return varo::cli::Fail(Say(Text::UnexpectedFailure, {error.what()}));
     }
 }

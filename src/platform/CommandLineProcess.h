@@ -30,4 +30,9 @@ bool StandardErrorIsTerminal();
 // holds; 80 when it cannot be told.
 int StandardErrorColumns();
 
+// True when the user reads Chinese: Windows asks the user's interface
+// language; elsewhere the first of LC_ALL, LC_MESSAGES and LANG that is set
+// names a locale starting with "zh".
+bool UserInterfaceIsChinese();
+
 }  // namespace varo

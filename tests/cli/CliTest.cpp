@@ -46,8 +46,9 @@ std::string Quoted(const std::string& text) {
 CliRun RunCli(const TempDir& dir, const std::vector<std::string>& arguments,
               const std::string& prefix = "", const std::string& wrapper = "") {
     // The digest cache of this test's folder, never the user's.
-    std::string command = prefix + "XDG_CACHE_HOME=" + Quoted(dir.File("cache")) + " exec " +
-                          wrapper + Quoted(ProgramDirectory() + "/varo-cli");
+    // English unless the test asks for another language (a later assignment wins).
+    std::string command = "VARO_LANG=en " + prefix + "XDG_CACHE_HOME=" + Quoted(dir.File("cache")) +
+                          " exec " + wrapper + Quoted(ProgramDirectory() + "/varo-cli");
     for (const std::string& argument : arguments) {
         command += ' ';
         command += Quoted(argument);
@@ -585,6 +586,95 @@ TEST_F(CliTest, HelpAndVersion) {
     const CliRun help = RunCli(dir, {"--help"});
     EXPECT_EQ(help.status, 0);
     EXPECT_NE(help.out.find("varo-cli manifest [--mode micro|hot|custom]"), std::string::npos);
+}
+
+// Help, usage errors, failures, refusals and reports in the user's language:
+// VARO_LANG, else the locale; every word of a Chinese run is Chinese but
+// options, file names, kinds and data, and an English run holds no Chinese
+// but data.
+TEST_F(CliTest, SpeaksTheUsersLanguage) {
+    const std::string absent = dir.File("不存在的数据库.DB");
+    const std::string absentAscii = dir.File("absent.DB");
+    test::WriteFile(dir.File("filter.txt"), "木剑,1,1,0,1\r\n");
+    const std::string zh = "VARO_LANG=zh ";
+    const struct {
+        const char* label;
+        std::string prefix;
+        std::vector<std::string> arguments;
+        int status;
+        bool chinese;
+    } cases[] = {
+        {"help", zh, {"--help"}, 0, true},
+        {"pillar's help", zh, {"pillar", "--help"}, 0, true},
+        {"filter's help", zh, {"filter", "--help"}, 0, true},
+        {"manifest's help", zh, {"manifest", "--help"}, 0, true},
+        {"verify's help", zh, {"verify", "--help"}, 0, true},
+        {"no command", zh, {}, 2, true},
+        {"unknown command", zh, {"伪造"}, 2, true},
+        {"an option left out", zh, {"pillar"}, 2, true},
+        {"an option without its value", zh, {"pillar", "--db"}, 2, true},
+        {"an argument too many", zh, {"pillar", "--db", database, "extra.DB"}, 2, true},
+        {"options that exclude each other",
+         zh,
+         {"pillar", "--db", database, "--force", "--allow", "removals"},
+         2,
+         true},
+        {"an option that needs another",
+         zh,
+         {"filter", "--import", dir.File("filter.txt"), "--apply", dir.File("filter.txt")},
+         2,
+         true},
+        {"a value none of the allowed",
+         zh,
+         {"filter", "--db", database, "--form", "平板"},
+         2,
+         true},
+        {"an unknown kind", zh, {"pillar", "--db", database, "--allow", "全部"}, 2, true},
+        {"no jobs", zh, {"manifest", "--jobs", "0", database}, 2, true},
+        {"both sources", zh, {"filter", "--out", out}, 2, true},
+        {"a missing database", zh, {"pillar", "--db", absent}, 1, true},
+        {"a refused finding",
+         zh,
+         {"pillar", "--db", database, "--color", "0", "--out", out},
+         1,
+         true},
+        {"written with a warning",
+         zh,
+         {"pillar", "--db", database, "--color", "0", "--force", "--out", out},
+         0,
+         true},
+        {"a manifest", zh, {"manifest", "--quiet", "--out", out, dir.File("filter.txt")}, 0, true},
+        {"a folder verified", zh, {"verify", out + "/update.json"}, 1, true},
+        {"a Chinese locale",
+         "LC_ALL= LC_MESSAGES= LANG=zh_CN.UTF-8 VARO_LANG= ",
+         {"pillar", "--db", absent},
+         1,
+         true},
+        {"VARO_LANG over the locale",
+         "LC_ALL=zh_CN.UTF-8 VARO_LANG=en ",
+         {"pillar", "--db", absentAscii},
+         1,
+         false},
+        {"an English locale", "LC_ALL=en_US.UTF-8 VARO_LANG= ", {"--help"}, 0, false},
+        {"English usage", "", {"pillar", "--db", database, "extra.DB"}, 2, false},
+    };
+    for (const auto& c : cases) {
+        const CliRun run = RunCli(dir, c.arguments, c.prefix);
+        EXPECT_EQ(run.status, c.status) << c.label << ": " << run.err;
+        // The test's own folders are data.
+        std::string said = run.out + run.err;
+        for (const std::string& folder : {out, dir.Path()}) {
+            for (std::size_t at; (at = said.find(folder)) != std::string::npos;) {
+                said.erase(at, folder.size());
+            }
+        }
+        if (c.chinese) {
+            EXPECT_EQ(test::EnglishIn(said), "") << c.label << ": " << said;
+            EXPECT_NE(test::ChineseIn(said), "") << c.label << ": " << said;
+        } else {
+            EXPECT_EQ(test::ChineseIn(said), "") << c.label << ": " << said;
+        }
+    }
 }
 
 }  // namespace

@@ -30,6 +30,8 @@ class CliMatchesWindowTest : public QObject {
         const QString cache = QDir(folder).filePath(QStringLiteral("../cache"));
         environment.insert(QStringLiteral("XDG_CACHE_HOME"), cache);
         environment.insert(QStringLiteral("LOCALAPPDATA"), QDir::toNativeSeparators(cache));
+        // The refusals below are matched in English, whatever the machine's language.
+        environment.insert(QStringLiteral("VARO_LANG"), QStringLiteral("en"));
         return environment;
     }
 

@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <fstream>
 #include <random>
+#include <set>
 #include <sstream>
 #include <stdexcept>
 
@@ -14,6 +15,7 @@
 #include <sys/stat.h>
 #endif
 
+#include "checks/Findings.h"
 #include "db/SqliteApi.h"
 #include "platform/FileIo.h"
 
@@ -60,6 +62,18 @@ TempDir::~TempDir() {
     std::filesystem::permissions(FileSystemPath(path_), std::filesystem::perms::owner_all,
                                  std::filesystem::perm_options::add, ignored);
     std::filesystem::remove_all(FileSystemPath(path_), ignored);
+}
+
+void SetEnvironment(const char* name, const char* value) {
+#ifdef _WIN32
+    _putenv_s(name, value);
+#else
+    if (*value == '\0') {
+        ::unsetenv(name);
+    } else {
+        ::setenv(name, value, 1);
+    }
+#endif
 }
 
 std::string RunSql(const std::string& path, const std::string& sql) {
@@ -152,6 +166,98 @@ std::vector<std::string> ListDirectory(const std::string& path) {
     }
     std::sort(names.begin(), names.end());
     return names;
+}
+
+namespace {
+
+// The code points of a UTF-8 text.
+std::vector<char32_t> CodePoints(std::string_view utf8) {
+    std::vector<char32_t> points;
+    for (std::size_t i = 0; i < utf8.size();) {
+        const unsigned char lead = static_cast<unsigned char>(utf8[i]);
+        const std::size_t length = lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
+        char32_t point = length == 1 ? lead : lead & (0x7F >> length);
+        for (std::size_t k = 1; k < length && i + k < utf8.size(); ++k) {
+            point = (point << 6) | (static_cast<unsigned char>(utf8[i + k]) & 0x3F);
+        }
+        points.push_back(point);
+        i += length;
+    }
+    return points;
+}
+
+bool IsChinese(char32_t c) {
+    return (c >= 0x2E80 && c <= 0x9FFF) || (c >= 0xFF00 && c <= 0xFFEF) || c == 0x201C ||
+           c == 0x201D || c == 0x2026;
+}
+
+// The names an English text may hold in Chinese: the window's buttons and
+// columns, and a file name.
+const char* const kChineseNames[] = {"单json文件.json",    "DB一键计算", "生成光柱文件",
+                                     "是否显示极品(红字)", "自动捡取",   "显示名字"};
+
+}  // namespace
+
+// The Chinese characters and punctuation of an English text, beside the names.
+std::string ChineseIn(std::string text) {
+    for (const std::string name : kChineseNames) {
+        for (std::size_t at; (at = text.find(name)) != std::string::npos;) {
+            text.erase(at, name.size());
+        }
+    }
+    std::string found;
+    for (const char32_t c : CodePoints(text)) {
+        if (IsChinese(c)) {
+            found += "U+" + std::to_string(static_cast<unsigned long>(c)) + " ";
+        }
+    }
+    return found;
+}
+
+// The English words of a Chinese text: runs of letters that are no option
+// (--out), file name (update.json), finding kind (pillar-values), value of
+// an option (micro|hot) or one of the names and units both languages share.
+std::string EnglishIn(std::string text) {
+    for (std::size_t at; (at = text.find("单json文件.json")) != std::string::npos;) {
+        text.erase(at, std::string_view("单json文件.json").size());
+    }
+    static const std::set<std::string> kShared = {
+        // Names and units.
+        "MiB", "MD5", "GBK", "SQLite", "JSON", "PC", "StdItems", "Windows", "CON", "NUL", "AUX",
+        "COM1", "DB", "Shine", "Varo", "ANSI", "s", "xHH",
+        // What the commands' forms name: placeholders, commands, values and defaults.
+        "DIR", "PATH", "TEXT", "FILE", "KIND", "N", "MANIFEST", "D", "dir", "pillar", "filter",
+        "manifest", "verify", "on", "off", "mobile", "pc", "micro", "hot", "custom", "next",
+        "layout",
+        // The fields of update.json.
+        "md5", "size", "filename", "md5list"};
+    std::string found;
+    const auto isTokenChar = [](char c) {
+        return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') ||
+               c == '_' || c == '.' || c == '-' || c == '|';
+    };
+    for (std::size_t i = 0; i < text.size();) {
+        if (!isTokenChar(text[i])) {
+            ++i;
+            continue;
+        }
+        std::size_t end = i;
+        while (end < text.size() && isTokenChar(text[end])) {
+            ++end;
+        }
+        const std::string token = text.substr(i, end - i);
+        const bool hasLetter =
+            token.find_first_of("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz") !=
+            std::string::npos;
+        const bool nameLike = token.find_first_of("._-|") != std::string::npos;
+        const auto& kinds = FindingKinds();
+        const bool kind = std::find(kinds.begin(), kinds.end(), token) != kinds.end();
+        if (hasLetter && !nameLike && !kind && kShared.count(token) == 0) {
+            found += token + " ";
+        }
+        i = end;
+    }
+    return found;
 }
 
 }  // namespace varo::test

@@ -29,6 +29,17 @@ class TempDir {
     std::string path_;
 };
 
+// What speaks another language in a message, empty when nothing does: the
+// Chinese characters and punctuation of an English text (beside the names of
+// the window's buttons and columns), the English words of a Chinese text
+// (beside options, file names, finding kinds, option values and the names
+// and units both languages share).
+std::string ChineseIn(std::string text);
+std::string EnglishIn(std::string text);
+
+// Sets an environment variable of this process; an empty value removes it.
+void SetEnvironment(const char* name, const char* value);
+
 using Cell = std::optional<std::string>;  // nullopt is SQL NULL
 using Row = std::vector<Cell>;
 

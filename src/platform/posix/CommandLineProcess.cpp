@@ -6,6 +6,8 @@
 
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
+#include <string_view>
 
 namespace varo {
 
@@ -36,6 +38,16 @@ bool StandardErrorIsTerminal() {
 int StandardErrorColumns() {
     winsize size{};
     return ::ioctl(STDERR_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_col > 0 ? size.ws_col : 80;
+}
+
+bool UserInterfaceIsChinese() {
+    for (const char* name : {"LC_ALL", "LC_MESSAGES", "LANG"}) {
+        const char* value = std::getenv(name);
+        if (value != nullptr && *value != '\0') {
+            return std::string_view(value).substr(0, 2) == "zh";
+        }
+    }
+    return false;
 }
 
 }  // namespace varo

@@ -89,4 +89,8 @@ int StandardErrorColumns() {
     return columns > 0 ? columns : 80;
 }
 
+bool UserInterfaceIsChinese() {
+    return PRIMARYLANGID(GetUserDefaultUILanguage()) == LANG_CHINESE;
+}
+
 }  // namespace varo
