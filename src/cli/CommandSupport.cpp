@@ -180,7 +180,10 @@ bool AllowFindings(const std::vector<Finding>& findings, const Accepted& accepte
             Say(Text::FindingLine, {FindingText(finding), FindingKind(finding)});
         Note(covered ? Say(Text::WarningLine, {line}) : line);
         if (!covered && refused.find(FindingKind(finding)) == std::string::npos) {
-            refused += (refused.empty() ? "" : ",") + std::string(FindingKind(finding));
+            if (!refused.empty()) {
+                refused += ',';
+            }
+            refused += FindingKind(finding);
         }
     }
     if (!refused.empty()) {

@@ -45,16 +45,19 @@ void ProgressBar::Draw() {
     const int filled = std::clamp(static_cast<int>(fraction * kWidth), 0, kWidth);
     const double left = fraction > 0 ? seconds * (1 - fraction) / fraction : 0;
     const double bytes = static_cast<double>(bytes_.load());
-    std::string shown =
-        "[" + std::string(static_cast<std::size_t>(filled), '#') +
-        std::string(static_cast<std::size_t>(kWidth - filled), '.') + "] " +
-        Say(Text::Progress, {std::to_string(filesDone_.load()), std::to_string(files_.load()),
-                             Mebibytes(bytes), Mebibytes(seconds > 0 ? bytes / seconds : 0),
-                             std::to_string(static_cast<int>(left + 0.5))});
+    std::string shown = "[";
+    shown.append(static_cast<std::size_t>(filled), '#');
+    shown.append(static_cast<std::size_t>(kWidth - filled), '.');
+    shown += "] ";
+    shown += Say(Text::Progress, {std::to_string(filesDone_.load()), std::to_string(files_.load()),
+                                  Mebibytes(bytes), Mebibytes(seconds > 0 ? bytes / seconds : 0),
+                                  std::to_string(static_cast<int>(left + 0.5))});
     // One line of the terminal, the last column left free: a line that
     // wraps would leave a staircase of stale lines behind.
     const std::size_t width = static_cast<std::size_t>(std::max(StandardErrorColumns() - 1, 10));
-    WriteStandardError("\r" + FittedToColumns(shown, width));
+    std::string line = "\r";
+    line += FittedToColumns(shown, width);
+    WriteStandardError(line);
 }
 
 }  // namespace varo::cli
