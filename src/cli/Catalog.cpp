@@ -290,6 +290,7 @@ constexpr CatalogEntry kCatalog[] = {
      "cache again",
      "那里的文件不是本程序的MD5缓存，已原样保留（删除或移走它即可恢复缓存）"},
     {CacheSqlite, "SQLite: {2}", "{1}（SQLite：{2}）"},
+    {SqliteErrorCode, "error {1}", "错误码{1}"},
     {CacheNotSaved,
      "warning: the digest cache {1} was not saved ({2}); the next run digests these files again",
      "警告：MD5缓存“{1}”没有保存（{2}），下次将重新计算这些文件的MD5"},

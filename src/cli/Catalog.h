@@ -159,6 +159,7 @@ enum class Text {
     CacheNoSqlite,
     CacheNotOurs,
     CacheSqlite,
+    SqliteErrorCode,
     CacheNotSaved,
     CacheNotUsed,
     ReleaseChange,

@@ -42,8 +42,9 @@ std::string CacheProblemText(const CacheProblem& problem) {
         case CacheProblem::Kind::Sqlite:
             return Say(Text::CacheSqlite,
                        {SqliteCodeWords(problem.sqliteCode, CurrentLanguage()),
-                        problem.message.empty() ? std::to_string(problem.sqliteCode)
-                                                : EscapeControlBytes(problem.message)});
+                        problem.message.empty()
+                            ? Say(Text::SqliteErrorCode, {std::to_string(problem.sqliteCode)})
+                            : EscapeControlBytes(problem.message)});
         case CacheProblem::Kind::None:
             break;
     }
