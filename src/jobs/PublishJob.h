@@ -11,6 +11,7 @@
 #include "manifest/PreviousRelease.h"
 #include "manifest/ResourceImport.h"
 #include "manifest/ResourceList.h"
+#include "platform/HttpClient.h"
 #include "platform/SystemError.h"
 
 namespace varo {
@@ -27,6 +28,10 @@ struct PublishedEntryProblem {
         Unreadable,   // `error` says why
         SizeDiffers,  // `listedSize` against `foundSize`
         Md5Differs,   // `listedMd5` against `foundMd5`
+        // From a web server only:
+        ServerStatus,    // an answer other than the file: `status` (Missing: 404 or 410)
+        Unfetched,       // no answer: `fetchFailure` and `reason`
+        RedirectedAway,  // to another server: `location`, not followed
     };
     Kind kind = Kind::Missing;
     std::size_t entry = 0;  // its place in the manifest, from 0
@@ -36,6 +41,10 @@ struct PublishedEntryProblem {
     std::uint64_t foundSize = 0;
     std::string foundMd5;
     SystemError error;
+    int status = 0;  // the web server's answer
+    HttpResponse::Failure fetchFailure = HttpResponse::Failure::None;
+    std::string reason;
+    std::string location;
 };
 
 // A manifest checked against a folder.
@@ -44,6 +53,9 @@ struct PublishVerification {
         None,
         Unreadable,    // the manifest: `readError` (EFBIG: over `sizeLimit`)
         NotAManifest,  // `manifest.error` and `manifest.fault` say why
+        // From a web server only: the manifest itself, as an entry's
+        // problem would say (`fetched`).
+        Unfetched,
     };
     Problem problem = Problem::None;
     SystemError readError;
@@ -56,6 +68,12 @@ struct PublishVerification {
     std::vector<std::string> unlisted;
     std::uint64_t bytesRead = 0;
     bool cancelled = false;
+    // From a web server: why the manifest was not fetched, and whether the
+    // manifest a client gets differs from the server's own copy (a cache in
+    // front of the server serves an old one); sizes only (`quick`).
+    PublishedEntryProblem fetched;
+    bool staleManifest = false;
+    bool quick = false;
 
     bool Matches() const { return problem == Problem::None && problems.empty() && !cancelled; }
 };

@@ -1,0 +1,197 @@
+#include "platform/HttpClient.h"
+
+#include <windows.h>
+
+#include <winhttp.h>
+
+#include <vector>
+
+#include "platform/windows/WindowsText.h"
+
+namespace varo {
+namespace {
+
+struct HandleCloser {
+    void operator()(HINTERNET handle) const { WinHttpCloseHandle(handle); }
+};
+using Handle = std::unique_ptr<void, HandleCloser>;
+
+// WinHTTP's own words for its error codes live in winhttp.dll.
+std::string WinHttpMessage(DWORD code) {
+    wchar_t* buffer = nullptr;
+    const DWORD length = FormatMessageW(
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_HMODULE | FORMAT_MESSAGE_FROM_SYSTEM |
+            FORMAT_MESSAGE_IGNORE_INSERTS,
+        GetModuleHandleW(L"winhttp.dll"), code, 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
+    if (length == 0 || buffer == nullptr) {
+        return "WinHTTP error " + std::to_string(code);
+    }
+    std::wstring text(buffer, length);
+    LocalFree(buffer);
+    while (!text.empty() && (text.back() == L'\r' || text.back() == L'\n' || text.back() == L' ')) {
+        text.pop_back();
+    }
+    return windows::Narrow(text);
+}
+
+HttpResponse Failure(DWORD code) {
+    HttpResponse response;
+    response.failure =
+        code == ERROR_WINHTTP_TIMEOUT ? HttpResponse::Failure::TimedOut
+        : code == ERROR_WINHTTP_NAME_NOT_RESOLVED || code == ERROR_WINHTTP_CANNOT_CONNECT
+            ? HttpResponse::Failure::CannotConnect
+            : HttpResponse::Failure::Failed;
+    if (response.failure != HttpResponse::Failure::TimedOut) {
+        response.reason = WinHttpMessage(code);
+    }
+    return response;
+}
+
+// A header of the response as text; empty when it has none.
+std::wstring Header(HINTERNET request, DWORD which) {
+    DWORD bytes = 0;
+    WinHttpQueryHeaders(request, which, WINHTTP_HEADER_NAME_BY_INDEX, WINHTTP_NO_OUTPUT_BUFFER,
+                        &bytes, WINHTTP_NO_HEADER_INDEX);
+    if (GetLastError() != ERROR_INSUFFICIENT_BUFFER || bytes == 0) {
+        return {};
+    }
+    std::wstring value(bytes / sizeof(wchar_t), L'\0');
+    if (!WinHttpQueryHeaders(request, which, WINHTTP_HEADER_NAME_BY_INDEX, value.data(), &bytes,
+                             WINHTTP_NO_HEADER_INDEX)) {
+        return {};
+    }
+    value.resize(bytes / sizeof(wchar_t));
+    return value;
+}
+
+std::optional<std::uint64_t> Number(std::wstring_view digits) {
+    if (digits.empty() || digits.size() > 19 ||
+        digits.find_first_not_of(L"0123456789") != std::wstring_view::npos) {
+        return std::nullopt;
+    }
+    std::uint64_t value = 0;
+    for (const wchar_t c : digits) {
+        value = value * 10 + static_cast<std::uint64_t>(c - L'0');
+    }
+    return value;
+}
+
+}  // namespace
+
+struct HttpConnection::State {
+    HttpTimeouts timeouts;
+    Handle session;
+    // The connection to the last server, reused while requests go there.
+    Handle connection;
+    std::wstring host;
+    INTERNET_PORT port = 0;
+};
+
+HttpConnection::HttpConnection(const HttpTimeouts& timeouts) : state_(std::make_unique<State>()) {
+    state_->timeouts = timeouts;
+    state_->session.reset(WinHttpOpen(L"varo-cli", WINHTTP_ACCESS_TYPE_AUTOMATIC_PROXY,
+                                      WINHTTP_NO_PROXY_NAME, WINHTTP_NO_PROXY_BYPASS, 0));
+    if (!state_->session) {
+        // Older systems know no automatic proxy: the default one.
+        state_->session.reset(WinHttpOpen(L"varo-cli", WINHTTP_ACCESS_TYPE_DEFAULT_PROXY,
+                                          WINHTTP_NO_PROXY_NAME, WINHTTP_NO_PROXY_BYPASS, 0));
+    }
+    if (state_->session) {
+        WinHttpSetTimeouts(state_->session.get(), timeouts.connectMilliseconds,
+                           timeouts.connectMilliseconds, timeouts.stallMilliseconds,
+                           timeouts.stallMilliseconds);
+    }
+}
+
+HttpConnection::~HttpConnection() = default;
+
+HttpResponse HttpConnection::Fetch(const HttpRequest& request) {
+    if (!state_->session) {
+        return Failure(GetLastError());
+    }
+    const std::wstring url = windows::Widen(request.url);
+    URL_COMPONENTS parts{};
+    parts.dwStructSize = sizeof parts;
+    parts.dwHostNameLength = static_cast<DWORD>(-1);
+    parts.dwUrlPathLength = static_cast<DWORD>(-1);
+    parts.dwExtraInfoLength = static_cast<DWORD>(-1);
+    if (!WinHttpCrackUrl(url.c_str(), static_cast<DWORD>(url.size()), 0, &parts)) {
+        return Failure(GetLastError());
+    }
+    const std::wstring host(parts.lpszHostName, parts.dwHostNameLength);
+    std::wstring path(parts.lpszUrlPath, parts.dwUrlPathLength);
+    path.append(parts.lpszExtraInfo, parts.dwExtraInfoLength);
+    if (!state_->connection || host != state_->host || parts.nPort != state_->port) {
+        state_->connection.reset(
+            WinHttpConnect(state_->session.get(), host.c_str(), parts.nPort, 0));
+        if (!state_->connection) {
+            return Failure(GetLastError());
+        }
+        state_->host = host;
+        state_->port = parts.nPort;
+    }
+    // The path as given: it is percent-encoded already.
+    DWORD flags = WINHTTP_FLAG_ESCAPE_DISABLE | WINHTTP_FLAG_ESCAPE_DISABLE_QUERY;
+    if (parts.nScheme == INTERNET_SCHEME_HTTPS) {
+        flags |= WINHTTP_FLAG_SECURE;
+    }
+    Handle handle(WinHttpOpenRequest(state_->connection.get(), request.head ? L"HEAD" : L"GET",
+                                     path.c_str(), nullptr, WINHTTP_NO_REFERER,
+                                     WINHTTP_DEFAULT_ACCEPT_TYPES, flags));
+    if (!handle) {
+        return Failure(GetLastError());
+    }
+    DWORD disable = WINHTTP_DISABLE_REDIRECTS;
+    WinHttpSetOption(handle.get(), WINHTTP_OPTION_DISABLE_FEATURE, &disable, sizeof disable);
+    std::wstring headers;
+    if (request.range) {
+        headers += L"Range: bytes=" + std::to_wstring(request.range->first) + L"-" +
+                   std::to_wstring(request.range->second) + L"\r\n";
+    }
+    if (request.noCache) {
+        headers += L"Cache-Control: no-cache\r\nPragma: no-cache\r\n";
+    }
+    if (!WinHttpSendRequest(handle.get(),
+                            headers.empty() ? WINHTTP_NO_ADDITIONAL_HEADERS : headers.c_str(),
+                            static_cast<DWORD>(headers.size()), WINHTTP_NO_REQUEST_DATA, 0, 0, 0) ||
+        !WinHttpReceiveResponse(handle.get(), nullptr)) {
+        return Failure(GetLastError());
+    }
+    HttpResponse response;
+    DWORD status = 0;
+    DWORD size = sizeof status;
+    WinHttpQueryHeaders(handle.get(), WINHTTP_QUERY_STATUS_CODE | WINHTTP_QUERY_FLAG_NUMBER,
+                        WINHTTP_HEADER_NAME_BY_INDEX, &status, &size, WINHTTP_NO_HEADER_INDEX);
+    response.status = static_cast<int>(status);
+    response.contentLength = Number(Header(handle.get(), WINHTTP_QUERY_CONTENT_LENGTH));
+    const std::wstring range = Header(handle.get(), WINHTTP_QUERY_CONTENT_RANGE);
+    if (const std::size_t slash = range.rfind(L'/'); slash != std::wstring::npos) {
+        response.rangeTotal = Number(std::wstring_view(range).substr(slash + 1));
+    }
+    response.location = windows::Narrow(Header(handle.get(), WINHTTP_QUERY_LOCATION));
+    if (request.head) {
+        return response;
+    }
+    std::vector<char> buffer(256 * 1024);
+    for (;;) {
+        DWORD read = 0;
+        if (!WinHttpReadData(handle.get(), buffer.data(), static_cast<DWORD>(buffer.size()),
+                             &read)) {
+            HttpResponse failed = Failure(GetLastError());
+            failed.status = response.status;
+            failed.bodyBytes = response.bodyBytes;
+            return failed;
+        }
+        if (read == 0) {
+            break;
+        }
+        response.bodyBytes += read;
+        if (request.onBody && !request.onBody(std::string_view(buffer.data(), read))) {
+            response.failure = HttpResponse::Failure::Stopped;
+            break;
+        }
+    }
+    return response;
+}
+
+}  // namespace varo
