@@ -129,13 +129,30 @@ constexpr CatalogEntry kCatalog[] = {
      "不再复制）；所有文件复制成功后才最后写入update.json"},
     {PathsHelp, "resource files or directories", "资源文件或目录"},
     {VerifyAbout,
-     "Checks that a folder holds every file a manifest lists, with the listed size and MD5, "
-     "reading every byte; names the files it holds that the manifest does not list.",
-     "校验发布目录：读取每个字节，检查清单列出的每个文件是否都在，大小和MD5是否与清单一致；"
-     "并列出目录中清单没有列出的文件。"},
-    {ManifestArgumentHelp, "update.json or 单json文件.json", "update.json或单json文件.json"},
+     "Checks that a folder, or the web server at an address, holds every file a manifest lists, "
+     "with the listed size and MD5, reading every byte (from a server as a client fetches it; "
+     "with --quick the sizes alone); names the files a folder holds that the manifest does not "
+     "list.",
+     "校验发布目录或网址：检查清单列出的每个文件是否都在，大小和MD5是否与清单一致，读取每个"
+     "字节（网址上的文件按客户端的方式下载；加上--quick只比较大小）；并列出目录中清单没有列出"
+     "的文件。"},
+    {ManifestArgumentHelp,
+     "update.json or 单json文件.json: a path, or an http:// or https:// address",
+     "update.json或单json文件.json：路径，或http://、https://网址"},
     {RootHelp, "the folder the entries are in (default: the manifest's folder)",
      "文件所在的目录（默认：清单所在的目录）"},
+    {VerifyJobsHelp,
+     "digest threads for a folder (default: {1}); fetches at once for an address (default: {2})",
+     "校验目录时计算MD5的线程数（默认：{1}）；校验网址时同时下载的个数（默认：{2}）"},
+    {QuickHelp, "an address only: the sizes the server gives, without reading the bytes",
+     "仅用于网址：只比较服务器给出的大小，不读取内容"},
+    {QuickNeedsAddress,
+     "--quick is for an address (http:// or https://); a folder is always read whole",
+     "--quick只用于网址（http://或https://）；校验目录时总是读取全部内容"},
+    {RootNeedsFolder,
+     "--root is for a manifest in a folder; the entries of an address are fetched from the "
+     "manifest's folder on the server",
+     "--root只用于目录中的清单；网址上的文件总是从服务器上清单所在的目录下载"},
 
     // Counted nouns and lists.
     {Bytes, "{1} byte|{1} bytes", "{1}字节"},
@@ -349,6 +366,27 @@ constexpr CatalogEntry kCatalog[] = {
     {EntryMd5Differs, "{1}: MD5 differs: listed {2}, found {3}",
      "{1}：MD5不一致：清单为{2}，实际为{3}"},
     {EntryUnlisted, "{1}: not in the manifest", "{1}：不在清单中"},
+    {EntryLeavesBase, "{1}: the name leaves the manifest's folder; not fetched",
+     "{1}：文件名指向清单所在目录之外，没有下载"},
+    {EntryMissingAnswer, "{1}: missing (the server answered {2})", "{1}：缺少（服务器返回{2}）"},
+    {EntryServerStatus, "{1}: the server answered {2}", "{1}：服务器返回{2}"},
+    {EntryTimedOut, "{1}: not fetched: nothing arrived for {2} seconds",
+     "{1}：未能下载：{2}秒内没有收到任何数据"},
+    {EntryCannotConnect, "{1}: not fetched: no connection to the server ({2})",
+     "{1}：未能下载：无法连接服务器（{2}）"},
+    {EntryFetchFailed, "{1}: not fetched ({2})", "{1}：未能下载（{2}）"},
+    {EntryRedirectedAway, "{1}: redirected to another server, not followed: {2}",
+     "{1}：被重定向到另一台服务器，未跟随：{2}"},
+    {StaleManifest,
+     "warning: {1} as a client fetches it differs from the server's own copy (fetched past "
+     "every cache): a cache in front of the server serves an old manifest; the entries were "
+     "checked against the server's copy",
+     "警告：客户端得到的{1}与服务器上的不同（绕过缓存才得到服务器上的），服务器前面的缓存"
+     "仍在提供旧的清单；以下按服务器上的清单校验"},
+    {CheckedAddress, "checked {1} at {2} ({3} fetched): {4}", "已校验{2}的{1}（下载{3}）：{4}"},
+    {CheckedSizes, "checked the sizes of {1} at {2} (the bytes were not read): {4}",
+     "已校验{2}的{1}的大小（未读取内容）：{4}"},
+    {SlowestFetch, "slowest: {1} ({2} s)", "最慢：{1}（{2}秒）"},
     {Checked, "checked {1} in {2} ({3} read): {4}", "已校验“{2}”中的{1}（读取{3}）：{4}"},
     {ItMatches, "it matches", "一致"},
     {AllMatch, "all match", "全部一致"},

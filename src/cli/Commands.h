@@ -61,11 +61,17 @@ struct ManifestOptions {
 };
 
 struct VerifyOptions {
-    std::string manifest;
-    std::string root;  // empty: the manifest's folder
-    int jobs = 1;
+    std::string manifest;  // a path, or an http(s) address
+    std::string root;      // empty: the manifest's folder
+    int jobs = 0;          // 0: one per hardware thread for a folder, 8 fetches for an address
     bool quiet = false;
+    bool quick = false;  // an address: sizes only
 };
+
+// Fetches at once when verify checks an address and --jobs is not given.
+inline constexpr int kDefaultFetches = 8;
+// More fetches at once than this would look like an attack to a server.
+inline constexpr int kMostFetches = 64;
 
 int RunPillar(const PillarOptions& options);
 int RunFilter(const FilterOptions& options);

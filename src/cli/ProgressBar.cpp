@@ -52,6 +52,13 @@ void ProgressBar::Draw() {
     shown += Say(Text::Progress, {std::to_string(filesDone_.load()), std::to_string(files_.load()),
                                   Mebibytes(bytes), Mebibytes(seconds > 0 ? bytes / seconds : 0),
                                   std::to_string(static_cast<int>(left + 0.5))});
+    {
+        std::lock_guard lock(noteMutex_);
+        if (!note_.empty()) {
+            shown += "  ";
+            shown += note_;
+        }
+    }
     // One line of the terminal, the last column left free: a line that
     // wraps would leave a staircase of stale lines behind.
     const std::size_t width = static_cast<std::size_t>(std::max(StandardErrorColumns() - 1, 10));

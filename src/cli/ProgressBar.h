@@ -36,6 +36,11 @@ class ProgressBar {
         filesDone_ = state.filesDone;
         bytes_ = state.bytesRead;
     }
+    // Words drawn after the figures (the slowest fetch, say).
+    void SetNote(std::string note) {
+        std::lock_guard lock(noteMutex_);
+        note_ = std::move(note);
+    }
 
   private:
     void Run() {
@@ -54,6 +59,8 @@ class ProgressBar {
     std::atomic<std::uint64_t> bytes_{0};
     std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now();
     std::mutex mutex_;
+    std::mutex noteMutex_;
+    std::string note_;
     std::condition_variable wake_;
     bool stopped_ = false;
     std::thread thread_;

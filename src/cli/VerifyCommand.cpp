@@ -1,7 +1,11 @@
 #include <cerrno>
 
+#include <algorithm>
+#include <cstdio>
 #include "cli/Commands.h"
 #include "cli/ProgressBar.h"
+
+#include "jobs/AddressVerifyJob.h"
 #include "jobs/PublishJob.h"
 #include "platform/CommandLineProcess.h"
 #include "platform/Path.h"
@@ -23,13 +27,17 @@ std::string ManifestProblemText(const PublishVerification& verification) {
                : EscapeControlBytes(verification.manifest.error);
 }
 
-std::string ProblemLine(const PublishedEntryProblem& problem) {
+// One problem as a line says it; `timeouts` are those of the fetches.
+std::string ProblemLine(const PublishedEntryProblem& problem, bool address,
+                        const HttpTimeouts& timeouts = {}) {
     const std::string name = ShownUtf8(problem.filename);
     switch (problem.kind) {
         case PublishedEntryProblem::Kind::LeavesRoot:
-            return Say(Text::EntryLeavesRoot, {name});
+            return Say(address ? Text::EntryLeavesBase : Text::EntryLeavesRoot, {name});
         case PublishedEntryProblem::Kind::Missing:
-            return Say(Text::EntryMissing, {name});
+            return problem.status != 0
+                       ? Say(Text::EntryMissingAnswer, {name, std::to_string(problem.status)})
+                       : Say(Text::EntryMissing, {name});
         case PublishedEntryProblem::Kind::NotAFile:
             return Say(Text::EntryNotAFile, {name});
         case PublishedEntryProblem::Kind::Unreadable:
@@ -40,17 +48,97 @@ std::string ProblemLine(const PublishedEntryProblem& problem) {
         case PublishedEntryProblem::Kind::Md5Differs:
             return Say(Text::EntryMd5Differs,
                        {name, ShownUtf8(problem.listedMd5), problem.foundMd5});
+        case PublishedEntryProblem::Kind::ServerStatus:
+            return Say(Text::EntryServerStatus, {name, std::to_string(problem.status)});
+        case PublishedEntryProblem::Kind::RedirectedAway:
+            return Say(Text::EntryRedirectedAway, {name, ShownUtf8(problem.location)});
+        case PublishedEntryProblem::Kind::Unfetched:
+            switch (problem.fetchFailure) {
+                case HttpResponse::Failure::TimedOut:
+                    return Say(Text::EntryTimedOut,
+                               {name, std::to_string(timeouts.stallMilliseconds / 1000)});
+                case HttpResponse::Failure::CannotConnect:
+                    return Say(Text::EntryCannotConnect, {name, ShownUtf8(problem.reason)});
+                default:
+                    return Say(Text::EntryFetchFailed, {name, ShownUtf8(problem.reason)});
+            }
     }
     return name;
 }
 
 }  // namespace
 
+// The outcome after the count of entries: all match, or how many do not,
+// and the files not listed.
+std::string Outcome(const PublishVerification& verification) {
+    const std::size_t entries = verification.manifest.entries.size();
+    const std::string unlisted = verification.unlisted.empty()
+                                     ? std::string()
+                                     : SayFor(verification.unlisted.size(), Text::UnlistedCount,
+                                              {std::to_string(verification.unlisted.size())});
+    return verification.problems.empty()
+               ? Say(entries == 1 ? Text::ItMatches : Text::AllMatch) + unlisted
+               : SayFor(verification.problems.size(), Text::SomeDoNotMatch,
+                        {std::to_string(verification.problems.size()), unlisted});
+}
+
+// Every entry of the manifest at a web address, fetched as a client does.
+int RunAddressVerify(const VerifyOptions& options) {
+    AddressVerifyRun run;
+    run.connections = options.jobs > 0 ? std::min(options.jobs, kMostFetches) : kDefaultFetches;
+    run.quick = options.quick;
+    PublishVerification verification;
+    if (!options.quiet && StandardErrorIsTerminal()) {
+        ProgressBar progress;
+        run.onProgress = [&](const AddressVerifyProgress& state) {
+            progress.Set({state.filesDone, state.files, state.filesDone, state.files, state.bytes});
+            if (!state.slowestName.empty()) {
+                char seconds[32];
+                std::snprintf(seconds, sizeof seconds, "%.1f", state.slowestSeconds);
+                progress.SetNote(Say(Text::SlowestFetch, {ShownUtf8(state.slowestName), seconds}));
+            }
+        };
+        verification = VerifyPublishedAddress(options.manifest, run);
+    } else {
+        verification = VerifyPublishedAddress(options.manifest, run);
+    }
+    const std::string address = ShownUtf8(options.manifest);
+    switch (verification.problem) {
+        case PublishVerification::Problem::None:
+            break;
+        case PublishVerification::Problem::Unfetched:
+            return Fail(ProblemLine(verification.fetched, true, run.timeouts));
+        case PublishVerification::Problem::Unreadable:
+        case PublishVerification::Problem::NotAManifest:
+            return Fail(
+                Say(Text::ManifestUnreadable, {address, ManifestProblemText(verification)}));
+    }
+    if (verification.staleManifest) {
+        Note(Say(Text::StaleManifest, {address}));
+    }
+    std::string report;
+    for (const PublishedEntryProblem& problem : verification.problems) {
+        report += ProblemLine(problem, true, run.timeouts) + "\n";
+    }
+    const std::string entries = Counted(verification.manifest.entries.size(), Text::Entries);
+    report +=
+        (options.quick ? Say(Text::CheckedSizes, {entries, address, "", Outcome(verification)})
+                       : Say(Text::CheckedAddress,
+                             {entries, address, Counted(verification.bytesRead, Text::Bytes),
+                              Outcome(verification)})) +
+        "\n";
+    WriteStandardOutput(report);
+    return verification.Matches() ? 0 : 1;
+}
+
 // Every entry of the manifest against the folder that serves it: the
 // problems on stdout, one line each, then one line that sums up.
 int RunVerify(const VerifyOptions& options) {
+    if (IsWebAddress(options.manifest)) {
+        return RunAddressVerify(options);
+    }
     PublishVerifyRun run;
-    run.threads = options.jobs;
+    run.threads = options.jobs > 0 ? options.jobs : DefaultDigestThreads();
     PublishVerification verification;
     if (!options.quiet && StandardErrorIsTerminal()) {
         ProgressBar progress;
@@ -65,24 +153,16 @@ int RunVerify(const VerifyOptions& options) {
     }
     std::string report;
     for (const PublishedEntryProblem& problem : verification.problems) {
-        report += ProblemLine(problem) + "\n";
+        report += ProblemLine(problem, false) + "\n";
     }
     for (const std::string& name : verification.unlisted) {
         report += Say(Text::EntryUnlisted, {ShownUtf8(name)}) + "\n";
     }
-    const std::size_t entries = verification.manifest.entries.size();
-    const std::string unlisted = verification.unlisted.empty()
-                                     ? std::string()
-                                     : SayFor(verification.unlisted.size(), Text::UnlistedCount,
-                                              {std::to_string(verification.unlisted.size())});
-    const std::string outcome =
-        verification.problems.empty()
-            ? Say(entries == 1 ? Text::ItMatches : Text::AllMatch) + unlisted
-            : SayFor(verification.problems.size(), Text::SomeDoNotMatch,
-                     {std::to_string(verification.problems.size()), unlisted});
-    report += Say(Text::Checked, {Counted(entries, Text::Entries), Shown(verification.root),
-                                  Counted(verification.bytesRead, Text::Bytes), outcome}) +
-              "\n";
+    report +=
+        Say(Text::Checked,
+            {Counted(verification.manifest.entries.size(), Text::Entries), Shown(verification.root),
+             Counted(verification.bytesRead, Text::Bytes), Outcome(verification)}) +
+        "\n";
     WriteStandardOutput(report);
     return verification.Matches() ? 0 : 1;
 }

@@ -16,6 +16,7 @@
 #include "cli/Catalog.h"
 #include "cli/Commands.h"
 #include "digest/FileDigest.h"
+#include "jobs/AddressVerifyJob.h"
 #include "platform/CommandLineProcess.h"
 #include "platform/Path.h"
 #include "text/Printable.h"
@@ -33,7 +34,7 @@ constexpr const char* kUsageLines =
     "  varo-cli manifest [--mode micro|hot|custom] [--dir TEXT] [--version TEXT|next] [--single] "
     "[--jobs N] [--force | --allow KIND,...] "
     "[--quiet] [--no-cache] [--out DIR | --stage DIR] PATH...\n"
-    "  varo-cli verify   MANIFEST [--root DIR] [--jobs N] [--quiet]\n"
+    "  varo-cli verify   (MANIFEST [--root DIR] | URL [--quick]) [--jobs N] [--quiet]\n"
     "  varo-cli --help | --version\n";
 
 // More digest threads than this never help: the disk or the cores are busy long before.
@@ -175,7 +176,7 @@ void AddSwitch(CLI::App* command, const char* name, std::optional<bool>& target,
 
 // --jobs N: digest threads. Any count above what the files need changes
 // nothing: a large number is taken as the most a job uses.
-void AddJobs(CLI::App* command, int& jobs) {
+void AddJobs(CLI::App* command, int& jobs, const std::string& help) {
     command
         ->add_option_function<std::string>(
             "--jobs",
@@ -183,7 +184,7 @@ void AddJobs(CLI::App* command, int& jobs) {
                 const std::size_t digits = value.size() - value.find_first_not_of('0');
                 jobs = digits > 4 ? kMostJobs : std::min(std::stoi(value), kMostJobs);
             },
-            Say(Text::JobsHelp, {std::to_string(jobs)}))
+            help)
         ->check(CLI::Validator(
             [](const std::string& value) {
                 const bool number = !value.empty() &&
@@ -292,7 +293,7 @@ int Run(int argc, char** argv) {
     AddAcceptance(manifestCommand, manifest.accepted, Say(Text::ManifestForceHelp));
     // What the release check does by default now; kept for the scripts that name it.
     manifestCommand->add_flag("--require-new-version")->group("");
-    AddJobs(manifestCommand, manifest.jobs);
+    AddJobs(manifestCommand, manifest.jobs, Say(Text::JobsHelp, {std::to_string(manifest.jobs)}));
     manifestCommand->add_flag("--quiet", manifest.quiet, Say(Text::QuietHelp));
     manifestCommand->add_flag("--no-cache", manifest.noCache, Say(Text::NoCacheHelp));
     CLI::Option* manifestOut =
@@ -308,13 +309,15 @@ int Run(int argc, char** argv) {
         ->type_name("");
 
     varo::cli::VerifyOptions verify;
-    verify.jobs = varo::DefaultDigestThreads();
     CLI::App* verifyCommand = addCommand("verify", Text::VerifyAbout);
     verifyCommand->add_option("MANIFEST", verify.manifest, Say(Text::ManifestArgumentHelp))
         ->required()
         ->type_name("");
     verifyCommand->add_option("--root", verify.root, Say(Text::RootHelp))->type_name("DIR");
-    AddJobs(verifyCommand, verify.jobs);
+    AddJobs(verifyCommand, verify.jobs,
+            Say(Text::VerifyJobsHelp, {std::to_string(varo::DefaultDigestThreads()),
+                                       std::to_string(varo::cli::kDefaultFetches)}));
+    verifyCommand->add_flag("--quick", verify.quick, Say(Text::QuickHelp));
     verifyCommand->add_flag("--quiet", verify.quiet, Say(Text::QuietHelp));
 
     // A first word that names no command is said to be one, not "a subcommand is required".
@@ -376,6 +379,13 @@ int Run(int argc, char** argv) {
         return varo::cli::RunFilter(filter);
     }
     if (verifyCommand->parsed()) {
+        const bool address = varo::IsWebAddress(verify.manifest);
+        if (verify.quick && !address) {
+            return UsageError(Say(Text::QuickNeedsAddress));
+        }
+        if (!verify.root.empty() && address) {
+            return UsageError(Say(Text::RootNeedsFolder));
+        }
         return varo::cli::RunVerify(verify);
     }
     return varo::cli::RunManifest(manifest);

@@ -38,9 +38,13 @@ std::optional<AddressParts> SplitAddress(std::string_view url) {
     rest = rest.substr(0, rest.find('#'));
     const std::size_t end = rest.find_first_of("/?");
     parts.server = AsciiLower(rest.substr(0, end));
-    parts.path = end == std::string_view::npos ? "/" : std::string(rest.substr(end));
-    if (parts.path.front() == '?') {
-        parts.path.insert(0, "/");
+    parts.path.push_back('/');
+    if (end != std::string_view::npos) {
+        std::string_view tail = rest.substr(end);
+        if (tail.front() == '/') {
+            tail.remove_prefix(1);
+        }
+        parts.path.append(tail);
     }
     // The scheme's own port is the same server written either way.
     const std::string_view defaultPort = parts.scheme == "http" ? ":80" : ":443";

@@ -75,7 +75,9 @@ struct PublishVerification {
     bool staleManifest = false;
     bool quick = false;
 
-    bool Matches() const { return problem == Problem::None && problems.empty() && !cancelled; }
+    bool Matches() const {
+        return problem == Problem::None && problems.empty() && !cancelled && !staleManifest;
+    }
 };
 
 struct PublishVerifyRun {

@@ -18,6 +18,7 @@
 #include "pillar/LightPillar.h"
 #include "platform/FileIo.h"
 #include "platform/ProgramDirectory.h"
+#include "support/HttpTestServer.h"
 #include "support/TestSupport.h"
 
 namespace varo {
@@ -586,6 +587,58 @@ TEST_F(CliTest, HelpAndVersion) {
     const CliRun help = RunCli(dir, {"--help"});
     EXPECT_EQ(help.status, 0);
     EXPECT_NE(help.out.find("varo-cli manifest [--mode micro|hot|custom]"), std::string::npos);
+}
+
+// verify of an address: what a client would fetch, each problem on a line,
+// the exit status as for a folder; --quick and --root only where they apply.
+TEST_F(CliTest, VerifyFetchesWhatAClientWould) {
+    const std::string manifest =
+        "{\"assets_version\":\"1\",\"md5list\":["
+        "{\"filename\":\"data/地图 1.map\",\"md5\":\"900150983cd24fb0d6963f7d28e17f72\","
+        "\"size\":\"3\"},"
+        "{\"filename\":\"data/gone.wzl\",\"md5\":\"900150983cd24fb0d6963f7d28e17f72\","
+        "\"size\":\"3\"}]}";
+    test::HttpTestServer server([&manifest](const test::TestRequest& request) {
+        const std::string path =
+            test::PercentDecoded(request.target.substr(0, request.target.find('?')));
+        if (path == "/pub/update.json") {
+            return test::TestResponse(200, manifest);
+        }
+        if (path == "/pub/data/地图 1.map" || path == "/pub/data/gone.wzl") {
+            return test::TestResponse(200, "abc");
+        }
+        if (path == "/broken/update.json") {
+            return test::TestResponse(200, manifest);
+        }
+        if (path == "/broken/data/地图 1.map") {
+            return test::TestResponse(200, "abd");
+        }
+        return test::TestResponse(404, "no");
+    });
+    const std::string good = server.Address() + "/pub/update.json";
+    const std::string broken = server.Address() + "/broken/update.json";
+    const struct {
+        std::vector<std::string> arguments;
+        int status;
+        const char* says;
+    } cases[] = {
+        {{"verify", good}, 0, "checked 2 entries at "},
+        {{"verify", "--quick", "--jobs", "1", good}, 0, "checked the sizes of 2 entries"},
+        {{"verify", broken}, 1, "data/地图 1.map: MD5 differs"},
+        {{"verify", broken}, 1, "data/gone.wzl: missing (the server answered 404)"},
+        {{"verify", "--quick", broken}, 1, "1 entry does not match"},
+        {{"verify", server.Address() + "/none/update.json"},
+         1,
+         "missing (the server answered 404)"},
+        {{"verify", "--quick", out + "/update.json"}, 2, "--quick is for an address"},
+        {{"verify", "--root", out, good}, 2, "--root is for a manifest in a folder"},
+    };
+    for (const auto& c : cases) {
+        const CliRun run = RunCli(dir, c.arguments);
+        EXPECT_EQ(run.status, c.status) << c.arguments.back() << ": " << run.err;
+        EXPECT_NE((run.out + run.err).find(c.says), std::string::npos) << c.says << "\n"
+                                                                       << run.out << run.err;
+    }
 }
 
 // Help, usage errors, failures, refusals and reports in the user's language:

@@ -6,6 +6,7 @@
 #else
 #include <arpa/inet.h>
 #include <netinet/in.h>
+#include <sys/select.h>
 #include <sys/socket.h>
 #include <unistd.h>
 #endif
@@ -182,6 +183,20 @@ void HttpTestServer::Serve(std::intptr_t socket) {
     for (;;) {
         std::size_t end;
         while ((end = buffer.find("\r\n\r\n")) == std::string::npos) {
+            // Waits a little at a time, so that the server can go while a
+            // client keeps its connection open.
+            fd_set readable;
+            FD_ZERO(&readable);
+            FD_SET(static_cast<Socket>(socket), &readable);
+            timeval wait{0, 100000};
+            const int ready =
+                ::select(static_cast<int>(socket) + 1, &readable, nullptr, nullptr, &wait);
+            if (stopping_ || ready < 0) {
+                return;
+            }
+            if (ready == 0) {
+                continue;
+            }
             const auto received =
                 ::recv(static_cast<Socket>(socket), chunk, static_cast<int>(sizeof chunk), 0);
             if (received <= 0) {

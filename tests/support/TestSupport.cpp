@@ -229,6 +229,8 @@ std::string EnglishIn(std::string text) {
         "DIR", "PATH", "TEXT", "FILE", "KIND", "N", "MANIFEST", "D", "dir", "pillar", "filter",
         "manifest", "verify", "on", "off", "mobile", "pc", "micro", "hot", "custom", "next",
         "layout",
+        // Web addresses.
+        "http", "https",
         // The fields of update.json.
         "md5", "size", "filename", "md5list"};
     std::string found;

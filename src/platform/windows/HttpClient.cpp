@@ -143,6 +143,12 @@ HttpResponse HttpConnection::Fetch(const HttpRequest& request) {
     }
     DWORD disable = WINHTTP_DISABLE_REDIRECTS;
     WinHttpSetOption(handle.get(), WINHTTP_OPTION_DISABLE_FEATURE, &disable, sizeof disable);
+    // The wait for the answer's headers has a timeout of its own (90 s by default).
+    DWORD stall = static_cast<DWORD>(state_->timeouts.stallMilliseconds);
+    WinHttpSetTimeouts(handle.get(), state_->timeouts.connectMilliseconds,
+                       state_->timeouts.connectMilliseconds, state_->timeouts.stallMilliseconds,
+                       state_->timeouts.stallMilliseconds);
+    WinHttpSetOption(handle.get(), WINHTTP_OPTION_RECEIVE_RESPONSE_TIMEOUT, &stall, sizeof stall);
     std::wstring headers;
     if (request.range) {
         headers += L"Range: bytes=" + std::to_wstring(request.range->first) + L"-" +
