@@ -29,6 +29,7 @@
 #include "app/pages/filter/FilterGridView.h"
 #include "app/pages/filter/FilterPage.h"
 #include "app/pages/manifest/ManifestPage.h"
+#include "app/pages/manifest/VerifySourceDialog.h"
 #include "app/widgets/GridFindBox.h"
 #include "app/window/MainWindow.h"
 
@@ -166,6 +167,14 @@ int main(int argc, char** argv) {
         return false;
     });
     window.manifestPage->WriteStandaloneManifest();
+    // 校验发布目录…'s box, offering the address checked last.
+    {
+        varo::VerifySourceDialog source(
+            &window, QStringLiteral("https://cdn.example.com/update/update.json"), {});
+        source.show();
+        ok &= Shoot(source, out.filePath(QStringLiteral("3-manifest-verify-source.png")),
+                    Frame::Screen);
+    }
 
     // Page 4: about.
     window.选择夹1->setCurrentIndex(3);

@@ -145,11 +145,12 @@ struct FetchedText {
 };
 
 FetchedText FetchText(HttpConnection& connection, const std::string& url, bool noCache,
-                      std::uint64_t limit) {
+                      std::uint64_t limit, const std::atomic<bool>* cancel) {
     FetchedText fetched;
     HttpRequest request;
     request.url = url;
     request.noCache = noCache;
+    request.cancel = cancel;
     request.onBody = [&fetched, limit](std::string_view bytes) {
         if (fetched.body.size() + bytes.size() > limit) {
             fetched.tooLarge = true;
@@ -253,10 +254,15 @@ PublishVerification VerifyPublishedAddress(const std::string& url, const Address
 
     // The manifest: as a client fetches it, then past every cache.
     std::unique_ptr<HttpConnection> first = pool.Take();
-    const FetchedText asClient = FetchText(*first, address, false, verification.sizeLimit);
+    const FetchedText asClient =
+        FetchText(*first, address, false, verification.sizeLimit, run.cancel);
     const FetchedText fromServer =
-        FetchText(*first, CacheDefeating(address), true, verification.sizeLimit);
+        FetchText(*first, CacheDefeating(address), true, verification.sizeLimit, run.cancel);
     pool.Give(std::move(first));
+    if (run.cancel != nullptr && run.cancel->load()) {
+        verification.cancelled = true;
+        return verification;
+    }
     const FetchedText& manifest =
         AnswerProblem(fromServer.response, {}) || fromServer.tooLarge ? asClient : fromServer;
     if (manifest.tooLarge) {
@@ -325,6 +331,7 @@ PublishVerification VerifyPublishedAddress(const std::string& url, const Address
             std::unique_ptr<HttpConnection> connection = pool.Take();
             HttpRequest request;
             request.url = EntryAddress(base, entry.filename);
+            request.cancel = run.cancel;
             std::uint64_t size = 0;
             bool sized = false;
             Md5 md5;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -22,6 +23,9 @@ struct HttpRequest {
     // The body as it arrives, piece by piece; false stops the transfer
     // (the result is then `Stopped`).
     std::function<bool(std::string_view bytes)> onBody;
+    // True ends the request within a fraction of a second, also while it
+    // waits for the server (the result is then `Stopped`).
+    const std::atomic<bool>* cancel = nullptr;
 };
 
 struct HttpResponse {

@@ -7,6 +7,7 @@
 
 #include <cstdlib>
 
+#include "app/pages/manifest/VerifySourceDialog.h"
 #include "support/TestSupport.h"
 
 namespace varo::test {
@@ -43,6 +44,12 @@ GuiHarness::GuiHarness() {
         requests_.append(request);
         return answers_.isEmpty() ? QStringList() : answers_.takeFirst();
     });
+    // 校验发布目录…'s box takes the next answer as the path or address typed.
+    SetVerifySourceRoutine([this](QWidget*, const QString& lastAddress) {
+        verifySourcesOffered_.append(lastAddress);
+        return answers_.isEmpty() || answers_.first().isEmpty() ? QString()
+                                                                : answers_.takeFirst().first();
+    });
     SetMessageRoutine([this](MessageKind kind, const QString& caption, const QString& text) {
         messages_.append({kind, caption, text});
     });
@@ -71,6 +78,7 @@ GuiHarness::GuiHarness() {
 GuiHarness::~GuiHarness() {
     window_.reset();
     SetOpenFileDialogRoutine({});
+    SetVerifySourceRoutine({});
     SetMessageRoutine({});
     SetQuestionRoutine({});
     SetChoiceRoutine({});

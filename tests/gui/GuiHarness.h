@@ -45,6 +45,8 @@ class GuiHarness {
     // The next dialog returns these paths; an empty list cancels it.
     void AnswerNextDialog(const QStringList& paths) { answers_.append(paths); }
     const QList<OpenFileRequest>& DialogRequests() const { return requests_; }
+    // The address 校验发布目录…'s box offered each time it was shown.
+    const QStringList& VerifySourcesOffered() const { return verifySourcesOffered_; }
     const QList<ShownMessage>& Messages() const { return messages_; }
     // Questions are answered Yes unless a test queued another answer.
     void AnswerNextQuestion(bool yes) { questionAnswers_.append(yes); }
@@ -61,6 +63,7 @@ class GuiHarness {
     ListHitTestRecord hitTest_;
     std::unique_ptr<MainWindow> window_;
     QList<QStringList> answers_;
+    QStringList verifySourcesOffered_;
     QList<OpenFileRequest> requests_;
     QList<ShownMessage> messages_;
     QList<bool> questionAnswers_;

@@ -30,6 +30,7 @@
 #include "app/pages/manifest/ManifestPage.h"
 #include "app/pages/pillar/LightPillarPage.h"
 #include "app/widgets/LineListBox.h"
+#include "support/HttpTestServer.h"
 #include "platform/ProgramDirectory.h"
 #include "support/TestSupport.h"
 
@@ -695,6 +696,68 @@ class ManifestPageTest : public QObject {
         fixture.harness.PressEscape();
         QVERIFY(test::WaitForImport(page));
         QVERIFY(!QFile::exists(other + QStringLiteral("/update.json")));
+        QCOMPARE(fixture.harness.Messages().size(), said);
+    }
+
+    // 校验发布目录… with the address clients fetch from: each answer of the
+    // server said under its heading, an old manifest in a cache named, the
+    // address offered again next time and kept in the settings; Esc ends a
+    // check that waits on a slow server, and nothing is said.
+    void checkOfWhatAServerServes() {
+        ManifestFixture fixture;
+        ManifestPage& page = fixture.Page();
+        QByteArray manifest =
+            "{\"assets_version\":\"1\",\"md5list\":["
+            "{\"filename\":\"data/a.wzl\",\"md5\":\"0cc175b9c0f1b6a831c399e269772661\","
+            "\"size\":\"1\"}]}";
+        bool fileThere = true;
+        bool staleCache = false;
+        int delay = 0;
+        test::HttpTestServer server([&](const test::TestRequest& request) {
+            const std::string path = request.target.substr(0, request.target.find('?'));
+            if (path == "/pub/update.json") {
+                const bool passes = request.headers.count("cache-control") != 0;
+                return test::TestResponse(200, staleCache && !passes ? std::string("{}")
+                                                                     : manifest.toStdString())
+                    .Delayed(delay);
+            }
+            return path == "/pub/data/a.wzl" && fileThere ? test::TestResponse(200, "a")
+                                                         : test::TestResponse(404, "no");
+        });
+        const QString address = QString::fromStdString(server.Address() + "/pub/update.json");
+        const struct {
+            const char* label;
+            std::function<void()> before;
+            QString said;
+        } cases[] = {
+            {"the server serves the release", [] {}, QStringLiteral("的1个条目全部相符")},
+            {"a file not uploaded", [&] { fileThere = false; },
+             QStringLiteral("缺失的文件（1项）：\n  data/a.wzl（服务器返回404）")},
+            {"an old manifest in a cache", [&] { fileThere = true, staleCache = true; },
+             QStringLiteral("服务器前面的缓存仍在提供旧的清单")},
+        };
+        for (const auto& c : cases) {
+            c.before();
+            fixture.harness.AnswerNextDialog({address});
+            page.CheckPublishFolder();
+            QVERIFY2(page.IsImporting(), c.label);
+            QVERIFY(test::WaitForImport(page));
+            const QString& said = fixture.harness.Messages().last().text;
+            QVERIFY2(said.contains(c.said), qPrintable(QString::fromUtf8(c.label) + ": " + said));
+        }
+        QCOMPARE(fixture.harness.VerifySourcesOffered(),
+                 QStringList({QString(), address, address}));
+        Settings settings;
+        page.Remember(settings);
+        QCOMPARE(QString::fromStdString(settings["manifest.verifyAddress"]), address);
+
+        delay = 3000;
+        const qsizetype said = fixture.harness.Messages().size();
+        fixture.harness.AnswerNextDialog({address});
+        page.CheckPublishFolder();
+        QTest::qWait(200);
+        fixture.harness.PressEscape();
+        QVERIFY(test::WaitForImport(page));
         QCOMPARE(fixture.harness.Messages().size(), said);
     }
 

@@ -91,6 +91,10 @@ std::size_t OnBody(char* data, std::size_t size, std::size_t count, void* user) 
 // nothing for the stall time ends.
 int OnProgress(void* user, curl_off_t, curl_off_t received, curl_off_t, curl_off_t) {
     Transfer& transfer = *static_cast<Transfer*>(user);
+    if (transfer.request->cancel != nullptr && transfer.request->cancel->load()) {
+        transfer.stopped = true;
+        return 1;
+    }
     const auto now = std::chrono::steady_clock::now();
     if (received != transfer.lastBytes) {
         transfer.lastBytes = received;

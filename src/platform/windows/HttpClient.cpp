@@ -4,6 +4,10 @@
 
 #include <winhttp.h>
 
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
 #include <vector>
 
 #include "platform/windows/WindowsText.h"
@@ -79,7 +83,28 @@ std::optional<std::uint64_t> Number(std::wstring_view digits) {
 }  // namespace
 
 struct HttpConnection::State {
+    // Closes the request under way when its cancel turns true: WinHTTP ends
+    // a synchronous call whose request handle another thread closes.
+    void Watch() {
+        std::unique_lock lock(mutex);
+        while (!stopping) {
+            wake.wait_for(lock, std::chrono::milliseconds(100));
+            if (current != nullptr && cancel != nullptr && cancel->load()) {
+                WinHttpCloseHandle(current);
+                current = nullptr;
+                closed = true;
+            }
+        }
+    }
+
     HttpTimeouts timeouts;
+    std::mutex mutex;
+    std::condition_variable wake;
+    bool stopping = false;
+    HINTERNET current = nullptr;
+    const std::atomic<bool>* cancel = nullptr;
+    bool closed = false;
+    std::thread watcher;
     Handle session;
     // The connection to the last server, reused while requests go there.
     Handle connection;
@@ -103,7 +128,16 @@ HttpConnection::HttpConnection(const HttpTimeouts& timeouts) : state_(std::make_
     }
 }
 
-HttpConnection::~HttpConnection() = default;
+HttpConnection::~HttpConnection() {
+    if (state_->watcher.joinable()) {
+        {
+            std::lock_guard lock(state_->mutex);
+            state_->stopping = true;
+        }
+        state_->wake.notify_all();
+        state_->watcher.join();
+    }
+}
 
 HttpResponse HttpConnection::Fetch(const HttpRequest& request) {
     if (!state_->session) {
@@ -141,6 +175,33 @@ HttpResponse HttpConnection::Fetch(const HttpRequest& request) {
     if (!handle) {
         return Failure(GetLastError());
     }
+    if (request.cancel != nullptr && !state_->watcher.joinable()) {
+        state_->watcher = std::thread([state = state_.get()] { state->Watch(); });
+    }
+    {
+        std::lock_guard lock(state_->mutex);
+        state_->current = handle.get();
+        state_->cancel = request.cancel;
+        state_->closed = false;
+    }
+    // Whatever way the request ends: the watcher lets it go, and a handle it
+    // closed is not closed again.
+    struct Release {
+        State& state;
+        Handle& handle;
+        ~Release() {
+            std::lock_guard lock(state.mutex);
+            state.current = nullptr;
+            state.cancel = nullptr;
+            if (state.closed) {
+                handle.release();
+            }
+        }
+    } release{*state_, handle};
+    const auto stopped = [&] {
+        std::lock_guard lock(state_->mutex);
+        return state_->closed;
+    };
     DWORD disable = WINHTTP_DISABLE_REDIRECTS;
     WinHttpSetOption(handle.get(), WINHTTP_OPTION_DISABLE_FEATURE, &disable, sizeof disable);
     // The wait for the answer's headers has a timeout of its own (90 s by default).
@@ -161,7 +222,12 @@ HttpResponse HttpConnection::Fetch(const HttpRequest& request) {
                             headers.empty() ? WINHTTP_NO_ADDITIONAL_HEADERS : headers.c_str(),
                             static_cast<DWORD>(headers.size()), WINHTTP_NO_REQUEST_DATA, 0, 0, 0) ||
         !WinHttpReceiveResponse(handle.get(), nullptr)) {
-        return Failure(GetLastError());
+        HttpResponse failed = Failure(GetLastError());
+        if (stopped()) {
+            failed = {};
+            failed.failure = HttpResponse::Failure::Stopped;
+        }
+        return failed;
     }
     HttpResponse response;
     DWORD status = 0;
@@ -184,6 +250,9 @@ HttpResponse HttpConnection::Fetch(const HttpRequest& request) {
         if (!WinHttpReadData(handle.get(), buffer.data(), static_cast<DWORD>(buffer.size()),
                              &read)) {
             HttpResponse failed = Failure(GetLastError());
+            if (stopped()) {
+                failed.failure = HttpResponse::Failure::Stopped;
+            }
             failed.status = response.status;
             failed.bodyBytes = response.bodyBytes;
             return failed;

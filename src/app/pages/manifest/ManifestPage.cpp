@@ -29,6 +29,7 @@
 #include "app/messages/SystemErrorText.h"
 #include "app/messages/TextBridge.h"
 #include "app/pages/manifest/ProgressTask.h"
+#include "app/pages/manifest/VerifySourceDialog.h"
 #include "app/widgets/LineListBox.h"
 #include "app/widgets/WrappingButton.h"
 #include "digest/FileDigest.h"
@@ -83,6 +84,78 @@ QString ProblemLines(const QString& heading, const QStringList& names) {
         text += QStringLiteral("\n  ……另有%1项").arg(names.size() - 10);
     }
     return text;
+}
+
+// The address 校验发布目录… checked last, offered again.
+constexpr const char* kVerifyAddressSetting = "manifest.verifyAddress";
+
+// What follows an entry's name in its group: the sizes, the reason, the
+// server's answer.
+QString ProblemDetail(const PublishedEntryProblem& problem, int stallMilliseconds) {
+    using Kind = PublishedEntryProblem::Kind;
+    switch (problem.kind) {
+        case Kind::SizeDiffers:
+            return QStringLiteral("：清单%1字节，实际%2字节")
+                .arg(ShownUtf8(problem.listedSize))
+                .arg(problem.foundSize);
+        case Kind::Unreadable:
+            return QStringLiteral("：") + SystemErrorText(problem.error, FileAccess::Read);
+        case Kind::Missing:
+            return problem.status != 0 ? QStringLiteral("（服务器返回%1）").arg(problem.status)
+                                       : QString();
+        case Kind::ServerStatus:
+            return QStringLiteral("：%1").arg(problem.status);
+        case Kind::RedirectedAway:
+            return QStringLiteral("：") + ShownUtf8(problem.location);
+        case Kind::Unfetched:
+            switch (problem.fetchFailure) {
+                case HttpResponse::Failure::TimedOut:
+                    return QStringLiteral("：超时（%1秒内没有收到任何数据）")
+                        .arg(stallMilliseconds / 1000);
+                case HttpResponse::Failure::CannotConnect:
+                    return QStringLiteral("：无法连接服务器（%1）").arg(ShownUtf8(problem.reason));
+                default:
+                    return QStringLiteral("：") + ShownUtf8(problem.reason);
+            }
+        case Kind::NotAFile:
+        case Kind::Md5Differs:
+        case Kind::LeavesRoot:
+            break;
+    }
+    return QString();
+}
+
+// The problems of a check, grouped by kind under their headings; an
+// address's fetches took `stallMilliseconds` to time out.
+QStringList GroupedProblems(const PublishVerification& verification, bool address,
+                            int stallMilliseconds) {
+    using Kind = PublishedEntryProblem::Kind;
+    const std::pair<Kind, QString> kinds[] = {
+        {Kind::Missing, QStringLiteral("缺失的文件")},
+        {Kind::NotAFile, QStringLiteral("不是文件")},
+        {Kind::SizeDiffers, QStringLiteral("大小不符")},
+        {Kind::Md5Differs, QStringLiteral("MD5不符")},
+        {Kind::Unreadable, QStringLiteral("无法读取")},
+        {Kind::ServerStatus, QStringLiteral("服务器返回错误")},
+        {Kind::Unfetched, QStringLiteral("未能下载")},
+        {Kind::RedirectedAway, QStringLiteral("被重定向到另一台服务器（未跟随）")},
+        {Kind::LeavesRoot, address ? QStringLiteral("名称指向清单所在目录之外（未下载）")
+                                   : QStringLiteral("名称指向目录之外（未打开）")},
+    };
+    QStringList parts;
+    for (const auto& [kind, heading] : kinds) {
+        QStringList names;
+        for (const PublishedEntryProblem& problem : verification.problems) {
+            if (problem.kind != kind) {
+                continue;
+            }
+            names << ShownUtf8(problem.filename) + ProblemDetail(problem, stallMilliseconds);
+        }
+        if (!names.isEmpty()) {
+            parts << ProblemLines(heading, names);
+        }
+    }
+    return parts;
 }
 
 constexpr RememberedText<ManifestPage> kRememberedTexts[] = {
@@ -225,10 +298,16 @@ void ManifestPage::SelectMode(QCheckBox* clicked) {
 void ManifestPage::Remember(Settings& settings) const {
     RememberTexts<ManifestPage>(*this, kRememberedTexts, settings);
     settings["manifest.mode"] = ModeBox(*this, Mode()).first;
+    if (!lastVerifyAddress_.empty()) {
+        settings[kVerifyAddressSetting] = lastVerifyAddress_;
+    }
 }
 
 void ManifestPage::Restore(const Settings& settings) {
     RestoreTexts<ManifestPage>(*this, kRememberedTexts, settings);
+    if (const auto address = settings.find(kVerifyAddressSetting); address != settings.end()) {
+        lastVerifyAddress_ = address->second;
+    }
     const auto mode = settings.find("manifest.mode");
     if (mode == settings.end()) {
         return;
@@ -244,6 +323,9 @@ void ManifestPage::Restore(const Settings& settings) {
 }
 
 QString ManifestPage::SettingCaption(std::string_view name) {
+    if (name == kVerifyAddressSetting) {
+        return QStringLiteral("上次校验的网址");
+    }
     return CaptionOf<ManifestPage>(kRememberedTexts, name);
 }
 
@@ -717,11 +799,32 @@ void ManifestPage::CheckPublishFolder() {
     request.directory = FromUtf8(outputDirectory_);
     request.filter = QStringLiteral("json文件|*.json");
     request.folderKey = QStringLiteral("verify");
-    const QStringList chosen = RunOpenFileDialog(window(), request);
-    if (chosen.isEmpty()) {
+    const QString source = AskVerifySource(window(), FromUtf8(lastVerifyAddress_), request);
+    if (source.isEmpty()) {
         return;
     }
-    const std::string manifest = ToUtf8(chosen.first());
+    // A path pasted from Explorer's 复制为路径 comes in double quotes.
+    const std::string manifest = UnquotedPath(ToUtf8(source));
+    if (IsWebAddress(manifest)) {
+        lastVerifyAddress_ = manifest;
+        StartTask(QStringLiteral("校验网址中请耐心等待"),
+                  [this, manifest](const std::atomic<bool>& cancel,
+                                   const DigestProgress& progress) -> std::function<void()> {
+                      AddressVerifyRun run;
+                      run.cancel = &cancel;
+                      run.onProgress = [&progress](const AddressVerifyProgress& state) {
+                          progress({state.filesDone, state.files, state.filesDone, state.files,
+                                    state.bytes});
+                      };
+                      PublishVerification verification = VerifyPublishedAddress(manifest, run);
+                      return Guarded([this, verification = std::move(verification), manifest,
+                                      stall = run.timeouts.stallMilliseconds] {
+                          EndTask();
+                          FinishAddressCheck(verification, manifest, stall);
+                      });
+                  });
+        return;
+    }
     StartTask(QStringLiteral("校验发布目录中请耐心等待"),
               [this, manifest](const std::atomic<bool>& cancel,
                                const DigestProgress& progress) -> std::function<void()> {
@@ -750,36 +853,7 @@ void ManifestPage::FinishCheck(const PublishVerification& verification,
                     QStringLiteral("无法读取清单“%1”：%2。").arg(ShownPath(manifest), reason));
         return;
     }
-    using Kind = PublishedEntryProblem::Kind;
-    const std::pair<Kind, QString> kinds[] = {
-        {Kind::Missing, QStringLiteral("缺失的文件")},
-        {Kind::NotAFile, QStringLiteral("不是文件")},
-        {Kind::SizeDiffers, QStringLiteral("大小不符")},
-        {Kind::Md5Differs, QStringLiteral("MD5不符")},
-        {Kind::Unreadable, QStringLiteral("无法读取")},
-        {Kind::LeavesRoot, QStringLiteral("名称指向目录之外（未打开）")},
-    };
-    QStringList parts;
-    for (const auto& [kind, heading] : kinds) {
-        QStringList names;
-        for (const PublishedEntryProblem& problem : verification.problems) {
-            if (problem.kind != kind) {
-                continue;
-            }
-            QString name = ShownUtf8(problem.filename);
-            if (kind == Kind::SizeDiffers) {
-                name += QStringLiteral("：清单%1字节，实际%2字节")
-                            .arg(ShownUtf8(problem.listedSize))
-                            .arg(problem.foundSize);
-            } else if (kind == Kind::Unreadable) {
-                name += QStringLiteral("：") + SystemErrorText(problem.error, FileAccess::Read);
-            }
-            names << name;
-        }
-        if (!names.isEmpty()) {
-            parts << ProblemLines(heading, names);
-        }
-    }
+    QStringList parts = GroupedProblems(verification, false, 0);
     QStringList unlisted;
     for (const std::string& name : verification.unlisted) {
         unlisted << ShownUtf8(name);
@@ -801,6 +875,58 @@ void ManifestPage::FinishCheck(const PublishVerification& verification,
         QStringLiteral("校验结果"),
         summary + (parts.isEmpty() ? QString()
                                    : QStringLiteral("\n\n") + parts.join(QStringLiteral("\n\n"))));
+}
+
+void ManifestPage::FinishAddressCheck(const PublishVerification& verification,
+                                      const std::string& address, int stallMilliseconds) {
+    if (verification.cancelled) {
+        return;
+    }
+    switch (verification.problem) {
+        case PublishVerification::Problem::None:
+            break;
+        case PublishVerification::Problem::Unfetched: {
+            const PublishedEntryProblem& fetched = verification.fetched;
+            const QString reason = fetched.kind == PublishedEntryProblem::Kind::Missing ||
+                                           fetched.kind == PublishedEntryProblem::Kind::ServerStatus
+                                       ? QStringLiteral("服务器返回%1").arg(fetched.status)
+                                       : ProblemDetail(fetched, stallMilliseconds).mid(1);
+            ShowMessage(MessageKind::Warning, QStringLiteral("校验失败"),
+                        QStringLiteral("无法下载清单“%1”：%2。").arg(ShownUtf8(address), reason));
+            return;
+        }
+        case PublishVerification::Problem::Unreadable:
+        case PublishVerification::Problem::NotAManifest:
+            ShowMessage(
+                MessageKind::Warning, QStringLiteral("校验失败"),
+                QStringLiteral("“%1”不是可读的清单：%2。")
+                    .arg(ShownUtf8(address),
+                         verification.problem == PublishVerification::Problem::Unreadable
+                             ? QStringLiteral("文件大于%1").arg(SizeText(verification.sizeLimit))
+                             : ManifestFaultText(verification.manifest.fault)));
+            return;
+    }
+    QStringList parts = GroupedProblems(verification, true, stallMilliseconds);
+    const std::size_t entries = verification.manifest.entries.size();
+    QString text = parts.isEmpty() ? QStringLiteral("“%1”的%2个条目全部相符（已下载%3字节）。")
+                                         .arg(ShownUtf8(address))
+                                         .arg(entries)
+                                         .arg(verification.bytesRead)
+                                   : QStringLiteral("“%1”的%2个条目有%3个不符：")
+                                         .arg(ShownUtf8(address))
+                                         .arg(entries)
+                                         .arg(verification.problems.size());
+    if (verification.staleManifest) {
+        text = QStringLiteral(
+                   "客户端得到的清单与服务器上的不同（绕过缓存才得到服务器上的）：服务器前面的"
+                   "缓存仍在提供旧的清单，客户端暂时不会更新。以下按服务器上的清单校验。\n\n") +
+               text;
+    }
+    ShowMessage(
+        verification.Matches() ? MessageKind::Plain : MessageKind::Warning,
+        QStringLiteral("校验结果"),
+        text + (parts.isEmpty() ? QString()
+                                : QStringLiteral("\n\n") + parts.join(QStringLiteral("\n\n"))));
 }
 
 bool ManifestPage::eventFilter(QObject* watched, QEvent* event) {

@@ -11,6 +11,7 @@
 #include "cache/DigestCache.h"
 #include "checks/Findings.h"
 #include "digest/FileDigest.h"
+#include "jobs/AddressVerifyJob.h"
 #include "jobs/ManifestJob.h"
 #include "jobs/PublishJob.h"
 #include "jobs/ResourceImportJob.h"
@@ -129,6 +130,8 @@ class ManifestPage : public PageCanvas {
     void FinishExport(const StageOutcome& staged, const std::vector<std::string>& gone,
                       const PlannedOutput& output, const std::string& folder);
     void FinishCheck(const PublishVerification& verification, const std::string& manifest);
+    void FinishAddressCheck(const PublishVerification& verification, const std::string& address,
+                            int stallMilliseconds);
     // The files an import passed over, the names two of its files share, a
     // digest cache that could not be used.
     void ShowImportSummary(const std::vector<SkippedResource>& skipped,
@@ -146,6 +149,7 @@ class ManifestPage : public PageCanvas {
     void ShowList();
 
     std::string outputDirectory_;
+    std::string lastVerifyAddress_;  // offered again by 校验发布目录…
     std::string cachePath_;
     // What the read-only list shows, with the file each name came from (for
     // the question about a name given again with other bytes).
