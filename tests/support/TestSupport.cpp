@@ -226,9 +226,9 @@ std::string EnglishIn(std::string text) {
         "MiB", "MD5", "GBK", "SQLite", "JSON", "PC", "StdItems", "Windows", "CON", "NUL", "AUX",
         "COM1", "DB", "Shine", "Varo", "ANSI", "s", "xHH",
         // What the commands' forms name: placeholders, commands, values and defaults.
-        "DIR", "PATH", "TEXT", "FILE", "KIND", "N", "MANIFEST", "D", "dir", "pillar", "filter",
-        "manifest", "verify", "on", "off", "mobile", "pc", "micro", "hot", "custom", "next",
-        "layout",
+        "DIR", "PATH", "TEXT", "FILE", "KIND", "N", "MANIFEST", "URL", "D", "dir", "pillar",
+        "filter", "manifest", "verify", "on", "off", "mobile", "pc", "micro", "hot", "custom",
+        "next", "layout",
         // Web addresses.
         "http", "https",
         // The fields of update.json.
