@@ -236,10 +236,10 @@ void HttpTestServer::Serve(std::intptr_t socket) {
         const auto range = request.headers.find("range");
         if (status == 200 && response.ranges && !body.empty() && range != request.headers.end() &&
             range->second.rfind("bytes=", 0) == 0) {
-            const std::string spec = range->second.substr(6);
-            const std::size_t first = std::stoul(spec.substr(0, spec.find('-')));
-            const std::size_t last =
-                std::min<std::size_t>(std::stoul(spec.substr(spec.find('-') + 1)), body.size() - 1);
+            const std::string wanted = range->second.substr(6);
+            const std::size_t first = std::stoul(wanted.substr(0, wanted.find('-')));
+            const std::size_t last = std::min<std::size_t>(
+                std::stoul(wanted.substr(wanted.find('-') + 1)), body.size() - 1);
             headers += "Content-Range: bytes " + std::to_string(first) + "-" +
                        std::to_string(last) + "/" + std::to_string(body.size()) + "\r\n";
             body = body.substr(first, last - first + 1);
