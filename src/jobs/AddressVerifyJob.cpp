@@ -349,6 +349,7 @@ PublishVerification VerifyPublishedAddress(const std::string& url, const Address
                     // the whole size from its Content-Range.
                     request.head = false;
                     request.range = {{0, 0}};
+                    request.sizeOnly = true;
                     request.onBody = [&](std::string_view piece) {
                         size += piece.size();
                         bytes += piece.size();
@@ -357,6 +358,8 @@ PublishVerification VerifyPublishedAddress(const std::string& url, const Address
                     response = FetchFollowing(*connection, request, [&size] { size = 0; });
                     if (response.status == 206 && response.rangeTotal) {
                         size = *response.rangeTotal;
+                    } else if (response.status != 206 && response.contentLength) {
+                        size = *response.contentLength;  // the whole file, not sent
                     }
                     sized = true;
                 }

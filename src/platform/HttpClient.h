@@ -23,6 +23,11 @@ struct HttpRequest {
     // The body as it arrives, piece by piece; false stops the transfer
     // (the result is then `Stopped`).
     std::function<bool(std::string_view bytes)> onBody;
+    // The size is all that is wanted: the transfer ends, as a success, once
+    // the answer's headers give it (Content-Length, or the total of a
+    // Content-Range), so that a server that answers a part with the whole
+    // file does not send all of it.
+    bool sizeOnly = false;
     // True ends the request within a fraction of a second, also while it
     // waits for the server (the result is then `Stopped`).
     const std::atomic<bool>* cancel = nullptr;

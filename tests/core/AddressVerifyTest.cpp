@@ -93,6 +93,12 @@ TEST(AddressVerify, EveryEntryAsAClientFetchesIt) {
         {"data/away.wzl", "away",
          TestResponse(302).With("Location", "http://mirror.invalid/away.wzl"), Kind::RedirectedAway,
          Kind::RedirectedAway},
+        // A proxy that answers a part with the whole body, and no length.
+        {"data/whole.wzl", bytes, TestResponse(200, bytes).WithoutLength().IgnoringRanges(),
+         std::nullopt, std::nullopt},
+        // The same with a length on GET: --quick takes it and reads no byte.
+        {"data/whole-sized.wzl", bytes,
+         TestResponse(200, bytes).HeadWithoutLength().IgnoringRanges(), std::nullopt, std::nullopt},
         {"data/streamed.wzl", bytes, TestResponse(200, bytes).WithoutLength(), std::nullopt,
          std::nullopt},
         {"../secret.wzl", "secret", TestResponse(200, "secret"), Kind::LeavesRoot,
@@ -124,6 +130,11 @@ TEST(AddressVerify, EveryEntryAsAClientFetchesIt) {
                 << c.filename << (quick ? " (quick)" : "");
         }
         EXPECT_FALSE(verification.Matches());
+        if (quick) {
+            // The bytes of the two files without a length on HEAD and with no
+            // part served, one of them counted; the other's length taken.
+            EXPECT_LT(verification.bytesRead, 2 * bytes.size());
+        }
     }
     std::size_t gets = 0;
     for (const TestRequest& request : server.Requests()) {

@@ -250,7 +250,7 @@ void HttpTestServer::Serve(std::intptr_t socket) {
         }
         if (response.withoutLength) {
             headers += "Connection: close\r\n";
-        } else {
+        } else if (!(response.headWithoutLength && request.method == "HEAD")) {
             headers += "Content-Length: " + std::to_string(body.size()) + "\r\n";
         }
         const std::string answer = "HTTP/1.1 " + std::to_string(status) + " " +

@@ -35,12 +35,23 @@ struct TestResponse {
         withoutLength = true;
         return *this;
     }
+    // HEAD answered without Content-Length, GET with it.
+    TestResponse& HeadWithoutLength() {
+        headWithoutLength = true;
+        return *this;
+    }
+    // The whole body for a request of a part, as some servers and proxies do.
+    TestResponse& IgnoringRanges() {
+        ranges = false;
+        return *this;
+    }
 
     int status = 200;
     std::string body;
     std::vector<std::pair<std::string, std::string>> headers;
     int delayMilliseconds = 0;  // before the answer
     bool withoutLength = false;
+    bool headWithoutLength = false;
     bool ranges = true;  // answers "Range: bytes=a-b" with 206
 };
 

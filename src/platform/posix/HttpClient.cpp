@@ -49,6 +49,7 @@ struct Transfer {
     HttpResponse* response = nullptr;
     bool stopped = false;
     bool stalled = false;
+    bool sized = false;  // ended once the headers gave the size
     int stallMilliseconds = 0;
     curl_off_t lastBytes = -1;
     std::chrono::steady_clock::time_point lastChange = std::chrono::steady_clock::now();
@@ -79,6 +80,11 @@ std::size_t OnHeader(char* data, std::size_t size, std::size_t count, void* user
 std::size_t OnBody(char* data, std::size_t size, std::size_t count, void* user) {
     Transfer& transfer = *static_cast<Transfer*>(user);
     const std::size_t bytes = size * count;
+    if (transfer.request->sizeOnly &&
+        (transfer.response->rangeTotal || transfer.response->contentLength)) {
+        transfer.sized = true;
+        return CURL_WRITEFUNC_ERROR;
+    }
     transfer.response->bodyBytes += bytes;
     if (transfer.request->onBody && !transfer.request->onBody(std::string_view(data, bytes))) {
         transfer.stopped = true;
@@ -177,7 +183,7 @@ HttpResponse HttpConnection::Fetch(const HttpRequest& request) {
     long status = 0;
     curl_easy_getinfo(handle, CURLINFO_RESPONSE_CODE, &status);
     response.status = static_cast<int>(status);
-    if (code == CURLE_OK) {
+    if (code == CURLE_OK || transfer.sized) {
         return response;
     }
     if (transfer.stopped) {

@@ -241,7 +241,7 @@ HttpResponse HttpConnection::Fetch(const HttpRequest& request) {
         response.rangeTotal = Number(std::wstring_view(range).substr(slash + 1));
     }
     response.location = windows::Narrow(Header(handle.get(), WINHTTP_QUERY_LOCATION));
-    if (request.head) {
+    if (request.head || (request.sizeOnly && (response.rangeTotal || response.contentLength))) {
         return response;
     }
     std::vector<char> buffer(256 * 1024);
