@@ -30,8 +30,8 @@
 #include "app/pages/manifest/ManifestPage.h"
 #include "app/pages/pillar/LightPillarPage.h"
 #include "app/widgets/LineListBox.h"
-#include "support/HttpTestServer.h"
 #include "platform/ProgramDirectory.h"
+#include "support/HttpTestServer.h"
 #include "support/TestSupport.h"
 
 using namespace varo;
@@ -717,12 +717,12 @@ class ManifestPageTest : public QObject {
             const std::string path = request.target.substr(0, request.target.find('?'));
             if (path == "/pub/update.json") {
                 const bool passes = request.headers.count("cache-control") != 0;
-                return test::TestResponse(200, staleCache && !passes ? std::string("{}")
-                                                                     : manifest.toStdString())
+                return test::TestResponse(
+                           200, staleCache && !passes ? std::string("{}") : manifest.toStdString())
                     .Delayed(delay);
             }
             return path == "/pub/data/a.wzl" && fileThere ? test::TestResponse(200, "a")
-                                                         : test::TestResponse(404, "no");
+                                                          : test::TestResponse(404, "no");
         });
         const QString address = QString::fromStdString(server.Address() + "/pub/update.json");
         const struct {
