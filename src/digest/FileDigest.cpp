@@ -51,15 +51,6 @@ FileDigest Failure(int kind) {
     return Failure(ErrnoError(kind));
 }
 
-std::string Hex(const Md5Digest& bytes) {
-    std::string text;
-    text.reserve(2 * bytes.size());
-    for (const unsigned char byte : bytes) {
-        AppendHexByte(text, byte, /*lower=*/true);
-    }
-    return text;
-}
-
 bool Cancelled(const std::atomic<bool>* cancel) {
     return cancel != nullptr && cancel->load(std::memory_order_relaxed);
 }
@@ -152,7 +143,7 @@ class DigestWorker {
         FileDigest digest;
         digest.ok = true;
         digest.size = total;
-        digest.md5 = Hex(*finished);
+        digest.md5 = Md5Hex(*finished);
         digest.state = file.State();
         return digest;
     }
@@ -405,7 +396,7 @@ class DigestEngine {
                     FileDigest digest;
                     digest.ok = true;
                     digest.size = file.state.size;
-                    digest.md5 = Hex(finished[static_cast<std::size_t>(lane)]);
+                    digest.md5 = Md5Hex(finished[static_cast<std::size_t>(lane)]);
                     digest.state = file.state;
                     Complete(file.index, std::move(digest), file.counted, file.state.size,
                              &file.state, file.started);
@@ -859,6 +850,15 @@ CacheProblem FinishCacheSave(CachedDigests& digests) {
         digests.problem = problem;
     }
     return problem;
+}
+
+std::string Md5Hex(const Md5Digest& digest) {
+    std::string text;
+    text.reserve(2 * digest.size());
+    for (const unsigned char byte : digest) {
+        AppendHexByte(text, byte, /*lower=*/true);
+    }
+    return text;
 }
 
 }  // namespace varo

@@ -12,6 +12,7 @@
 #include "cache/DigestCache.h"
 #include "cache/DigestMemory.h"
 #include "platform/FileIo.h"
+#include "platform/Md5.h"
 #include "platform/SystemError.h"
 
 namespace varo {
@@ -24,6 +25,9 @@ struct FileDigest {
     bool recalled = false;   // the digest came from the job's memory, the file was not read
     FileState state;         // the file as it was digested or recalled (when ok)
 };
+
+// A digest as manifests give it: 32 lower-case hex digits.
+std::string Md5Hex(const Md5Digest& digest);
 
 // A file is remembered only when its modification and change times are at
 // least this much older than the moment its digest started: a file written

@@ -390,14 +390,11 @@ PublishVerification VerifyPublishedAddress(const std::string& url, const Address
                 found[i] = std::move(problem);
             } else if (!run.quick) {
                 const std::optional<Md5Digest> digest = md5.Finish();
-                std::string hex;
-                for (const unsigned char byte : digest.value_or(Md5Digest{})) {
-                    AppendHexByte(hex, byte, true);
-                }
+                const std::string hex = digest ? Md5Hex(*digest) : std::string();
                 if (!digest || AsciiLower(entry.md5) != hex) {
                     problem.kind = PublishedEntryProblem::Kind::Md5Differs;
                     problem.foundSize = size;
-                    problem.foundMd5 = digest ? hex : std::string();
+                    problem.foundMd5 = hex;
                     found[i] = std::move(problem);
                 }
             }

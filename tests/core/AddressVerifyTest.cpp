@@ -5,10 +5,10 @@
 #include <string>
 #include <vector>
 
+#include "digest/FileDigest.h"
 #include "jobs/AddressVerifyJob.h"
 #include "platform/Md5.h"
 #include "support/HttpTestServer.h"
-#include "text/Printable.h"
 
 namespace varo {
 namespace {
@@ -21,12 +21,7 @@ using Kind = PublishedEntryProblem::Kind;
 std::string Md5Of(std::string_view bytes) {
     Md5 md5;
     md5.Update(bytes.data(), bytes.size());
-    std::string hex;
-    const Md5Digest digest = md5.Finish().value();
-    for (const unsigned char byte : digest) {
-        AppendHexByte(hex, byte, true);
-    }
-    return hex;
+    return Md5Hex(md5.Finish().value());
 }
 
 struct ListedFile {

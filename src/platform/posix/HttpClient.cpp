@@ -2,6 +2,7 @@
 
 #include <curl/curl.h>
 
+#include <charconv>
 #include <chrono>
 #include <mutex>
 
@@ -33,13 +34,10 @@ std::optional<std::string_view> HeaderValue(std::string_view line, std::string_v
 }
 
 std::optional<std::uint64_t> Number(std::string_view digits) {
-    if (digits.empty() || digits.size() > 19 ||
-        digits.find_first_not_of("0123456789") != std::string_view::npos) {
-        return std::nullopt;
-    }
     std::uint64_t value = 0;
-    for (const char c : digits) {
-        value = value * 10 + static_cast<std::uint64_t>(c - '0');
+    const auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), value);
+    if (error != std::errc() || end != digits.data() + digits.size()) {
+        return std::nullopt;
     }
     return value;
 }

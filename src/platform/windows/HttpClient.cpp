@@ -4,6 +4,7 @@
 
 #include <winhttp.h>
 
+#include <charconv>
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
@@ -69,13 +70,11 @@ std::wstring Header(HINTERNET request, DWORD which) {
 }
 
 std::optional<std::uint64_t> Number(std::wstring_view digits) {
-    if (digits.empty() || digits.size() > 19 ||
-        digits.find_first_not_of(L"0123456789") != std::wstring_view::npos) {
-        return std::nullopt;
-    }
+    const std::string narrow = windows::Narrow(digits);
     std::uint64_t value = 0;
-    for (const wchar_t c : digits) {
-        value = value * 10 + static_cast<std::uint64_t>(c - L'0');
+    const auto [end, error] = std::from_chars(narrow.data(), narrow.data() + narrow.size(), value);
+    if (error != std::errc() || end != narrow.data() + narrow.size()) {
+        return std::nullopt;
     }
     return value;
 }
