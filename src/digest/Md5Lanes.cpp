@@ -178,6 +178,11 @@ bool Md5Lanes::AnyBusy() const {
                        [](const Lane& lane) { return lane.status != Status::Free; });
 }
 
+bool Md5Lanes::AnyRunning() const {
+    return std::any_of(lane_.begin(), lane_.begin() + lanes_,
+                       [](const Lane& lane) { return lane.status == Status::Running; });
+}
+
 void Md5Lanes::Start(int lane, std::string_view message) {
     std::copy(message.begin(), message.end(), Message(lane, message.size()));
     Start(lane);

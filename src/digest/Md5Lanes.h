@@ -34,6 +34,8 @@ class Md5Lanes {
     bool Hungry(int lane) const { return Of(lane).status == Status::Hungry; }
     // A message in any lane, waiting or not.
     bool AnyBusy() const;
+    // A lane with blocks to digest: Run has work.
+    bool AnyRunning() const;
 
     // Starts digesting `message` whole in a free lane. The message is copied:
     // its storage may be reused at once.

@@ -5,10 +5,11 @@
 #include <optional>
 #include <vector>
 
+#include "digest/FileDigest.h"
+#include "digest/Md5Streams.h"
 #include "jobs/ParallelEach.h"
 #include "manifest/Manifest.h"
 #include "platform/FileIo.h"
-#include "platform/Md5.h"
 #include "text/Ascii.h"
 #include "text/Printable.h"
 
@@ -136,6 +137,30 @@ class ConnectionPool {
     HttpTimeouts timeouts_;
     std::mutex mutex_;
     std::vector<std::unique_ptr<HttpConnection>> free_;
+};
+
+// The numbers 0 to count - 1, each held by one thread at a time.
+class IdPool {
+  public:
+    explicit IdPool(int count) {
+        for (int id = count - 1; id >= 0; --id) {
+            free_.push_back(id);
+        }
+    }
+    int Take() {
+        std::lock_guard lock(mutex_);
+        const int id = free_.back();
+        free_.pop_back();
+        return id;
+    }
+    void Give(int id) {
+        std::lock_guard lock(mutex_);
+        free_.push_back(id);
+    }
+
+  private:
+    std::mutex mutex_;
+    std::vector<int> free_;
 };
 
 struct FetchedText {
@@ -298,6 +323,12 @@ PublishVerification VerifyPublishedAddress(const std::string& url, const Address
     std::atomic<std::uint64_t> bytes{0};
     std::atomic<bool> cancelled{false};
     const auto stopped = [&] { return run.cancel != nullptr && run.cancel->load(); };
+    const int connections = std::max(run.connections, 1);
+    std::optional<Md5Streams> digests;
+    if (!run.quick) {
+        digests.emplace(connections);
+    }
+    IdPool streamIds(connections);
     const auto report = [&](std::size_t index, double seconds, bool last) {
         std::lock_guard lock(progressMutex);
         progress.filesDone += index < entries.size() ? 1 : 0;
@@ -313,7 +344,7 @@ PublishVerification VerifyPublishedAddress(const std::string& url, const Address
         }
     };
     ParallelEach(
-        entries.size(), std::max(run.connections, 1),
+        entries.size(), connections,
         [&](std::size_t i) {
             const ManifestEntry& entry = entries[i];
             PublishedEntryProblem problem;
@@ -334,8 +365,8 @@ PublishVerification VerifyPublishedAddress(const std::string& url, const Address
             request.cancel = run.cancel;
             std::uint64_t size = 0;
             bool sized = false;
-            Md5 md5;
             HttpResponse response;
+            int stream = -1;
             if (run.quick) {
                 request.head = true;
                 response = FetchFollowing(*connection, request, nullptr);
@@ -364,14 +395,21 @@ PublishVerification VerifyPublishedAddress(const std::string& url, const Address
                     sized = true;
                 }
             } else {
+                // The body digested as it arrives, beside the other fetches'.
+                stream = streamIds.Take();
                 request.onBody = [&](std::string_view piece) {
-                    md5.Update(piece.data(), piece.size());
+                    digests->Add(stream, piece);
                     size += piece.size();
                     bytes += piece.size();
                     return !stopped();
                 };
+                bool begun = false;
                 response = FetchFollowing(*connection, request, [&] {
-                    md5.Restart();
+                    if (begun) {
+                        digests->End(stream, nullptr);
+                    }
+                    digests->Begin(stream);
+                    begun = true;
                     size = 0;
                 });
                 sized = true;
@@ -379,6 +417,7 @@ PublishVerification VerifyPublishedAddress(const std::string& url, const Address
             pool.Give(std::move(connection));
             const double seconds =
                 std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+            Md5Streams::Done compare;
             if (response.failure == HttpResponse::Failure::Stopped && stopped()) {
                 cancelled = true;
             } else if (std::optional<PublishedEntryProblem> answer =
@@ -389,18 +428,24 @@ PublishVerification VerifyPublishedAddress(const std::string& url, const Address
                 problem.foundSize = size;
                 found[i] = std::move(problem);
             } else if (!run.quick) {
-                const std::optional<Md5Digest> digest = md5.Finish();
-                const std::string hex = digest ? Md5Hex(*digest) : std::string();
-                if (!digest || AsciiLower(entry.md5) != hex) {
-                    problem.kind = PublishedEntryProblem::Kind::Md5Differs;
-                    problem.foundSize = size;
-                    problem.foundMd5 = hex;
-                    found[i] = std::move(problem);
-                }
+                problem.foundSize = size;
+                compare = [&found, i, problem](const Md5Digest& digest) mutable {
+                    const std::string hex = Md5Hex(digest);
+                    if (AsciiLower(problem.listedMd5) != hex) {
+                        problem.kind = PublishedEntryProblem::Kind::Md5Differs;
+                        problem.foundMd5 = hex;
+                        found[i] = std::move(problem);
+                    }
+                };
+            }
+            if (stream >= 0) {
+                digests->End(stream, std::move(compare));
+                streamIds.Give(stream);
             }
             report(i, seconds, false);
         },
         run.cancel);
+    digests.reset();  // every digest compared
     report(entries.size(), 0, true);
     verification.cancelled = cancelled.load() || stopped();
     verification.bytesRead = bytes.load();

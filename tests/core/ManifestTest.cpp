@@ -14,6 +14,7 @@
 
 #include "digest/FileDigest.h"
 #include "digest/Md5Lanes.h"
+#include "digest/Md5Streams.h"
 #include "manifest/ReleaseCheck.h"
 #include "platform/FileIo.h"
 #include "platform/Md5.h"
@@ -351,6 +352,65 @@ TEST(Md5Lanes, StreamsMessagesAPieceAtATime) {
         for (std::size_t i = 0; i < messages.size(); ++i) {
             EXPECT_EQ(digests[i], OneShotMd5(messages[i]))
                 << most << " lanes, length " << messages[i].size();
+        }
+    }
+}
+
+// Bodies arriving in network-sized reads on several threads at once get the
+// digest each gets alone: lengths around the digest threads' piece size,
+// reads of every size, a message dropped half way (a redirect's body) before
+// the next on the same stream, one stream, a few, and more streams than one
+// digest thread has lanes.
+TEST(Md5Streams, DigestsBodiesFromManyThreadsAsOneAtATime) {
+    constexpr std::size_t kPiece = 256 * 1024;
+    std::vector<std::string> bodies;
+    std::uint32_t seed = 99;
+    for (const std::size_t length : {std::size_t{0}, std::size_t{1}, std::size_t{65}, kPiece - 1,
+                                     kPiece, kPiece + 1, 2 * kPiece + 70000}) {
+        std::string body(length, '\0');
+        for (char& c : body) {
+            seed = seed * 1103515245 + 12345;
+            c = static_cast<char>(seed >> 16);
+        }
+        bodies.push_back(body);
+    }
+    for (const int streams : {1, 3, 2 * Md5Lanes::kMaxLanes + 1}) {
+        std::vector<std::vector<std::string>> digests(static_cast<std::size_t>(streams));
+        {
+            Md5Streams engine(streams);
+            std::vector<std::thread> producers;
+            for (int s = 0; s < streams; ++s) {
+                producers.emplace_back([&, s] {
+                    std::vector<std::string>& mine = digests[static_cast<std::size_t>(s)];
+                    mine.resize(bodies.size());
+                    std::size_t read = 1 + static_cast<std::size_t>(s) * 977;
+                    for (std::size_t k = 0; k < bodies.size(); ++k) {
+                        const std::size_t b = (k + static_cast<std::size_t>(s)) % bodies.size();
+                        const std::string_view body = bodies[b];
+                        engine.Begin(s);
+                        engine.Add(s, body.substr(0, body.size() / 2));
+                        engine.End(s, nullptr);  // dropped: its digest is nobody's
+                        engine.Begin(s);
+                        for (std::size_t at = 0; at < body.size();) {
+                            engine.Add(s, body.substr(at, read));
+                            at += read;
+                            read = read * 7 % 70001 + 1;
+                        }
+                        engine.End(s,
+                                   [&mine, b](const Md5Digest& digest) { mine[b] = Hex(digest); });
+                    }
+                });
+            }
+            for (std::thread& producer : producers) {
+                producer.join();
+            }
+            engine.Wait();
+            for (int s = 0; s < streams; ++s) {
+                for (std::size_t b = 0; b < bodies.size(); ++b) {
+                    EXPECT_EQ(digests[static_cast<std::size_t>(s)][b], OneShotMd5(bodies[b]))
+                        << streams << " streams, stream " << s << ", length " << bodies[b].size();
+                }
+            }
         }
     }
 }
