@@ -51,6 +51,10 @@ class Md5Lanes {
     void Open(int lane);
     unsigned char* Piece(int lane, std::size_t size) { return Message(lane, size); }
     void Feed(int lane, bool last);
+    // A piece of whole blocks (not the last) digested where it lies, not
+    // copied: its `size` bytes must stay as they are until the lane is
+    // hungry again.
+    void Lend(int lane, const unsigned char* blocks, std::size_t size);
     // Gives the lane up (its file failed): it is free again.
     void Abandon(int lane);
 
@@ -62,8 +66,9 @@ class Md5Lanes {
   private:
     enum class Status { Free, Running, Hungry };
     struct Lane {
-        std::vector<unsigned char> data;  // the piece, and the padding after the last
-        std::size_t size = 0;             // of the piece
+        std::vector<unsigned char> data;      // the piece, and the padding after the last
+        const unsigned char* lent = nullptr;  // the piece, when it is not in `data`
+        std::size_t size = 0;                 // of the piece
         std::size_t blocks = 0;
         std::size_t next = 0;
         std::uint64_t total = 0;  // the message's bytes so far

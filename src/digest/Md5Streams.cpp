@@ -6,13 +6,13 @@
 
 namespace varo {
 
-Md5Streams::Md5Streams(int streams) : streams_(std::max(streams, 1)) {
+Md5Streams::Md5Streams(int streams) : streams_(static_cast<std::size_t>(std::max(streams, 1))) {
     // As few engines as hold every stream: the widest vectors, the least work.
     const int count = static_cast<int>(streams_.size());
     const int lanes = Md5Lanes().Lanes();
     const int engines = (count + lanes - 1) / lanes;
     for (int e = 0; e < engines; ++e) {
-        engines_.push_back(std::make_unique<Engine>(lanes));
+        engines_.push_back(std::make_unique<Engine>());
     }
     for (int s = 0; s < count; ++s) {
         Stream& stream = streams_[static_cast<std::size_t>(s)];
@@ -40,20 +40,22 @@ Md5Streams::~Md5Streams() {
 
 void Md5Streams::Begin(int stream) {
     Piece& filling = streams_[static_cast<std::size_t>(stream)].filling;
-    filling.bytes.clear();
+    if (!filling.bytes) {
+        filling.bytes.reset(new unsigned char[kPiece]);
+    }
+    filling.size = 0;
     filling.first = true;
 }
 
 void Md5Streams::Add(int stream, std::string_view bytes) {
     Stream& own = streams_[static_cast<std::size_t>(stream)];
     while (!bytes.empty()) {
-        std::vector<unsigned char>& piece = own.filling.bytes;
-        const std::size_t take = std::min(bytes.size(), kPiece - piece.size());
-        const std::size_t had = piece.size();
-        piece.resize(had + take);
-        std::memcpy(piece.data() + had, bytes.data(), take);
+        Piece& piece = own.filling;
+        const std::size_t take = std::min(bytes.size(), kPiece - piece.size);
+        std::memcpy(piece.bytes.get() + piece.size, bytes.data(), take);
+        piece.size += take;
         bytes.remove_prefix(take);
-        if (piece.size() == kPiece) {
+        if (piece.size == kPiece) {
             Queue(own, false, nullptr);
         }
     }
@@ -66,14 +68,18 @@ void Md5Streams::End(int stream, Done done) {
 void Md5Streams::Wait() {
     for (std::unique_ptr<Engine>& engine : engines_) {
         std::unique_lock lock(engine->mutex);
-        engine->room.wait(lock, [&engine] { return engine->open == 0; });
+        engine->idle.wait(lock, [&engine] { return engine->open == 0; });
     }
 }
 
 void Md5Streams::Queue(Stream& stream, bool last, Done done) {
     Engine& engine = *engines_[static_cast<std::size_t>(stream.engine)];
     std::unique_lock lock(engine.mutex);
-    engine.room.wait(lock, [&stream] { return stream.queued.size() < 2; });
+    while (stream.queued.size() >= 2) {
+        stream.waiting = true;
+        stream.room.wait(lock);
+        stream.waiting = false;
+    }
     stream.filling.last = last;
     stream.filling.done = std::move(done);
     stream.queued.push_back(std::move(stream.filling));
@@ -83,68 +89,100 @@ void Md5Streams::Queue(Stream& stream, bool last, Done done) {
         stream.filling.bytes = std::move(stream.spare.back());
         stream.spare.pop_back();
     }
+    const bool wake = engine.sleeping;
     lock.unlock();
-    engine.work.notify_one();
-    stream.filling.bytes.reserve(kPiece);
+    if (wake) {
+        engine.work.notify_one();
+    }
+    if (!stream.filling.bytes) {
+        stream.filling.bytes.reset(new unsigned char[kPiece]);
+    }
+}
+
+void Md5Streams::GiveNext(Md5Lanes& lanes, int lane, InLane& inLane) {
+    Piece& piece = inLane.piece;
+    if (piece.first && inLane.given == 0) {
+        lanes.Open(lane);
+    }
+    const std::size_t rest = piece.size - inLane.given;
+    const unsigned char* at = piece.bytes.get() + inLane.given;
+    if (!piece.last || rest >= 64) {
+        // Whole blocks, digested where they lie.
+        const std::size_t whole = piece.last ? rest / 64 * 64 : rest;
+        lanes.Lend(lane, at, whole);
+        inLane.given += whole;
+        inLane.finished = !piece.last;
+        return;
+    }
+    // The message's last bytes, copied to be padded.
+    unsigned char* room = lanes.Piece(lane, rest);
+    if (rest > 0) {
+        std::memcpy(room, at, rest);
+    }
+    lanes.Feed(lane, true);
+    inLane.given = piece.size;
+    inLane.finished = true;
+    inLane.running = std::move(piece.done);
 }
 
 void Md5Streams::Digest(Engine& engine) {
     std::array<Md5Digest, Md5Lanes::kMaxLanes> digests{};
-    std::vector<std::pair<int, Piece>> taken;
-    std::vector<int> done;
+    std::vector<int> ready;
     Md5Lanes& lanes = engine.lanes;
     const int used = static_cast<int>(engine.streams.size());
     std::unique_lock lock(engine.mutex);
     for (;;) {
-        // The next piece of every lane that has digested its last one.
+        // Every lane that has digested what it was given gets its next bytes:
+        // the rest of its piece, or the next piece queued.
+        ready.clear();
         for (int lane = 0; lane < used; ++lane) {
+            if (!lanes.Free(lane) && !lanes.Hungry(lane)) {
+                continue;
+            }
             Stream& stream = streams_[static_cast<std::size_t>(engine.streams[lane])];
-            if (!stream.queued.empty() && (lanes.Free(lane) || lanes.Hungry(lane))) {
-                taken.emplace_back(lane, std::move(stream.queued.front()));
+            InLane& inLane = stream.inLane;
+            if (!inLane.finished) {
+                ready.push_back(lane);
+            } else if (!stream.queued.empty()) {
+                if (inLane.piece.bytes) {
+                    stream.spare.push_back(std::move(inLane.piece.bytes));
+                }
+                inLane.piece = std::move(stream.queued.front());
                 stream.queued.pop_front();
+                inLane.given = 0;
+                inLane.finished = false;
+                ready.push_back(lane);
+                if (stream.waiting) {
+                    stream.room.notify_one();
+                }
             }
         }
-        if (taken.empty() && !lanes.AnyRunning()) {
+        if (ready.empty() && !lanes.AnyRunning()) {
             if (engine.stopping) {
                 return;
             }
+            engine.sleeping = true;
             engine.work.wait(lock);
+            engine.sleeping = false;
             continue;
         }
         lock.unlock();
-        engine.room.notify_all();
-        for (auto& [lane, piece] : taken) {
-            if (piece.first) {
-                lanes.Open(lane);
-            }
-            unsigned char* room = lanes.Piece(lane, piece.bytes.size());
-            if (!piece.bytes.empty()) {
-                std::memcpy(room, piece.bytes.data(), piece.bytes.size());
-            }
-            lanes.Feed(lane, piece.last);
-            if (piece.last) {
-                streams_[static_cast<std::size_t>(engine.streams[lane])].running =
-                    std::move(piece.done);
-            }
+        for (const int lane : ready) {
+            GiveNext(lanes, lane, streams_[static_cast<std::size_t>(engine.streams[lane])].inLane);
         }
-        done = lanes.Run(digests);
+        const std::vector<int> done = lanes.Run(digests);
         for (const int lane : done) {
-            Done& finished = streams_[static_cast<std::size_t>(engine.streams[lane])].running;
+            Done& finished =
+                streams_[static_cast<std::size_t>(engine.streams[lane])].inLane.running;
             if (finished) {
                 finished(digests[static_cast<std::size_t>(lane)]);
             }
             finished = nullptr;
         }
         lock.lock();
-        for (auto& [lane, piece] : taken) {
-            Stream& stream = streams_[static_cast<std::size_t>(engine.streams[lane])];
-            piece.bytes.clear();
-            stream.spare.push_back(std::move(piece.bytes));
-        }
-        taken.clear();
         engine.open -= done.size();
-        if (!done.empty()) {
-            engine.room.notify_all();
+        if (!done.empty() && engine.open == 0) {
+            engine.idle.notify_all();
         }
     }
 }

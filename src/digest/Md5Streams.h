@@ -48,26 +48,37 @@ class Md5Streams {
     // 4096 blocks: the digest threads wake once per piece, not per network read.
     static constexpr std::size_t kPiece = 256 * 1024;
     struct Piece {
-        std::vector<unsigned char> bytes;
+        std::unique_ptr<unsigned char[]> bytes;  // kPiece of them, not cleared
+        std::size_t size = 0;
         bool first = false;
         bool last = false;
         Done done;
     };
+    // The piece a lane digests where it lies, and how far it has been given.
+    struct InLane {
+        Piece piece;
+        std::size_t given = 0;
+        bool finished = true;  // given whole, its last bytes padded if it is the last
+        Done running;          // of the message whose end is in the lane
+    };
     struct Stream {
         int engine = 0;
         int lane = 0;
-        Piece filling;
-        std::deque<Piece> queued;  // guarded by the engine's mutex
-        Done running;              // the Done of the message in the lane
-        std::vector<std::vector<unsigned char>> spare;
+        Piece filling;  // the producer's
+        InLane inLane;  // the digest thread's
+        // Guarded by the engine's mutex:
+        std::deque<Piece> queued;
+        std::vector<std::unique_ptr<unsigned char[]>> spare;
+        bool waiting = false;  // its producer waits for room
+        std::condition_variable room;
     };
     struct Engine {
-        explicit Engine(int lanes) : lanes(lanes) {}
         Md5Lanes lanes;
         std::vector<int> streams;  // by lane
         std::mutex mutex;
         std::condition_variable work;  // a piece queued, or the end
-        std::condition_variable room;  // a piece taken, or a message digested
+        std::condition_variable idle;  // every message given has its digest
+        bool sleeping = false;         // the digest thread waits for work
         std::size_t open = 0;          // messages given and not yet digested
         bool stopping = false;
         std::thread thread;
@@ -75,6 +86,8 @@ class Md5Streams {
 
     void Queue(Stream& stream, bool last, Done done);
     void Digest(Engine& engine);
+    // Gives the lane the next bytes of its piece.
+    static void GiveNext(Md5Lanes& lanes, int lane, InLane& inLane);
 
     std::vector<Stream> streams_;
     std::vector<std::unique_ptr<Engine>> engines_;
