@@ -21,14 +21,26 @@ Md5Streams::Md5Streams(int streams) : streams_(static_cast<std::size_t>(std::max
         stream.lane = static_cast<int>(engine.streams.size());
         engine.streams.push_back(s);
     }
-    for (std::unique_ptr<Engine>& engine : engines_) {
-        engine->thread = std::thread([this, &engine = *engine] { Digest(engine); });
+    try {
+        for (std::unique_ptr<Engine>& engine : engines_) {
+            engine->thread = std::thread([this, &engine = *engine] { Digest(engine); });
+        }
+    } catch (...) {
+        Stop();  // the system would start no more threads: none is left running
+        throw;
     }
 }
 
 Md5Streams::~Md5Streams() {
     Wait();
+    Stop();
+}
+
+void Md5Streams::Stop() {
     for (std::unique_ptr<Engine>& engine : engines_) {
+        if (!engine->thread.joinable()) {
+            continue;
+        }
         {
             std::lock_guard lock(engine->mutex);
             engine->stopping = true;

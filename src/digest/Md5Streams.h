@@ -29,7 +29,8 @@ class Md5Streams {
     // What a message's digest is handed to, on a digest thread.
     using Done = std::function<void(const Md5Digest&)>;
 
-    // `streams` producers at once.
+    // `streams` producers at once. Throws std::system_error when the system
+    // will not start a digest thread.
     explicit Md5Streams(int streams);
     // Digests what was given and waits for every Done.
     ~Md5Streams();
@@ -84,6 +85,8 @@ class Md5Streams {
         std::thread thread;
     };
 
+    // Ends the digest threads that were started.
+    void Stop();
     void Queue(Stream& stream, bool last, Done done);
     void Digest(Engine& engine);
     // Gives the lane the next bytes of its piece.

@@ -417,7 +417,20 @@ void ManifestPage::StartTask(const QString& title,
                                  work) {
     分组框1->setTitle(title);
     task_ = new ProgressTask(
-        std::move(work), [this](const DigestProgressState& state) { ShowProgress(state); }, this);
+        [this, work = std::move(work)](const std::atomic<bool>& cancel,
+                                       const DigestProgress& progress) -> std::function<void()> {
+            try {
+                return work(cancel, progress);
+            } catch (...) {
+                // Memory ran out, or the system would start no thread: the
+                // task ends with a warning, nothing changed.
+                return [this, failure = std::current_exception()] {
+                    EndTask();
+                    ReportUnexpectedFailure(failure);
+                };
+            }
+        },
+        [this](const DigestProgressState& state) { ShowProgress(state); }, this);
     ShowImporting(true);
 }
 
