@@ -9,7 +9,8 @@
 #include <string_view>
 
 // Fetching from web servers (http and https) as a client does: libcurl on
-// Linux, WinHTTP on Windows. One request at a time per connection; the
+// Linux (loaded by the first connection; without it a fetch fails with the
+// reason), WinHTTP on Windows. One request at a time per connection; the
 // connection is kept alive for the next request to the same server.
 // Redirects are not followed here: the caller decides where a Location leads.
 namespace varo {

@@ -4,16 +4,56 @@
 
 #include <charconv>
 #include <chrono>
-#include <mutex>
+#include <string>
+#include <type_traits>
 
+#include "platform/SharedLibrary.h"
 #include "text/Ascii.h"
 
 namespace varo {
 namespace {
 
-void InitializeCurlOnce() {
-    static std::once_flag once;
-    std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
+// libcurl's functions, bound when the first connection is made: a run that
+// fetches nothing (every job but a verify of an address) does not load it and
+// the thirty libraries it needs, which cost every start about 11 ms.
+struct CurlApi {
+    decltype(&curl_easy_init) easyInit = nullptr;
+    decltype(&curl_easy_cleanup) easyCleanup = nullptr;
+    decltype(&curl_easy_reset) easyReset = nullptr;
+    decltype(&curl_easy_setopt) easySetopt = nullptr;
+    decltype(&curl_easy_perform) easyPerform = nullptr;
+    decltype(&curl_easy_getinfo) easyGetinfo = nullptr;
+    decltype(&curl_easy_strerror) easyStrerror = nullptr;
+    decltype(&curl_slist_append) slistAppend = nullptr;
+    decltype(&curl_slist_free_all) slistFreeAll = nullptr;
+    bool ok = false;
+};
+
+constexpr const char* kCurlLibraryFileName = "libcurl.so.4";
+
+const CurlApi& Curl() {
+    static SharedLibrary library(kCurlLibraryFileName);
+    static const CurlApi api = [] {
+        CurlApi bound;
+        const auto bind = [](auto& function, const char* name) {
+            function = reinterpret_cast<std::remove_reference_t<decltype(function)>>(
+                library.TrySymbol(name));
+            return function != nullptr;
+        };
+        decltype(&curl_global_init) globalInit = nullptr;
+        bound.ok = bind(globalInit, "curl_global_init") && bind(bound.easyInit, "curl_easy_init") &&
+                   bind(bound.easyCleanup, "curl_easy_cleanup") &&
+                   bind(bound.easyReset, "curl_easy_reset") &&
+                   bind(bound.easySetopt, "curl_easy_setopt") &&
+                   bind(bound.easyPerform, "curl_easy_perform") &&
+                   bind(bound.easyGetinfo, "curl_easy_getinfo") &&
+                   bind(bound.easyStrerror, "curl_easy_strerror") &&
+                   bind(bound.slistAppend, "curl_slist_append") &&
+                   bind(bound.slistFreeAll, "curl_slist_free_all") &&
+                   globalInit(CURL_GLOBAL_DEFAULT) == CURLE_OK;
+        return bound;
+    }();
+    return api;
 }
 
 // A header's value when `line` is that header ("Name: value\r\n"), else nothing.
@@ -120,14 +160,15 @@ struct HttpConnection::State {
 };
 
 HttpConnection::HttpConnection(const HttpTimeouts& timeouts) : state_(std::make_unique<State>()) {
-    InitializeCurlOnce();
     state_->timeouts = timeouts;
-    state_->handle = curl_easy_init();
+    if (Curl().ok) {
+        state_->handle = Curl().easyInit();
+    }
 }
 
 HttpConnection::~HttpConnection() {
     if (state_->handle != nullptr) {
-        curl_easy_cleanup(state_->handle);
+        Curl().easyCleanup(state_->handle);
     }
 }
 
@@ -136,50 +177,52 @@ HttpResponse HttpConnection::Fetch(const HttpRequest& request) {
     CURL* handle = state_->handle;
     if (handle == nullptr) {
         response.failure = HttpResponse::Failure::Failed;
-        response.reason = "libcurl could not start a transfer";
+        response.reason = Curl().ok ? std::string("libcurl could not start a transfer")
+                                    : std::string(kCurlLibraryFileName) + " could not be loaded";
         return response;
     }
+    const CurlApi& curl = Curl();
     // The options of the last request go; its connection stays open.
-    curl_easy_reset(handle);
+    curl.easyReset(handle);
     Transfer transfer;
     transfer.request = &request;
     transfer.response = &response;
     transfer.stallMilliseconds = state_->timeouts.stallMilliseconds;
     char error[CURL_ERROR_SIZE] = {};
-    curl_easy_setopt(handle, CURLOPT_URL, request.url.c_str());
-    curl_easy_setopt(handle, CURLOPT_NOSIGNAL, 1L);
+    curl.easySetopt(handle, CURLOPT_URL, request.url.c_str());
+    curl.easySetopt(handle, CURLOPT_NOSIGNAL, 1L);
     // Large pieces: fewer calls into the digest per file.
-    curl_easy_setopt(handle, CURLOPT_BUFFERSIZE, 256L * 1024);
-    curl_easy_setopt(handle, CURLOPT_ERRORBUFFER, error);
-    curl_easy_setopt(handle, CURLOPT_PROTOCOLS_STR, "http,https");
-    curl_easy_setopt(handle, CURLOPT_FOLLOWLOCATION, 0L);
-    curl_easy_setopt(handle, CURLOPT_CONNECTTIMEOUT_MS,
-                     static_cast<long>(state_->timeouts.connectMilliseconds));
-    curl_easy_setopt(handle, CURLOPT_HEADERFUNCTION, &OnHeader);
-    curl_easy_setopt(handle, CURLOPT_HEADERDATA, &transfer);
-    curl_easy_setopt(handle, CURLOPT_WRITEFUNCTION, &OnBody);
-    curl_easy_setopt(handle, CURLOPT_WRITEDATA, &transfer);
-    curl_easy_setopt(handle, CURLOPT_XFERINFOFUNCTION, &OnProgress);
-    curl_easy_setopt(handle, CURLOPT_XFERINFODATA, &transfer);
-    curl_easy_setopt(handle, CURLOPT_NOPROGRESS, 0L);
+    curl.easySetopt(handle, CURLOPT_BUFFERSIZE, 256L * 1024);
+    curl.easySetopt(handle, CURLOPT_ERRORBUFFER, error);
+    curl.easySetopt(handle, CURLOPT_PROTOCOLS_STR, "http,https");
+    curl.easySetopt(handle, CURLOPT_FOLLOWLOCATION, 0L);
+    curl.easySetopt(handle, CURLOPT_CONNECTTIMEOUT_MS,
+                    static_cast<long>(state_->timeouts.connectMilliseconds));
+    curl.easySetopt(handle, CURLOPT_HEADERFUNCTION, &OnHeader);
+    curl.easySetopt(handle, CURLOPT_HEADERDATA, &transfer);
+    curl.easySetopt(handle, CURLOPT_WRITEFUNCTION, &OnBody);
+    curl.easySetopt(handle, CURLOPT_WRITEDATA, &transfer);
+    curl.easySetopt(handle, CURLOPT_XFERINFOFUNCTION, &OnProgress);
+    curl.easySetopt(handle, CURLOPT_XFERINFODATA, &transfer);
+    curl.easySetopt(handle, CURLOPT_NOPROGRESS, 0L);
     if (request.head) {
-        curl_easy_setopt(handle, CURLOPT_NOBODY, 1L);
+        curl.easySetopt(handle, CURLOPT_NOBODY, 1L);
     }
     std::string range;
     if (request.range) {
         range = std::to_string(request.range->first) + "-" + std::to_string(request.range->second);
-        curl_easy_setopt(handle, CURLOPT_RANGE, range.c_str());
+        curl.easySetopt(handle, CURLOPT_RANGE, range.c_str());
     }
     curl_slist* headers = nullptr;
     if (request.noCache) {
-        headers = curl_slist_append(headers, "Cache-Control: no-cache");
-        headers = curl_slist_append(headers, "Pragma: no-cache");
-        curl_easy_setopt(handle, CURLOPT_HTTPHEADER, headers);
+        headers = curl.slistAppend(headers, "Cache-Control: no-cache");
+        headers = curl.slistAppend(headers, "Pragma: no-cache");
+        curl.easySetopt(handle, CURLOPT_HTTPHEADER, headers);
     }
-    const CURLcode code = curl_easy_perform(handle);
-    curl_slist_free_all(headers);
+    const CURLcode code = curl.easyPerform(handle);
+    curl.slistFreeAll(headers);
     long status = 0;
-    curl_easy_getinfo(handle, CURLINFO_RESPONSE_CODE, &status);
+    curl.easyGetinfo(handle, CURLINFO_RESPONSE_CODE, &status);
     response.status = static_cast<int>(status);
     if (code == CURLE_OK || transfer.sized) {
         return response;
@@ -195,7 +238,7 @@ HttpResponse HttpConnection::Fetch(const HttpRequest& request) {
     }
     if (response.failure == HttpResponse::Failure::CannotConnect ||
         response.failure == HttpResponse::Failure::Failed) {
-        response.reason = error[0] != '\0' ? error : curl_easy_strerror(code);
+        response.reason = error[0] != '\0' ? error : curl.easyStrerror(code);
     }
     return response;
 }
